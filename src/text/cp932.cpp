@@ -1,0 +1,155 @@
+#include "text/cp932.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+#include "text/sjis.h"
+
+namespace lorvek {
+namespace {
+
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1))
+      throw std::runtime_error(std::string("iconv cannot convert ") + from + " to " + to);
+  }
+  ~Converter() { iconv_close(cd_); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts in, calling on_bad(in_pos, out) at each sequence iconv rejects;
+  // on_bad returns how many input bytes to skip.
+  template <typename OnBad>
+  std::string Run(std::string_view in, OnBad on_bad) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    std::string out;
+    out.resize(in.size() * 2 + 16);
+    char* src = const_cast<char*>(in.data());
+    size_t src_left = in.size();
+    size_t used = 0;
+    while (src_left > 0) {
+      char* dst = out.data() + used;
+      size_t dst_left = out.size() - used;
+      size_t r = iconv(cd_, &src, &src_left, &dst, &dst_left);
+      used = out.size() - dst_left;
+      if (r != static_cast<size_t>(-1)) break;
+      if (errno == E2BIG) {
+        out.resize(out.size() * 2);
+        continue;
+      }
+      // EILSEQ or EINVAL: substitute and skip.
+      std::string repl;
+      size_t skip = on_bad(static_cast<size_t>(src - in.data()), repl);
+      if (skip > src_left) skip = src_left;
+      if (used + repl.size() + 8 > out.size()) out.resize(out.size() * 2 + repl.size());
+      out.replace(used, repl.size(), repl);
+      used += repl.size();
+      src += skip;
+      src_left -= skip;
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
+    out.resize(used);
+    return out;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+Converter& Get(const char* to, const char* from, int slot) {
+  thread_local Converter* cache[6] = {};
+  if (!cache[slot]) cache[slot] = new Converter(to, from);
+  return *cache[slot];
+}
+
+const char kMiddleDotUtf8[] = "\xE3\x83\xBB";  // U+30FB
+
+}  // namespace
+
+bool IsValidUtf8(std::string_view s) {
+  size_t i = 0, n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t len;
+    uint32_t cp;
+    if (c < 0x80) { ++i; continue; }
+    if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; }
+    else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; }
+    else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; }
+    else return false;
+    if (i + len > n) return false;
+    for (size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+      return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string Cp932ToUtf8(std::string_view sjis) {
+  return Get("UTF-8", "CP932", 0).Run(sjis, [&](size_t pos, std::string& repl) {
+    repl = kMiddleDotUtf8;
+    return CharLength(sjis, pos);
+  });
+}
+
+std::string Utf8ToCp932(std::string_view utf8) {
+  return Get("CP932", "UTF-8", 1).Run(utf8, [&](size_t pos, std::string& repl) {
+    repl = "?";
+    unsigned char c = static_cast<unsigned char>(utf8[pos]);
+    size_t len = c < 0xC0 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    // Skip only as far as the continuation bytes really go.
+    size_t k = 1;
+    while (k < len && pos + k < utf8.size() &&
+           (static_cast<unsigned char>(utf8[pos + k]) & 0xC0) == 0x80)
+      ++k;
+    return k;
+  });
+}
+
+std::u16string Cp932ToUtf16(std::string_view sjis) {
+  std::string bytes = Get("UTF-16LE", "CP932", 2).Run(sjis, [&](size_t pos, std::string& repl) {
+    repl = std::string("\xFB\x30", 2);
+    return CharLength(sjis, pos);
+  });
+  std::u16string out(bytes.size() / 2, u'\0');
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+  return out;
+}
+
+std::string Utf16ToCp932(std::u16string_view units) {
+  std::string bytes(units.size() * 2, '\0');
+  for (size_t i = 0; i < units.size(); ++i) {
+    bytes[2 * i] = static_cast<char>(units[i] & 0xFF);
+    bytes[2 * i + 1] = static_cast<char>(units[i] >> 8);
+  }
+  return Get("CP932", "UTF-16LE", 3).Run(bytes, [&](size_t pos, std::string& repl) {
+    repl = "?";
+    // A valid surrogate pair is one unmappable character: skip both units.
+    size_t unit = pos / 2;
+    if (unit + 1 < units.size() && units[unit] >= 0xD800 && units[unit] <= 0xDBFF &&
+        units[unit + 1] >= 0xDC00 && units[unit + 1] <= 0xDFFF)
+      return size_t{4};
+    return size_t{2};
+  });
+}
+
+std::string ExternalToCp932(std::string_view text) {
+  return IsValidUtf8(text) ? Utf8ToCp932(text) : std::string(text);
+}
+
+std::string PathForDisplay(std::string_view path) {
+  return IsValidUtf8(path) ? std::string(path) : Cp932ToUtf8(path);
+}
+
+}  // namespace lorvek

@@ -1,0 +1,33 @@
+// Code page 932 conversions through glibc iconv (its CP932 is the Windows-31J
+// table). iconv stops on characters it cannot map; these loops substitute
+// instead, so a conversion never fails on content.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace lorvek {
+
+bool IsValidUtf8(std::string_view s);
+
+// Shift-JIS to UTF-8 for display and output; an invalid sequence becomes U+30FB.
+std::string Cp932ToUtf8(std::string_view sjis);
+
+// UTF-8 to Shift-JIS; a character code page 932 cannot hold becomes '?'.
+std::string Utf8ToCp932(std::string_view utf8);
+
+// Shift-JIS to UTF-16 units; an invalid sequence becomes U+30FB.
+std::u16string Cp932ToUtf16(std::string_view sjis);
+
+// UTF-16 units to Shift-JIS; unmappable characters and lone surrogates become '?'.
+std::string Utf16ToCp932(std::u16string_view units);
+
+// Text from the command line or a file name: converted from UTF-8 when it is
+// valid UTF-8, otherwise taken as the bytes it is.
+std::string ExternalToCp932(std::string_view text);
+
+// The reverse for display: valid Shift-JIS to UTF-8 (file names are kept as
+// bytes, so a name that is already UTF-8 stays as it is).
+std::string PathForDisplay(std::string_view path);
+
+}  // namespace lorvek

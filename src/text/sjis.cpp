@@ -1,0 +1,19 @@
+#include "text/sjis.h"
+
+namespace lorvek {
+
+std::string UpperAscii(std::string_view s) {
+  std::string out(s);
+  for (size_t i = 0; i < out.size();) {
+    unsigned char b = static_cast<unsigned char>(out[i]);
+    if (IsLeadByte(b) && i + 1 < out.size()) {
+      i += 2;
+      continue;
+    }
+    if (b >= 'a' && b <= 'z') out[i] = static_cast<char>(b - 32);
+    ++i;
+  }
+  return out;
+}
+
+}  // namespace lorvek

@@ -1,0 +1,50 @@
+#include "test_util.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <unistd.h>
+
+#include "text/cp932.h"
+
+namespace lorvek::test {
+
+std::string Sj(std::string_view utf8) { return Utf8ToCp932(utf8); }
+
+std::string ReadBytes(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteBytes(const fs::path& p, std::string_view bytes) {
+  fs::create_directories(p.parent_path());
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+fs::path FixturePath(std::string_view rel) { return fs::path(LORVEK_FIXTURES) / rel; }
+
+TempDir::TempDir() {
+  static int counter = 0;
+  std::random_device rd;
+  path_ = fs::temp_directory_path() /
+          ("lorvek-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + "-" +
+           std::to_string(rd()));
+  fs::create_directories(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+  fs::remove_all(path_, ec);
+}
+
+fs::path TempDir::Write(std::string_view rel, std::string_view bytes) const {
+  fs::path p = path_ / rel;
+  WriteBytes(p, bytes);
+  return p;
+}
+
+}  // namespace lorvek::test

@@ -1,0 +1,34 @@
+// Helpers shared by the tests: temporary trees, file bytes, encodings.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace lorvek::test {
+
+namespace fs = std::filesystem;
+
+// Shift-JIS from a UTF-8 literal, so tests read as the user's text.
+std::string Sj(std::string_view utf8);
+
+std::string ReadBytes(const fs::path& p);
+void WriteBytes(const fs::path& p, std::string_view bytes);
+
+fs::path FixturePath(std::string_view rel);
+
+// A fresh temporary folder removed with the object.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const fs::path& path() const { return path_; }
+  fs::path operator/(std::string_view rel) const { return path_ / rel; }
+  // Writes a file (creating folders) and returns its path.
+  fs::path Write(std::string_view rel, std::string_view bytes) const;
+
+ private:
+  fs::path path_;
+};
+
+}  // namespace lorvek::test
