@@ -1,0 +1,82 @@
+// The fast matcher against the straightforward one on random patterns of the
+// dialect and random Shift-JIS/ASCII subjects.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "search/regex/regular_expression.h"
+
+namespace lorvek {
+namespace {
+
+const char* const kAtoms[] = {"a", "b", "c", ".", "\\x82\\xA0", "\x82\xA0", "\x83\x5C", "\\\\",
+                              "[ab]", "[^a]", "[a-c]", "\x82\xA0", "^", "$", "\\r", "\\n", "x"};
+const char* const kSubjectPieces[] = {"a", "b", "c", "x", "\x82\xA0", "\x83\x5C", "\\",
+                                      "\r", "\n", "\r\n", " ", "^", "$"};
+
+std::string RandomPattern(std::mt19937& rng, int depth) {
+  std::uniform_int_distribution<int> pick(0, 9);
+  std::string out;
+  int factors = 1 + static_cast<int>(rng() % 4);
+  for (int f = 0; f < factors; ++f) {
+    int k = pick(rng);
+    if (k == 0 && depth < 3) {
+      out += "(" + RandomPattern(rng, depth + 1) + ")";
+    } else {
+      out += kAtoms[rng() % std::size(kAtoms)];
+    }
+    int op = pick(rng);
+    if (op == 0) out += "*";
+    else if (op == 1) out += "+";
+    else if (op == 2) out += "?";
+  }
+  if (pick(rng) == 0) out += "|" + RandomPattern(rng, depth + 1);
+  return out;
+}
+
+std::string RandomSubject(std::mt19937& rng) {
+  std::string s;
+  int n = static_cast<int>(rng() % 12);
+  for (int i = 0; i < n; ++i) s += kSubjectPieces[rng() % std::size(kSubjectPieces)];
+  return s;
+}
+
+TEST(RegexDifferential, FastMatcherAgreesWithReferenceOnRandomCases) {
+  std::mt19937 rng(20261207);
+  TAWKStr awk;
+  int compared = 0;
+  for (int p = 0; p < 1500; ++p) {
+    std::string pattern = RandomPattern(rng, 0);
+    try {
+      awk.SetRegExp(pattern);
+    } catch (const ERegExpParser&) {
+      continue;
+    }
+    for (int sep = 0; sep < 2; ++sep) {
+      awk.SetLineSeparator(sep ? mcls_LF : mcls_CRLF);
+      for (int k = 0; k < 8; ++k) {
+        std::string subject = RandomSubject(rng);
+        ASSERT_EQ(awk.Match(subject), awk.MatchReference(subject))
+            << "pattern [" << pattern << "] subject [" << subject << "] sep " << sep;
+        ++compared;
+      }
+    }
+  }
+  EXPECT_GT(compared, 15000);
+}
+
+TEST(RegexDifferential, LongLineWithDotStarIsLinear) {
+  TAWKStr awk;
+  awk.SetRegExp("x.*y");
+  std::string line(1 << 20, 'x');
+  EXPECT_FALSE(awk.Match(line));
+  line.back() = 'y';
+  EXPECT_EQ(awk.Match(line), (MatchPos{1, line.size()}));
+  awk.SetRegExp("a*c|b");
+  std::string as(1 << 18, 'a');
+  as += "b";
+  EXPECT_EQ(awk.Match(as), (MatchPos{as.size(), 1}));
+}
+
+}  // namespace
+}  // namespace lorvek
