@@ -1,1 +1,185 @@
-int main() { return 0; }
+// lorvek-grep: the search run from the command line. Prints one tag line per
+// hit to standard output in UTF-8; status texts and errors go to standard error.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/program_folder.h"
+#include "search/search_run.h"
+#include "text/cp932.h"
+#include "text/encoding.h"
+
+namespace lorvek {
+namespace {
+
+const char kUsage[] =
+    "Usage: lorvek-grep [options] [--] WORD PATH...\n"
+    "Searches the files under each PATH for WORD (terms joined by '&') and prints\n"
+    "one line per hit: \"path\" line: text\n"
+    "\n"
+    "  -m, --masks TEXT      file masks (default *.*), e.g. \"*.txt;*.htm\"\n"
+    "  -r, --subfolders      search subfolders (default)\n"
+    "      --no-subfolders   search only the named folder\n"
+    "  -x, --exclude         the masks exclude files instead of selecting them\n"
+    "      --code-mode N     0: read every file as Shift-JIS, 1: detect the\n"
+    "                        encoding (default), 3: only ASCII and Shift-JIS files\n"
+    "      --fuzzy           fuzzy character matching (default)\n"
+    "      --no-fuzzy        exact character codes\n"
+    "  -w, --word            whole words only (default)\n"
+    "      --no-word         match anywhere\n"
+    "  -1, --first-hit       only the first hit of each file\n"
+    "      --context N       print N lines (0 to 2) before and after each hit\n"
+    "      --column          print the byte column of the hit after the line number\n"
+    "  -o, --only-matching   print the matched text instead of the line\n"
+    "      --show-encoding   print the file's encoding tag after the path\n"
+    "      --help            show this help\n"
+    "      --version         show the version\n"
+    "\n"
+    "Exit status: 0 when there were hits, 1 when none, 2 on an error.\n";
+
+class CliFrontEnd : public NullFrontEnd {
+ public:
+  void SetStatusText(int panel, const std::string& text) override {
+    if (panel >= 0 && panel < 5) panels[panel] = text;
+  }
+  void ShowError(const std::string& message) override {
+    std::cerr << "lorvek-grep: " << message << "\n";
+    failed = true;
+  }
+  void ShowWarning(const std::string& message) override {
+    std::cerr << "lorvek-grep: " << message << "\n";
+    failed = true;
+  }
+  std::string panels[5];
+  bool failed = false;
+};
+
+struct CliOptions {
+  std::string masks = "*.*";
+  bool column = false;
+  bool only_matching = false;
+  bool show_encoding = false;
+  int context = 0;
+  std::string word;
+  std::vector<std::string> paths;
+};
+
+[[noreturn]] void UsageError(const std::string& message) {
+  std::cerr << "lorvek-grep: " << message << "\nTry 'lorvek-grep --help'.\n";
+  std::exit(2);
+}
+
+int ParseInt(const std::string& text, const char* option) {
+  char* end = nullptr;
+  long v = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0') UsageError(std::string("invalid number for ") + option + ": " + text);
+  return static_cast<int>(v);
+}
+
+void PrintLine(const MatchRecord& r, const std::string& tag, int32_t line_no, char sep,
+               const std::string& column, const std::string& text) {
+  std::string out = "\"" + r.OpenPath + "\"" + tag + " " + std::to_string(line_no) + sep + column + " " +
+                    Cp932ToUtf8(text) + "\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+int Main(int argc, char** argv) {
+  CliOptions cli;
+  SearchOptions opts;
+  opts.code_cng_mode = 1;
+  std::vector<std::string> positional;
+  bool options_done = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    auto value = [&](const char* name) {
+      if (i + 1 >= argc) UsageError(std::string(name) + " needs a value");
+      return std::string(argv[++i]);
+    };
+    if (options_done || a.empty() || a[0] != '-' || a == "-") {
+      positional.push_back(a);
+      continue;
+    }
+    if (a == "--") options_done = true;
+    else if (a == "--help") {
+      std::cout << kUsage;
+      return 0;
+    } else if (a == "--version") {
+      std::cout << "lorvek-grep " << LORVEK_VERSION << "\n";
+      return 0;
+    } else if (a == "-m" || a == "--masks") cli.masks = value("--masks");
+    else if (a.rfind("--masks=", 0) == 0) cli.masks = a.substr(8);
+    else if (a == "-r" || a == "--subfolders") opts.find_sub = true;
+    else if (a == "--no-subfolders") opts.find_sub = false;
+    else if (a == "-x" || a == "--exclude") opts.find_mode = 1;
+    else if (a == "--code-mode") opts.code_cng_mode = ParseInt(value("--code-mode"), "--code-mode");
+    else if (a == "--fuzzy") opts.fuzzy_char = true;
+    else if (a == "--no-fuzzy") opts.fuzzy_char = false;
+    else if (a == "-w" || a == "--word") opts.whole_word = true;
+    else if (a == "--no-word") opts.whole_word = false;
+    else if (a == "-1" || a == "--first-hit") opts.find_onece = true;
+    else if (a == "--context") {
+      cli.context = ParseInt(value("--context"), "--context");
+      if (cli.context < 0 || cli.context > 2) UsageError("--context takes 0, 1 or 2");
+    } else if (a == "--column") cli.column = true;
+    else if (a == "-o" || a == "--only-matching") cli.only_matching = true;
+    else if (a == "--show-encoding") cli.show_encoding = true;
+    else UsageError("unknown option " + a);
+  }
+  if (positional.size() < 2) UsageError("a word and at least one path are needed");
+  opts.wide_preview = cli.context > 0;
+  cli.word = ExternalToCp932(positional[0]);
+  cli.paths.assign(positional.begin() + 1, positional.end());
+
+  CliFrontEnd front;
+  ResultStore store;
+  SearchRun run(front, store, ProgramFolder());
+  run.options() = opts;
+  if (cli.word.empty()) {
+    front.ShowWarning("検索フォルダまたはキーワードを設定して下さい.");
+    return 2;
+  }
+  run.SetWord(cli.word);
+  run.WildMatch1().SetMasks(ParseMaskText(ExternalToCp932(cli.masks)));
+  run.RunSearch(cli.paths);
+
+  TAWKStr& matcher = run.AWKStr1();
+  for (size_t i = 0; i < store.size(); ++i) {
+    const MatchRecord& r = store[i];
+    std::string tag = cli.show_encoding ? EncodingTag(r.EncodingCode, r.LineEndCode) : "";
+    if (cli.context > 0) {
+      if (i > 0) std::fputs("--\n", stdout);
+      const std::string* before[2] = {&r.PrevLine2, &r.PrevLine1};
+      for (int k = 2 - cli.context; k < 2; ++k)
+        if (*before[k] != kNulMarker && !before[k]->empty() && r.LineNo - (2 - k) >= 1)
+          PrintLine(r, tag, r.LineNo - (2 - k), '-', "", *before[k]);
+    }
+    std::string column;
+    std::string text = r.LineText;
+    if (cli.column || cli.only_matching) {
+      MatchPos m = FindHit(matcher, r.LineText, opts.whole_word);
+      if (cli.column) column = ":" + std::to_string(m.start);
+      if (cli.only_matching && m) text = r.LineText.substr(m.start - 1, m.length);
+    }
+    PrintLine(r, tag, r.LineNo, ':', column, text);
+    if (cli.context > 0) {
+      const std::string* after[2] = {&r.NextLine1, &r.NextLine2};
+      for (int k = 0; k < cli.context; ++k)
+        if (*after[k] != kNulMarker) PrintLine(r, tag, r.LineNo + k + 1, '-', "", *after[k]);
+    }
+  }
+  std::fflush(stdout);
+  if (!front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
+  if (run.ErrorCount() > 0) std::cerr << "lorvek-grep: errors were logged in " << run.ErrorLog() << "\n";
+  if (front.failed || run.ErrorCount() > 0) return 2;
+  return store.empty() ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace lorvek
+
+int main(int argc, char** argv) { return lorvek::Main(argc, argv); }

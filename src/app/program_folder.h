@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace lorvek {
+
+// The folder of the files that live "beside the program" (settings, log,
+// hand-off file): the executable's folder when the user may write there,
+// otherwise $XDG_CONFIG_HOME/lorvek (created). Ends with '/'.
+std::string ProgramFolder();
+
+}  // namespace lorvek

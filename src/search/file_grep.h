@@ -1,0 +1,49 @@
+// The file-reading matcher: scans a file from disk in blocks, reading
+// Shift-JIS characters, and reports every line that holds a match once.
+#pragma once
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "search/line_info.h"
+#include "search/regex/regular_expression.h"
+
+namespace lorvek {
+
+class EFileNotFound : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+class EGrepCancel : public std::runtime_error {
+ public:
+  EGrepCancel() : std::runtime_error("CancelRequest") {}
+};
+
+class TGrep : public TRegularExpression {
+ public:
+  static constexpr size_t kBlockSize = 102400;
+  using TGrepOnMatch = std::function<void(TGrep& sender, const RE_LineInfo_t& info)>;
+
+  // The file sees its own line ends, so both anchors read LF.
+  TGrep() : TRegularExpression(10, 10) {}
+
+  TGrepOnMatch OnMatch;
+  bool Cancel = false;
+  // Called after every block and before every reported line.
+  std::function<void()> ProcessPendingEvents;
+
+  // Scans the file; raises EFileNotFound, EGrepCancel, or what OnMatch raises.
+  void Grep(const std::string& path);
+
+  // Whether the line (without its break) holds a match, as the scan decides it.
+  bool LineMatches(std::string_view line) const;
+
+ private:
+  mutable std::string framed_;
+  mutable std::vector<int> states_, next_states_;
+  mutable std::vector<uint32_t> seen_;
+  mutable uint32_t stamp_ = 0;
+};
+
+}  // namespace lorvek

@@ -1,0 +1,27 @@
+// The switches a search run reads (a snapshot taken while the controls are
+// disabled), with the settings file's defaults.
+#pragma once
+
+#include <string>
+
+namespace lorvek {
+
+struct SearchOptions {
+  bool find_sub = true;            // FindSub
+  bool find_also_archive = false;  // FindAlsoArchive
+  int find_mode = 0;               // FindMode: 0 select, 1 exclude
+  bool fuzzy_char = true;          // FuzzyChar
+  bool whole_word = true;          // WholeWord
+  int code_cng_mode = 1000;        // CodeCngMode (1000: key missing)
+  bool auto_doc_detect = false;    // AutoDocDetect
+  bool xls_grep = true;            // XlsGrep
+  bool use_filter = false;         // UseFilter
+  bool find_onece = false;         // FindOnece
+  bool force_crlf = false;         // ForceCRLF
+  bool html_tag = false;           // HTMLTag
+  bool wide_preview = false;       // WidePreview
+  int path_print = 0;              // PathPrint
+  int same_print = 0;              // SamePrint
+};
+
+}  // namespace lorvek

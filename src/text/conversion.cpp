@@ -1,0 +1,328 @@
+#include "text/conversion.h"
+
+#include <system_error>
+
+#include "text/cp932.h"
+#include "text/file_bytes.h"
+#include "text/sjis.h"
+
+namespace lorvek {
+namespace {
+
+using u8 = unsigned char;
+
+// Second byte of the full-width JIS X 0208 counterpart of each half-width
+// katakana byte A1..DF; the first byte is 0x21 for punctuation and the
+// voicing marks, 0x25 for the kana.
+constexpr u8 kHalfKanaSecond[63] = {
+    0x23, 0x56, 0x57, 0x22, 0x26, 0x72, 0x21, 0x23, 0x25, 0x27, 0x29, 0x63, 0x65, 0x67, 0x43,  // A1-AF
+    0x3C, 0x22, 0x24, 0x26, 0x28, 0x2A, 0x2B, 0x2D, 0x2F, 0x31, 0x33, 0x35, 0x37, 0x39, 0x3B,  // B0-BE
+    0x3D, 0x3F, 0x41, 0x44, 0x46, 0x48, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E, 0x4F, 0x52, 0x55, 0x58,  // BF-CD
+    0x5B, 0x5E, 0x5F, 0x60, 0x61, 0x62, 0x64, 0x66, 0x68, 0x69, 0x6A, 0x6B, 0x6C, 0x6D, 0x6F,  // CE-DC
+    0x73, 0x2B, 0x2C,                                                                          // DD-DF
+};
+
+u8 HalfKanaFirst(u8 b) { return (b <= 0xA5 || b == 0xB0 || b == 0xDE || b == 0xDF) ? 0x21 : 0x25; }
+
+std::string UnitsToSjis(std::u16string units) {
+  size_t nul = units.find(u'\0');
+  if (nul != std::u16string::npos) units.resize(nul);
+  return Utf16ToCp932(units);
+}
+
+}  // namespace
+
+void JisPairToSjis(u8 j1, u8 j2, u8& s1, u8& s2) {
+  s1 = static_cast<u8>(((j1 + 1) >> 1) + (j1 < 0x5F ? 0x70 : 0xB0));
+  if (j1 % 2 == 0) s2 = static_cast<u8>(j2 + 0x7E);
+  else s2 = static_cast<u8>(j2 + (j2 < 0x60 ? 0x1F : 0x20));
+}
+
+void SjisPairToJis(u8 s1, u8 s2, u8& j1, u8& j2) {
+  j1 = static_cast<u8>((s1 - (s1 < 0xA0 ? 0x70 : 0xB0)) << 1);
+  if (s2 >= 0x9F) {
+    j2 = static_cast<u8>(s2 - 0x7E);
+  } else {
+    j1 = static_cast<u8>(j1 - 1);
+    j2 = static_cast<u8>(s2 - (s2 < 0x80 ? 0x1F : 0x20));
+  }
+}
+
+std::string JisToSjis(std::string_view t) {
+  std::string out;
+  out.reserve(t.size());
+  bool two_byte = false;
+  size_t i = 0;
+  while (i < t.size()) {
+    u8 b = static_cast<u8>(t[i]);
+    if (b == 0x1B) {
+      if (i + 1 < t.size()) {
+        u8 n = static_cast<u8>(t[i + 1]);
+        if (n == 0x24) two_byte = true;
+        else if (n == 0x28) two_byte = false;
+      }
+      i += 3;  // the escape and the two bytes after it
+      continue;
+    }
+    if (two_byte) {
+      if (i + 1 >= t.size()) {  // half a pair at the very end: keep the byte
+        out.push_back(static_cast<char>(b));
+        break;
+      }
+      u8 s1, s2;
+      JisPairToSjis(b, static_cast<u8>(t[i + 1]), s1, s2);
+      out.push_back(static_cast<char>(s1));
+      out.push_back(static_cast<char>(s2));
+      i += 2;
+      continue;
+    }
+    out.push_back(static_cast<char>(b));
+    ++i;
+  }
+  return out;
+}
+
+std::string EucToSjis(std::string_view t) {
+  std::string out;
+  out.reserve(t.size());
+  for (size_t i = 0; i < t.size();) {
+    u8 b = static_cast<u8>(t[i]);
+    if (b <= 0x80 || b == 0xFF) {
+      out.push_back(static_cast<char>(b));
+      ++i;
+    } else if (b == 0x8E) {
+      if (i + 1 < t.size()) out.push_back(t[i + 1]);
+      i += 2;
+    } else if (i + 1 >= t.size()) {
+      out.push_back(static_cast<char>(b));
+      ++i;
+    } else {
+      u8 s1, s2;
+      JisPairToSjis(b & 0x7F, static_cast<u8>(t[i + 1]) & 0x7F, s1, s2);
+      out.push_back(static_cast<char>(s1));
+      out.push_back(static_cast<char>(s2));
+      i += 2;
+    }
+  }
+  return out;
+}
+
+std::string SjisToJis(std::string_view t) {
+  std::string out;
+  bool two_byte = false;
+  auto leave = [&] {
+    if (two_byte) out += "\x1B\x28\x4A";
+    two_byte = false;
+  };
+  auto enter = [&] {
+    if (!two_byte) out += "\x1B\x24\x42";
+    two_byte = true;
+  };
+  for (size_t i = 0; i < t.size();) {
+    u8 b = static_cast<u8>(t[i]);
+    if (b < 0x80) {
+      leave();
+      out.push_back(static_cast<char>(b));
+      ++i;
+      continue;
+    }
+    enter();
+    if (IsHalfWidthKatakana(b)) {
+      u8 j1 = HalfKanaFirst(b), j2 = kHalfKanaSecond[b - 0xA1];
+      u8 next = i + 1 < t.size() ? static_cast<u8>(t[i + 1]) : 0;
+      size_t used = 1;
+      if (b == 0xB3 && next == 0xDE) {
+        j2 = 0x74;  // ヴ
+        used = 2;
+      } else if (((b >= 0xB6 && b <= 0xC4) || (b >= 0xCA && b <= 0xCE)) && next == 0xDE) {
+        j2 = static_cast<u8>(j2 + 1);
+        used = 2;
+      } else if (b >= 0xCA && b <= 0xCE && next == 0xDF) {
+        j2 = static_cast<u8>(j2 + 2);
+        used = 2;
+      }
+      out.push_back(static_cast<char>(j1));
+      out.push_back(static_cast<char>(j2));
+      i += used;
+      continue;
+    }
+    if (i + 1 >= t.size()) break;  // a lone lead byte at the end is dropped
+    u8 j1, j2;
+    SjisPairToJis(b, static_cast<u8>(t[i + 1]), j1, j2);
+    out.push_back(static_cast<char>(j1));
+    out.push_back(static_cast<char>(j2));
+    i += 2;
+  }
+  return out;
+}
+
+std::string SjisToEuc(std::string_view t) {
+  std::string out;
+  for (size_t i = 0; i < t.size();) {
+    u8 b = static_cast<u8>(t[i]);
+    if (b < 0x80) {
+      out.push_back(static_cast<char>(b));
+      ++i;
+    } else if (IsHalfWidthKatakana(b)) {
+      out.push_back(static_cast<char>(0x8E));
+      out.push_back(static_cast<char>(b));
+      ++i;
+    } else if (i + 1 >= t.size()) {
+      break;
+    } else {
+      u8 j1, j2;
+      SjisPairToJis(b, static_cast<u8>(t[i + 1]), j1, j2);
+      out.push_back(static_cast<char>(j1 | 0x80));
+      out.push_back(static_cast<char>(j2 | 0x80));
+      i += 2;
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToSjis(std::string_view t, bool big_endian) {
+  std::u16string units;
+  for (size_t i = 2; i + 1 < t.size(); i += 2) {
+    u8 a = static_cast<u8>(t[i]), b = static_cast<u8>(t[i + 1]);
+    char16_t u = big_endian ? static_cast<char16_t>((a << 8) | b) : static_cast<char16_t>((b << 8) | a);
+    if (u == 0) break;
+    units.push_back(u);
+  }
+  return UnitsToSjis(std::move(units));
+}
+
+std::string Utf8ToSjis(std::string_view text, bool has_mark) {
+  if (has_mark) text = text.size() >= 3 ? text.substr(3) : std::string_view();
+  const size_t n = text.size();
+  auto at = [&](size_t i) -> u8 { return i < n ? static_cast<u8>(text[i]) : 0; };
+  std::u16string units;
+  units.reserve(n);
+  for (size_t i = 0; i < n && at(i) != 0;) {
+    u8 c = at(i);
+    if (c < 0x80) {
+      units.push_back(c);
+      ++i;
+    } else if (c >= 0xC0 && c <= 0xDF) {
+      units.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (at(i + 1) & 0x3F)));
+      i += 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      units.push_back(static_cast<char16_t>(((c & 0x0F) << 12) | ((at(i + 1) & 0x3F) << 6) | (at(i + 2) & 0x3F)));
+      i += 3;
+    } else if (c >= 0xF0 && c <= 0xF7) {
+      uint32_t cp = (static_cast<uint32_t>(c & 0x07) << 18) | ((at(i + 1) & 0x3Fu) << 12) |
+                    ((at(i + 2) & 0x3Fu) << 6) | (at(i + 3) & 0x3Fu);
+      if (cp < 0x10000) cp = 0x10000;  // keep it a pair: it becomes the replacement character
+      cp -= 0x10000;
+      units.push_back(static_cast<char16_t>(0xD800 + ((cp >> 10) & 0x3FF)));
+      units.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      i += 4;
+    } else {
+      throw EConversionError(kUtf8UnknownCode);
+    }
+  }
+  return UnitsToSjis(std::move(units));
+}
+
+std::string SjisToUtf8(std::string_view text, bool with_mark) {
+  std::u16string units = Cp932ToUtf16(text);
+  size_t nul = units.find(u'\0');
+  if (nul != std::u16string::npos) units.resize(nul);
+  std::string out;
+  if (with_mark) out = "\xEF\xBB\xBF";
+  for (char16_t u : units) {
+    if (u < 0x80) {
+      out.push_back(static_cast<char>(u));
+    } else if (u < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (u >> 6)));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (u >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+    }
+  }
+  return out;
+}
+
+Utf16FileText ReadUtf16File(const std::string& path, bool big_endian) {
+  std::string bytes;
+  try {
+    bytes = ReadFileBytes(path);
+  } catch (const std::exception&) {
+    throw EConversionError(kOutOfMemory);
+  }
+  Utf16FileText r;
+  r.text = Utf16ToSjis(bytes, big_endian);
+  r.line_end = DetectLineBreak(r.text);
+  return r;
+}
+
+void WriteUtf16File(const std::string& path, std::string_view text, bool big_endian) {
+  std::u16string units = Cp932ToUtf16(text);
+  std::string bytes = big_endian ? std::string("\xFE\xFF") : std::string("\xFF\xFE");
+  for (char16_t u : units) {
+    char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
+    bytes.push_back(big_endian ? hi : lo);
+    bytes.push_back(big_endian ? lo : hi);
+  }
+  WriteFileAtomically(path, bytes);
+}
+
+std::string ConvertLineBreaks(std::string_view text, int32_t target) {
+  int32_t found = DetectLineBreak(text);
+  if (found == leNone || found == target) return std::string(text);
+  auto seq = [](int32_t code) -> std::string_view {
+    return code == leCrLf ? "\r\n" : code == leCr ? "\r" : "\n";
+  };
+  std::string_view from = seq(found), to = seq(target);
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (size_t i = 0; i < text.size();) {
+    if (text.compare(i, from.size(), from) == 0) {
+      out.append(to);
+      i += from.size();
+    } else {
+      out.push_back(text[i++]);
+    }
+  }
+  return out;
+}
+
+std::string ToInternalText(std::string_view text) {
+  switch (DetectTextCode(text)) {
+    case ecJis:
+    case ecJisOld: return JisToSjis(text);
+    case ecEuc: return EucToSjis(text);
+    case ecUtf16Le: return Utf16ToSjis(text, false);
+    case ecUtf16Be: return Utf16ToSjis(text, true);
+    default: return std::string(text);
+  }
+}
+
+std::string DecodeForCode(int32_t code, std::string_view file_text, const std::string& path) {
+  switch (code) {
+    case ecJis:
+    case ecJisOld: return JisToSjis(file_text);
+    case ecEuc: return EucToSjis(file_text);
+    case ecUtf16Le: return ReadUtf16File(path, false).text;
+    case ecUtf16Be: return ReadUtf16File(path, true).text;
+    case ecUtf8: return Utf8ToSjis(file_text, true);
+    case ecUtf8N: return Utf8ToSjis(file_text, false);
+    default: return std::string(file_text);
+  }
+}
+
+std::string EncodeForCode(int32_t code, std::string_view text, const std::string& path) {
+  switch (code) {
+    case ecJis:
+    case ecJisOld: return SjisToJis(text);
+    case ecEuc: return SjisToEuc(text);
+    case ecUtf16Le: WriteUtf16File(path, text, false); return {};
+    case ecUtf16Be: WriteUtf16File(path, text, true); return {};
+    case ecUtf8: return SjisToUtf8(text, true);
+    case ecUtf8N: return SjisToUtf8(text, false);
+    default: return std::string(text);
+  }
+}
+
+}  // namespace lorvek

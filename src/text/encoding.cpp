@@ -1,0 +1,160 @@
+#include "text/encoding.h"
+
+#include "text/file_bytes.h"
+
+namespace lorvek {
+namespace {
+
+inline bool In(unsigned v, unsigned lo, unsigned hi) { return v >= lo && v <= hi; }
+
+}  // namespace
+
+int32_t DetectCode(std::string_view buffer, size_t count, bool utf8_aware) {
+  auto at = [&](size_t i) -> unsigned {
+    return i < buffer.size() ? static_cast<unsigned char>(buffer[i]) : 0u;
+  };
+  if (count == 0) return ecBinary;
+  if (count > 3) {
+    if (at(0) == 0xFF && at(1) == 0xFE) return ecUtf16Le;
+    if (at(0) == 0xFE && at(1) == 0xFF) return ecUtf16Be;
+  }
+  if (utf8_aware && count > 4 && at(0) == 0xEF && at(1) == 0xBB && at(2) == 0xBF) return ecUtf8;
+  for (size_t i = 0; i < count; ++i)
+    if (at(i) < 0x08 || at(i) == 0xFF) return ecBinary;
+
+  int32_t verdict = ecAscii;
+  const long long limit = static_cast<long long>(count) - 2;
+  for (long long i = 0; (verdict == 0 || verdict == 6) && i < limit; ++i) {
+    size_t k = static_cast<size_t>(i);
+    unsigned c = at(k);
+    if (c == 0) break;
+    if (c == 0x1B) {
+      if (at(++k) == 0x24) {
+        unsigned d = at(++k);
+        if (d == 0x42) verdict = ecJis;
+        else if (d == 0x40) verdict = ecJisOld;
+      }
+    } else if (c < 0x08 || c == 0xFF) {
+      verdict = ecBinary;
+    } else if (c <= 0x7F) {
+    } else if (In(c, 0x81, 0x8D) || In(c, 0x8F, 0x9F)) {
+      verdict = ecSjis;
+    } else if (c == 0x8E) {
+      unsigned d = at(++k);
+      if (In(d, 0x40, 0x7E) || In(d, 0x80, 0xA0) || In(d, 0xE0, 0xFC)) verdict = ecSjis;
+      else if (In(d, 0xA1, 0xDF)) verdict = ecEucOrSjis;
+    } else if (In(c, 0xA1, 0xDF)) {
+      unsigned d = at(++k);
+      if (In(d, 0xF0, 0xFE)) {
+        verdict = ecEuc;
+      } else if (In(d, 0xA1, 0xDF)) {
+        verdict = ecEucOrSjis;
+      } else if (In(d, 0xE0, 0xEF)) {
+        verdict = ecEucOrSjis;
+        for (size_t j = k; at(j) >= 0x40 && j <= count && verdict == ecEucOrSjis; ++j) {
+          unsigned e = at(j);
+          if (In(e, 0x81, 0x8D) || In(e, 0x8F, 0x9C)) verdict = ecSjis;
+          else if (e == 0xFD || e == 0xFE) verdict = ecEuc;
+        }
+      } else if (d <= 0x9F) {
+        verdict = ecSjis;
+      }
+    } else if (In(c, 0xF0, 0xFE)) {
+      verdict = ecEuc;
+    } else if (In(c, 0xE0, 0xEF)) {
+      unsigned d = at(++k);
+      if (In(d, 0x40, 0x7E) || In(d, 0x80, 0xA0)) verdict = ecSjis;
+      else if (d == 0xFD || d == 0xFE) verdict = ecEuc;
+      else if (In(d, 0xA1, 0xFC)) verdict = ecEucOrSjis;
+    }
+    i = static_cast<long long>(k);
+  }
+  if (!utf8_aware) return verdict;
+  if (verdict == ecAscii || verdict == ecSjis || verdict == ecEucOrSjis) {
+    bool valid = false;
+    const long long end = static_cast<long long>(count) - 4;
+    for (long long i = 0; i < end && at(static_cast<size_t>(i)) != 0;) {
+      size_t k = static_cast<size_t>(i);
+      unsigned c = at(k);
+      if (c < 0x80) {
+        ++i;
+        continue;
+      }
+      if ((c == 0xE0 && In(at(k + 1), 0xA0, 0xBF) && In(at(k + 2), 0x80, 0xBF)) ||
+          (In(c, 0xE1, 0xEF) && In(at(k + 1), 0x80, 0xBF) && In(at(k + 2), 0x80, 0xBF))) {
+        valid = true;
+        i += 3;
+        continue;
+      }
+      valid = false;
+      break;
+    }
+    if (valid) return ecUtf8N;
+  }
+  return verdict;
+}
+
+int32_t DetectTextCode(std::string_view text) { return DetectCode(text, text.size(), true); }
+
+int32_t DetectLineBreak(std::string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') return leLf;
+    if (text[i] == '\r') return (i + 1 < text.size() && text[i + 1] == '\n') ? leCrLf : leCr;
+  }
+  return leNone;
+}
+
+TextFileFormat ProbeBufferCode(std::string_view data) {
+  if (data.empty()) return {ecUnread, leUnread};
+  const size_t n = data.size();
+  // The first byte with its top bit set, found four bytes at a time.
+  long long group = -1;
+  for (size_t p = 0; p < n; p += 4) {
+    bool high = false;
+    for (size_t k = p; k < p + 4 && k < n; ++k)
+      if (static_cast<unsigned char>(data[k]) & 0x80) high = true;
+    if (high) {
+      group = static_cast<long long>(p);
+      break;
+    }
+  }
+  TextFileFormat f;
+  long long s = group - 1;
+  if (group < 0 || s < 0) {
+    f.encoding = DetectCode(data, n < 2048 ? n : 2048, true);
+  } else {
+    size_t e = static_cast<size_t>(s) + 256 < n ? static_cast<size_t>(s) + 256 : n;
+    size_t b = e > 256 ? e - 256 : 0;
+    f.encoding = DetectCode(data.substr(b), e - b, true);
+  }
+  size_t nul = data.find('\0');
+  f.line_end = DetectLineBreak(data.substr(0, nul));
+  return f;
+}
+
+TextFileFormat ProbeFileCode(const std::string& path) { return ProbeBufferCode(ReadFileBytes(path)); }
+
+std::string EncodingTag(int32_t code, int32_t line_break) {
+  std::string tag;
+  switch (code) {
+    case ecAscii: tag = "[ASC]"; break;
+    case ecBinary: tag = "[BIN]"; break;
+    case ecJis:
+    case ecJisOld: tag = "[JIS]"; break;
+    case ecEuc: tag = "[EUC]"; break;
+    case ecSjis: break;
+    case ecUtf16Le: tag = "[UNI-LI]"; break;
+    case ecUtf16Be: tag = "[UNI-BI]"; break;
+    case ecUtf8: tag = "[UTF-8]"; break;
+    case ecUtf8N: tag = "[UTF-8N]"; break;
+    case ecWord: tag = "[WORD]"; break;
+    case ecExcel: tag = "[EXCEL]"; break;
+    case ecFiltered: tag = "[FILT]"; break;
+    default: tag = "[???]"; break;
+  }
+  if (line_break == leCr) tag += "[CR]";
+  else if (line_break == leLf) tag += "[LF]";
+  return tag;
+}
+
+}  // namespace lorvek
