@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "search/file_grep.h"
+#include "search/search_run.h"
+#include "test_util.h"
+#include "text/conversion.h"
+#include "text/cp932.h"
+#include "text/encoding.h"
+
+namespace lorvek {
+namespace {
+
+using test::Sj;
+using test::TempDir;
+
+int32_t Detect(const std::string& bytes, bool utf8 = true) {
+  std::string buf = bytes + std::string(4, '\0');
+  return DetectCode(buf, bytes.size(), utf8);
+}
+
+TEST(DetectCode, EdgeCasesOfTheClassifier) {
+  EXPECT_EQ(Detect(""), ecBinary);
+  EXPECT_EQ(Detect("\xFF\xFE\x41"), ecBinary);
+  EXPECT_EQ(Detect(std::string("\xFF\xFE\x41\x00", 4)), ecUtf16Le);
+  EXPECT_EQ(Detect(std::string("\xFE\xFF\x00\x41", 4)), ecUtf16Be);
+  EXPECT_EQ(Detect("\xEF\xBB\xBF" "abc"), ecUtf8);
+  // Without utf8Aware, EF BB is an undecided pair and BF 61 then decides.
+  EXPECT_EQ(Detect("\xEF\xBB\xBF" "abc", false), ecSjis);
+  EXPECT_EQ(Detect("\x1B$Babc\x01"), ecBinary);
+  EXPECT_EQ(Detect("\x1B$B0!\x1B(B"), ecJis);
+  EXPECT_EQ(Detect("\x1B$@0!\x1B(B"), ecJisOld);
+  EXPECT_EQ(Detect("\x1B(Babc"), ecAscii);
+  EXPECT_EQ(Detect("\xE3\x81\x82\r\n"), ecUtf8N);
+  EXPECT_EQ(Detect("\xE3\x81\x82"), ecSjis);
+  EXPECT_EQ(Detect("A\xC3\xA9" "AAA"), ecEucOrSjis);
+  EXPECT_EQ(Detect("\x82\xA0\x82\xA2"), ecSjis);
+  EXPECT_EQ(Detect("ab\xF0\xA1" "cd"), ecEuc);
+  EXPECT_EQ(Detect("ab"), ecAscii);
+}
+
+TEST(DetectLineBreak, OnlyTheFirstBreakCounts) {
+  EXPECT_EQ(DetectLineBreak("a\nb\r\n"), leLf);
+  EXPECT_EQ(DetectLineBreak("a\r\nb\n"), leCrLf);
+  EXPECT_EQ(DetectLineBreak("a\rb"), leCr);
+  EXPECT_EQ(DetectLineBreak("a\r"), leCr);
+  EXPECT_EQ(DetectLineBreak("ab"), leNone);
+  EXPECT_EQ(EncodingTag(ecEuc, leLf), "[EUC][LF]");
+  EXPECT_EQ(EncodingTag(ecSjis, leCrLf), "");
+  EXPECT_EQ(EncodingTag(ecEucOrSjis, leCrLf), "[???]");
+  EXPECT_EQ(EncodingTag(4711, leCr), "[???][CR]");
+}
+
+TEST(ProbeFileCode, EveryTextFixtureAsTheManifestSays) {
+  const std::map<std::string, std::pair<int, int>> expected = {
+      {"ascii.txt", {0, 1}},       {"sjis_crlf.txt", {5, 1}},      {"sjis_lf.txt", {5, 3}},
+      {"sjis_cr.txt", {5, 2}},     {"eucjp_lf.txt", {4, 3}},       {"eucjp_crlf.txt", {4, 1}},
+      {"jis_crlf.txt", {2, 1}},    {"jis78_crlf.txt", {3, 1}},     {"utf8_bom.txt", {9, 1}},
+      {"utf8_nobom_lf.txt", {10, 3}}, {"utf16le_bom.txt", {7, 2}}, {"utf16be_bom.txt", {8, 0}},
+      {"binary_with_sjis.bin", {1, 0}}, {"nul_inside.txt", {1, 1}}, {"nul_late.txt", {5, 1}},
+      {"empty.txt", {-1, -1}},     {"mixed_breaks.txt", {5, 3}},   {"no_final_newline.txt", {5, 1}},
+      {"utf8_twobyte_only.txt", {6, 3}},
+  };
+  for (const auto& [name, codes] : expected) {
+    TextFileFormat f = ProbeFileCode(test::FixturePath("text/" + name).string());
+    EXPECT_EQ(f.encoding, codes.first) << name;
+    EXPECT_EQ(f.line_end, codes.second) << name;
+  }
+}
+
+TEST(CodeConversion, ExamplesOfEachConversion) {
+  EXPECT_EQ(JisToSjis("\x1B$B0!\x1B(BA"), "\x88\x9F" "A");
+  EXPECT_EQ(SjisToJis("\x88\x9F\r\n"), "\x1B$B0!\x1B(J\r\n");
+  EXPECT_EQ(SjisToJis("\xB6\xDE"), "\x1B$B%,");
+  EXPECT_EQ(SjisToEuc("\xB1"), "\x8E\xB1");
+  EXPECT_EQ(EucToSjis("\x8E\xB1"), "\xB1");
+  EXPECT_EQ(EucToSjis("\xB0\xA1"), "\x88\x9F");
+  EXPECT_EQ(Utf8ToSjis("\xE3\x81\x82", false), "\x82\xA0");
+  EXPECT_THROW(Utf8ToSjis("\x80", false), EConversionError);
+  EXPECT_EQ(Utf8ToSjis("\xEF\xBB\xBF" "abc", true), "abc");
+  EXPECT_EQ(Utf8ToSjis("a\xF0\x9F\x98\x80" "b", false), "a?b");
+  EXPECT_EQ(SjisToUtf8("\x82\xA0", false), "\xE3\x81\x82");
+  EXPECT_EQ(SjisToUtf8("\x82\xA0", true), "\xEF\xBB\xBF\xE3\x81\x82");
+  EXPECT_EQ(ConvertLineBreaks("a\nb\n", leCrLf), "a\r\nb\r\n");
+  EXPECT_EQ(ConvertLineBreaks("ab", leCrLf), "ab");
+  EXPECT_EQ(ConvertLineBreaks("a\rb\r\n", leLf), "a\nb\n\n");
+  std::string undecided = "\xE0\xA1\xE0\xA1";
+  EXPECT_EQ(ToInternalText(undecided), undecided);
+  // The Windows-31J table: wave dash, circled digit, yen sign.
+  EXPECT_EQ(Utf8ToCp932("～①￥"), "\x81\x60\x87\x40\x81\x8F");
+}
+
+TEST(CodeConversion, TruncatedInputNeverReadsPastTheEnd) {
+  EXPECT_EQ(JisToSjis("\x1B$B0"), "0");
+  EXPECT_EQ(JisToSjis("\x1B"), "");
+  EXPECT_EQ(EucToSjis("\xB0"), "\xB0");
+  EXPECT_NO_THROW(Utf8ToSjis("\xE3\x81", false));
+  EXPECT_EQ(Utf16ToSjis("\xFF\xFE\x41", false), "");
+  EXPECT_EQ(SjisToJis("a\x88"), "a\x1B$B");
+}
+
+TEST(CodeConversion, Utf16FilesWriteTheMarkAndUnits) {
+  TempDir dir;
+  std::string be = (dir / "be.txt").string(), le = (dir / "le.txt").string();
+  WriteUtf16File(be, "A", true);
+  WriteUtf16File(le, "A", false);
+  EXPECT_EQ(test::ReadBytes(be), std::string("\xFE\xFF\x00\x41", 4));
+  EXPECT_EQ(test::ReadBytes(le), std::string("\xFF\xFE\x41\x00", 4));
+  Utf16FileText t = ReadUtf16File(test::FixturePath("text/utf16le_bom.txt").string(), false);
+  EXPECT_EQ(t.line_end, leCrLf);
+  EXPECT_THROW(ReadUtf16File((dir / "missing").string(), false), EConversionError);
+}
+
+TEST(EncodingSearch, EveryFixtureFindsTheWordOnTheManifestLines) {
+  TempDir program;
+  NullFrontEnd front;
+  ResultStore store;
+  SearchRun run(front, store, program.path().string());
+  run.options().code_cng_mode = 1;
+  run.options().whole_word = false;
+  run.options().fuzzy_char = false;
+  run.FindButtonClick(Sj("検索"), test::FixturePath("text").string(), "*");
+  std::map<std::string, std::vector<int>> found;
+  std::map<std::string, std::string> tags;
+  for (size_t i = 0; i < store.size(); ++i) {
+    std::string name = FileNamePart(store[i].OpenPath);
+    found[name].push_back(store[i].LineNo);
+    tags[name] = EncodingTag(store[i].EncodingCode, store[i].LineEndCode);
+  }
+  const std::vector<int> sample = {1, 6, 7, 10, 16};
+  for (const char* name : {"sjis_crlf.txt", "sjis_lf.txt", "sjis_cr.txt", "eucjp_lf.txt", "eucjp_crlf.txt",
+                           "jis_crlf.txt", "jis78_crlf.txt", "utf8_bom.txt", "utf8_nobom_lf.txt",
+                           "utf16le_bom.txt", "utf16be_bom.txt", "mixed_breaks.txt", "no_final_newline.txt",
+                           "nul_inside.txt"})
+    EXPECT_EQ(found[name], sample) << name;
+  EXPECT_EQ(found["nul_late.txt"], (std::vector<int>{2, 7, 8, 11}));
+  EXPECT_EQ(found["binary_with_sjis.bin"], (std::vector<int>{2, 7}));
+  EXPECT_FALSE(found.count("utf8_twobyte_only.txt"));
+  EXPECT_EQ(tags["eucjp_lf.txt"], "[EUC][LF]");
+  EXPECT_EQ(tags["utf16le_bom.txt"], "[UNI-LI]");
+  EXPECT_EQ(tags["binary_with_sjis.bin"], "[BIN]");
+  EXPECT_EQ(tags["sjis_crlf.txt"], "");
+  EXPECT_EQ(run.ErrorCount(), 0);
+}
+
+TEST(EncodingSearch, ModeThreeSearchesOnlyAsciiAndShiftJis) {
+  TempDir program, tree;
+  tree.Write("u.txt", "\xE3\x81\x82 cat\n");
+  tree.Write("a.txt", "a cat\r\n");
+  NullFrontEnd front;
+  ResultStore store;
+  SearchRun run(front, store, program.path().string());
+  run.options().code_cng_mode = 3;
+  run.FindButtonClick("cat", tree.path().string(), "*");
+  ASSERT_EQ(store.size(), 1u);
+  EXPECT_EQ(FileNamePart(store[0].OpenPath), "a.txt");
+}
+
+TEST(EncodingSearch, UndecodableFileIsLoggedAndTheRunGoesOn) {
+  TempDir program, tree;
+  // UTF-8 by the probe, then a stray 0x80 past the probe's window.
+  std::string text;
+  for (int i = 0; i < 700; ++i) text += "\xE3\x81\x82";  // beyond the 2048 bytes the probe reads
+  tree.Write("bad.txt", text + "cat\x80\r\n");
+  tree.Write("good.txt", "cat\r\n");
+  NullFrontEnd front;
+  ResultStore store;
+  SearchRun run(front, store, program.path().string());
+  run.options().code_cng_mode = 1;
+  run.options().whole_word = false;
+  run.FindButtonClick("cat", tree.path().string(), "*");
+  EXPECT_EQ(store.size(), 1u);
+  EXPECT_EQ(run.ErrorCount(), 1);
+  std::string log = test::ReadBytes(program / "LOG.TXT");
+  EXPECT_NE(log.find(Sj("文字コード変換エラー:")), std::string::npos);
+  EXPECT_NE(log.find("UTF-8 Unknown code."), std::string::npos);
+}
+
+class FileGrep : public ::testing::Test {
+ protected:
+  TempDir dir;
+  TGrep grep;
+  std::vector<std::pair<int, std::string>> hits;
+  void Run(const std::string& pattern, const std::string& bytes) {
+    hits.clear();
+    grep.SetRegExp(pattern);
+    grep.OnMatch = [&](TGrep&, const RE_LineInfo_t& info) { hits.push_back({info.LineNo, info.Line}); };
+    grep.Grep(dir.Write("f.bin", bytes).string());
+  }
+};
+
+TEST_F(FileGrep, NulIsASpaceAndCrAloneEndsALine) {
+  Run("x y", std::string("a\r\nx\0y\rz", 8));
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0], (std::pair<int, std::string>{2, "x y"}));
+  Run("z", "a\rb\rz");
+  EXPECT_EQ(hits[0].first, 3);
+}
+
+TEST_F(FileGrep, LinesAcrossBlocksAreWholeAndReportedOnce) {
+  std::string big(TGrep::kBlockSize - 3, 'a');
+  big += "\nxx needle yy needle\nneedle";
+  Run("needle", big);
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_EQ(hits[0], (std::pair<int, std::string>{2, "xx needle yy needle"}));
+  EXPECT_EQ(hits[1].first, 3);
+  Run("^xx.*yy", big);
+  EXPECT_EQ(hits.size(), 1u);
+  Run("needle$", big);
+  EXPECT_EQ(hits.size(), 2u);
+  Run("a", "");
+  EXPECT_TRUE(hits.empty());
+  EXPECT_THROW(grep.Grep((dir / "missing").string()), EFileNotFound);
+}
+
+}  // namespace
+}  // namespace lorvek
