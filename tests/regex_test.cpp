@@ -71,6 +71,8 @@ TEST(RegexDialect, CodeZeroMatchesNothingAndNeverReadsPastTheEnd) {
   EXPECT_EQ(Find("a\\x0|b", "ab"), (MatchPos{2, 1}));
   std::string lone_lead = "ab\x82";
   EXPECT_EQ(Find("b.", lone_lead), (MatchPos{2, 2}));
+  // An embedded NUL reads as the end of the text for the line-end anchor.
+  EXPECT_EQ(Find("$", std::string("\xFF\0\xFF\t", 4)), (MatchPos{2, 0}));
 }
 
 TEST(RegexFailures, EveryMessageOfTheTable) {

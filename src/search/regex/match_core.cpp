@@ -152,7 +152,7 @@ MatchPos TMatchCORE::MatchFast(std::string_view s) const {
       // Nothing alive: skip bytes that cannot begin a match.
       while (pos < s.size()) {
         unsigned char b = static_cast<unsigned char>(s[pos]);
-        if (c.CanStartWithByte(b) || (ls && (pos == 0 || prev == 10)) || (start_has_le && b == sep))
+        if (c.CanStartWithByte(b) || (ls && (pos == 0 || prev == 10)) || (start_has_le && (b == sep || b == 0)))
           break;
         size_t len = CharLength(s, pos);
         prev = len == 1 ? b : 0;
