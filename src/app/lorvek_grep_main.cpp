@@ -2,6 +2,7 @@
 // hit to standard output in UTF-8; status texts and errors go to standard error.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "app/ini_file.h"
+#include "app/mask_sets.h"
+#include "app/options_settings.h"
+#include "app/settings_schema.h"
 #include "app/program_folder.h"
 #include "search/search_run.h"
 #include "text/cp932.h"
@@ -37,6 +42,8 @@ const char kUsage[] =
     "      --column          print the byte column of the hit after the line number\n"
     "  -o, --only-matching   print the matched text instead of the line\n"
     "      --show-encoding   print the file's encoding tag after the path\n"
+    "      --ini FILE        read the defaults from FILE instead of Lorvek.ini\n"
+    "                        in the program folder (the file is never written)\n"
     "      --help            show this help\n"
     "      --version         show the version\n"
     "\n"
@@ -90,8 +97,17 @@ void PrintLine(const MatchRecord& r, const std::string& tag, int32_t line_no, ch
 
 int Main(int argc, char** argv) {
   CliOptions cli;
-  SearchOptions opts;
-  opts.code_cng_mode = 1;
+  // Defaults come from the settings file; the options override them for this
+  // run only, and the file is only read.
+  std::string ini_path = ProgramFolder() + "Lorvek.ini";
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::string(argv[i]) == "--") break;
+    if (std::string(argv[i]) == "--ini") ini_path = argv[i + 1];
+  }
+  TIniGT ini(ini_path, /*make_writable=*/false);
+  SearchOptions opts = ReadOptions(ini).ToSearchOptions();
+  cli.masks = Cp932ToUtf8(ReadMaskSets(ini).default_text);
+  cli.context = opts.wide_preview ? std::min(2, std::max(0, ReadIntSetting(ini, "Options", "PrevLine"))) : 0;
   std::vector<std::string> positional;
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {
@@ -128,6 +144,7 @@ int Main(int argc, char** argv) {
     } else if (a == "--column") cli.column = true;
     else if (a == "-o" || a == "--only-matching") cli.only_matching = true;
     else if (a == "--show-encoding") cli.show_encoding = true;
+    else if (a == "--ini") value("--ini");
     else UsageError("unknown option " + a);
   }
   if (positional.size() < 2) UsageError("a word and at least one path are needed");

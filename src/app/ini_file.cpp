@@ -1,0 +1,232 @@
+#include "app/ini_file.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <charconv>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+
+#include "text/file_bytes.h"
+
+namespace lorvek {
+namespace {
+
+std::string_view Trim(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+  while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+  return s.substr(b, e - b);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// "[Name]" (blanks around allowed); a header without "]" is not a header.
+bool SectionName(std::string_view line, std::string_view* name) {
+  std::string_view t = Trim(line);
+  if (t.size() < 2 || t.front() != '[') return false;
+  size_t close = t.find(']');
+  if (close == std::string_view::npos) return false;
+  *name = Trim(t.substr(1, close - 1));
+  return true;
+}
+
+bool KeyOf(std::string_view line, std::string_view* key, std::string_view* value) {
+  std::string_view t = Trim(line);
+  if (t.empty() || t.front() == ';' || t.front() == '[') return false;
+  size_t eq = t.find('=');
+  if (eq == std::string_view::npos) return false;
+  *key = Trim(t.substr(0, eq));
+  *value = Trim(t.substr(eq + 1));
+  return !key->empty();
+}
+
+// Temporary files of writers that were killed before their rename.
+void RemoveStaleTemporaries(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path p(path);
+  std::string prefix = p.filename().string() + ".lorvek-tmp-";
+  std::filesystem::path dir = p.has_parent_path() ? p.parent_path() : std::filesystem::path(".");
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) != 0) continue;
+    pid_t pid = static_cast<pid_t>(std::atol(name.c_str() + prefix.size()));
+    if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) std::filesystem::remove(entry.path(), ec);
+  }
+}
+
+}  // namespace
+
+TIniGT::TIniGT(std::string path, bool make_writable) : path_(std::move(path)) {
+  if (make_writable) RemoveStaleTemporaries(path_);
+  struct stat st;
+  if (make_writable && stat(path_.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR))
+    chmod(path_.c_str(), (st.st_mode & 07777) | S_IWUSR);
+}
+
+bool TIniGT::FileExists() const {
+  struct stat st;
+  return stat(path_.c_str(), &st) == 0;
+}
+
+bool TIniGT::IsReadOnly() const {
+  struct stat st;
+  return stat(path_.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR);
+}
+
+void TIniGT::Load() const {
+  if (update_depth_ > 0) return;  // inside an update the lines in memory are current
+  lines_.clear();
+  std::string bytes;
+  try {
+    bytes = ReadFileBytes(path_);
+  } catch (const std::exception&) {
+    return;  // a missing or unreadable file behaves as an empty one
+  }
+  size_t start = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\n' && bytes[i] != '\r') continue;
+    lines_.push_back(bytes.substr(start, i - start));
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < bytes.size()) lines_.push_back(bytes.substr(start));
+}
+
+void TIniGT::Store() {
+  if (update_depth_ > 0) {
+    dirty_ = true;
+    return;
+  }
+  std::string out;
+  for (const auto& l : lines_) {
+    out += l;
+    out += "\r\n";
+  }
+  WriteFileAtomically(path_, out);
+}
+
+long TIniGT::FindKey(std::string_view section, std::string_view key, long* section_line,
+                     long* last_in_section) const {
+  *section_line = -1;
+  *last_in_section = -1;
+  bool in_section = false;
+  long found = -1;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    std::string_view name;
+    if (SectionName(lines_[i], &name)) {
+      in_section = SameName(name, section);
+      if (in_section && *section_line < 0) {
+        *section_line = static_cast<long>(i);
+        *last_in_section = static_cast<long>(i);
+      }
+      continue;
+    }
+    if (!in_section) continue;
+    std::string_view k, v;
+    if (KeyOf(lines_[i], &k, &v)) {
+      if (found < 0 && SameName(k, key)) found = static_cast<long>(i);
+      if (*section_line >= 0) *last_in_section = static_cast<long>(i);
+    }
+  }
+  return found;
+}
+
+std::string TIniGT::RawValue(std::string_view section, std::string_view key, bool* found) const {
+  Load();
+  long sec, last;
+  long at = FindKey(section, key, &sec, &last);
+  *found = at >= 0;
+  if (at < 0) return {};
+  std::string_view k, v;
+  KeyOf(lines_[static_cast<size_t>(at)], &k, &v);
+  if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+  if (v.size() > kMaxValueBytes) v = v.substr(0, kMaxValueBytes);
+  return std::string(v);
+}
+
+bool TIniGT::HasKey(std::string_view section, std::string_view key) const {
+  bool found;
+  RawValue(section, key, &found);
+  return found;
+}
+
+std::string TIniGT::ReadStr(std::string_view section, std::string_view key, std::string_view def) const {
+  bool found;
+  std::string v = RawValue(section, key, &found);
+  return found ? v : std::string(def);
+}
+
+int TIniGT::ReadInt(std::string_view section, std::string_view key, int def) const {
+  bool found;
+  std::string v = RawValue(section, key, &found);
+  if (!found) return def;
+  long long n = 0;
+  const char* b = v.data();
+  if (!v.empty() && v[0] == '+') ++b;
+  auto [p, ec] = std::from_chars(b, v.data() + v.size(), n);
+  if (ec != std::errc() || p != v.data() + v.size() || b == v.data() + v.size() || n < INT_MIN || n > INT_MAX)
+    return def;
+  return static_cast<int>(n);
+}
+
+bool TIniGT::ReadBool(std::string_view section, std::string_view key, bool def) const {
+  return ReadInt(section, key, def ? 1 : 0) != 0;
+}
+
+void TIniGT::WriteStr(std::string_view section, std::string_view key, std::string_view value) {
+  Load();
+  long sec, last;
+  long at = FindKey(section, key, &sec, &last);
+  std::string line = std::string(key) + "=" + std::string(value);
+  if (at >= 0) {
+    // Keep the key's spelling as it stands in the file.
+    std::string_view k, v;
+    KeyOf(lines_[static_cast<size_t>(at)], &k, &v);
+    lines_[static_cast<size_t>(at)] = std::string(k) + "=" + std::string(value);
+  } else if (sec >= 0) {
+    lines_.insert(lines_.begin() + last + 1, line);
+  } else {
+    if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.push_back("");
+    lines_.push_back("[" + std::string(section) + "]");
+    lines_.push_back(line);
+  }
+  Store();
+}
+
+void TIniGT::WriteInt(std::string_view section, std::string_view key, int value) {
+  WriteStr(section, key, std::to_string(value));
+}
+
+void TIniGT::WriteBool(std::string_view section, std::string_view key, bool value) {
+  WriteStr(section, key, value ? "1" : "0");
+}
+
+void TIniGT::BeginUpdate() {
+  if (update_depth_ == 0) {
+    Load();
+    dirty_ = false;
+  }
+  ++update_depth_;
+}
+
+void TIniGT::EndUpdate() {
+  if (update_depth_ == 0) return;
+  if (--update_depth_ == 0 && dirty_) {
+    dirty_ = false;
+    Store();
+  }
+}
+
+}  // namespace lorvek

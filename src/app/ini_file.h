@@ -1,0 +1,55 @@
+// The settings file in the classic profile format: [Section] and Key=Value
+// lines in Shift-JIS, names matched without regard to case. Every write goes
+// straight to the file (through a temporary file renamed over it), so several
+// components on one file see each other's writes and the last writer of a key
+// wins. Lines the program does not know (comments, unknown keys, damaged
+// lines) are kept as they are.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lorvek {
+
+class TIniGT {
+ public:
+  static constexpr size_t kMaxValueBytes = 1023;
+
+  // Binds to the file. With make_writable, a file without owner write
+  // permission gets it back (the read-only attribute is cleared at start-up).
+  explicit TIniGT(std::string path, bool make_writable = true);
+
+  const std::string& FileName() const { return path_; }
+  bool FileExists() const;
+  // The file exists and its owner may not write it.
+  bool IsReadOnly() const;
+
+  bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+  int ReadInt(std::string_view section, std::string_view key, int def) const;
+  std::string ReadStr(std::string_view section, std::string_view key, std::string_view def) const;
+  bool HasKey(std::string_view section, std::string_view key) const;
+
+  void WriteBool(std::string_view section, std::string_view key, bool value);
+  void WriteInt(std::string_view section, std::string_view key, int value);
+  // Writes the value as given (callers quote values that must keep blanks).
+  void WriteStr(std::string_view section, std::string_view key, std::string_view value);
+
+  // Groups writes into one file update; nested calls are counted.
+  void BeginUpdate();
+  void EndUpdate();
+
+ private:
+  void Load() const;
+  void Store();
+  // Index of the key's line, or -1; also the section's header and last key line.
+  long FindKey(std::string_view section, std::string_view key, long* section_line, long* last_in_section) const;
+  std::string RawValue(std::string_view section, std::string_view key, bool* found) const;
+
+  std::string path_;
+  mutable std::vector<std::string> lines_;
+  int update_depth_ = 0;
+  bool dirty_ = false;
+};
+
+}  // namespace lorvek

@@ -1,0 +1,38 @@
+// The per-user scratch folder: $TMPDIR (or /tmp) + "Lorvek-" + uid, mode
+// 0700. A path that exists as a symbolic link or belongs to someone else is
+// never used: a predictable name in a shared folder must not be trusted.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace lorvek {
+
+class EWorkFolder : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+inline const char kWorkFolderRemoveFailed[] = "作業フォルダの削除に失敗しました.\n\r次回起動時に削除します.";
+
+class WorkFolder {
+ public:
+  // temp_root empty: $TMPDIR or /tmp.
+  explicit WorkFolder(std::string temp_root = "");
+
+  const std::string& Folder() const { return folder_; }
+  const std::string& WorkFile() const { return work_file_; }
+
+  // Creates the folder when missing (the work file becomes ____temp.txt);
+  // raises EWorkFolder when the path is a link, not a folder, or not ours.
+  void Ensure();
+  bool Exists() const;
+  // Deletes the folder and its contents; false (and nothing raised) on failure.
+  bool Remove();
+
+ private:
+  std::string folder_;
+  std::string work_file_;
+};
+
+}  // namespace lorvek

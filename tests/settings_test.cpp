@@ -1,0 +1,252 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "app/history.h"
+#include "app/ini_file.h"
+#include "app/mask_sets.h"
+#include "app/options_settings.h"
+#include "app/settings_schema.h"
+#include "app/work_folder.h"
+#include "search/search_run.h"
+#include "test_util.h"
+#include "text/cp932.h"
+
+namespace lorvek {
+namespace {
+
+using test::Sj;
+using test::TempDir;
+
+TEST(IniFile, NamesIgnoreCaseQuotesAreStrippedAndNumbersFallBack) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini",
+                        "; a comment\r\n[options]\r\nEditorIs=3\r\nFIndNext= \" x \" \r\nBad=12abc\r\n"
+                        "Neg=-5\r\nLong=" + std::string(2000, 'v') + "\r\n");
+  TIniGT ini(path.string());
+  EXPECT_EQ(ini.ReadInt("Options", "Editoris", 0), 3);
+  EXPECT_EQ(ini.ReadStr("OPTIONS", "FindNext", ""), " x ");
+  EXPECT_EQ(ini.ReadInt("Options", "Bad", 7), 7);
+  EXPECT_EQ(ini.ReadInt("Options", "Neg", 7), -5);
+  EXPECT_TRUE(ini.ReadBool("Options", "Neg", false));
+  EXPECT_EQ(ini.ReadStr("Options", "Long", "").size(), TIniGT::kMaxValueBytes);
+  EXPECT_EQ(ini.ReadStr("Options", "Missing", "def"), "def");
+}
+
+TEST(IniFile, WritesKeepUnknownLinesAndCreateTheFile) {
+  TempDir dir;
+  std::string path = (dir / "Lorvek.ini").string();
+  TIniGT ini(path);
+  EXPECT_FALSE(ini.FileExists());
+  EXPECT_EQ(ini.ReadInt("Options", "X", 4), 4);  // a missing file is empty
+  ini.WriteInt("Options", "X", 5);
+  EXPECT_EQ(test::ReadBytes(path), "[Options]\r\nX=5\r\n");
+  test::WriteBytes(path, "; keep me\n[Other]\nunknown=1\n[Options]\nx=1\ngarbage line\n");
+  ini.WriteInt("options", "X", 9);
+  ini.WriteStr("Options", "New", "\"a b\"");
+  ini.WriteStr("Fresh", "K", "v");
+  EXPECT_EQ(test::ReadBytes(path),
+            "; keep me\r\n[Other]\r\nunknown=1\r\n[Options]\r\nx=9\r\nNew=\"a b\"\r\ngarbage line\r\n\r\n"
+            "[Fresh]\r\nK=v\r\n");
+  TIniGT other(path);  // a second component sees the write at once
+  EXPECT_EQ(other.ReadStr("Options", "New", ""), "a b");
+}
+
+TEST(IniFile, DamagedContentNeverLosesTheReadableKeys) {
+  TempDir dir;
+  std::string garbage;
+  std::mt19937 rng(7);
+  for (int i = 0; i < 5000; ++i) {
+    char c = static_cast<char>(rng());
+    garbage.push_back(c == '\r' || c == '\n' ? 'x' : c);
+  }
+  auto path = dir.Write("Lorvek.ini", "[A]\r\nk1=1\r\n[broken\r\nnoequals\r\n" + garbage + "\r\n" +
+                                          std::string(10 << 20, 'x') + "\r\n[B]\r\nk2=2\r\n");
+  TIniGT ini(path.string());
+  EXPECT_EQ(ini.ReadInt("A", "k1", 0), 1);
+  EXPECT_EQ(ini.ReadInt("B", "k2", 0), 2);
+  ini.WriteInt("B", "k3", 3);
+  EXPECT_EQ(ini.ReadInt("A", "k1", 0), 1);
+  EXPECT_EQ(ini.ReadInt("B", "k3", 0), 3);
+  EXPECT_TRUE(test::ReadBytes(path).find(garbage) != std::string::npos) << "damaged lines are kept";
+}
+
+TEST(IniFile, AKilledWriterLeavesTheOldFileOrTheNewOne) {
+  TempDir dir;
+  std::string path = (dir / "Lorvek.ini").string();
+  const std::string filler(900, 'z');
+  auto write_generation = [&](TIniGT& ini, const std::string& gen) {
+    ini.BeginUpdate();
+    for (int k = 0; k < 200; ++k) ini.WriteStr("S", "K" + std::to_string(k), gen + filler);
+    ini.EndUpdate();
+  };
+  {
+    TIniGT ini(path);
+    write_generation(ini, "old");
+  }
+  std::mt19937 rng(42);
+  for (int round = 0; round < 25; ++round) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      TIniGT ini(path);
+      for (int i = 0;; ++i) write_generation(ini, "new" + std::to_string(i % 10));
+    }
+    usleep(1000 + rng() % 30000);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    // Every key present and all of one generation: never a mix, never cut.
+    TIniGT check(path);
+    std::string first = check.ReadStr("S", "K0", "");
+    ASSERT_TRUE(first.size() == 3 + filler.size() || first.size() == 4 + filler.size()) << "round " << round;
+    for (int k = 1; k < 200; ++k)
+      ASSERT_TRUE(check.ReadStr("S", "K" + std::to_string(k), "") == first) << "round " << round << " key " << k;
+  }
+  TIniGT cleaner(path);  // binding removes what killed writers left behind
+  for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+    EXPECT_EQ(e.path().filename().string(), "Lorvek.ini");
+}
+
+TEST(Settings, FreshStartDefaults) {
+  TempDir dir;
+  TIniGT ini((dir / "Lorvek.ini").string());
+  OptionsSettings o = ReadOptions(ini);
+  for (const char* on : {"FuzzyChar", "WholeWord", "FindSub", "EdAddMark", "EditExecDone", "XlsGrep"})
+    EXPECT_TRUE(o.Bool(on)) << on;
+  EXPECT_TRUE(ReadBoolSetting(ini, "Viewer", "ShowTag"));
+  EXPECT_EQ(o.Int("CodeCngMode"), 1000);
+  EXPECT_EQ(o.Int("PrevHight"), 40);
+  EXPECT_EQ(o.Str("MEditor"), Sj("その他"));
+  EXPECT_EQ(o.Str("EditorSw"), "");
+  EXPECT_EQ(ReadStrSetting(ini, "Viewer", "Redo"), "Ctrl+Shift+Z");
+  EXPECT_EQ(ReadIntSetting(ini, "Print", "LeftMargin"), 20);
+  MaskSets m = ReadMaskSets(ini);
+  EXPECT_EQ(m.box_items, (std::vector<std::string>{"*.*"}));
+  EXPECT_FALSE(ini.FileExists());  // reading never writes
+}
+
+TEST(Settings, QuotedEditorSwitchAndArchiveMasks) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini", "[Options]\r\nEditorSw=\"/J\"\r\nArcFiles=*.LZH\r\n");
+  TIniGT ini(path.string());
+  OptionsSettings o = ReadOptions(ini);
+  EXPECT_EQ(o.Str("EditorSw"), "/J");
+  EXPECT_EQ(ArchiveMasksFrom(o.Str("ArcFiles")), (std::vector<std::string>{"*.LZH"}));
+  EXPECT_EQ(ArchiveMasksFrom("*.LZH,*.ZIP"), DefaultArchiveMasks());
+  EXPECT_EQ(ArchiveMasksFrom(""), DefaultArchiveMasks());
+  NullFrontEnd front;
+  ResultStore store;
+  SearchRun run(front, store, dir.path().string());
+  o.Set("FilterExt", "*.PPT,*.PDF");
+  ApplyStartupOptions(o, run);
+  EXPECT_EQ(run.WildMatch3().Mask(), (std::vector<std::string>{"*.PPT", "*.PDF"}));
+  EXPECT_TRUE(run.AWKStr1().UseFuzzyCharDic());
+}
+
+TEST(Settings, MaskSetsStopAtTheFirstEmptyOrBang) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini",
+                        "[MaskSet]\r\nMask0=\"*.txt\"\r\nExcd0=1\r\nMask1=!\r\nMask2=*.c\r\nDefault=\r\n");
+  TIniGT ini(path.string());
+  MaskSets m = ReadMaskSets(ini);
+  ASSERT_EQ(m.sets.size(), 1u);
+  EXPECT_EQ(m.sets[0].mask, "*.txt");
+  EXPECT_TRUE(m.sets[0].exclude);
+  EXPECT_EQ(m.default_text, "*.*");
+  EXPECT_EQ(m.box_items, (std::vector<std::string>{"*.txt", "*.*"}));
+  WriteMaskSets(ini, {{"*.h", false}});
+  EXPECT_EQ(ini.ReadStr("MaskSet", "Mask0", ""), "*.h");
+  EXPECT_EQ(ini.ReadStr("MaskSet", "Mask1", "x"), "");
+  EXPECT_NE(test::ReadBytes(path).find("Mask0=\"*.h\""), std::string::npos);
+}
+
+TEST(Settings, CloseTimeWriteListLeavesOtherMomentsAlone) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini", "[Options]\r\nArcFiles=*.ZIP\r\nReplIgnore=1\r\n");
+  TIniGT ini(path.string());
+  OptionsSettings o = ReadOptions(ini);
+  o.Set("Editor", "/usr/bin/my editor");
+  o.Set("ArcFiles", "*.LZH");
+  o.SetInt("ReplIgnore", 0);
+  WriteSettingsAtClose(ini, o, true, "*.txt");
+  std::string text = test::ReadBytes(path);
+  EXPECT_NE(text.find("Editor=\"/usr/bin/my editor\""), std::string::npos);
+  EXPECT_NE(text.find("EditorSw=\"\""), std::string::npos);
+  EXPECT_NE(text.find("ArcFiles=*.ZIP"), std::string::npos);
+  EXPECT_NE(text.find("ReplIgnore=1"), std::string::npos);
+  EXPECT_NE(text.find("FuzzyChar=1"), std::string::npos);
+  EXPECT_EQ(ini.ReadStr("MaskSet", "Default", ""), "*.txt");
+  EXPECT_TRUE(ini.ReadBool("Viewer", "ShowTag", false));
+}
+
+TEST(History, DuplicatesTheLimitAndTheReadOnlyFile) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini", "[HistoryEx1]\r\n0=a\r\n1=b\r\n2=a\r\n3=NIL\r\n");
+  TIniGT ini(path.string());
+  THistoryEx h(ini, "HistoryEx1");
+  h.LoadHistory();
+  EXPECT_EQ(h.Entries(), (std::vector<std::string>{"a", "b"}));
+  for (int i = 0; i < 10; ++i) h.AddHistory("w" + std::to_string(i));
+  h.AddHistory("w5");
+  EXPECT_EQ(h.Entries().size(), 10u);
+  EXPECT_EQ(h.Entries()[0], "w5");
+  EXPECT_EQ(std::count(h.Entries().begin(), h.Entries().end(), "w5"), 1);
+  h.SaveHistory();
+  EXPECT_EQ(ini.ReadStr("HistoryEx1", "0", ""), "w5");
+  chmod(path.c_str(), 0444);
+  h.AddHistory("later");
+  h.SaveHistory();
+  chmod(path.c_str(), 0644);
+  EXPECT_EQ(ini.ReadStr("HistoryEx1", "0", ""), "w5");
+  h.Clear();
+  EXPECT_EQ(ini.ReadStr("HistoryEx1", "0", "x"), "");
+  EXPECT_TRUE(h.Entries().empty());
+}
+
+TEST(IniFile, ReadOnlyFileIsMadeWritableAtStartUpOnlyWhenAsked) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini", "[A]\r\nk=1\r\n");
+  chmod(path.c_str(), 0444);
+  TIniGT reader(path.string(), false);
+  EXPECT_TRUE(reader.IsReadOnly());
+  TIniGT owner(path.string());
+  EXPECT_FALSE(owner.IsReadOnly());
+}
+
+TEST(WorkFolder, CreatedPrivateAndRemovedAtExit) {
+  TempDir root;
+  WorkFolder w(root.path().string());
+  EXPECT_EQ(w.Folder(), root.path().string() + "/Lorvek-" + std::to_string(getuid()));
+  EXPECT_EQ(w.WorkFile(), w.Folder() + "/Temp.txt");
+  EXPECT_FALSE(w.Exists());
+  w.Ensure();
+  EXPECT_EQ(w.WorkFile(), w.Folder() + "/____temp.txt");
+  struct stat st;
+  ASSERT_EQ(stat(w.Folder().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  test::WriteBytes(w.Folder() + "/member.txt", "x");
+  EXPECT_TRUE(w.Remove());
+  EXPECT_FALSE(w.Exists());
+}
+
+TEST(WorkFolder, RefusesALinkOrAForeignOwner) {
+  TempDir root, elsewhere;
+  WorkFolder w(root.path().string());
+  std::filesystem::create_directory_symlink(elsewhere.path(), w.Folder());
+  EXPECT_THROW(w.Ensure(), EWorkFolder);
+  EXPECT_FALSE(w.Remove());  // and never deletes through the link
+  EXPECT_TRUE(std::filesystem::exists(elsewhere.path()));
+  std::filesystem::remove(w.Folder());
+  if (getuid() == 0) {
+    std::filesystem::create_directory(w.Folder());
+    ASSERT_EQ(chown(w.Folder().c_str(), 4242, 4242), 0);
+    EXPECT_THROW(w.Ensure(), EWorkFolder);
+  }
+}
+
+}  // namespace
+}  // namespace lorvek
