@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "app/mask_sets.h"
 #include "app/options_settings.h"
 #include "app/settings_schema.h"
+#include "results/export_formats.h"
 #include "app/program_folder.h"
 #include "search/search_run.h"
 #include "text/cp932.h"
@@ -42,6 +44,10 @@ const char kUsage[] =
     "      --column          print the byte column of the hit after the line number\n"
     "  -o, --only-matching   print the matched text instead of the line\n"
     "      --show-encoding   print the file's encoding tag after the path\n"
+    "      --tag-file FILE   also write the hits as a tag file (Shift-JIS)\n"
+    "      --csv FILE        also write the hits as CSV (separator and quoting\n"
+    "                        from the settings; --csv-tab, --csv-quote N)\n"
+    "      --html FILE       also write the hits as an HTML report\n"
     "      --ini FILE        read the defaults from FILE instead of Lorvek.ini\n"
     "                        in the program folder (the file is never written)\n"
     "      --help            show this help\n"
@@ -74,6 +80,8 @@ struct CliOptions {
   int context = 0;
   std::string word;
   std::vector<std::string> paths;
+  std::string tag_file, csv_file, html_file;
+  CsvFormat csv;
 };
 
 [[noreturn]] void UsageError(const std::string& message) {
@@ -96,6 +104,7 @@ void PrintLine(const MatchRecord& r, const std::string& tag, int32_t line_no, ch
 }
 
 int Main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
   CliOptions cli;
   // Defaults come from the settings file; the options override them for this
   // run only, and the file is only read.
@@ -107,6 +116,8 @@ int Main(int argc, char** argv) {
   TIniGT ini(ini_path, /*make_writable=*/false);
   SearchOptions opts = ReadOptions(ini).ToSearchOptions();
   cli.masks = Cp932ToUtf8(ReadMaskSets(ini).default_text);
+  cli.csv.terms = ReadIntSetting(ini, "Options", "CSVTerms");
+  cli.csv.quates = ReadIntSetting(ini, "Options", "CSVQuates");
   cli.context = opts.wide_preview ? std::min(2, std::max(0, ReadIntSetting(ini, "Options", "PrevLine"))) : 0;
   std::vector<std::string> positional;
   bool options_done = false;
@@ -145,6 +156,11 @@ int Main(int argc, char** argv) {
     else if (a == "-o" || a == "--only-matching") cli.only_matching = true;
     else if (a == "--show-encoding") cli.show_encoding = true;
     else if (a == "--ini") value("--ini");
+    else if (a == "--tag-file") cli.tag_file = value("--tag-file");
+    else if (a == "--csv") cli.csv_file = value("--csv");
+    else if (a == "--html") cli.html_file = value("--html");
+    else if (a == "--csv-tab") cli.csv.terms = 1;
+    else if (a == "--csv-quote") cli.csv.quates = ParseInt(value("--csv-quote"), "--csv-quote");
     else UsageError("unknown option " + a);
   }
   if (positional.size() < 2) UsageError("a word and at least one path are needed");
@@ -190,6 +206,25 @@ int Main(int argc, char** argv) {
     }
   }
   std::fflush(stdout);
+  try {
+    if (!cli.tag_file.empty()) WriteLines(cli.tag_file, TagLines(store));
+    if (!cli.csv_file.empty()) {
+      std::vector<std::string> lines;
+      for (size_t i = 0; i < store.size(); ++i) lines.push_back(CsvLine(store[i], cli.csv));
+      WriteLines(cli.csv_file, lines);
+    }
+    if (!cli.html_file.empty()) {
+      TAWKStr highlight;
+      highlight.SetUseFuzzyCharDic(opts.fuzzy_char);
+      try {
+        highlight.SetRegExp(cli.word);
+      } catch (const ERegExpParser&) {
+      }
+      WriteLines(cli.html_file, HtmlLines(store, {cli.word, FormatLocalTime(run.SearchStartTime())}, highlight));
+    }
+  } catch (const EExportError& e) {
+    front.ShowError(e.what());
+  }
   if (!front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
   if (run.ErrorCount() > 0) std::cerr << "lorvek-grep: errors were logged in " << run.ErrorLog() << "\n";
   if (front.failed || run.ErrorCount() > 0) return 2;

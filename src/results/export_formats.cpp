@@ -1,0 +1,178 @@
+#include "results/export_formats.h"
+
+#include <cerrno>
+#include <system_error>
+
+#include "text/cp932.h"
+#include "text/file_bytes.h"
+
+namespace lorvek {
+namespace {
+
+std::string PathText(const std::string& path) { return ExternalToCp932(path); }
+
+std::string EscapeHtml(const std::string& s) {
+  std::string out;
+  out.reserve(s.size());
+  for (char c : s) {
+    switch (c) {
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '&': out += "&amp;"; break;
+      case '"': out += "&quot;"; break;
+      default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+std::string FileUrl(const std::string& path) {
+  static const char hex[] = "0123456789ABCDEF";
+  std::string out = "file://";
+  for (unsigned char c : path) {
+    bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '/' ||
+                 c == '-' || c == '_' || c == '.' || c == '~';
+    if (plain) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      out.push_back('%');
+      out.push_back(hex[c >> 4]);
+      out.push_back(hex[c & 15]);
+    }
+  }
+  return out;
+}
+
+std::string Quoted(const std::string& field, const std::string& q) {
+  if (q.empty()) return field;
+  std::string out = q;
+  for (char c : field) {
+    out.push_back(c);
+    if (c == q[0]) out.push_back(c);  // a quote inside a field is doubled
+  }
+  return out + q;
+}
+
+}  // namespace
+
+std::string ExportPath(const MatchRecord& r) {
+  const std::string& p = r.OpenPath;
+  if (p.empty() || p[0] != '@') return p;
+  size_t second = p.find('@', 1);
+  if (second == std::string::npos) return p.substr(1);
+  return p.substr(1, second - 1) + "/" + p.substr(second + 1);
+}
+
+std::string FolderPart(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return "";
+  if (slash == 0) return "/";
+  if (path[slash - 1] == '/') return path.substr(0, slash + 1);
+  return path.substr(0, slash);
+}
+
+std::string NamePart(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string TagLine(const MatchRecord& r) {
+  return "\"" + PathText(ExportPath(r)) + "\" " + std::to_string(r.LineNo) + ": " + r.LineText;
+}
+
+std::vector<std::string> TagLines(const ResultStore& store) {
+  std::vector<std::string> lines;
+  lines.reserve(store.size());
+  for (size_t i = 0; i < store.size(); ++i) lines.push_back(TagLine(store[i]));
+  return lines;
+}
+
+std::string CsvLine(const MatchRecord& r, const CsvFormat& f) {
+  std::string s = f.terms == 0 ? "," : f.terms == 1 ? "\t" : "";
+  std::string q = f.quates == 1 ? "\"" : f.quates == 2 ? "'" : "";
+  std::string path = PathText(ExportPath(r));
+  return Quoted(FolderPart(path), q) + s + Quoted(NamePart(path), q) + s + std::to_string(r.LineNo) + s +
+         Quoted(r.LineText, q);
+}
+
+std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, const TAWKStr& matcher) {
+  const std::string table = "<P><TABLE WIDTH=100% BGCOLOR=\"#8080ff\">";
+  const std::string mark_open = "<FONT COLOR=\"ff0000\"><B><SPAN STYLE=\"background-color:#ffff00\">";
+  const std::string mark_close = "</SPAN></B></FONT>";
+  std::vector<std::string> lines = {
+      "<HTML><HEAD>",
+      "<META HTTP-EQUIV=\"content-type\" CONTENT=\"text/html;charset=Shift_JIS\">",
+      "<META NAME=\"GENERATOR\" CONTENT=\"LORVEK\">",
+      Utf8ToCp932("<TITLE>Lorvek検索結果</TITLE></HEAD>"),
+      "<BODY BGCOLOR=\"#ffffff\" LINK=\"#0000ff\" ALINK=\"#00ff40\" VLINK=\"#800080\">",
+      table,
+      Utf8ToCp932("<TR><TD><DIV ALIGN=CENTER><FONT SIZE=4 COLOR=\"#ffFFFF\"><B>Lorvekの検索結果（検索語=") +
+          EscapeHtml(report.search_word) + Utf8ToCp932("）</B></FONT></DIV></TD></TR></TABLE></P>"),
+      "<DIV ALIGN=RIGHT>" + EscapeHtml(ExternalToCp932(report.start_time_text)) + "</DIV>",
+      table,
+      Utf8ToCp932("<TD WIDTH=35%><FONT COLOR=\"#ffffff\"><B>ファイル名</B></FONT></TD>"),
+      Utf8ToCp932("<TD WIDTH=65%><FONT COLOR=\"#ffffff\"><B>検索テキスト</B></FONT></TD>"),
+  };
+  for (size_t i = 0; i < store.size(); ++i) {
+    const MatchRecord& r = store[i];
+    const std::string path = ExportPath(r);
+    std::string marked;
+    MatchPos m = matcher.Match(r.LineText);
+    if (m) {
+      marked = EscapeHtml(r.LineText.substr(0, m.start - 1)) + mark_open +
+               EscapeHtml(r.LineText.substr(m.start - 1, m.length)) + mark_close +
+               EscapeHtml(r.LineText.substr(m.start - 1 + m.length));
+    } else {
+      marked = mark_open + mark_close + EscapeHtml(r.LineText);
+    }
+    lines.push_back("<TR><TD BGCOLOR=\"#ffffff\"><A HREF=\"" + FileUrl(path) + "\" TARGET=BLANK>" +
+                    EscapeHtml(PathText(NamePart(path))) + "(" + std::to_string(r.LineNo) + "):</A></TD>" +
+                    "<TD BGCOLOR=\"#ffffff\">" + marked + "</TD></TR>");
+  }
+  lines.push_back("</TABLE></P></UL></BODY></HTML>");
+  return lines;
+}
+
+std::string JoinCrLf(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const auto& l : lines) {
+    out += l;
+    out += "\r\n";
+  }
+  return out;
+}
+
+void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
+  try {
+    WriteFileAtomically(path, JoinCrLf(lines));
+  } catch (const std::system_error& e) {
+    if (std::string(e.what()).rfind("create", 0) == 0)
+      throw EExportError("ﾌｧｲﾙ " + PathForDisplay(path) + " を作成できません");
+    throw EExportError("ｽﾄﾘｰﾑへの書き込みｴﾗｰ");
+  }
+}
+
+std::string FormatLocalTime(std::time_t t) {
+  std::tm tm{};
+  localtime_r(&t, &tm);
+  char buf[128];
+  if (tm.tm_hour == 0 && tm.tm_min == 0 && tm.tm_sec == 0) std::strftime(buf, sizeof buf, "%x", &tm);
+  else std::strftime(buf, sizeof buf, "%x %X", &tm);
+  return buf;
+}
+
+std::string FormatFileTime(int64_t file_time) {
+  if (file_time == 0) {
+    std::tm tm{};
+    tm.tm_year = -1;  // 1899
+    tm.tm_mon = 11;
+    tm.tm_mday = 30;
+    char buf[64];
+    std::strftime(buf, sizeof buf, "%x", &tm);
+    return buf;
+  }
+  std::time_t t = static_cast<std::time_t>(file_time / 10000000LL - 11644473600LL);
+  return FormatLocalTime(t);
+}
+
+}  // namespace lorvek

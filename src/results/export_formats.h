@@ -1,0 +1,57 @@
+// The hit list in its export forms: tag lines, CSV and the HTML report. Every
+// form covers the whole store in its current order; output is Shift-JIS with
+// CR LF line ends.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "search/regex/regular_expression.h"
+#include "search/result_store.h"
+
+namespace lorvek {
+
+class EExportError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The path an export names for a record: an archive member "@arc@member"
+// becomes "arc/member".
+std::string ExportPath(const MatchRecord& r);
+// Directory part and file name part of an export path ("/" keeps the root).
+std::string FolderPart(const std::string& path);
+std::string NamePart(const std::string& path);
+
+// "\"path\" 12: text" (the path in Shift-JIS when it is valid UTF-8).
+std::string TagLine(const MatchRecord& r);
+std::vector<std::string> TagLines(const ResultStore& store);
+
+struct CsvFormat {
+  int terms = 0;    // CSVTerms: 0 ",", 1 TAB, other: nothing
+  int quates = 0;   // CSVQuates: 0 none, 1 ", 2 ', other: none
+};
+std::string CsvLine(const MatchRecord& r, const CsvFormat& format);
+
+struct HtmlReport {
+  std::string search_word;     // the word box's text (Shift-JIS)
+  std::string start_time_text; // the run's start time as the list shows dates (UTF-8)
+};
+// matcher: the word box's text installed as its pattern.
+std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, const TAWKStr& matcher);
+
+// Lines each followed by CR LF, written through a temporary file renamed into
+// place. Raises EExportError (message in UTF-8) with "ﾌｧｲﾙ %s を作成できません"
+// or "ｽﾄﾘｰﾑへの書き込みｴﾗｰ".
+void WriteLines(const std::string& path, const std::vector<std::string>& lines);
+std::string JoinCrLf(const std::vector<std::string>& lines);
+
+// A FILETIME as the list shows it: locale short date, a blank and long time,
+// the time left out at midnight; 0 is 1899-12-30.
+std::string FormatFileTime(int64_t file_time);
+std::string FormatLocalTime(std::time_t t);
+
+}  // namespace lorvek
