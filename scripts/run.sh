@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs a search. With no arguments it
-# searches the bundled samples/ folder for a sample word.
+# Installs what is missing, builds, and starts Lorvek. With no arguments it
+# searches the bundled samples/ folder for a sample word at once. Without a
+# display the same search runs off screen and prints the hit list.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh >/dev/null
 if [ $# -eq 0 ]; then
-  set -- -r 検索 samples
+  set -- /K 検索 /P "$PWD/samples" /A
 fi
-exec build/lorvek-grep "$@"
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  QT_QPA_PLATFORM=offscreen exec build/lorvek "$@" /H -
+fi
+exec build/lorvek "$@"

@@ -180,6 +180,7 @@ void SearchRun::SetFinalTexts() {
   }
   front_end_.SetSearchingState(false);
   searching_ = false;
+  if (TagListOutput) TagListOutput();
   if (error_count_ > 0) {
     front_end_.SetStatusText(0, kStatusErrors);
     front_end_.SetTitle(kTitleDoneWithErrors);

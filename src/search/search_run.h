@@ -55,6 +55,10 @@ class SearchRun {
   const std::string& Word() const { return word_; }
   void RunSearch(const std::vector<std::string>& targets);
   void AbortBtnClick();
+  // Escape in the result list: only the flag, the controls stay as they are.
+  void RequestAbort() { abort_requested_ = true; }
+  // Runs at the end of every run (step 15): the command line's tag list output.
+  std::function<void()> TagListOutput;
 
   bool Searching() const { return searching_; }
   bool AbortRequested() const { return abort_requested_; }

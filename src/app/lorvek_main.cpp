@@ -1,0 +1,49 @@
+// lorvek: the desktop program. One instance per user: a later start hands
+// its arguments to the running window and ends.
+#include <QApplication>
+#include <QMessageBox>
+#include <clocale>
+#include <cstring>
+#include <iostream>
+
+#include "app/main_window.h"
+#include "app/program_folder.h"
+#include "app/single_instance.h"
+
+namespace {
+
+const char kUsage[] =
+    "Usage: lorvek [/P FOLDER] [/E MASKS...] [/K WORD] [/T FILE|COPY|-] [/H FILE|COPY|-] [/A] [FOLDER...]\n"
+    "Options may also be written -P. /A and /H search at once without the start dialog;\n"
+    "/T and /H write the hit list after the search (- is standard output).\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0) {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::cout << "lorvek " << LORVEK_VERSION << "\n";
+      return 0;
+    }
+    args.emplace_back(argv[i]);
+  }
+  QApplication app(argc, argv);
+  app.setQuitOnLastWindowClosed(true);
+  const std::string folder = lorvek::ProgramFolder();
+  lorvek::SingleInstance instance;
+  if (!instance.Claim()) {
+    instance.HandOver(folder, args);
+    return 0;
+  }
+  lorvek::TLorvekMain window(folder, args);
+  QObject::connect(&instance, &lorvek::SingleInstance::HandOffArrived, &window,
+                   [&window] { window.ReceiveHandOff(); }, Qt::QueuedConnection);
+  window.show();
+  return app.exec();
+}

@@ -1,0 +1,379 @@
+// Composition of the main window and its settings.
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "app/mask_box.h"
+#include "app/qt_text.h"
+#include "app/settings_schema.h"
+#include "results/preview_pane.h"
+#include "results/result_list.h"
+#include "results/result_model.h"
+
+namespace lorvek {
+namespace {
+
+// "short|long" hints: the short text as tool tip, the long one for the status bar.
+void SetHint(QAction* a, const char* hint) {
+  QString h = U(hint);
+  a->setToolTip(h.section('|', 0, 0));
+  a->setStatusTip(h.section('|', 1));
+}
+
+QAction* Switch(QObject* parent, const char* name, const char* caption, const char* hint) {
+  auto* a = new QAction(U(caption), parent);
+  a->setObjectName(name);
+  a->setCheckable(true);
+  SetHint(a, hint);
+  return a;
+}
+
+}  // namespace
+
+TLorvekMain::TLorvekMain(std::string program_folder, std::vector<std::string> args, QWidget* parent)
+    : QMainWindow(parent),
+      program_folder_(std::move(program_folder)),
+      args_(std::move(args)),
+      ini_(program_folder_ + "Lorvek.ini"),
+      history_words_(ini_, "HistoryEx1"),
+      history_folders_(ini_, "HistoryEx2") {
+  setObjectName("TLorvekMain");
+  setWindowTitle("Lorvek");
+  QApplication::setApplicationName("Lorvek");
+  run_ = std::make_unique<SearchRun>(*this, store_, program_folder_);
+  run_->TagListOutput = [this] { TagListOutput(); };
+  BuildActions();
+  BuildToolBars();
+  BuildMenus();
+  BuildCentre();
+  BuildStatusBar();
+  ReadSettings();
+  SetSearchingState(false);
+  if (!args_.empty()) {
+    ApplyParsed(ParseOptions(args_, folder_list_));
+    started_with_args_ = true;
+    QTimer::singleShot(0, this, [this] { StartupRun(); });
+  }
+}
+
+TLorvekMain::~TLorvekMain() = default;
+
+void TLorvekMain::BuildActions() {
+  QStyle* st = style();
+  find_act_ = new QAction(st->standardIcon(QStyle::SP_FileDialogContentsView), U("&Grep"), this);
+  find_act_->setObjectName("FindBtn");
+  find_act_->setShortcut(QKeySequence("Ctrl+G"));
+  SetHint(find_act_, "Grep|検索を実行します");
+  connect(find_act_, &QAction::triggered, this, &TLorvekMain::FindButtonClick);
+
+  exit_act_ = new QAction(st->standardIcon(QStyle::SP_DialogCloseButton), U("閉じる(&X)"), this);
+  exit_act_->setObjectName("ExitBtn");
+  SetHint(exit_act_, "閉じる|Lorvekを終了します");
+  connect(exit_act_, &QAction::triggered, this, &QWidget::close);
+
+  abort_act_ = new QAction(st->standardIcon(QStyle::SP_BrowserStop), U("中止"), this);
+  abort_act_->setObjectName("AbortBtn");
+  SetHint(abort_act_, "中止|検索を中止します");
+  connect(abort_act_, &QAction::triggered, this, &TLorvekMain::AbortBtnClick);
+
+  // Replace belongs to a later part: present, but disabled until it exists.
+  repl_sel_act_ = new QAction(st->standardIcon(QStyle::SP_BrowserReload), U("選択行を置換(&R)..."), this);
+  repl_sel_act_->setObjectName("ReplSelBtn");
+  repl_sel_act_->setShortcut(QKeySequence("Ctrl+R"));
+  SetHint(repl_sel_act_, "選択行置換|選択行を置換します");
+  repl_all_act_ = new QAction(st->standardIcon(QStyle::SP_DialogApplyButton), U("すべて置換(&A)..."), this);
+  repl_all_act_->setObjectName("ReplAllBtn");
+  repl_all_act_->setShortcut(QKeySequence("Ctrl+A"));
+  SetHint(repl_all_act_, "全て置換|全てを置換します");
+
+  arc_act_ = Switch(this, "FindArcBtn", "書庫", "書庫内検索|書庫内検索をON/OFFします.");
+  fuzzy_act_ = Switch(this, "FuzzyBtn", "曖昧", "曖昧検索|曖昧検索をON/OFFします.");
+  sub_act_ = Switch(this, "FindSubBtn", "ｻﾌﾞ", "ｻﾌﾞﾃﾞｨﾚｸﾄﾘ検索|ｻﾌﾞﾃﾞｨﾚｸﾄﾘ検索をON/OFFします.");
+  word_act_ = Switch(this, "WholeWdBtn", "単", "ﾜｰﾄﾞ検索|ﾜｰﾄﾞ単位検索切替え");
+  for (QAction* a : {arc_act_, fuzzy_act_, sub_act_, word_act_})
+    connect(a, &QAction::toggled, this, &TLorvekMain::OnSwitchToggled);
+
+  property_act_ = new QAction(U("設定(&P)..."), this);
+  property_act_->setObjectName("Property1");
+  property_act_->setShortcut(QKeySequence("Ctrl+P"));
+
+  open_viewer_act_ = new QAction(U("内蔵ビュワーで開く(&V)..."), this);
+  open_viewer_act_->setShortcut(QKeySequence("Ctrl+W"));
+  open_editor_act_ = new QAction(U("エディタで開く(&E)..."), this);
+  open_editor_act_->setShortcut(QKeySequence("Ctrl+J"));
+  open_app_act_ = new QAction(U("アプリケーションで開く(&O)..."), this);
+  open_app_act_->setShortcut(QKeySequence("Ctrl+X"));
+
+  copy_names_act_ = new QAction(U("ファイル名をコﾋﾟー(&C)"), this);
+  connect(copy_names_act_, &QAction::triggered, this, &TLorvekMain::CopyFileNames);
+  copy_folder_act_ = new QAction(U("パス名をコピー(&P)"), this);
+  connect(copy_folder_act_, &QAction::triggered, this, &TLorvekMain::CopyFolder);
+}
+
+void TLorvekMain::BuildToolBars() {
+  toolbar1_ = new QToolBar(U("検索パス"), this);
+  toolbar1_->setObjectName("Toolbar1");
+  auto* folder_btn = toolbar1_->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), U("ﾌｫﾙﾀﾞ参照"));
+  folder_btn->setObjectName("FindPathButton");
+  SetHint(folder_btn, "ﾌｫﾙﾀﾞ参照|検索を行なうﾌｫﾙﾀﾞを参照します");
+  connect(folder_btn, &QAction::triggered, this, &TLorvekMain::BrowseFolder);
+  find_path_ = new QComboBox(toolbar1_);
+  find_path_->setObjectName("FindPath");
+  find_path_->setEditable(true);
+  find_path_->setInsertPolicy(QComboBox::NoInsert);
+  find_path_->setMinimumWidth(260);
+  find_path_->lineEdit()->installEventFilter(this);
+  find_path_->installEventFilter(this);
+  find_path_->setAcceptDrops(true);
+  find_path_->lineEdit()->setAcceptDrops(false);
+  connect(find_path_->lineEdit(), &QLineEdit::returnPressed, this, &TLorvekMain::FindButtonClick);
+  toolbar1_->addWidget(find_path_);
+
+  toolbar2_ = new QToolBar(U("コマンド"), this);
+  toolbar2_->setObjectName("Toolbar2");
+  toolbar2_->addAction(find_act_);
+  toolbar2_->addAction(exit_act_);
+  toolbar2_->addSeparator();
+  toolbar2_->addAction(abort_act_);
+  toolbar2_->addSeparator();
+  toolbar2_->addAction(repl_sel_act_);
+  toolbar2_->addAction(repl_all_act_);
+
+  toolbar3_ = new QToolBar(U("検索単語"), this);
+  toolbar3_->setObjectName("ToolBar3");
+  toolbar3_->addWidget(new QLabel(U("検索："), toolbar3_));
+  toolbar3_->addSeparator();
+  for (QAction* a : {arc_act_, fuzzy_act_, sub_act_, word_act_}) toolbar3_->addAction(a);
+  find_word_ = new QComboBox(toolbar3_);
+  find_word_->setObjectName("FindWord");
+  find_word_->setEditable(true);
+  find_word_->setInsertPolicy(QComboBox::NoInsert);
+  find_word_->setMinimumWidth(200);
+  find_word_->setToolTip(U("検索する単語"));
+  find_word_->setStatusTip(U("ここに検索する単語を入力します."));
+  find_word_->lineEdit()->installEventFilter(this);
+  connect(find_word_->lineEdit(), &QLineEdit::returnPressed, this, &TLorvekMain::FindButtonClick);
+  toolbar3_->addWidget(find_word_);
+
+  toolbar4_ = new QToolBar(U("対象ファイル"), this);
+  toolbar4_->setObjectName("Toolbar4");
+  auto* edit_masks = toolbar4_->addAction(U("･･･"));
+  edit_masks->setObjectName("FileMasksButton");
+  connect(edit_masks, &QAction::triggered, this, &TLorvekMain::EditMasks);
+  file_masks_ = new MaskBox(toolbar4_);
+  file_masks_->lineEdit()->installEventFilter(this);
+  connect(file_masks_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
+    // Picking a mask set also picks its mode: exclusion sets exclude.
+    if (index >= 0 && static_cast<size_t>(index) < mask_sets_.sets.size())
+      run_->options().find_mode = file_masks_->IsExcludeEntry(index) ? 1 : 0;
+  });
+  toolbar4_->addWidget(file_masks_);
+
+  for (QToolBar* tb : {toolbar1_, toolbar2_, toolbar3_, toolbar4_}) addToolBar(Qt::TopToolBarArea, tb);
+
+  word_prog_ = new QToolBar(U("WordProg"), this);
+  word_prog_->setObjectName("WordProg");
+  word_prog_->addWidget(new QLabel(U("Word文書変換中："), word_prog_));
+  auto* bar = new QProgressBar(word_prog_);
+  bar->setRange(0, 100);
+  word_prog_->addWidget(bar);
+  addToolBar(Qt::BottomToolBarArea, word_prog_);
+  word_prog_->hide();
+}
+
+void TLorvekMain::BuildCentre() {
+  model_ = new ResultModel(store_, this);
+  list_ = new ResultList(this);
+  list_->setModel(model_);
+  list_->setContextMenuPolicy(Qt::CustomContextMenu);
+  QHeaderView* h = list_->horizontalHeader();
+  h->resizeSection(ResultModel::kFile, 250);
+  h->resizeSection(ResultModel::kText, 300);
+  list_->setColumnHidden(ResultModel::kC, true);
+  list_->setColumnHidden(ResultModel::kPath, true);
+  connect(h, &QHeaderView::sectionClicked, this, &TLorvekMain::OnHeaderClicked);
+  connect(list_, &QWidget::customContextMenuRequested, this, &TLorvekMain::ShowContextMenu);
+  connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TLorvekMain::OnSelectionChanged);
+  connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &TLorvekMain::OnSelectionChanged, Qt::UniqueConnection);
+  });
+  list_->on_escape = [this] { run_->RequestAbort(); };
+  list_->drag_paths = [this] { return HitFilePaths(store_, list_->SelectedRows(), work_folder_.Folder()); };
+  list_->on_enter = [] {};  // opening a hit arrives with the viewer
+
+  memo1_ = new PreviewPane(this);
+  splitter_ = new QSplitter(Qt::Vertical, this);
+  splitter_->addWidget(list_);
+  splitter_->addWidget(memo1_);
+  splitter_->setStretchFactor(0, 1);
+  splitter_->setStretchFactor(1, 0);
+  setCentralWidget(splitter_);
+}
+
+void TLorvekMain::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName("PBar");
+  const int widths[5] = {300, 40, 100, 100, 50};
+  for (int i = 0; i < 5; ++i) {
+    panels_[i] = new QLabel(bar);
+    panels_[i]->setObjectName(QString("Panel%1").arg(i));
+    panels_[i]->setFixedWidth(widths[i]);
+    if (i == 1) panels_[i]->setAlignment(Qt::AlignCenter);
+    if (i != 4) panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addWidget(panels_[i]);
+  }
+  progress_ = new QProgressBar(bar);
+  progress_->setRange(0, 100);
+  progress_->setValue(0);
+  progress_->setTextVisible(false);
+  progress_->setMaximumWidth(120);
+  bar->addWidget(progress_, 1);
+}
+
+void TLorvekMain::ReadSettings() {
+  // Placement (the XSize/YSize keys hold the right and bottom edges).
+  QRect g = geometry();
+  int x = ini_.ReadInt("Desktop", "MainForm.X", 100), y = ini_.ReadInt("Desktop", "MainForm.Y", 100);
+  int right = ini_.ReadInt("Desktop", "MainForm.XSize", x + 900);
+  int bottom = ini_.ReadInt("Desktop", "MainForm.YSize", y + 600);
+  g = QRect(QPoint(x, y), QPoint(right - 1, bottom - 1));
+  if (g.width() > 200 && g.height() > 150) setGeometry(g);
+  else resize(900, 600);
+  if (ini_.ReadInt("Desktop", "MainForm.Show", 1) == 3) setWindowState(Qt::WindowMaximized);
+  RestoreToolBars();
+
+  options_ = ReadOptions(ini_);
+  ApplyStartupOptions(options_, *run_);
+  SyncSwitchesFromOptions();
+  const bool preview = options_.Bool("Preview");
+  memo1_->setVisible(preview);
+  splitter_->setSizes({400, std::max(10, options_.Int("PrevHight"))});
+  list_->setColumnHidden(ResultModel::kDate, !options_.Bool("ShowFDate"));
+  list_->horizontalHeader()->resizeSection(ResultModel::kDate, 120);
+  if (preview_act_) preview_act_->setChecked(preview);
+
+  history_words_.LoadHistory();
+  history_folders_.LoadHistory();
+  auto fill = [](QComboBox* box, const THistoryEx& h) {
+    box->clear();
+    for (const auto& e : h.Entries()) box->addItem(box->objectName() == "FindPath" ? FromPath(e) : FromSjis(e));
+    box->setEditText(box->count() ? box->itemText(0) : QString());
+  };
+  fill(find_word_, history_words_);
+  fill(find_path_, history_folders_);
+  mask_sets_ = ReadMaskSets(ini_);
+  file_masks_->SetEntries(mask_sets_);
+}
+
+void TLorvekMain::SyncSwitchesFromOptions() {
+  const SearchOptions& o = run_->options();
+  for (QAction* a : {arc_act_, fuzzy_act_, sub_act_, word_act_}) a->blockSignals(true);
+  arc_act_->setChecked(o.find_also_archive);
+  fuzzy_act_->setChecked(o.fuzzy_char);
+  sub_act_->setChecked(o.find_sub);
+  word_act_->setChecked(o.whole_word);
+  for (QAction* a : {arc_act_, fuzzy_act_, sub_act_, word_act_}) a->blockSignals(false);
+}
+
+void TLorvekMain::RestoreToolBars() {
+  struct Placed {
+    QToolBar* bar;
+    int area, row, pos;
+  };
+  std::vector<Placed> placed;
+  for (QToolBar* tb : {toolbar1_, toolbar2_, toolbar3_, toolbar4_}) {
+    std::string sec = tb->objectName().toStdString();
+    int area = ini_.ReadInt(sec, "DockedTo", 0);
+    placed.push_back({tb, area, ini_.ReadInt(sec, "DockRow", 0), ini_.ReadInt(sec, "DockPos", 0)});
+  }
+  std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+    return a.area != b.area ? a.area < b.area : a.row != b.row ? a.row < b.row : a.pos < b.pos;
+  });
+  const Qt::ToolBarArea areas[4] = {Qt::TopToolBarArea, Qt::BottomToolBarArea, Qt::LeftToolBarArea,
+                                    Qt::RightToolBarArea};
+  int last_area = -1, last_row = -1;
+  for (const Placed& p : placed) {
+    int a = p.area >= 0 && p.area < 4 ? p.area : 0;
+    if (a == last_area && p.row != last_row) addToolBarBreak(areas[a]);
+    addToolBar(areas[a], p.bar);
+    last_area = a;
+    last_row = p.row;
+    p.bar->setVisible(ini_.ReadBool(p.bar->objectName().toStdString(), "Visible", true));
+  }
+}
+
+void TLorvekMain::SaveToolBars() {
+  for (QToolBar* tb : {toolbar1_, toolbar2_, toolbar3_, toolbar4_, word_prog_}) {
+    std::string sec = tb->objectName().toStdString();
+    Qt::ToolBarArea area = toolBarArea(tb);
+    int docked = area == Qt::BottomToolBarArea ? 1 : area == Qt::LeftToolBarArea ? 2 : area == Qt::RightToolBarArea ? 3 : 0;
+    bool vertical = area == Qt::LeftToolBarArea || area == Qt::RightToolBarArea;
+    ini_.WriteInt(sec, "Rev", 1);
+    ini_.WriteBool(sec, "Visible", tb == word_prog_ ? false : tb->isVisibleTo(this));
+    ini_.WriteInt(sec, "DockedTo", docked);
+    ini_.WriteInt(sec, "DockRow", vertical ? tb->x() : tb->y());
+    ini_.WriteInt(sec, "DockPos", vertical ? tb->y() : tb->x());
+    ini_.WriteInt(sec, "FloatLeft", tb->isFloating() ? tb->x() : 0);
+    ini_.WriteInt(sec, "FloatTop", tb->isFloating() ? tb->y() : 0);
+  }
+}
+
+void TLorvekMain::WriteSettings() {
+  ini_.BeginUpdate();
+  try {
+    SaveToolBars();
+    history_words_.SaveHistory();
+    history_folders_.SaveHistory();
+    QRect g = normalGeometry();
+    ini_.WriteInt("Desktop", "MainForm.Flags", 0);
+    ini_.WriteInt("Desktop", "MainForm.Show", isMaximized() ? 3 : 1);
+    ini_.WriteInt("Desktop", "MainForm.MaxX", -1);
+    ini_.WriteInt("Desktop", "MainForm.MaxY", -1);
+    ini_.WriteInt("Desktop", "MainForm.X", g.left());
+    ini_.WriteInt("Desktop", "MainForm.Y", g.top());
+    ini_.WriteInt("Desktop", "MainForm.XSize", g.right() + 1);
+    ini_.WriteInt("Desktop", "MainForm.YSize", g.bottom() + 1);
+    options_.FromSearchOptions(run_->options());
+    options_.Set("Preview", memo1_->isVisible() ? "1" : "0");
+    if (memo1_->isVisible()) options_.SetInt("PrevHight", memo1_->height());
+    WriteSettingsAtClose(ini_, options_, ReadBoolSetting(ini_, "Viewer", "ShowTag"),
+                         ToSjis(file_masks_->currentText()));
+  } catch (const std::exception&) {
+    // The settings file could not be written: the program still closes.
+  }
+  try {
+    ini_.EndUpdate();
+  } catch (const std::exception&) {
+  }
+}
+
+void TLorvekMain::closeEvent(QCloseEvent* e) {
+  if (run_->Searching()) {
+    e->ignore();
+    return;
+  }
+  find_path_->setAcceptDrops(false);
+  WriteSettings();
+  store_.Clear();
+  model_->SetRowCount(0);
+  if (work_folder_.Exists() && !work_folder_.Remove()) Message(U(kWorkFolderRemoveFailed), true);
+  e->accept();
+}
+
+}  // namespace lorvek

@@ -1,0 +1,185 @@
+// TLorvekMain: the main window. Tool bars for the request and the commands,
+// the result list with the preview pane, the status bar; the search run's
+// front end; settings read when it is created and written when it closes.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/history.h"
+#include "app/ini_file.h"
+#include "app/mask_sets.h"
+#include "app/options_settings.h"
+#include "app/work_folder.h"
+#include "search/result_store.h"
+#include "search/search_front_end.h"
+#include "search/search_run.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+
+namespace lorvek {
+
+class MaskBox;
+class PreviewPane;
+class ResultList;
+class ResultModel;
+struct AutoSearchValues;
+
+class TLorvekMain : public QMainWindow, public SearchFrontEnd {
+  Q_OBJECT
+ public:
+  // program_folder: where Lorvek.ini, LOG.TXT and cmmd.$$$ live.
+  TLorvekMain(std::string program_folder, std::vector<std::string> args, QWidget* parent = nullptr);
+  ~TLorvekMain() override;
+
+  // SearchFrontEnd
+  void SetStatusText(int panel, const std::string& text) override;
+  void SetTitle(const std::string& title) override;
+  void SetRowCount(size_t rows) override;
+  void SetErrorLogVisible(bool visible) override;
+  void ShowError(const std::string& message) override;
+  void ShowWarning(const std::string& message) override;
+  void SetSearchingState(bool searching) override;
+  void ProcessPendingEvents() override;
+
+  // Commands.
+  void FindButtonClick();
+  void AbortBtnClick();
+  void ReceiveHandOff();
+  void StartupRun();
+
+  // For tests and the start-up paths.
+  SearchRun& run() { return *run_; }
+  ResultStore& store() { return store_; }
+  THistoryEx& WordHistory() { return history_words_; }
+  THistoryEx& FolderHistory() { return history_folders_; }
+  QString StatusText(int panel) const;
+  std::vector<std::string>& FolderList() { return folder_list_; }
+  const std::string& OutputTarget() const { return output_target_; }
+  // Shows dialogs as usual, or hands them to this hook (tests).
+  std::function<bool(class TAutoSearch&)> run_dialog;
+  std::function<void(const QString& title, const QString& text)> show_message;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override;
+  bool event(QEvent* e) override;
+  bool eventFilter(QObject* o, QEvent* e) override;
+
+ private:
+  void BuildActions();
+  void BuildToolBars();
+  void BuildMenus();
+  void BuildCentre();
+  void BuildStatusBar();
+  void ReadSettings();
+  void WriteSettings();
+  void RestoreToolBars();
+  void SaveToolBars();
+
+  void SyncSwitchesFromOptions();
+  void OnSwitchToggled();
+  void OnSelectionChanged();
+  void OnHeaderClicked(int column);
+  void ShowContextMenu(const QPoint& pos);
+  void UpdateRowCommands();
+  void CopyFileNames();
+  void CopyFolder();
+  void ExportTagFile();
+  void ExportCsv();
+  void ExportHtml();
+  void CopyTagList();
+  void OpenTagListInEditor();
+  void WriteTagList();
+  void ClearHistory(bool words);
+  void BrowseFolder();
+  void InputWord();
+  void InputMasks();
+  void EditMasks();
+  void ShowHelp();
+  void ShowAbout();
+  void ShowErrorLog();
+  void TogglePreview(bool on);
+  bool RunStartDialog(const QStringList& folders, bool whole_word_from_settings);
+  void TakeDialogValues(const AutoSearchValues& v, bool whole_word_to_settings);
+  void ApplyParsed(const ParsedCommand& c);
+  void ResetForRun();
+  void RunOver(const std::vector<std::string>& targets);
+  void FocusFirstRow();
+  void TagListOutput();
+  void Message(const QString& text, bool warning);
+
+  std::string program_folder_;
+  std::vector<std::string> args_;
+  TIniGT ini_;
+  OptionsSettings options_;
+  THistoryEx history_words_;
+  THistoryEx history_folders_;
+  MaskSets mask_sets_;
+  WorkFolder work_folder_;
+  ResultStore store_;
+  std::unique_ptr<SearchRun> run_;
+
+  std::vector<std::string> folder_list_;
+  int parse_result_ = kParseNone;
+  bool started_with_args_ = false;
+  bool output_requested_ = false;
+  std::string output_target_;
+  bool sort_flags_[2] = {false, false};
+  int last_sort_column_ = -1;
+  bool last_sort_descending_ = false;
+  QString last_tag_name_, last_csv_name_, last_html_name_;
+
+  // Widgets, named as the controls they are.
+  QToolBar* toolbar1_ = nullptr;  // 検索パス
+  QToolBar* toolbar2_ = nullptr;  // コマンド
+  QToolBar* toolbar3_ = nullptr;  // 検索単語
+  QToolBar* toolbar4_ = nullptr;  // 対象ファイル
+  QToolBar* word_prog_ = nullptr;
+  QComboBox* find_path_ = nullptr;
+  QComboBox* find_word_ = nullptr;
+  MaskBox* file_masks_ = nullptr;
+  ResultList* list_ = nullptr;
+  ResultModel* model_ = nullptr;
+  PreviewPane* memo1_ = nullptr;
+  QSplitter* splitter_ = nullptr;
+  QLabel* panels_[5] = {};
+  QProgressBar* progress_ = nullptr;
+
+  QAction* find_act_ = nullptr;      // FindBtn / Search1
+  QAction* exit_act_ = nullptr;      // ExitBtn / Exit1
+  QAction* abort_act_ = nullptr;     // AbortBtn
+  QAction* repl_sel_act_ = nullptr;  // ReplSelBtn / ReplSelMnu
+  QAction* repl_all_act_ = nullptr;  // ReplAllBtn / ReplAllMnu
+  QAction* arc_act_ = nullptr;       // FindArcBtn / ArcSw
+  QAction* fuzzy_act_ = nullptr;     // FuzzyBtn / FuzzySw
+  QAction* sub_act_ = nullptr;       // FindSubBtn / SubDirSw
+  QAction* word_act_ = nullptr;      // WholeWdBtn / WordSw
+  QAction* property_act_ = nullptr;  // Property1
+  QAction* preview_act_ = nullptr;
+  QAction* open_viewer_act_ = nullptr;
+  QAction* open_editor_act_ = nullptr;
+  QAction* open_app_act_ = nullptr;
+  QAction* copy_names_act_ = nullptr;
+  QAction* copy_folder_act_ = nullptr;
+  QMenu* file_menu_ = nullptr;     // File1
+  QMenu* view_menu_ = nullptr;     // Option1
+  QMenu* tool_menu_ = nullptr;     // T1
+  QMenu* option_menu_ = nullptr;   // Option2
+  QMenu* help_menu_ = nullptr;     // Help1
+  QMenu* tag_menu_ = nullptr;
+  QAction* error_log_act_ = nullptr;  // E1
+  QList<QAction*> toolbar_switches_;
+};
+
+}  // namespace lorvek

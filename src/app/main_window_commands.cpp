@@ -1,0 +1,447 @@
+// The commands of the main window and its front end for the search run.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStatusTipEvent>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "app/find_file_dialog.h"
+#include "app/main_window.h"
+#include "app/mask_box.h"
+#include "app/qt_text.h"
+#include "results/export_formats.h"
+#include "results/preview_pane.h"
+#include "results/result_list.h"
+#include "results/result_model.h"
+#include "results/result_rows.h"
+#include "text/file_bytes.h"
+
+namespace lorvek {
+
+// ---- front end of the search run ----
+
+void TLorvekMain::SetStatusText(int panel, const std::string& text) {
+  if (panel < 0 || panel > 4) return;
+  QString t = QString::fromUtf8(text);
+  if (panel == 0) t = panels_[0]->fontMetrics().elidedText(t, Qt::ElideMiddle, 260);
+  panels_[panel]->setText(t);
+}
+
+QString TLorvekMain::StatusText(int panel) const { return panels_[panel]->text(); }
+
+void TLorvekMain::SetTitle(const std::string& title) {
+  setWindowTitle(QString::fromUtf8(title));
+  QApplication::setApplicationDisplayName(QString::fromUtf8(title));
+}
+
+void TLorvekMain::SetRowCount(size_t rows) { model_->SetRowCount(rows); }
+
+void TLorvekMain::SetErrorLogVisible(bool visible) { error_log_act_->setVisible(visible); }
+
+void TLorvekMain::Message(const QString& text, bool warning) {
+  if (show_message) return show_message(windowTitle(), text);
+  if (warning) QMessageBox::warning(this, U("Lorvek"), text);
+  else QMessageBox::critical(this, U("Lorvek"), text);
+}
+
+void TLorvekMain::ShowError(const std::string& message) { Message(QString::fromUtf8(message), false); }
+void TLorvekMain::ShowWarning(const std::string& message) { Message(QString::fromUtf8(message), true); }
+
+void TLorvekMain::SetSearchingState(bool on) {
+  find_act_->setEnabled(!on);
+  exit_act_->setEnabled(!on);
+  property_act_->setEnabled(false);  // the options dialog is a later part
+  abort_act_->setEnabled(on);
+  for (QMenu* m : {file_menu_, view_menu_, tool_menu_, help_menu_, option_menu_}) m->setEnabled(!on);
+  for (QToolBar* tb : {toolbar1_, toolbar3_, toolbar4_}) tb->setEnabled(!on);
+  memo1_->setEnabled(!on);
+  // Replace is a later part: its controls stay disabled until it exists.
+  repl_sel_act_->setEnabled(false);
+  repl_all_act_->setEnabled(false);
+}
+
+void TLorvekMain::ProcessPendingEvents() { QApplication::processEvents(); }
+
+// ---- search ----
+
+void TLorvekMain::FindButtonClick() {
+  if (run_->Searching()) return;
+  std::string word = ToSjis(find_word_->currentText());
+  std::string path = ToPath(find_path_->currentText());
+  if (word.empty() || path.empty()) {
+    Message(U("検索フォルダまたはキーワードを設定して下さい."), true);
+    return;
+  }
+  list_->setFocus();  // the word box loses the focus: its history entry is made
+  if (!find_word_->currentText().isEmpty()) {
+    history_words_.AddHistory(word);
+  }
+  run_->FindButtonClick(word, path, ToSjis(file_masks_->currentText()));
+  FocusFirstRow();
+}
+
+void TLorvekMain::AbortBtnClick() { run_->AbortBtnClick(); }
+
+void TLorvekMain::OnSwitchToggled() {
+  SearchOptions& o = run_->options();
+  o.find_also_archive = arc_act_->isChecked();
+  o.find_sub = sub_act_->isChecked();
+  o.whole_word = word_act_->isChecked();
+  o.fuzzy_char = fuzzy_act_->isChecked();
+  run_->AWKStr1().SetUseFuzzyCharDic(o.fuzzy_char);
+  run_->Grep1().SetUseFuzzyCharDic(o.fuzzy_char);
+}
+
+// ---- the list ----
+
+void TLorvekMain::OnSelectionChanged() {
+  std::vector<size_t> rows = list_->SelectedRows();
+  if (rows.empty() || rows[0] >= store_.size()) return;
+  const MatchRecord& r = store_[rows[0]];
+  SetStatusText(0, PathForDisplay(lorvek::StatusText(r)));
+  if (!memo1_->isVisible()) return;
+  try {
+    if (!run_->SearchTerms().empty()) run_->AWKStr1().SetRegExp(run_->SearchTerms()[0]);
+  } catch (const ERegExpParser&) {
+  }
+  memo1_->Clear();
+  PreviewSettings s;
+  s.wide_preview = options_.Bool("WidePreview") || run_->options().wide_preview;
+  s.prev_line = options_.Int("PrevLine");
+  s.next_line = options_.Int("NextLine");
+  memo1_->ShowPreview(BuildPreview(r, s, run_->AWKStr1()));
+}
+
+void TLorvekMain::OnHeaderClicked(int column) {
+  QHeaderView* h = list_->horizontalHeader();
+  // The arrow as the control decides it: descending on a new column, else flipped.
+  last_sort_descending_ = (column != last_sort_column_) ? true : !last_sort_descending_;
+  last_sort_column_ = column;
+  h->setSortIndicator(column, last_sort_descending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
+  if (column != 0 && column != 1) return;
+  int scroll = list_->verticalScrollBar()->value();
+  SortStore(store_, column, sort_flags_[column],
+            [](const std::string& a, const std::string& b) {
+              return QString::localeAwareCompare(FromPath(a), FromPath(b));
+            });
+  size_t rows = model_->RowCount();
+  model_->SetRowCount(0);
+  model_->SetRowCount(rows);
+  list_->verticalScrollBar()->setValue(scroll);
+}
+
+void TLorvekMain::UpdateRowCommands() {
+  const bool any = !store_.empty();
+  const bool selected = !list_->SelectedRows().empty();
+  copy_names_act_->setEnabled(any);
+  copy_folder_act_->setEnabled(any);
+  tag_menu_->setEnabled(any);
+  repl_all_act_->setEnabled(false);
+  repl_sel_act_->setEnabled(false);
+  (void)selected;  // the open commands arrive with the viewer
+}
+
+void TLorvekMain::ShowContextMenu(const QPoint& pos) {
+  const bool selected = !list_->SelectedRows().empty();
+  QMenu menu(this);
+  QAction* viewer = menu.addAction(U("内蔵ビュワーで表示(&V)..."));
+  QAction* editor = menu.addAction(U("エディタで開く(&E)..."));
+  QAction* app = menu.addAction(U("アプリケーションから開く(&O)..."));
+  for (QAction* a : {viewer, editor, app}) a->setEnabled(false);  // opening hits arrives with the viewer
+  menu.addSeparator();
+  QAction* names = menu.addAction(U("ファイル名をコピー(&C)"), this, &TLorvekMain::CopyFileNames);
+  QAction* folder = menu.addAction(U("パス名をコピー(&P)"), this, &TLorvekMain::CopyFolder);
+  names->setEnabled(selected);
+  folder->setEnabled(selected);
+  menu.exec(list_->viewport()->mapToGlobal(pos));
+}
+
+void TLorvekMain::CopyFileNames() {
+  QString text;
+  for (const auto& p : HitFilePaths(store_, list_->SelectedRows(), work_folder_.Folder()))
+    text += FromPath(p) + "\n";
+  QApplication::clipboard()->setText(text);
+}
+
+void TLorvekMain::CopyFolder() {
+  std::vector<size_t> rows = list_->SelectedRows();
+  if (rows.empty()) return;
+  QApplication::clipboard()->setText(FromPath(FolderOfRow(store_[rows[0]])));
+}
+
+void TLorvekMain::FocusFirstRow() {
+  if (store_.empty() || model_->rowCount() == 0) return;
+  list_->selectRow(0);
+  list_->setFocus();
+}
+
+void TLorvekMain::TogglePreview(bool on) {
+  memo1_->setVisible(on);
+  options_.Set("Preview", on ? "1" : "0");
+  if (on) OnSelectionChanged();
+}
+
+// ---- exports ----
+
+void TLorvekMain::WriteTagList() {
+  if (output_target_ == "COPY") {
+    QString text;
+    for (const auto& l : TagLines(store_)) text += FromSjis(l) + "\n";
+    QApplication::clipboard()->setText(text);
+  } else if (output_target_ == "-") {
+    std::string out;
+    for (const auto& l : TagLines(store_)) out += Cp932ToUtf8(l) + "\n";
+    fwrite(out.data(), 1, out.size(), stdout);
+    fflush(stdout);
+  } else {
+    WriteLines(output_target_, TagLines(store_));
+  }
+}
+
+void TLorvekMain::TagListOutput() {
+  if (!output_requested_) return;
+  try {
+    WriteTagList();
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+}
+
+namespace {
+QString SaveName(QWidget* parent, QString& last, const char* def, const char* filter, const char* ext) {
+  QFileDialog dlg(parent, U("保存するファイルを指定してください."));
+  dlg.setAcceptMode(QFileDialog::AcceptSave);
+  dlg.setNameFilters(U(filter).split("|", Qt::SkipEmptyParts).filter("("));
+  if (ext) dlg.setDefaultSuffix(U(ext));
+  dlg.selectFile(last.isEmpty() ? U(def) : last);
+  if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return {};
+  last = dlg.selectedFiles().first();
+  return last;
+}
+}  // namespace
+
+void TLorvekMain::ExportTagFile() {
+  QString name = SaveName(this, last_tag_name_, "lorvektag.txt",
+                          "テキストファイル(*.txt)|*.txt|すべてのファイル(*.*)|*.*", nullptr);
+  if (name.isEmpty()) return;
+  output_target_ = ToPath(name);
+  try {
+    WriteTagList();
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+}
+
+void TLorvekMain::ExportCsv() {
+  QString name = SaveName(this, last_csv_name_, "lorvek.csv", "CSVファイル(*.csv)|*.csv|全てのファイル(*.*)|*.*", "csv");
+  if (name.isEmpty()) return;
+  CsvFormat f{options_.Int("CSVTerms"), options_.Int("CSVQuates")};
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < store_.size(); ++i) lines.push_back(CsvLine(store_[i], f));
+  try {
+    WriteLines(ToPath(name), lines);
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+}
+
+void TLorvekMain::ExportHtml() {
+  QString name = SaveName(this, last_html_name_, "lorvektag.htm",
+                          "HTMLファイル(*.htm)|*.htm|すべてのファイル(*.*)|*.*", nullptr);
+  if (name.isEmpty()) return;
+  std::string word = ToSjis(find_word_->currentText());
+  TAWKStr highlight;
+  highlight.SetUseFuzzyCharDic(run_->options().fuzzy_char);
+  try {
+    highlight.SetRegExp(word);
+  } catch (const ERegExpParser&) {
+  }
+  try {
+    WriteLines(ToPath(name), HtmlLines(store_, {word, FormatLocalTime(run_->SearchStartTime())}, highlight));
+  } catch (const std::exception& e) {
+    ShowError(e.what());
+  }
+}
+
+void TLorvekMain::CopyTagList() {
+  output_target_ = "COPY";
+  WriteTagList();
+}
+
+void TLorvekMain::OpenTagListInEditor() {
+  try {
+    work_folder_.Ensure();
+  } catch (const std::exception& e) {
+    return ShowError(e.what());
+  }
+  std::string editor = options_.Str("Editor");
+  if (editor.empty() || !QFileInfo::exists(FromPath(editor))) {
+    Message(U("エディタが見つかりません."), true);
+    return;
+  }
+  output_target_ = work_folder_.Folder() + "/lorvektag.txt";
+  try {
+    WriteTagList();
+  } catch (const std::exception& e) {
+    return ShowError(e.what());
+  }
+  qint64 pid = 0;
+  if (!QProcess::startDetached(FromPath(editor), {FromPath(output_target_)}, QString(), &pid))
+    ShowError("実行エラー" + std::to_string(errno));
+  rmdir(work_folder_.Folder().c_str());  // succeeds only when empty
+}
+
+// ---- small commands ----
+
+void TLorvekMain::ClearHistory(bool words) {
+  const char* question = words ? "検索語の履歴を消去しますか?" : "検索フォルダの履歴を消去しますか?";
+  if (QMessageBox::question(this, U("Lorvek"), U(question)) != QMessageBox::Yes) return;
+  (words ? history_words_ : history_folders_).Clear();
+  QComboBox* box = words ? find_word_ : find_path_;
+  QString text = box->currentText();
+  box->clear();
+  box->setEditText(text);
+}
+
+void TLorvekMain::BrowseFolder() {
+  QString dir = QFileDialog::getExistingDirectory(this, U("検索するﾌｫﾙﾀﾞを指定"), find_path_->currentText());
+  if (dir.isEmpty()) return;
+  find_path_->setEditText(dir);
+  history_folders_.AddHistory(ToPath(dir));
+}
+
+void TLorvekMain::InputWord() {
+  bool ok = false;
+  QString t = QInputDialog::getText(this, U("検索語"), U("検索する語を入力"), QLineEdit::Normal,
+                                    find_word_->currentText(), &ok);
+  if (ok) find_word_->setEditText(t);
+}
+
+void TLorvekMain::InputMasks() {
+  bool ok = false;
+  QString t = QInputDialog::getText(this, U("検索対象ファイル"), U("検索するファイルマスクを入力"), QLineEdit::Normal,
+                                    file_masks_->currentText(), &ok);
+  if (ok) file_masks_->setEditText(t);
+}
+
+void TLorvekMain::EditMasks() {
+  TFindFileDlg dlg(file_masks_->currentText(), run_->options().find_mode, this);
+  QPoint below = toolbar4_->mapToGlobal(QPoint(12, toolbar4_->height() + 40));
+  dlg.move(below);
+  dlg.exec();
+  run_->options().find_mode = dlg.FindMode();
+  file_masks_->setEditText(dlg.MaskText());
+  std::vector<std::string> masks;
+  for (const QString& m : dlg.Masks()) masks.push_back(ToSjis(m));
+  run_->WildMatch1().SetMasks(masks);
+  find_word_->setFocus();
+}
+
+void TLorvekMain::ShowHelp() {
+  QString path = QString::fromStdString(program_folder_) + "help/index.html";
+  auto* w = new QTextBrowser;
+  w->setAttribute(Qt::WA_DeleteOnClose);
+  w->setWindowTitle(U("Lorvek ヘルプ"));
+  w->setSource(QUrl::fromLocalFile(path));
+  w->resize(720, 560);
+  w->show();
+}
+
+void TLorvekMain::ShowAbout() {
+  QDialog dlg(this);
+  dlg.setObjectName("TAboutDlg");
+  dlg.setWindowTitle(U("Lorvekについて"));
+  auto* layout = new QVBoxLayout(&dlg);
+  layout->addWidget(new QLabel(U("Lorvek"), &dlg));
+  auto* version = new QLabel(U(LORVEK_VERSION), &dlg);
+  version->setObjectName("Version");
+  layout->addWidget(version);
+  auto* ok = new QPushButton(U("&OK"), &dlg);
+  connect(ok, &QPushButton::clicked, &dlg, &QDialog::accept);
+  layout->addWidget(ok, 0, Qt::AlignCenter);
+  dlg.adjustSize();
+  dlg.move(x() + (width() - dlg.width()) / 2, y() + (height() - dlg.height()) / 2);
+  dlg.exec();
+}
+
+void TLorvekMain::ShowErrorLog() {
+  // A plain read-only window until the built-in viewer exists.
+  auto* w = new QPlainTextEdit;
+  w->setAttribute(Qt::WA_DeleteOnClose);
+  w->setReadOnly(true);
+  w->setWindowTitle(FromPath(run_->ErrorLog()));
+  try {
+    w->setPlainText(FromSjis(ReadFileBytes(run_->ErrorLog())));
+  } catch (const std::exception& e) {
+    w->setPlainText(QString::fromUtf8(e.what()));
+  }
+  w->resize(640, 360);
+  w->show();
+}
+
+// ---- events ----
+
+bool TLorvekMain::event(QEvent* e) {
+  if (e->type() == QEvent::StatusTip) {  // the long part of a hint goes to panel 0
+    QString tip = static_cast<QStatusTipEvent*>(e)->tip();
+    if (!tip.isEmpty()) panels_[0]->setText(tip);
+    return true;
+  }
+  return QMainWindow::event(e);
+}
+
+bool TLorvekMain::eventFilter(QObject* o, QEvent* e) {
+  if (e->type() == QEvent::FocusOut) {
+    if (o == find_word_->lineEdit() && !find_word_->currentText().isEmpty()) {
+      history_words_.AddHistory(ToSjis(find_word_->currentText()));
+      QString t = find_word_->currentText();
+      find_word_->clear();
+      for (const auto& w : history_words_.Entries()) find_word_->addItem(FromSjis(w));
+      find_word_->setEditText(t);
+    } else if (o == find_path_->lineEdit() && !find_path_->currentText().isEmpty()) {
+      QString t = find_path_->currentText();
+      find_path_->setToolTip(t);
+      history_folders_.AddHistory(ToPath(t));
+      find_path_->clear();
+      for (const auto& p : history_folders_.Entries()) find_path_->addItem(FromPath(p));
+      find_path_->setEditText(t);
+    } else if (o == file_masks_->lineEdit()) {
+      // Leaving the mask box replaces only the select list.
+    }
+  }
+  if (o == find_path_ && (e->type() == QEvent::DragEnter || e->type() == QEvent::Drop)) {
+    auto* d = static_cast<QDropEvent*>(e);
+    if (!d->mimeData()->hasUrls()) return false;
+    if (e->type() == QEvent::DragEnter) {
+      static_cast<QDragEnterEvent*>(e)->acceptProposedAction();
+      return true;
+    }
+    QString first = d->mimeData()->urls().value(0).toLocalFile();
+    if (!first.isEmpty()) find_path_->setEditText(FromPath(LongPathName(ToPath(first))));
+    activateWindow();
+    d->acceptProposedAction();
+    return true;
+  }
+  return QMainWindow::eventFilter(o, e);
+}
+
+}  // namespace lorvek

@@ -1,0 +1,160 @@
+// The start-up run of a command line and the hand-off of later starts.
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+
+#include "app/auto_search_dialog.h"
+#include "app/main_window.h"
+#include "app/mask_box.h"
+#include "app/qt_text.h"
+#include "app/single_instance.h"
+#include "results/preview_pane.h"
+#include "results/result_model.h"
+#include "search/mask.h"
+
+namespace lorvek {
+
+void TLorvekMain::ApplyParsed(const ParsedCommand& c) {
+  parse_result_ = c.result;
+  if (c.folder_text) find_path_->setEditText(FromPath(*c.folder_text));
+  if (c.mask_text) {
+    file_masks_->setEditText(FromSjis(*c.mask_text));
+    run_->WildMatch1().SetMasks(ParseMaskText(*c.mask_text));
+  }
+  if (c.word) find_word_->setEditText(FromSjis(*c.word));
+  if (c.output_target) {
+    output_target_ = *c.output_target;
+    output_requested_ = true;
+  }
+}
+
+void TLorvekMain::ResetForRun() {
+  store_.Clear();
+  model_->SetRowCount(0);
+  SetStatusText(2, "");
+  SetStatusText(3, "");
+  memo1_->Clear();
+}
+
+bool TLorvekMain::RunStartDialog(const QStringList& folders, bool whole_word_from_settings) {
+  AutoSearchValues v;
+  v.word = find_word_->currentText();
+  v.mask_text = file_masks_->currentText();
+  const SearchOptions& o = run_->options();
+  v.fuzzy = fuzzy_act_->isChecked();
+  v.whole_word = whole_word_from_settings ? options_.Bool("WholeWord") : word_act_->isChecked();
+  v.subfolders = o.find_sub;
+  v.archives = o.find_also_archive;
+  // The effective mode is shown: a missing or unknown value searches as mode 1.
+  v.code_mode = (o.code_cng_mode == 0 || o.code_cng_mode == 3) ? o.code_cng_mode : o.code_cng_mode == 2 ? 2 : 1;
+  QStringList words, masks;
+  for (const auto& w : history_words_.Entries()) words << FromSjis(w);
+  for (int i = 0; i < file_masks_->count(); ++i) masks << file_masks_->itemText(i);
+  TAutoSearch dlg(folders, v, words, masks, this);
+  bool ok = run_dialog ? run_dialog(dlg) : dlg.exec() == QDialog::Accepted;
+  if (!ok) return false;
+  AutoSearchValues chosen = dlg.Values();
+  if (chosen.code_mode != v.code_mode) run_->options().code_cng_mode = chosen.code_mode;
+  TakeDialogValues(chosen, whole_word_from_settings);
+  return true;
+}
+
+void TLorvekMain::TakeDialogValues(const AutoSearchValues& v, bool whole_word_to_settings) {
+  find_word_->setEditText(v.word);
+  file_masks_->setEditText(v.mask_text);
+  fuzzy_act_->setChecked(v.fuzzy);
+  word_act_->setChecked(v.whole_word);
+  if (whole_word_to_settings) options_.Set("WholeWord", v.whole_word ? "1" : "0");
+  run_->options().find_also_archive = v.archives;
+  run_->options().find_sub = v.subfolders;
+  sub_act_->setChecked(v.subfolders);
+  arc_act_->setChecked(v.archives);
+  OnSwitchToggled();
+  history_words_.AddHistory(ToSjis(v.word));
+  run_->WildMatch1().SetMasks(ParseMaskText(ToSjis(v.mask_text)));
+}
+
+void TLorvekMain::RunOver(const std::vector<std::string>& targets) {
+  run_->SetWord(ToSjis(find_word_->currentText()));
+  run_->RunSearch(targets);
+}
+
+void TLorvekMain::StartupRun() {
+  ResetForRun();
+  bool done = false;
+  if (parse_result_ == kParseOptions) {
+    if (!folder_list_.empty()) {
+      QStringList folders;
+      for (const auto& f : folder_list_) folders << FromPath(f);
+      if (RunStartDialog(folders, false)) {
+        RunOver(folder_list_);
+        done = true;
+      }
+    }
+  } else if (parse_result_ == kParseAutomatic || parse_result_ == kParseSilent) {
+    if (!find_word_->currentText().isEmpty()) history_words_.AddHistory(ToSjis(find_word_->currentText()));
+    // Without a mask option the mask box's text applies.
+    run_->WildMatch1().SetMasks(ParseMaskText(ToSjis(file_masks_->currentText())));
+    RunOver(folder_list_);
+    done = true;
+  } else {
+    SetTitle("Lorvek-シェル起動");
+    std::vector<std::string> targets;
+    QStringList folders;
+    for (const auto& f : folder_list_) {
+      targets.push_back(LongPathName(f));
+      folders << FromPath(targets.back());
+    }
+    if (!targets.empty() && RunStartDialog(folders, true)) {
+      RunOver(targets);
+      done = true;
+    }
+  }
+  FocusFirstRow();
+  if (!done && started_with_args_) close();
+  // Without a screen nobody can use the window: a start-up search ends there.
+  if (started_with_args_ && QGuiApplication::platformName() == "offscreen") close();
+}
+
+void TLorvekMain::ReceiveHandOff() {
+  raise();
+  activateWindow();
+  const std::string path = HandOffFilePath(program_folder_);
+  if (run_->Searching()) {
+    Message(U("エクスプローラから起動メッセージを受け取りましたが\n\r現在Grep中ですので実行出来ません."), true);
+    return;
+  }
+  if (!QFileInfo::exists(FromPath(path))) return;
+  std::vector<std::string> lines;
+  try {
+    lines = ReadHandOffFile(path);
+  } catch (const std::exception&) {
+  }
+  std::remove(path.c_str());
+  bool all_empty = true;
+  bool has_option = false;
+  for (const auto& l : lines) {
+    if (!l.empty()) all_empty = false;
+    if (IsOptionArgument(l)) has_option = true;
+  }
+  if (all_empty) return;
+  std::vector<std::string> paths;
+  if (has_option) {
+    ApplyParsed(ParseOptions(lines, folder_list_));
+  } else {
+    for (const auto& l : lines)
+      if (!l.empty()) paths.push_back(l);
+  }
+  ResetForRun();
+  if (!paths.empty()) {
+    SetTitle("Lorvek-シェル起動");
+    QStringList folders;
+    for (const auto& p : paths) folders << FromPath(p);
+    RunStartDialog(folders, false);
+    RunOver(paths);
+  }
+  FocusFirstRow();
+}
+
+}  // namespace lorvek
