@@ -206,6 +206,7 @@ void TLorvekMain::BuildCentre() {
   h->resizeSection(ResultModel::kText, 300);
   list_->setColumnHidden(ResultModel::kC, true);
   list_->setColumnHidden(ResultModel::kPath, true);
+  h->setSortIndicator(-1, Qt::DescendingOrder);  // no arrow until a header is clicked
   connect(h, &QHeaderView::sectionClicked, this, &TLorvekMain::OnHeaderClicked);
   connect(list_, &QWidget::customContextMenuRequested, this, &TLorvekMain::ShowContextMenu);
   connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TLorvekMain::OnSelectionChanged);
@@ -300,7 +301,9 @@ void TLorvekMain::RestoreToolBars() {
   for (QToolBar* tb : {toolbar1_, toolbar2_, toolbar3_, toolbar4_}) {
     std::string sec = tb->objectName().toStdString();
     int area = ini_.ReadInt(sec, "DockedTo", 0);
-    placed.push_back({tb, area, ini_.ReadInt(sec, "DockRow", 0), ini_.ReadInt(sec, "DockPos", 0)});
+    // By default the path and commands share the first row, word and masks the second.
+    int default_row = (tb == toolbar3_ || tb == toolbar4_) ? 1 : 0;
+    placed.push_back({tb, area, ini_.ReadInt(sec, "DockRow", default_row), ini_.ReadInt(sec, "DockPos", 0)});
   }
   std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
     return a.area != b.area ? a.area < b.area : a.row != b.row ? a.row < b.row : a.pos < b.pos;

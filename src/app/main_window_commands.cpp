@@ -96,7 +96,6 @@ void TLorvekMain::FindButtonClick() {
     history_words_.AddHistory(word);
   }
   run_->FindButtonClick(word, path, ToSjis(file_masks_->currentText()));
-  FocusFirstRow();
 }
 
 void TLorvekMain::AbortBtnClick() { run_->AbortBtnClick(); }

@@ -1,6 +1,10 @@
 #include "app/single_instance.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include <QDir>
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -37,16 +41,25 @@ SingleInstance::SingleInstance(std::string server_name, QObject* parent)
     : QObject(parent), name_(std::move(server_name)) {}
 
 bool SingleInstance::Claim() {
+  // listen() replaces an existing socket silently, so the check for a running
+  // instance comes first, under a lock so that two starts cannot both win.
+  std::string lock_path = QDir::tempPath().toStdString() + "/" + name_ + ".lock";
+  int lock = open(lock_path.c_str(), O_CREAT | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (lock >= 0) flock(lock, LOCK_EX);
+  struct Unlock {
+    int fd;
+    ~Unlock() {
+      if (fd >= 0) close(fd);
+    }
+  } unlock{lock};
+  QString name = QString::fromStdString(name_);
+  QLocalSocket probe;
+  probe.connectToServer(name);
+  if (probe.waitForConnected(1000)) return false;  // a running instance answers
+  QLocalServer::removeServer(name);                 // a stale name left by a crash
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
-  QString name = QString::fromStdString(name_);
-  if (!server_->listen(name)) {
-    QLocalSocket probe;
-    probe.connectToServer(name);
-    if (probe.waitForConnected(1000)) return false;  // a running instance answers
-    QLocalServer::removeServer(name);                 // a stale name left by a crash
-    if (!server_->listen(name)) return false;
-  }
+  if (!server_->listen(name)) return false;
   connect(server_, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* s = server_->nextPendingConnection()) {
       connect(s, &QLocalSocket::readyRead, this, [this, s] {

@@ -1,0 +1,331 @@
+// The main window under QT_QPA_PLATFORM=offscreen.
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QToolBar>
+#include <fstream>
+
+#include "app/auto_search_dialog.h"
+#include "app/main_window.h"
+#include "app/single_instance.h"
+#include "results/preview_pane.h"
+#include "results/result_list.h"
+#include "text/cp932.h"
+#include "text/file_bytes.h"
+
+using namespace lorvek;
+
+namespace {
+
+QString U8(const char* s) { return QString::fromUtf8(s); }
+
+std::string Folder(const QTemporaryDir& d) { return d.path().toStdString() + "/"; }
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A tree of files holding "cat 検索" in Shift-JIS.
+void MakeTree(const std::string& dir, int files) {
+  for (int i = 0; i < files; ++i)
+    WriteFile(dir + "/f" + std::to_string(i) + ".txt", Utf8ToCp932("line\r\ncat 検索 " + std::to_string(i) + "\r\n"));
+}
+
+// Records every message instead of showing a box.
+struct Quiet {
+  QStringList messages;
+  void Attach(TLorvekMain& w) {
+    w.show_message = [this](const QString&, const QString& text) { messages << text; };
+  }
+};
+
+class SlowMain : public TLorvekMain {
+ public:
+  using TLorvekMain::TLorvekMain;
+  void ProcessPendingEvents() override {
+    TLorvekMain::ProcessPendingEvents();
+    QThread::msleep(2);
+  }
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void SearchingStateEnablesExactlyTheListedControls();
+  void CloseIsRefusedWhileSearching();
+  void LeavingTheBoxesFillsTheHistories();
+  void HiddenToolBarStaysHiddenAfterARestart();
+  void TagOptionWritesTheHitsInShiftJis();
+  void StartDialogRefusesMissingMaskOrWord();
+  void HandOffFromASecondProcess();
+  void ListCommandsSortingPreviewAndCopies();
+  void DragStartsOnlyBeyondTwoPixels();
+};
+
+void MainWindowTest::SearchingStateEnablesExactlyTheListedControls() {
+  QTemporaryDir dir;
+  TLorvekMain w(Folder(dir), {});
+  auto action = [&](const char* name) { return w.findChild<QAction*>(name); };
+  auto menu = [&](const char* name) { return w.findChild<QMenu*>(name); };
+  auto bar = [&](const char* name) { return w.findChild<QToolBar*>(name); };
+  w.SetSearchingState(true);
+  QVERIFY(!action("FindBtn")->isEnabled());
+  QVERIFY(!action("ExitBtn")->isEnabled());
+  QVERIFY(action("AbortBtn")->isEnabled());
+  for (const char* m : {"File1", "Option1", "T1", "Help1", "Option2"}) QVERIFY2(!menu(m)->isEnabled(), m);
+  for (const char* b : {"Toolbar1", "ToolBar3", "Toolbar4"}) QVERIFY2(!bar(b)->isEnabled(), b);
+  QVERIFY(bar("Toolbar2")->isEnabled());
+  QVERIFY(!w.findChild<PreviewPane*>("Memo1")->isEnabled());
+  w.SetSearchingState(false);
+  QVERIFY(action("FindBtn")->isEnabled());
+  QVERIFY(action("ExitBtn")->isEnabled());
+  QVERIFY(!action("AbortBtn")->isEnabled());
+  for (const char* m : {"File1", "Option1", "T1", "Help1", "Option2"}) QVERIFY(menu(m)->isEnabled());
+  for (const char* b : {"Toolbar1", "ToolBar3", "Toolbar4"}) QVERIFY(bar(b)->isEnabled());
+  // Replace and the options dialog belong to later parts: never enabled yet.
+  QVERIFY(!action("ReplSelBtn")->isEnabled());
+  QVERIFY(!action("Property1")->isEnabled());
+}
+
+void MainWindowTest::CloseIsRefusedWhileSearching() {
+  QTemporaryDir dir, tree;
+  MakeTree(tree.path().toStdString(), 50);
+  SlowMain w(Folder(dir), {});
+  Quiet q;
+  q.Attach(w);
+  w.show();
+  w.findChild<QComboBox*>("FindWord")->setEditText("cat");
+  w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
+  bool closed = true, searching_seen = false;
+  QTimer::singleShot(0, &w, [&] {
+    searching_seen = w.run().Searching();
+    closed = w.close();
+  });
+  w.FindButtonClick();
+  QVERIFY(searching_seen);
+  QVERIFY(!closed);
+  QVERIFY(w.isVisible());
+  QCOMPARE(w.store().size(), size_t{50});
+  QCOMPARE(w.StatusText(0), U8("検索を終了しました."));
+  QCOMPARE(w.windowTitle(), U8("Lorvek-完了"));
+  QVERIFY(w.close());
+}
+
+void MainWindowTest::LeavingTheBoxesFillsTheHistories() {
+  QTemporaryDir dir;
+  TLorvekMain w(Folder(dir), {});
+  QLineEdit* word = w.findChild<QComboBox*>("FindWord")->lineEdit();
+  auto leave = [&](const QString& text) {
+    word->setText(text);
+    QFocusEvent out(QEvent::FocusOut);
+    QApplication::sendEvent(word, &out);
+  };
+  leave("");
+  QVERIFY(w.WordHistory().Entries().empty());
+  leave("abc");
+  leave("def");
+  leave("abc");
+  QCOMPARE(w.WordHistory().Entries().size(), size_t{2});
+  QCOMPARE(QString::fromStdString(w.WordHistory().Entries()[0]), U8("abc"));
+  QLineEdit* path = w.findChild<QComboBox*>("FindPath")->lineEdit();
+  path->setText("/tmp");
+  QFocusEvent out(QEvent::FocusOut);
+  QApplication::sendEvent(path, &out);
+  QCOMPARE(QString::fromStdString(w.FolderHistory().Entries()[0]), U8("/tmp"));
+  QCOMPARE(w.findChild<QComboBox*>("FindPath")->toolTip(), U8("/tmp"));
+}
+
+void MainWindowTest::HiddenToolBarStaysHiddenAfterARestart() {
+  QTemporaryDir dir;
+  {
+    TLorvekMain w(Folder(dir), {});
+    w.show();
+    w.findChild<QToolBar*>("Toolbar2")->setVisible(false);
+    w.findChild<QComboBox*>("FindWord")->setEditText("kept");
+    QVERIFY(w.close());
+  }
+  TLorvekMain again(Folder(dir), {});
+  again.show();
+  QVERIFY(!again.findChild<QToolBar*>("Toolbar2")->isVisible());
+  QVERIFY(again.findChild<QToolBar*>("Toolbar1")->isVisible());
+  std::string ini = ReadFileBytes(Folder(dir) + "Lorvek.ini");
+  QVERIFY(ini.find("[Toolbar2]") != std::string::npos);
+  QVERIFY(ini.find("FuzzyChar=1") != std::string::npos);
+}
+
+void MainWindowTest::TagOptionWritesTheHitsInShiftJis() {
+  QTemporaryDir dir, tree;
+  MakeTree(tree.path().toStdString(), 2);
+  std::string out = tree.path().toStdString() + "/out.lst";
+  TLorvekMain w(Folder(dir), {"/T", out, "/K", "cat", "/P", tree.path().toStdString(), "/A"});
+  Quiet q;
+  q.Attach(w);
+  QTRY_VERIFY(QFile::exists(QString::fromStdString(out)));
+  std::string bytes = ReadFileBytes(out);
+  QVERIFY(bytes.find(Utf8ToCp932("\" 2: cat 検索 ")) != std::string::npos);
+  QVERIFY(bytes.find("\r\n") != std::string::npos);
+  QCOMPARE(w.OutputTarget(), out);
+}
+
+void MainWindowTest::StartDialogRefusesMissingMaskOrWord() {
+  AutoSearchValues v;
+  v.word = "";
+  v.mask_text = "";
+  TAutoSearch dlg({"/tmp"}, v, {}, {});
+  dlg.quiet = true;
+  dlg.TryAccept();
+  QCOMPARE(dlg.LastMessage(), U8("ファイルマスクを指定してください."));
+  dlg.MaskBox()->setEditText("*.*");
+  dlg.TryAccept();
+  QCOMPARE(dlg.LastMessage(), U8("検索語を指定してください."));
+  dlg.WordBox()->setEditText("x");
+  dlg.TryAccept();
+  QCOMPARE(dlg.result(), int(QDialog::Accepted));
+  QCOMPARE(dlg.windowTitle(), U8("LorvekでGrep"));
+}
+
+void MainWindowTest::HandOffFromASecondProcess() {
+  // This process is the first instance; the real program is the later start.
+  const QString bin = QString::fromUtf8(LORVEK_GUI_BIN);
+  const std::string folder = QFileInfo(bin).absolutePath().toStdString() + "/";
+  SingleInstance instance;
+  QVERIFY2(instance.Claim(), "another Lorvek is running");
+  QTemporaryDir tree;
+  MakeTree(tree.path().toStdString(), 300);
+  SlowMain w(folder, {});
+  Quiet q;
+  q.Attach(w);
+  QStringList dialog_folders;
+  w.run_dialog = [&](TAutoSearch& d) {
+    dialog_folders.clear();
+    for (int i = 0; i < d.findChild<QListWidget*>("FolderList")->count(); ++i)
+      dialog_folders << d.findChild<QListWidget*>("FolderList")->item(i)->text();
+    d.WordBox()->setEditText("cat");
+    return true;
+  };
+  connect(&instance, &SingleInstance::HandOffArrived, &w, [&w] { w.ReceiveHandOff(); }, Qt::QueuedConnection);
+  auto second = [&](const QStringList& args) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    p.setProcessEnvironment(env);
+    p.start(bin, args);
+    return p.waitForFinished(10000) && p.exitCode() == 0;
+  };
+
+  // A plain folder: the start dialog lists it under "Lorvek-シェル起動".
+  QVERIFY(second({tree.path()}));
+  QTRY_COMPARE(dialog_folders, QStringList{tree.path()});
+  QTRY_COMPARE(w.store().size(), size_t{300});
+  QVERIFY(w.windowTitle() == U8("Lorvek-完了"));
+
+  // /K abc: only the word box changes, the list is emptied, nothing runs.
+  dialog_folders.clear();
+  QVERIFY(second({"/K", "abc"}));
+  QTRY_COMPARE(w.findChild<QComboBox*>("FindWord")->currentText(), U8("abc"));
+  QCOMPARE(w.store().size(), size_t{0});
+  QVERIFY(dialog_folders.isEmpty());
+
+  // While a search runs: the busy message, and the file stays for the next one.
+  const QString handoff = QString::fromStdString(HandOffFilePath(folder));
+  QProcess later;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  later.setProcessEnvironment(env);
+  w.findChild<QComboBox*>("FindWord")->setEditText("cat");
+  w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
+  bool started = false;
+  QTimer::singleShot(0, &w, [&] {
+    later.start(bin, {tree.path()});
+    started = true;
+  });
+  w.FindButtonClick();
+  QVERIFY(started);
+  later.waitForFinished(10000);
+  QTRY_VERIFY(q.messages.contains(
+      U8("エクスプローラから起動メッセージを受け取りましたが\n\r現在Grep中ですので実行出来ません.")));
+  QVERIFY(QFile::exists(handoff));
+  QVERIFY(second({"/K", "next"}));  // consumes the stale file's successor
+  QTRY_VERIFY(!QFile::exists(handoff));
+}
+
+void MainWindowTest::ListCommandsSortingPreviewAndCopies() {
+  QTemporaryDir dir, tree;
+  WriteFile(tree.path().toStdString() + "/b.txt", Utf8ToCp932("x\r\nここで検索する\r\n"));
+  WriteFile(tree.path().toStdString() + "/a.txt", Utf8ToCp932("検索\r\n"));
+  WriteFile(Folder(dir) + "Lorvek.ini", "[Options]\r\nPreview=1\r\nWholeWord=0\r\n");
+  TLorvekMain w(Folder(dir), {});
+  Quiet q;
+  q.Attach(w);
+  w.show();
+  w.findChild<QComboBox*>("FindWord")->setEditText(U8("検索"));
+  w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
+  w.FindButtonClick();
+  QCOMPARE(w.store().size(), size_t{2});
+  auto* list = w.findChild<ResultList*>("ExtListView1");
+  // The first click on the file column sorts descending.
+  list->horizontalHeader()->sectionClicked(0);
+  QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("b.txt"));
+  list->horizontalHeader()->sectionClicked(0);
+  QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("a.txt"));
+  list->horizontalHeader()->sectionClicked(2);  // the line column sorts nothing
+  QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("a.txt"));
+  // Selecting the second row: status text and the match selected in the preview.
+  list->selectRow(1);
+  QCOMPARE(w.StatusText(0), U8("b.txt"));
+  QCOMPARE(w.findChild<PreviewPane*>("Memo1")->SelectedText(), U8("検索"));
+  // Copy commands.
+  w.findChild<QMenu*>("T1")->aboutToShow();
+  QAction* copy_names = nullptr;
+  for (QAction* a : w.findChild<QMenu*>("T1")->actions())
+    if (a->text() == U8("ファイル名をコﾋﾟー(&C)")) copy_names = a;
+  QVERIFY(copy_names && copy_names->isEnabled());
+  copy_names->trigger();
+  QCOMPARE(QApplication::clipboard()->text(), tree.path() + "/b.txt\n");
+  list->clearSelection();
+  copy_names->trigger();
+  QCOMPARE(QApplication::clipboard()->text(), QString());
+}
+
+void MainWindowTest::DragStartsOnlyBeyondTwoPixels() {
+  QTemporaryDir dir, tree;
+  MakeTree(tree.path().toStdString(), 1);
+  TLorvekMain w(Folder(dir), {});
+  Quiet q;
+  q.Attach(w);
+  w.resize(800, 500);
+  w.show();
+  w.findChild<QComboBox*>("FindWord")->setEditText("cat");
+  w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
+  w.FindButtonClick();
+  auto* list = w.findChild<ResultList*>("ExtListView1");
+  std::vector<std::string> dragged;
+  list->start_drag = [&](const std::vector<std::string>& p) { dragged = p; };
+  QPoint start = list->visualRect(list->model()->index(0, 0)).center();
+  QTest::mousePress(list->viewport(), Qt::LeftButton, {}, start);
+  QMouseEvent two(QEvent::MouseMove, QPointF(start + QPoint(2, 0)), list->viewport()->mapToGlobal(QPointF(start)),
+                  Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(list->viewport(), &two);
+  QVERIFY(dragged.empty());
+  QMouseEvent three(QEvent::MouseMove, QPointF(start + QPoint(3, 0)), list->viewport()->mapToGlobal(QPointF(start)),
+                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(list->viewport(), &three);
+  QCOMPARE(dragged.size(), size_t{1});
+  QVERIFY(QString::fromStdString(dragged[0]).endsWith("f0.txt"));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
