@@ -28,8 +28,8 @@ std::string Repeat(const std::string& unit, size_t bytes) {
   return out;
 }
 
-const std::string& BigSjis() {  // 64 MB
-  static const std::string text = Repeat(Read("text/sjis_crlf.txt") + Read("text/ascii.txt"), 64u << 20);
+const std::string& BigSjis() {  // 100 MB
+  static const std::string text = Repeat(Read("text/sjis_crlf.txt") + Read("text/ascii.txt"), 100u << 20);
   return text;
 }
 
@@ -134,7 +134,7 @@ void BinaryGrep(benchmark::State& state) {
   std::string path = std::filesystem::temp_directory_path() / "lorvek-bench.bin";
   {
     std::ofstream out(path, std::ios::binary);
-    out << Repeat(Read("text/binary_with_sjis.bin"), 64u << 20);
+    out << Repeat(Read("text/binary_with_sjis.bin"), 100u << 20);
   }
   TGrep grep;
   grep.SetRegExp(Utf8ToCp932("検索"));

@@ -4,7 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
-ctest --test-dir build --output-on-failure -j "$(nproc)"
 # The fuzzers are only built here; fuzz/README.md says how to run them.
 if command -v clang++ >/dev/null; then
   if [ ! -f build-fuzz/build.ninja ]; then
@@ -13,3 +12,4 @@ if command -v clang++ >/dev/null; then
   fi
   cmake --build build-fuzz -j "$(nproc)" --target detect_code_fuzz decoders_fuzz regex_fuzz
 fi
+ctest --test-dir build --output-on-failure -j "$(nproc)"

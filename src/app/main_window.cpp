@@ -142,6 +142,8 @@ void TLorvekMain::BuildToolBars() {
   find_path_->setAcceptDrops(true);
   find_path_->lineEdit()->setAcceptDrops(false);
   connect(find_path_->lineEdit(), &QLineEdit::returnPressed, this, &TLorvekMain::FindButtonClick);
+  // The entry under the pointer in the drop-down list becomes the box's hint.
+  connect(find_path_, &QComboBox::highlighted, this, [this](int i) { find_path_->setToolTip(find_path_->itemText(i)); });
   toolbar1_->addWidget(find_path_);
 
   toolbar2_ = new QToolBar(U("コマンド"), this);

@@ -82,6 +82,7 @@ void TLorvekMain::RunOver(const std::vector<std::string>& targets) {
 
 void TLorvekMain::StartupRun() {
   ResetForRun();
+  run_->SetSearching(true);
   bool done = false;
   if (parse_result_ == kParseOptions) {
     if (!folder_list_.empty()) {
@@ -112,6 +113,7 @@ void TLorvekMain::StartupRun() {
     }
   }
   FocusFirstRow();
+  run_->SetSearching(false);
   if (!done && started_with_args_) close();
   // Without a screen nobody can use the window: a start-up search ends there.
   if (started_with_args_ && QGuiApplication::platformName() == "offscreen") close();
@@ -147,6 +149,7 @@ void TLorvekMain::ReceiveHandOff() {
       if (!l.empty()) paths.push_back(l);
   }
   ResetForRun();
+  run_->SetSearching(true);
   if (!paths.empty()) {
     SetTitle("Lorvek-シェル起動");
     QStringList folders;
@@ -155,6 +158,7 @@ void TLorvekMain::ReceiveHandOff() {
     RunOver(paths);
   }
   FocusFirstRow();
+  run_->SetSearching(false);
 }
 
 }  // namespace lorvek

@@ -61,6 +61,9 @@ class SearchRun {
   std::function<void()> TagListOutput;
 
   bool Searching() const { return searching_; }
+  // The start-up run and the hand-off hold the searching state around their
+  // dialogs, so no second request or close can slip in.
+  void SetSearching(bool on) { searching_ = on; }
   bool AbortRequested() const { return abort_requested_; }
   int32_t SearchedFileCount() const { return searched_file_count_; }
   int32_t MatchCount() const { return match_count_; }
