@@ -136,6 +136,7 @@ TEST(RegexEscapes, ConversionReplacesEverySequence) {
   EXPECT_EQ(TAWKStr::ConvertEscapes("a\\tb\\n\\x41\\101\\\\\\."), "a\tb\nAA\\.");
   EXPECT_EQ(TAWKStr::ConvertEscapes("\\x82A0"), Sj("あ"));
   EXPECT_EQ(TAWKStr::ConvertEscapes(Sj("ソ")), Sj("ソ"));
+  EXPECT_EQ(TAWKStr::ConvertEscapes("a\\xg\\"), "a\\xg\\");  // not escapes: kept as typed
 }
 
 TEST(FuzzyExpansion, LiteralRunsBecomeGroups) {

@@ -195,7 +195,7 @@ int Main(int argc, char** argv) {
     std::string text = r.LineText;
     if (cli.column || cli.only_matching) {
       MatchPos m = FindHit(matcher, r.LineText, opts.whole_word);
-      if (cli.column) column = ":" + std::to_string(m.start);
+      if (cli.column) column = std::to_string(m.start) + ":";
       if (cli.only_matching && m) text = r.LineText.substr(m.start - 1, m.length);
     }
     PrintLine(r, tag, r.LineNo, ':', column, text);

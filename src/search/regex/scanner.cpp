@@ -82,6 +82,7 @@ class Reader {
   }
 
   void Skip() { ++i_; }
+  void Seek(size_t pos) { i_ = pos; }
 
  private:
   std::string_view p_;
@@ -195,10 +196,14 @@ std::string ConvertEscapes(std::string_view text) {
         out.push_back('\\');
         break;
       }
+      size_t after_backslash = r.pos();
       try {
         AppendCode(out, r.ReadEscape());
       } catch (const ERegExpParser&) {
-        break;
+        // Not an escape of the dialect (\x without digits, an octal code
+        // too large): the backslash stands for itself.
+        out.push_back('\\');
+        r.Seek(after_backslash);
       }
       continue;
     }
