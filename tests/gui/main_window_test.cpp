@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -50,12 +51,21 @@ struct Quiet {
   }
 };
 
+// A run that takes its time: each directory entry waits a little, and while
+// hold() says so the run waits (bounded) so that another process can act.
 class SlowMain : public TLorvekMain {
  public:
   using TLorvekMain::TLorvekMain;
+  std::function<bool()> hold;
   void ProcessPendingEvents() override {
     TLorvekMain::ProcessPendingEvents();
     QThread::msleep(2);
+    QElapsedTimer t;
+    t.start();
+    while (hold && hold() && t.elapsed() < 15000) {
+      TLorvekMain::ProcessPendingEvents();
+      QThread::msleep(5);
+    }
   }
 };
 
@@ -248,15 +258,17 @@ void MainWindowTest::HandOffFromASecondProcess() {
   w.findChild<QComboBox*>("FindWord")->setEditText("cat");
   w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
   bool started = false;
+  const QString busy = U8("エクスプローラから起動メッセージを受け取りましたが\n\r現在Grep中ですので実行出来ません.");
+  w.hold = [&] { return started && !q.messages.contains(busy); };
   QTimer::singleShot(0, &w, [&] {
     later.start(bin, {tree.path()});
     started = true;
   });
   w.FindButtonClick();
+  w.hold = nullptr;
   QVERIFY(started);
   later.waitForFinished(10000);
-  QTRY_VERIFY(q.messages.contains(
-      U8("エクスプローラから起動メッセージを受け取りましたが\n\r現在Grep中ですので実行出来ません.")));
+  QVERIFY(q.messages.contains(busy));
   QVERIFY(QFile::exists(handoff));
   QVERIFY(second({"/K", "next"}));  // consumes the stale file's successor
   QTRY_VERIFY(!QFile::exists(handoff));
@@ -282,6 +294,19 @@ void MainWindowTest::ListCommandsSortingPreviewAndCopies() {
   list->horizontalHeader()->sectionClicked(0);
   QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("a.txt"));
   list->horizontalHeader()->sectionClicked(2);  // the line column sorts nothing
+  QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("a.txt"));
+  // A real click: the arrow as the control decides (a new column descends, the same flips).
+  QHeaderView* h = list->horizontalHeader();
+  auto click = [&](int section) {
+    QPoint at(h->sectionViewportPosition(section) + h->sectionSize(section) / 2, h->height() / 2);
+    QTest::mouseClick(h->viewport(), Qt::LeftButton, {}, at);
+  };
+  click(0);
+  QCOMPARE(h->sortIndicatorSection(), 0);
+  QCOMPARE(h->sortIndicatorOrder(), Qt::DescendingOrder);
+  QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("b.txt"));
+  click(0);
+  QCOMPARE(h->sortIndicatorOrder(), Qt::AscendingOrder);
   QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("a.txt"));
   // Selecting the second row: status text and the match selected in the preview.
   list->selectRow(1);
