@@ -56,6 +56,17 @@ TEST(IniFile, WritesKeepUnknownLinesAndCreateTheFile) {
   EXPECT_EQ(other.ReadStr("Options", "New", ""), "a b");
 }
 
+TEST(IniFile, AKeyKeepsItsSpellingAndTheFirstOccurrenceWins) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini", "[Options]\r\nEditorIs=1\r\neditoris=2\r\n");
+  TIniGT ini(path.string());
+  EXPECT_EQ(ini.ReadInt("options", "EDITORIS", 0), 1);
+  ini.WriteInt("OPTIONS", "editorIS", 7);
+  EXPECT_EQ(test::ReadBytes(path), "[Options]\r\nEditorIs=7\r\neditoris=2\r\n");
+  EXPECT_TRUE(SameIniName("FIndPrev", "FindPrev"));
+  EXPECT_FALSE(SameIniName("Find", "Fin"));
+}
+
 TEST(IniFile, DamagedContentNeverLosesTheReadableKeys) {
   TempDir dir;
   std::string garbage;

@@ -91,6 +91,31 @@ TEST(CodeConversion, ExamplesOfEachConversion) {
   EXPECT_EQ(Utf8ToCp932("～①￥"), "\x81\x60\x87\x40\x81\x8F");
 }
 
+TEST(CodeConversion, HalfWidthKanaMergeWithTheirVoicingMarks) {
+  EXPECT_EQ(SjisToJis("\xCA\xDF"), "\x1B$B%Q");   // ﾊﾟ -> パ
+  EXPECT_EQ(SjisToJis("\xCA\xDE"), "\x1B$B%P");   // ﾊﾞ -> バ
+  EXPECT_EQ(SjisToJis("\xB3\xDE"), "\x1B$B%t");   // ｳﾞ -> ヴ
+  EXPECT_EQ(SjisToJis("\xB1\xDE"), "\x1B$B%\"!+");  // ｱﾞ stays two characters
+  EXPECT_EQ(JisToSjis(SjisToJis(Sj("ガ"))), Sj("ガ"));
+}
+
+TEST(CodeConversion, WriteBackRoundTripsForEveryEncoding) {
+  TempDir dir;
+  const std::string text = Sj("日本語の検索テスト abc ①～￥\r\n二行目");
+  for (int32_t code : {ecJis, ecEuc, ecUtf8, ecUtf8N, ecSjis, ecAscii}) {
+    std::string bytes = EncodeForCode(code, text, "");
+    EXPECT_EQ(DecodeForCode(code, bytes, ""), text) << code;
+  }
+  for (int32_t code : {ecUtf16Le, ecUtf16Be}) {
+    std::string path = (dir / ("u" + std::to_string(code))).string();
+    EXPECT_EQ(EncodeForCode(code, text, path), "");
+    EXPECT_EQ(DecodeForCode(code, "", path), text) << code;
+    EXPECT_EQ(ProbeFileCode(path).encoding, code);
+  }
+  EXPECT_EQ(ToInternalText(SjisToEuc(text)), text);
+  EXPECT_EQ(ToInternalText(SjisToJis(Sj("検索"))), Sj("検索"));
+}
+
 TEST(CodeConversion, TruncatedInputNeverReadsPastTheEnd) {
   EXPECT_EQ(JisToSjis("\x1B$B0"), "0");
   EXPECT_EQ(JisToSjis("\x1B"), "");
@@ -196,6 +221,14 @@ TEST_F(FileGrep, NulIsASpaceAndCrAloneEndsALine) {
   EXPECT_EQ(hits[0], (std::pair<int, std::string>{2, "x y"}));
   Run("z", "a\rb\rz");
   EXPECT_EQ(hits[0].first, 3);
+}
+
+TEST_F(FileGrep, CrLfSplitAcrossABlockBoundaryIsOneBreak) {
+  std::string text(TGrep::kBlockSize - 1, 'a');
+  text += "\r\nneedle\r\n";  // CR ends the first block, LF starts the next
+  Run("needle", text);
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0].first, 2);
 }
 
 TEST_F(FileGrep, LinesAcrossBlocksAreWholeAndReportedOnce) {

@@ -21,17 +21,6 @@ std::string_view Trim(std::string_view s) {
   return s.substr(b, e - b);
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // "[Name]" (blanks around allowed); a header without "]" is not a header.
 bool SectionName(std::string_view line, std::string_view* name) {
   std::string_view t = Trim(line);
@@ -51,6 +40,21 @@ bool KeyOf(std::string_view line, std::string_view* key, std::string_view* value
   *value = Trim(t.substr(eq + 1));
   return !key->empty();
 }
+
+}  // namespace
+
+bool SameIniName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+namespace {
 
 // Temporary files of writers that were killed before their rename.
 void RemoveStaleTemporaries(const std::string& path) {
@@ -126,7 +130,7 @@ long TIniGT::FindKey(std::string_view section, std::string_view key, long* secti
   for (size_t i = 0; i < lines_.size(); ++i) {
     std::string_view name;
     if (SectionName(lines_[i], &name)) {
-      in_section = SameName(name, section);
+      in_section = SameIniName(name, section);
       if (in_section && *section_line < 0) {
         *section_line = static_cast<long>(i);
         *last_in_section = static_cast<long>(i);
@@ -136,7 +140,7 @@ long TIniGT::FindKey(std::string_view section, std::string_view key, long* secti
     if (!in_section) continue;
     std::string_view k, v;
     if (KeyOf(lines_[i], &k, &v)) {
-      if (found < 0 && SameName(k, key)) found = static_cast<long>(i);
+      if (found < 0 && SameIniName(k, key)) found = static_cast<long>(i);
       if (*section_line >= 0) *last_in_section = static_cast<long>(i);
     }
   }

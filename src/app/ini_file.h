@@ -12,6 +12,9 @@
 
 namespace lorvek {
 
+// Section and key names compare without regard to ASCII letter case.
+bool SameIniName(std::string_view a, std::string_view b);
+
 class TIniGT {
  public:
   static constexpr size_t kMaxValueBytes = 1023;

@@ -155,17 +155,6 @@ std::vector<SettingKey> BuildKeys() {
   return k;
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 const std::vector<SettingKey>& SettingKeys() {
@@ -175,7 +164,7 @@ const std::vector<SettingKey>& SettingKeys() {
 
 const SettingKey* FindSettingKey(std::string_view section, std::string_view key) {
   for (const auto& k : SettingKeys())
-    if (SameName(k.section, section) && SameName(k.key, key)) return &k;
+    if (SameIniName(k.section, section) && SameIniName(k.key, key)) return &k;
   return nullptr;
 }
 

@@ -7,6 +7,7 @@
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QLocale>
 #include <QListWidget>
 #include <QMenu>
 #include <QProcess>
@@ -21,6 +22,7 @@
 #include "app/main_window.h"
 #include "app/single_instance.h"
 #include "results/preview_pane.h"
+#include "results/result_model.h"
 #include "results/result_list.h"
 #include "text/cp932.h"
 #include "text/file_bytes.h"
@@ -83,6 +85,7 @@ class MainWindowTest : public QObject {
   void HandOffFromASecondProcess();
   void ListCommandsSortingPreviewAndCopies();
   void DragStartsOnlyBeyondTwoPixels();
+  void ModelAnswersOnlyTheRowsItWasTold();
 };
 
 void MainWindowTest::SearchingStateEnablesExactlyTheListedControls() {
@@ -350,6 +353,36 @@ void MainWindowTest::DragStartsOnlyBeyondTwoPixels() {
   QApplication::sendEvent(list->viewport(), &three);
   QCOMPARE(dragged.size(), size_t{1});
   QVERIFY(QString::fromStdString(dragged[0]).endsWith("f0.txt"));
+}
+
+void MainWindowTest::ModelAnswersOnlyTheRowsItWasTold() {
+  ResultStore store;
+  for (int i = 0; i < 25; ++i) {
+    auto r = std::make_unique<MatchRecord>();
+    r->DisplayName = "/d/f.txt";
+    r->IconKey = "f.txt";
+    r->IconIndex = i == 1 ? -1 : 0;
+    r->LineNo = i + 1;
+    r->LineText = Utf8ToCp932("検索 " + std::to_string(i));
+    store.records().push_back(std::move(r));
+  }
+  ResultModel model(store);
+  QCOMPARE(model.rowCount(), 0);
+  QCOMPARE(model.columnCount(), 6);
+  QCOMPARE(model.headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), U8("見つかったファイル"));
+  QCOMPARE(model.headerData(3, Qt::Horizontal, Qt::DisplayRole).toString(), U8("見つかった行"));
+  model.SetRowCount(20);
+  QCOMPARE(model.rowCount(), 20);
+  QVERIFY(!model.data(model.index(20, 0), Qt::DisplayRole).isValid());
+  QCOMPARE(model.data(model.index(2, 2), Qt::DisplayRole).toString(), U8("3"));
+  QCOMPARE(model.data(model.index(2, 3), Qt::DisplayRole).toString(), U8("検索 2"));
+  QCOMPARE(model.data(model.index(2, 4), Qt::DisplayRole).toString(), QString());
+  QVERIFY(model.data(model.index(0, 0), Qt::DecorationRole).isValid());
+  QVERIFY(!model.data(model.index(1, 0), Qt::DecorationRole).isValid());  // a repeated file has no icon
+  QVERIFY(!(model.flags(model.index(0, 3)) & Qt::ItemIsEditable));
+  model.SetRowCount(100);  // never more rows than records
+  QCOMPARE(model.rowCount(), 25);
+  QCOMPARE(ResultModel::DateText(0), QLocale::system().toString(QDate(1899, 12, 30), QLocale::ShortFormat));
 }
 
 QTEST_MAIN(MainWindowTest)
