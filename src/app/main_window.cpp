@@ -375,8 +375,8 @@ void TLorvekMain::closeEvent(QCloseEvent* e) {
   }
   find_path_->setAcceptDrops(false);
   WriteSettings();
-  store_.Clear();
   model_->SetRowCount(0);
+  store_.Clear();
   if (work_folder_.Exists() && !work_folder_.Remove()) Message(U(kWorkFolderRemoveFailed), true);
   e->accept();
 }

@@ -136,7 +136,8 @@ void TLorvekMain::OnHeaderClicked(int column) {
   last_sort_descending_ = (column != last_sort_column_) ? true : !last_sort_descending_;
   last_sort_column_ = column;
   h->setSortIndicator(column, last_sort_descending_ ? Qt::DescendingOrder : Qt::AscendingOrder);
-  if (column != 0 && column != 1) return;
+  // The store is still growing while a run goes on: sort it afterwards.
+  if ((column != 0 && column != 1) || run_->Searching()) return;
   int scroll = list_->verticalScrollBar()->value();
   SortStore(store_, column, sort_flags_[column],
             [](const std::string& a, const std::string& b) {

@@ -30,8 +30,8 @@ void TLorvekMain::ApplyParsed(const ParsedCommand& c) {
 }
 
 void TLorvekMain::ResetForRun() {
+  model_->SetRowCount(0);  // the list lets go of the rows before they are freed
   store_.Clear();
-  model_->SetRowCount(0);
   SetStatusText(2, "");
   SetStatusText(3, "");
   memo1_->Clear();

@@ -9,7 +9,15 @@
 namespace lorvek {
 namespace {
 
-std::string PathText(const std::string& path) { return ExternalToCp932(path); }
+// Consecutive records mostly name one file: convert each path once.
+std::string PathText(const std::string& path) {
+  thread_local std::string last_in, last_out;
+  if (path != last_in || last_in.empty()) {
+    last_in = path;
+    last_out = ExternalToCp932(path);
+  }
+  return last_out;
+}
 
 std::string EscapeHtml(const std::string& s) {
   std::string out;
