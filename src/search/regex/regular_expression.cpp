@@ -7,7 +7,7 @@ namespace lorvek {
 
 TRegularExpression::TRegularExpression(uint16_t line_start_code, uint16_t line_end_code)
     : line_start_code_(line_start_code), line_end_code_(line_end_code) {
-  cache_.push_back({std::string(), CompilePattern("", line_start_code_, line_end_code_)});
+  cache_.push_back({std::string(), CompilePattern("", line_start_code_, line_end_code_), std::string(), false, false});
 }
 
 std::string TRegularExpression::Preprocess(std::string_view pattern) const {
@@ -18,6 +18,17 @@ std::string TRegularExpression::Preprocess(std::string_view pattern) const {
 }
 
 void TRegularExpression::SetRegExp(std::string_view pattern) {
+  // Reinstalling a pattern (the AND terms, line after line) skips the expansion.
+  for (size_t i = 0; i < cache_.size(); ++i) {
+    const Entry& e = cache_[i];
+    if (e.compiled && e.raw == pattern && e.fuzzy == use_fuzzy_ && e.synonym == use_synonym_ &&
+        (i > 0 || pattern.empty())) {
+      current_ = i;
+      reg_exp_.assign(pattern);
+      PatternChanged();
+      return;
+    }
+  }
   std::string expanded;
   try {
     expanded = Preprocess(pattern);
@@ -35,12 +46,17 @@ void TRegularExpression::SetRegExp(std::string_view pattern) {
     }
   if (found < cache_.size()) {
     current_ = found;
+    if (found > 0) {
+      cache_[found].raw.assign(pattern);
+      cache_[found].fuzzy = use_fuzzy_;
+      cache_[found].synonym = use_synonym_;
+    }
     reg_exp_.assign(pattern);
     PatternChanged();
     return;
   }
   if (cache_.size() >= kCacheSize) cache_.pop_back();
-  cache_.insert(cache_.begin() + 1, Entry{expanded, nullptr});
+  cache_.insert(cache_.begin() + 1, Entry{expanded, nullptr, std::string(pattern), use_fuzzy_, use_synonym_});
   reg_exp_.assign(pattern);
   try {
     ++compile_count_;

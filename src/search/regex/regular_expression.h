@@ -44,8 +44,11 @@ class TRegularExpression {
 
  private:
   struct Entry {
-    std::string text;
+    std::string text;  // after preprocessing
     std::shared_ptr<CompiledPattern> compiled;
+    std::string raw;   // as set, with the switches it was expanded under
+    bool fuzzy = false;
+    bool synonym = false;
   };
   std::string Preprocess(std::string_view pattern) const;
 
