@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "text/file_bytes.h"
+#include "text/text_lines.h"
 
 namespace lorvek {
 namespace {
@@ -98,14 +99,7 @@ void TIniGT::Load() const {
   } catch (const std::exception&) {
     return;  // a missing or unreadable file behaves as an empty one
   }
-  size_t start = 0;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] != '\n' && bytes[i] != '\r') continue;
-    lines_.push_back(bytes.substr(start, i - start));
-    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < bytes.size()) lines_.push_back(bytes.substr(start));
+  lines_ = SplitTextLines(bytes, false);
 }
 
 void TIniGT::Store() {

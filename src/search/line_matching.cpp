@@ -3,6 +3,7 @@
 #include "search/search_run.h"
 #include "search/whole_word.h"
 #include "text/cp932.h"
+#include "text/text_lines.h"
 
 namespace lorvek {
 
@@ -23,24 +24,8 @@ MatchPos FindHit(const TAWKStr& matcher, std::string_view line, bool whole_word)
 }
 
 void SearchRun::GrepLines(bool filtered, bool html) {
-  if (html && hooks_.strip_html_tags) {
-    std::string joined;
-    for (size_t i = 0; i < current_lines_.size(); ++i) {
-      if (i) joined += "\r\n";
-      joined += current_lines_[i];
-    }
-    std::string stripped = hooks_.strip_html_tags(joined);
-    current_lines_.clear();
-    size_t start = 0;
-    for (size_t i = 0; i <= stripped.size(); ++i) {
-      if (i == stripped.size() || stripped[i] == '\n' || stripped[i] == '\r') {
-        if (i == stripped.size() && start == i) break;
-        current_lines_.push_back(stripped.substr(start, i - start));
-        if (i < stripped.size() && stripped[i] == '\r' && i + 1 < stripped.size() && stripped[i + 1] == '\n') ++i;
-        start = i + 1;
-      }
-    }
-  }
+  if (html && hooks_.strip_html_tags)
+    current_lines_ = SplitTextLines(hooks_.strip_html_tags(JoinLinesCrLf(current_lines_)), false);
   const size_t n = current_lines_.size();
   for (size_t i = 0; i < n; ++i) {
     const std::string& line = current_lines_[i];

@@ -11,6 +11,7 @@
 #include "text/cp932.h"
 #include "text/encoding.h"
 #include "text/file_bytes.h"
+#include "text/text_lines.h"
 
 namespace lorvek {
 namespace {
@@ -34,31 +35,6 @@ std::string UpperExtension(const std::string& path) {
   for (char& c : ext)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   return ext;
-}
-
-// Lines end at CR, LF or CR LF; a NUL byte ends the text.
-std::vector<std::string> SplitLines(std::string_view text) {
-  size_t nul = text.find('\0');
-  if (nul != std::string_view::npos) text = text.substr(0, nul);
-  std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.emplace_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
-  return lines;
-}
-
-std::string JoinCrLf(const std::vector<std::string>& lines) {
-  std::string out;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    if (i) out += "\r\n";
-    out += lines[i];
-  }
-  return out;
 }
 
 std::string LocaleNow() {
@@ -237,7 +213,7 @@ void SearchRun::SearchTextFile(const std::string& path, bool filtered) {
     return;
   }
   if (bytes.size() < min_file_size_) return;
-  current_lines_ = SplitLines(bytes);
+  current_lines_ = SplitTextLines(bytes, true);
   source_.filtered = false;
   if (filtered) {
     source_.encoding_code = ecFiltered;
@@ -279,21 +255,21 @@ void SearchRun::SearchTextFile(const std::string& path, bool filtered) {
         return;
       case ecJis:
       case ecJisOld:
-        current_lines_ = SplitLines(JisToSjis(JoinCrLf(current_lines_)));
+        current_lines_ = SplitTextLines(JisToSjis(JoinLinesCrLf(current_lines_)), true);
         break;
       case ecEuc:
-        current_lines_ = SplitLines(EucToSjis(JoinCrLf(current_lines_)));
+        current_lines_ = SplitTextLines(EucToSjis(JoinLinesCrLf(current_lines_)), true);
         break;
       case ecUtf16Le:
       case ecUtf16Be: {
         Utf16FileText t = ReadUtf16File(path, f.encoding == ecUtf16Be);
         source_.line_end_code = t.line_end;
-        current_lines_ = SplitLines(t.text);
+        current_lines_ = SplitTextLines(t.text, true);
         break;
       }
       case ecUtf8:
       case ecUtf8N:
-        current_lines_ = SplitLines(Utf8ToSjis(JoinCrLf(current_lines_), f.encoding == ecUtf8));
+        current_lines_ = SplitTextLines(Utf8ToSjis(JoinLinesCrLf(current_lines_), f.encoding == ecUtf8), true);
         break;
       default:
         return;
