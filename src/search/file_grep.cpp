@@ -20,27 +20,8 @@ bool TGrep::LineMatches(std::string_view line) const {
   const size_t last_start = line.size();  // starts at the trailing LF belong to the next line
 
   if (c.is_plain_string()) {
-    std::string needle;
-    for (uint16_t code : c.plain_codes()) AppendCode(needle, code);
-    size_t boundary = 0, from = 0;
-    for (;;) {
-      size_t hit = t.find(needle, from);
-      if (hit == std::string_view::npos || hit > last_start) return false;
-      while (boundary < hit) boundary += boundary == 0 ? 1 : CharLength(t, boundary);
-      if (boundary == hit) {
-        size_t p = hit;
-        bool ok = true;
-        for (uint16_t code : c.plain_codes()) {
-          if (p >= t.size() || CharCode(t, p) != code) {
-            ok = false;
-            break;
-          }
-          p += CharLength(t, p);
-        }
-        if (ok) return true;
-      }
-      from = hit + 1;
-    }
+    size_t start, end;
+    return c.FindPlainString(t, &start, &end) && start <= last_start;
   }
 
   if (c.accepting(c.start())) return true;

@@ -316,6 +316,33 @@ class SubsetBuilder {
 
 }  // namespace
 
+bool CompiledPattern::FindPlainString(std::string_view s, size_t* start, size_t* end) const {
+  size_t boundary = 0;  // a known character boundary at or before the candidate
+  for (size_t from = 0; from <= s.size();) {
+    size_t hit = s.find(plain_bytes_, from);
+    if (hit == std::string_view::npos) return false;
+    while (boundary < hit) boundary += CharLength(s, boundary);
+    if (boundary == hit) {
+      size_t p = hit;
+      bool ok = true;
+      for (uint16_t code : plain_codes_) {
+        if (p >= s.size() || CharCode(s, p) != code) {
+          ok = false;
+          break;
+        }
+        p += CharLength(s, p);
+      }
+      if (ok) {
+        *start = hit;
+        *end = p;
+        return true;
+      }
+    }
+    from = hit + 1;
+  }
+  return false;
+}
+
 int CompiledPattern::StepSorted(int state, uint16_t code) const {
   for (const auto& [range, target] : sorted_[static_cast<size_t>(state)]) {
     if (code < range.lo) break;
@@ -433,6 +460,7 @@ std::shared_ptr<CompiledPattern> CompilePattern(std::string_view pattern, uint16
     if (c.sorted_[static_cast<size_t>(s)].empty() && c.accepting_[static_cast<size_t>(s)] && !codes.empty()) {
       c.plain_ = true;
       c.plain_codes_ = std::move(codes);
+      for (uint16_t code : c.plain_codes_) AppendCode(c.plain_bytes_, code);
     }
   }
 

@@ -44,6 +44,10 @@ class CompiledPattern {
   // A pattern that is one fixed sequence of characters (no operator, no anchor).
   bool is_plain_string() const { return plain_; }
   const std::vector<uint16_t>& plain_codes() const { return plain_codes_; }
+  // The leftmost occurrence of the plain string in s that starts on a
+  // character boundary: a byte hit is only a candidate, confirmed character
+  // by character (a trail byte may equal an ASCII byte). Byte offsets.
+  bool FindPlainString(std::string_view s, size_t* start, size_t* end) const;
 
   // Byte values that can start a match as a single-byte character or as a
   // lead byte (conservative: a lead byte is marked when any of its codes can).
@@ -64,6 +68,7 @@ class CompiledPattern {
   bool anchored_end_ = false;
   bool plain_ = false;
   std::vector<uint16_t> plain_codes_;
+  std::string plain_bytes_;
   bool start_bytes_[256] = {};
 };
 

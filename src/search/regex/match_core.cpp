@@ -88,32 +88,9 @@ MatchPos TMatchCORE::MatchReference(std::string_view s) const {
 }
 
 MatchPos TMatchCORE::MatchPlainString(std::string_view s) const {
-  const auto& codes = Current().plain_codes();
-  std::string needle;
-  for (uint16_t code : codes) AppendCode(needle, code);
-  size_t boundary = 0;  // a known character boundary at or before the candidate
-  size_t from = 0;
-  while (from <= s.size()) {
-    size_t hit = s.find(needle, from);
-    if (hit == std::string_view::npos) return {};
-    while (boundary < hit) boundary += CharLength(s, boundary);
-    if (boundary == hit) {
-      // A byte hit is only a candidate: confirm it character by character.
-      size_t p = hit;
-      bool ok = true;
-      for (uint16_t code : codes) {
-        Ch ch = At(s, p);
-        if (ch.len == 0 || ch.code != code) {
-          ok = false;
-          break;
-        }
-        p += ch.len;
-      }
-      if (ok) return {hit + 1, p - hit};
-    }
-    from = hit + 1;
-  }
-  return {};
+  size_t start, end;
+  if (!Current().FindPlainString(s, &start, &end)) return {};
+  return {start + 1, end - start};
 }
 
 MatchPos TMatchCORE::MatchFast(std::string_view s) const {
