@@ -208,20 +208,9 @@ int Main(int argc, char** argv) {
   std::fflush(stdout);
   try {
     if (!cli.tag_file.empty()) WriteLines(cli.tag_file, TagLines(store));
-    if (!cli.csv_file.empty()) {
-      std::vector<std::string> lines;
-      for (size_t i = 0; i < store.size(); ++i) lines.push_back(CsvLine(store[i], cli.csv));
-      WriteLines(cli.csv_file, lines);
-    }
-    if (!cli.html_file.empty()) {
-      TAWKStr highlight;
-      highlight.SetUseFuzzyCharDic(opts.fuzzy_char);
-      try {
-        highlight.SetRegExp(cli.word);
-      } catch (const ERegExpParser&) {
-      }
-      WriteLines(cli.html_file, HtmlLines(store, {cli.word, FormatLocalTime(run.SearchStartTime())}, highlight));
-    }
+    if (!cli.csv_file.empty()) WriteLines(cli.csv_file, CsvLines(store, cli.csv));
+    if (!cli.html_file.empty())
+      WriteLines(cli.html_file, HtmlLines(store, {cli.word, FormatLocalTime(run.SearchStartTime())}, opts.fuzzy_char));
   } catch (const EExportError& e) {
     front.ShowError(e.what());
   }

@@ -273,15 +273,17 @@ void TLorvekMain::ReadSettings() {
 
   history_words_.LoadHistory();
   history_folders_.LoadHistory();
-  auto fill = [](QComboBox* box, const THistoryEx& h) {
-    box->clear();
-    for (const auto& e : h.Entries()) box->addItem(box->objectName() == "FindPath" ? FromPath(e) : FromSjis(e));
-    box->setEditText(box->count() ? box->itemText(0) : QString());
-  };
-  fill(find_word_, history_words_);
-  fill(find_path_, history_folders_);
+  FillHistoryBox(find_word_, history_words_, true);
+  FillHistoryBox(find_path_, history_folders_, true);
   mask_sets_ = ReadMaskSets(ini_);
   file_masks_->SetEntries(mask_sets_);
+}
+
+void TLorvekMain::FillHistoryBox(QComboBox* box, const THistoryEx& history, bool take_top) {
+  const QString text = box->currentText();
+  box->clear();
+  for (const auto& e : history.Entries()) box->addItem(box == find_path_ ? FromPath(e) : FromSjis(e));
+  box->setEditText(take_top ? (box->count() ? box->itemText(0) : QString()) : text);
 }
 
 void TLorvekMain::SyncSwitchesFromOptions() {

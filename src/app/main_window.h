@@ -87,6 +87,9 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void RestoreToolBars();
   void SaveToolBars();
 
+  // The history's entries as the box's list; the box keeps its text unless
+  // take_top asks for the newest entry.
+  void FillHistoryBox(QComboBox* box, const THistoryEx& history, bool take_top);
   void SyncSwitchesFromOptions();
   void OnSwitchToggled();
   void OnSelectionChanged();

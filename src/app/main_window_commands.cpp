@@ -254,11 +254,8 @@ void TLorvekMain::ExportTagFile() {
 void TLorvekMain::ExportCsv() {
   QString name = SaveName(this, last_csv_name_, "lorvek.csv", "CSVファイル(*.csv)|*.csv|全てのファイル(*.*)|*.*", "csv");
   if (name.isEmpty()) return;
-  CsvFormat f{options_.Int("CSVTerms"), options_.Int("CSVQuates")};
-  std::vector<std::string> lines;
-  for (size_t i = 0; i < store_.size(); ++i) lines.push_back(CsvLine(store_[i], f));
   try {
-    WriteLines(ToPath(name), lines);
+    WriteLines(ToPath(name), CsvLines(store_, {options_.Int("CSVTerms"), options_.Int("CSVQuates")}));
   } catch (const std::exception& e) {
     ShowError(e.what());
   }
@@ -269,14 +266,9 @@ void TLorvekMain::ExportHtml() {
                           "HTMLファイル(*.htm)|*.htm|すべてのファイル(*.*)|*.*", nullptr);
   if (name.isEmpty()) return;
   std::string word = ToSjis(find_word_->currentText());
-  TAWKStr highlight;
-  highlight.SetUseFuzzyCharDic(run_->options().fuzzy_char);
   try {
-    highlight.SetRegExp(word);
-  } catch (const ERegExpParser&) {
-  }
-  try {
-    WriteLines(ToPath(name), HtmlLines(store_, {word, FormatLocalTime(run_->SearchStartTime())}, highlight));
+    WriteLines(ToPath(name),
+               HtmlLines(store_, {word, FormatLocalTime(run_->SearchStartTime())}, run_->options().fuzzy_char));
   } catch (const std::exception& e) {
     ShowError(e.what());
   }
@@ -413,17 +405,11 @@ bool TLorvekMain::eventFilter(QObject* o, QEvent* e) {
   if (e->type() == QEvent::FocusOut) {
     if (o == find_word_->lineEdit() && !find_word_->currentText().isEmpty()) {
       history_words_.AddHistory(ToSjis(find_word_->currentText()));
-      QString t = find_word_->currentText();
-      find_word_->clear();
-      for (const auto& w : history_words_.Entries()) find_word_->addItem(FromSjis(w));
-      find_word_->setEditText(t);
+      FillHistoryBox(find_word_, history_words_, false);
     } else if (o == find_path_->lineEdit() && !find_path_->currentText().isEmpty()) {
-      QString t = find_path_->currentText();
-      find_path_->setToolTip(t);
-      history_folders_.AddHistory(ToPath(t));
-      find_path_->clear();
-      for (const auto& p : history_folders_.Entries()) find_path_->addItem(FromPath(p));
-      find_path_->setEditText(t);
+      find_path_->setToolTip(find_path_->currentText());
+      history_folders_.AddHistory(ToPath(find_path_->currentText()));
+      FillHistoryBox(find_path_, history_folders_, false);
     } else if (o == file_masks_->lineEdit()) {
       // Leaving the mask box replaces only the select list.
     }

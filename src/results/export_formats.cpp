@@ -103,6 +103,23 @@ std::string CsvLine(const MatchRecord& r, const CsvFormat& f) {
          Quoted(r.LineText, q);
 }
 
+std::vector<std::string> CsvLines(const ResultStore& store, const CsvFormat& format) {
+  std::vector<std::string> lines;
+  lines.reserve(store.size());
+  for (size_t i = 0; i < store.size(); ++i) lines.push_back(CsvLine(store[i], format));
+  return lines;
+}
+
+std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, bool fuzzy) {
+  TAWKStr highlight;
+  highlight.SetUseFuzzyCharDic(fuzzy);
+  try {
+    highlight.SetRegExp(report.search_word);
+  } catch (const ERegExpParser&) {
+  }
+  return HtmlLines(store, report, highlight);
+}
+
 std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, const TAWKStr& matcher) {
   const std::string table = "<P><TABLE WIDTH=100% BGCOLOR=\"#8080ff\">";
   const std::string mark_open = "<FONT COLOR=\"ff0000\"><B><SPAN STYLE=\"background-color:#ffff00\">";

@@ -35,6 +35,7 @@ struct CsvFormat {
   int quates = 0;   // CSVQuates: 0 none, 1 ", 2 ', other: none
 };
 std::string CsvLine(const MatchRecord& r, const CsvFormat& format);
+std::vector<std::string> CsvLines(const ResultStore& store, const CsvFormat& format);
 
 struct HtmlReport {
   std::string search_word;     // the word box's text (Shift-JIS)
@@ -42,6 +43,9 @@ struct HtmlReport {
 };
 // matcher: the word box's text installed as its pattern.
 std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, const TAWKStr& matcher);
+// The same with the search word itself as the highlight (an invalid word
+// marks nothing).
+std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, bool fuzzy);
 
 // Lines each followed by CR LF, written through a temporary file renamed into
 // place. Raises EExportError (message in UTF-8) with "ﾌｧｲﾙ %s を作成できません"
