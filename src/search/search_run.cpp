@@ -262,9 +262,10 @@ void SearchRun::SearchTextFile(const std::string& path, bool filtered) {
         break;
       case ecUtf16Le:
       case ecUtf16Be: {
-        Utf16FileText t = ReadUtf16File(path, f.encoding == ecUtf16Be);
-        source_.line_end_code = t.line_end;
-        current_lines_ = SplitTextLines(t.text, true);
+        // The whole file is already in memory: decode it instead of reading it again.
+        std::string text = Utf16ToSjis(bytes, f.encoding == ecUtf16Be);
+        source_.line_end_code = DetectLineBreak(text);
+        current_lines_ = SplitTextLines(text, true);
         break;
       }
       case ecUtf8:
