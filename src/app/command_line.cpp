@@ -3,16 +3,12 @@
 #include <filesystem>
 
 #include "text/cp932.h"
+#include "text/sjis.h"
 
 namespace lorvek {
 namespace {
 
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
-  return s.substr(b, e - b);
-}
+std::string Trim(const std::string& s) { return std::string(TrimBlanks(s)); }
 
 }  // namespace
 

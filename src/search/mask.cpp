@@ -236,10 +236,7 @@ std::string JoinCommaText(const std::vector<std::string>& items) {
 }
 
 std::vector<std::string> ParseMaskText(std::string_view text) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
-  std::string s = UpperAscii(text.substr(b, e - b));
+  std::string s = UpperAscii(TrimBlanks(text));
   for (char& c : s)
     if (c == ';') c = ',';
   return SplitCommaText(s);

@@ -2,6 +2,13 @@
 
 namespace lorvek {
 
+std::string_view TrimBlanks(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
+  return s.substr(b, e - b);
+}
+
 std::string UpperAscii(std::string_view s) {
   std::string out(s);
   for (size_t i = 0; i < out.size();) {

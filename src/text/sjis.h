@@ -40,6 +40,10 @@ inline void AppendCode(std::string& out, uint16_t code) {
   out.push_back(static_cast<char>(code & 0xFF));
 }
 
+// Without leading and trailing bytes of code 32 or less (blanks and control
+// characters; no trail byte is that low, so Shift-JIS text stays whole).
+std::string_view TrimBlanks(std::string_view s);
+
 // ASCII-only upper-casing that leaves double-byte characters untouched.
 std::string UpperAscii(std::string_view s);
 
