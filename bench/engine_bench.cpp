@@ -6,6 +6,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "search/file_grep.h"
+#include "search/regex/regular_expression.h"
+#include "search/result_store.h"
 #include "search/search_run.h"
 #include "text/conversion.h"
 #include "text/cp932.h"
@@ -109,7 +112,7 @@ BENCHMARK(FuzzySearchRun)->Unit(benchmark::kMillisecond)->Iterations(2);
 void Decode(benchmark::State& state, int32_t code) {
   std::string sjis = BigSjis();
   std::string input = code == ecEuc ? SjisToEuc(sjis) : code == ecUtf8N ? SjisToUtf8(sjis, false) : sjis;
-  for (auto _ : state) benchmark::DoNotOptimize(DecodeForCode(code, input, ""));
+  for (auto _ : state) benchmark::DoNotOptimize(DecodeForCode(code, input));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(input.size()));
 }
 BENCHMARK_CAPTURE(Decode, euc_to_internal, ecEuc)->Unit(benchmark::kMillisecond)->Iterations(2);

@@ -77,7 +77,7 @@ void Export(benchmark::State& state) {
         WriteLines(path, lines);
         break;
       }
-      default: WriteLines(path, HtmlLines(store, {"x", "now"}, m)); break;
+      default: WriteLines(path, HtmlLines(store, {"x", "now"}, &m.Current())); break;
     }
   }
   std::filesystem::remove(path);

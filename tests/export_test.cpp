@@ -56,10 +56,10 @@ TEST(Exports, HtmlReportIsEscapedAndMarksTheMatch) {
   ResultStore store = FixedStore(true);
   TAWKStr m;
   m.SetRegExp("ab");
-  auto lines = HtmlLines(store, {"a&<", "2026/12/07 10:00:00"}, m);
+  auto lines = HtmlLines(store, {"a&<", "2026/12/07 10:00:00"}, &m.Current());
   EXPECT_EQ(JoinCrLf(lines), Golden("report.htm"));
   ResultStore empty;
-  EXPECT_EQ(HtmlLines(empty, {"x", ""}, m).size(), 12u);  // the frame without rows
+  EXPECT_EQ(HtmlLines(empty, {"x", ""}, &m.Current()).size(), 12u);  // the frame without rows
 }
 
 TEST(Exports, FailuresCarryTheUsersText) {
@@ -140,26 +140,26 @@ TEST(ResultRows, PreviewContextAndSelectionOffsets) {
   r.NextLine1 = "n1";
   r.NextLine2 = "n2";
   PreviewSettings wide{true, 2, 2};
-  PreviewText p = BuildPreview(r, wide, m);  // a hit on line 1
+  PreviewText p = BuildPreview(r, wide, &m.Current());  // a hit on line 1
   EXPECT_EQ(p.text, "a hit\r\nn1\r\nn2");
   EXPECT_EQ(p.select_start, 2u);
   EXPECT_EQ(p.select_length, 3u);
   r.PrevLine2 = "p2";
   r.PrevLine1 = "prev1";
-  p = BuildPreview(r, wide, m);
+  p = BuildPreview(r, wide, &m.Current());
   EXPECT_EQ(p.select_start, 4u + 7u + 2u);
   MatchRecord grep;  // a binary-file hit: empty context strings
   grep.LineText = "hit";
-  p = BuildPreview(grep, wide, m);
+  p = BuildPreview(grep, wide, &m.Current());
   EXPECT_EQ(p.text, "\r\n\r\nhit\r\n\r\n");
   EXPECT_EQ(p.select_start, 4u);
   r.EncodingCode = 1007;  // Word text has no context
-  EXPECT_EQ(BuildPreview(r, wide, m).text, "a hit");
+  EXPECT_EQ(BuildPreview(r, wide, &m.Current()).text, "a hit");
   r.EncodingCode = 5;
-  p = BuildPreview(r, {false, 2, 2}, m);
+  p = BuildPreview(r, {false, 2, 2}, &m.Current());
   EXPECT_EQ(p.text, "a hit");
   m.SetRegExp("zzz");
-  EXPECT_EQ(BuildPreview(r, wide, m).select_length, 0u);
+  EXPECT_EQ(BuildPreview(r, wide, &m.Current()).select_length, 0u);
 }
 
 TEST(ResultRows, CopyTextsForFilesAndFolders) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "search/fuzzy_expansion.h"
+#include "search/regex/regular_expression.h"
+#include "search/result_store.h"
 #include "search/search_run.h"
 #include "search/search_terms.h"
 #include "search/whole_word.h"

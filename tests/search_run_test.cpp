@@ -1,3 +1,5 @@
+#include "search/regex/regular_expression.h"
+#include "search/result_store.h"
 #include "search/search_run.h"
 
 #include <gtest/gtest.h>
@@ -148,19 +150,19 @@ TEST(ResultRecords, SamePrintOmitsRepeatedFiles) {
 }
 
 TEST(ResultRecords, LongPathsAreCutForDisplayOnly) {
-  ResultStore store;
+  RecordBuilder builder;
   MatchSource src;
   src.path = "/" + std::string(300, 'd') + "/f.txt";
-  store.AddMatch(src, "x", 1, {}, false, 0, 0);
-  EXPECT_EQ(store[0].DisplayName.size(), 255u);
-  EXPECT_EQ(store[0].OpenPath, src.path);
+  auto plain = builder.Build(src, "x", 1, nullptr, 0, 0);
+  EXPECT_EQ(plain->DisplayName.size(), 255u);
+  EXPECT_EQ(plain->OpenPath, src.path);
   MatchSource member;
   member.archive_mode = true;
   member.archive_path = "/x/a.lzh";
   member.path = "doc/readme.txt";
-  store.AddMatch(member, "x", 1, {}, false, 1, 0);
-  EXPECT_EQ(store[1].OpenPath, "@/x/a.lzh@doc/readme.txt");
-  EXPECT_EQ(store[1].DisplayName, "doc/readme.txt");
+  auto in_archive = builder.Build(member, "x", 1, nullptr, 1, 0);
+  EXPECT_EQ(in_archive->OpenPath, "@/x/a.lzh@doc/readme.txt");
+  EXPECT_EQ(in_archive->DisplayName, "doc/readme.txt");
 }
 
 TEST(SearchRunTexts, MinimumSizeNulCutAndEarlyRowCount) {

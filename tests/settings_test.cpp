@@ -12,6 +12,7 @@
 #include "app/options_settings.h"
 #include "app/settings_schema.h"
 #include "app/work_folder.h"
+#include "search/result_store.h"
 #include "search/search_run.h"
 #include "test_util.h"
 #include "text/cp932.h"
@@ -155,7 +156,7 @@ TEST(Settings, QuotedEditorSwitchAndArchiveMasks) {
   o.Set("FilterExt", "*.PPT,*.PDF");
   ApplyStartupOptions(o, run);
   EXPECT_EQ(run.WildMatch3().Mask(), (std::vector<std::string>{"*.PPT", "*.PDF"}));
-  EXPECT_TRUE(run.AWKStr1().UseFuzzyCharDic());
+  EXPECT_TRUE(run.options().fuzzy_char);
 }
 
 TEST(Settings, MaskSetsStopAtTheFirstEmptyOrBang) {

@@ -3,11 +3,15 @@
 #include <map>
 
 #include "search/file_grep.h"
+#include "search/regex/regular_expression.h"
+#include "search/result_store.h"
 #include "search/search_run.h"
 #include "test_util.h"
 #include "text/conversion.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
+#include "text/file_bytes.h"
+#include "text/text_codec.h"
 
 namespace lorvek {
 namespace {
@@ -102,14 +106,13 @@ TEST(CodeConversion, HalfWidthKanaMergeWithTheirVoicingMarks) {
 TEST(CodeConversion, WriteBackRoundTripsForEveryEncoding) {
   TempDir dir;
   const std::string text = Sj("日本語の検索テスト abc ①～￥\r\n二行目");
-  for (int32_t code : {ecJis, ecEuc, ecUtf8, ecUtf8N, ecSjis, ecAscii}) {
-    std::string bytes = EncodeForCode(code, text, "");
-    EXPECT_EQ(DecodeForCode(code, bytes, ""), text) << code;
+  for (int32_t code : {ecJis, ecEuc, ecUtf8, ecUtf8N, ecSjis, ecAscii, ecUtf16Le, ecUtf16Be}) {
+    std::string bytes = EncodeForCode(code, text);
+    EXPECT_EQ(DecodeForCode(code, bytes), text) << code;
   }
   for (int32_t code : {ecUtf16Le, ecUtf16Be}) {
     std::string path = (dir / ("u" + std::to_string(code))).string();
-    EXPECT_EQ(EncodeForCode(code, text, path), "");
-    EXPECT_EQ(DecodeForCode(code, "", path), text) << code;
+    WriteFileAtomically(path, EncodeForCode(code, text));
     EXPECT_EQ(ProbeFileCode(path).encoding, code);
   }
   EXPECT_EQ(ToInternalText(SjisToEuc(text)), text);
@@ -125,16 +128,12 @@ TEST(CodeConversion, TruncatedInputNeverReadsPastTheEnd) {
   EXPECT_EQ(SjisToJis("a\x88"), "a\x1B$B");
 }
 
-TEST(CodeConversion, Utf16FilesWriteTheMarkAndUnits) {
-  TempDir dir;
-  std::string be = (dir / "be.txt").string(), le = (dir / "le.txt").string();
-  WriteUtf16File(be, "A", true);
-  WriteUtf16File(le, "A", false);
-  EXPECT_EQ(test::ReadBytes(be), std::string("\xFE\xFF\x00\x41", 4));
-  EXPECT_EQ(test::ReadBytes(le), std::string("\xFF\xFE\x41\x00", 4));
-  Utf16FileText t = ReadUtf16File(test::FixturePath("text/utf16le_bom.txt").string(), false);
-  EXPECT_EQ(t.line_end, leCrLf);
-  EXPECT_THROW(ReadUtf16File((dir / "missing").string(), false), EConversionError);
+TEST(CodeConversion, Utf16TextsCarryTheMarkAndUnits) {
+  EXPECT_EQ(EncodeForCode(ecUtf16Be, "A"), std::string("\xFE\xFF\x00\x41", 4));
+  EXPECT_EQ(EncodeForCode(ecUtf16Le, "A"), std::string("\xFF\xFE\x41\x00", 4));
+  std::string bytes = test::ReadBytes(test::FixturePath("text/utf16le_bom.txt"));
+  DecodedText t = DecodeFileText(bytes, TextFileFormat::FromCodes(ecUtf16Le, leCr));
+  EXPECT_EQ(t.format.line_end, leCrLf);  // from the units, not the probe's bytes
 }
 
 TEST(EncodingSearch, EveryFixtureFindsTheWordOnTheManifestLines) {

@@ -10,7 +10,7 @@
 #include <filesystem>
 
 #include "text/file_bytes.h"
-#include "text/text_lines.h"
+#include "text/line_splitter.h"
 
 namespace lorvek {
 namespace {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/grep_printer.h"
 #include "app/ini_file.h"
 #include "app/mask_sets.h"
 #include "app/options_settings.h"
@@ -57,6 +59,8 @@ const char kUsage[] =
 
 class CliFrontEnd : public NullFrontEnd {
  public:
+  explicit CliFrontEnd(TagLinePrinter& printer) : printer_(printer) {}
+  void ProcessPendingEvents() override { printer_.FlushIfDue(); }
   void SetStatusText(int panel, const std::string& text) override {
     if (panel >= 0 && panel < 5) panels[panel] = text;
   }
@@ -70,14 +74,14 @@ class CliFrontEnd : public NullFrontEnd {
   }
   std::string panels[5];
   bool failed = false;
+
+ private:
+  TagLinePrinter& printer_;
 };
 
 struct CliOptions {
   std::string masks = "*.*";
-  bool column = false;
-  bool only_matching = false;
-  bool show_encoding = false;
-  int context = 0;
+  TagLineFormat format;
   std::string word;
   std::vector<std::string> paths;
   std::string tag_file, csv_file, html_file;
@@ -96,13 +100,6 @@ int ParseInt(const std::string& text, const char* option) {
   return static_cast<int>(v);
 }
 
-void PrintLine(const MatchRecord& r, const std::string& tag, int32_t line_no, char sep,
-               const std::string& column, const std::string& text) {
-  std::string out = "\"" + r.OpenPath + "\"" + tag + " " + std::to_string(line_no) + sep + column + " " +
-                    Cp932ToUtf8(text) + "\n";
-  std::fwrite(out.data(), 1, out.size(), stdout);
-}
-
 int Main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   CliOptions cli;
@@ -118,7 +115,7 @@ int Main(int argc, char** argv) {
   cli.masks = Cp932ToUtf8(ReadMaskSets(ini).default_text);
   cli.csv.terms = ReadIntSetting(ini, "Options", "CSVTerms");
   cli.csv.quates = ReadIntSetting(ini, "Options", "CSVQuates");
-  cli.context = opts.wide_preview ? std::min(2, std::max(0, ReadIntSetting(ini, "Options", "PrevLine"))) : 0;
+  cli.format.context = opts.wide_preview ? std::min(2, std::max(0, ReadIntSetting(ini, "Options", "PrevLine"))) : 0;
   std::vector<std::string> positional;
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {
@@ -150,11 +147,11 @@ int Main(int argc, char** argv) {
     else if (a == "--no-word") opts.whole_word = false;
     else if (a == "-1" || a == "--first-hit") opts.find_onece = true;
     else if (a == "--context") {
-      cli.context = ParseInt(value("--context"), "--context");
-      if (cli.context < 0 || cli.context > 2) UsageError("--context takes 0, 1 or 2");
-    } else if (a == "--column") cli.column = true;
-    else if (a == "-o" || a == "--only-matching") cli.only_matching = true;
-    else if (a == "--show-encoding") cli.show_encoding = true;
+      cli.format.context = ParseInt(value("--context"), "--context");
+      if (cli.format.context < 0 || cli.format.context > 2) UsageError("--context takes 0, 1 or 2");
+    } else if (a == "--column") cli.format.column = true;
+    else if (a == "-o" || a == "--only-matching") cli.format.only_matching = true;
+    else if (a == "--show-encoding") cli.format.show_encoding = true;
     else if (a == "--ini") value("--ini");
     else if (a == "--tag-file") cli.tag_file = value("--tag-file");
     else if (a == "--csv") cli.csv_file = value("--csv");
@@ -164,13 +161,19 @@ int Main(int argc, char** argv) {
     else UsageError("unknown option " + a);
   }
   if (positional.size() < 2) UsageError("a word and at least one path are needed");
-  opts.wide_preview = cli.context > 0;
+  opts.wide_preview = cli.format.context > 0;
   cli.word = ExternalToCp932(positional[0]);
   cli.paths.assign(positional.begin() + 1, positional.end());
 
-  CliFrontEnd front;
-  ResultStore store;
-  SearchRun run(front, store, ProgramFolder());
+  // A closed pipe is noticed as a failed write, not as a signal.
+  std::signal(SIGPIPE, SIG_IGN);
+  TagLinePrinter printer(STDOUT_FILENO, cli.format);
+  CliFrontEnd front(printer);
+  ResultStore store;  // kept only when an export asks for the records
+  const bool keep = !cli.tag_file.empty() || !cli.csv_file.empty() || !cli.html_file.empty();
+  TeeSink both(printer, store);
+  RecordSink& sink = keep ? static_cast<RecordSink&>(both) : printer;
+  SearchRun run(front, sink, ProgramFolder());
   run.options() = opts;
   if (cli.word.empty()) {
     front.ShowWarning("検索フォルダまたはキーワードを設定して下さい.");
@@ -179,33 +182,13 @@ int Main(int argc, char** argv) {
   run.SetWord(cli.word);
   run.WildMatch1().SetMasks(ParseMaskText(ExternalToCp932(cli.masks)));
   run.RunSearch(cli.paths);
-
-  TAWKStr& matcher = run.AWKStr1();
-  for (size_t i = 0; i < store.size(); ++i) {
-    const MatchRecord& r = store[i];
-    std::string tag = cli.show_encoding ? EncodingTag(r.EncodingCode, r.LineEndCode) : "";
-    if (cli.context > 0) {
-      if (i > 0) std::fputs("--\n", stdout);
-      const std::string* before[2] = {&r.PrevLine2, &r.PrevLine1};
-      for (int k = 2 - cli.context; k < 2; ++k)
-        if (*before[k] != kNulMarker && !before[k]->empty() && r.LineNo - (2 - k) >= 1)
-          PrintLine(r, tag, r.LineNo - (2 - k), '-', "", *before[k]);
-    }
-    std::string column;
-    std::string text = r.LineText;
-    if (cli.column || cli.only_matching) {
-      MatchPos m = FindHit(matcher, r.LineText, opts.whole_word);
-      if (cli.column) column = std::to_string(m.start) + ":";
-      if (cli.only_matching && m) text = r.LineText.substr(m.start - 1, m.length);
-    }
-    PrintLine(r, tag, r.LineNo, ':', column, text);
-    if (cli.context > 0) {
-      const std::string* after[2] = {&r.NextLine1, &r.NextLine2};
-      for (int k = 0; k < cli.context; ++k)
-        if (*after[k] != kNulMarker) PrintLine(r, tag, r.LineNo + k + 1, '-', "", *after[k]);
-    }
+  printer.Flush();
+  // The reader has all it wanted: end quietly.
+  if (printer.OutputClosed()) return 0;
+  if (printer.WriteError()) {
+    std::cerr << "lorvek-grep: " << std::strerror(printer.WriteError()) << "\n";
+    return 2;
   }
-  std::fflush(stdout);
   try {
     if (!cli.tag_file.empty()) WriteLines(cli.tag_file, TagLines(store));
     if (!cli.csv_file.empty()) WriteLines(cli.csv_file, CsvLines(store, cli.csv));
@@ -217,7 +200,7 @@ int Main(int argc, char** argv) {
   if (!front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
   if (run.ErrorCount() > 0) std::cerr << "lorvek-grep: errors were logged in " << run.ErrorLog() << "\n";
   if (front.failed || run.ErrorCount() > 0) return 2;
-  return store.empty() ? 1 : 0;
+  return run.MatchCount() == 0 ? 1 : 0;
 }
 
 }  // namespace

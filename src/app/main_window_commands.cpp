@@ -106,8 +106,6 @@ void TLorvekMain::OnSwitchToggled() {
   o.find_sub = sub_act_->isChecked();
   o.whole_word = word_act_->isChecked();
   o.fuzzy_char = fuzzy_act_->isChecked();
-  run_->AWKStr1().SetUseFuzzyCharDic(o.fuzzy_char);
-  run_->Grep1().SetUseFuzzyCharDic(o.fuzzy_char);
 }
 
 // ---- the list ----
@@ -118,16 +116,13 @@ void TLorvekMain::OnSelectionChanged() {
   const MatchRecord& r = store_[rows[0]];
   SetStatusText(0, PathForDisplay(lorvek::StatusText(r)));
   if (!memo1_->isVisible()) return;
-  try {
-    if (!run_->SearchTerms().empty()) run_->AWKStr1().SetRegExp(run_->SearchTerms()[0]);
-  } catch (const ERegExpParser&) {
-  }
   memo1_->Clear();
   PreviewSettings s;
   s.wide_preview = options_.Bool("WidePreview") || run_->options().wide_preview;
   s.prev_line = options_.Int("PrevLine");
   s.next_line = options_.Int("NextLine");
-  memo1_->ShowPreview(BuildPreview(r, s, run_->AWKStr1()));
+  CompiledWordRef word = run_->Compiled();
+  memo1_->ShowPreview(BuildPreview(r, s, word ? &word->Term(0) : nullptr));
 }
 
 void TLorvekMain::OnHeaderClicked(int column) {

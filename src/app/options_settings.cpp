@@ -97,8 +97,6 @@ std::vector<std::string> ArchiveMasksFrom(const std::string& arc_files) {
 void ApplyStartupOptions(const OptionsSettings& options, SearchRun& run) {
   SearchOptions o = options.ToSearchOptions();
   run.options() = o;
-  run.AWKStr1().SetUseFuzzyCharDic(o.fuzzy_char);
-  run.Grep1().SetUseFuzzyCharDic(o.fuzzy_char);
   run.WildMatch3().SetMasks(SplitCommaText(options.Str("FilterExt")));
   run.WildMatch2().SetMasks(ArchiveMasksFrom(options.Str("ArcFiles")));
 }

@@ -63,13 +63,7 @@ std::string Quoted(const std::string& field, const std::string& q) {
 
 }  // namespace
 
-std::string ExportPath(const MatchRecord& r) {
-  const std::string& p = r.OpenPath;
-  if (p.empty() || p[0] != '@') return p;
-  size_t second = p.find('@', 1);
-  if (second == std::string::npos) return p.substr(1);
-  return p.substr(1, second - 1) + "/" + p.substr(second + 1);
-}
+std::string ExportPath(const MatchRecord& r) { return r.Path().DisplayPath(); }
 
 std::string FolderPart(const std::string& path) {
   size_t slash = path.find_last_of('/');
@@ -111,16 +105,15 @@ std::vector<std::string> CsvLines(const ResultStore& store, const CsvFormat& for
 }
 
 std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, bool fuzzy) {
-  TAWKStr highlight;
-  highlight.SetUseFuzzyCharDic(fuzzy);
+  PatternRef highlight;
   try {
-    highlight.SetRegExp(report.search_word);
+    highlight = CompileStringPattern(report.search_word, fuzzy);
   } catch (const ERegExpParser&) {
   }
-  return HtmlLines(store, report, highlight);
+  return HtmlLines(store, report, highlight.get());
 }
 
-std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, const TAWKStr& matcher) {
+std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, const CompiledPattern* highlight) {
   const std::string table = "<P><TABLE WIDTH=100% BGCOLOR=\"#8080ff\">";
   const std::string mark_open = "<FONT COLOR=\"ff0000\"><B><SPAN STYLE=\"background-color:#ffff00\">";
   const std::string mark_close = "</SPAN></B></FONT>";
@@ -142,7 +135,7 @@ std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& r
     const MatchRecord& r = store[i];
     const std::string path = ExportPath(r);
     std::string marked;
-    MatchPos m = matcher.Match(r.LineText);
+    MatchPos m = highlight ? MatchLeftmostLongest(*highlight, r.LineText, mcls_CRLF) : MatchPos{};
     if (m) {
       marked = EscapeHtml(r.LineText.substr(0, m.start - 1)) + mark_open +
                EscapeHtml(r.LineText.substr(m.start - 1, m.length)) + mark_close +

@@ -41,8 +41,9 @@ struct HtmlReport {
   std::string search_word;     // the word box's text (Shift-JIS)
   std::string start_time_text; // the run's start time as the list shows dates (UTF-8)
 };
-// matcher: the word box's text installed as its pattern.
-std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, const TAWKStr& matcher);
+// highlight: the word box's text compiled as a pattern (nullptr marks nothing).
+std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report,
+                                   const CompiledPattern* highlight);
 // The same with the search word itself as the highlight (an invalid word
 // marks nothing).
 std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, bool fuzzy);

@@ -33,15 +33,10 @@ bool SortStore(ResultStore& store, int column, bool& direction_flag, const TextC
 }
 
 std::string StatusText(const MatchRecord& r) {
-  std::string path = r.OpenPath;
-  if (!path.empty() && path[0] == '@') {
-    size_t second = path.find('@', 1);
-    if (second != std::string::npos) path = path.substr(1, second - 1) + " / " + path.substr(second + 1);
-  }
-  return NamePart(path) + EncodingTag(r.EncodingCode, r.LineEndCode);
+  return NamePart(r.Path().StatusPath()) + EncodingTag(r.EncodingCode, r.LineEndCode);
 }
 
-PreviewText BuildPreview(const MatchRecord& r, const PreviewSettings& s, const TAWKStr& matcher) {
+PreviewText BuildPreview(const MatchRecord& r, const PreviewSettings& s, const CompiledPattern* term0) {
   PreviewText p;
   size_t offset = 0;
   std::vector<const std::string*> lines;
@@ -66,7 +61,7 @@ PreviewText BuildPreview(const MatchRecord& r, const PreviewSettings& s, const T
     if (i) p.text += "\r\n";
     p.text += *lines[i];
   }
-  MatchPos m = matcher.Match(r.LineText);
+  MatchPos m = term0 ? MatchLeftmostLongest(*term0, r.LineText, mcls_CRLF) : MatchPos{};
   if (m && m.length > 0) {
     p.select_start = offset + m.start - 1;
     p.select_length = m.length;
@@ -81,14 +76,13 @@ std::vector<std::string> HitFilePaths(const ResultStore& store, const std::vecto
   std::vector<std::string> out;
   for (size_t row : sorted) {
     if (row >= store.size()) continue;
-    const std::string& p = store[row].OpenPath;
-    if (!p.empty() && p[0] == '@') {
-      size_t second = p.find('@', 1);
-      std::string member = second == std::string::npos ? "" : p.substr(second + 1);
+    const OpenPath p = store[row].Path();
+    if (p.IsMember()) {
+      std::string member = p.member;
       while (!member.empty() && member[0] == '/') member.erase(0, 1);
       out.push_back(work_folder + "/" + member);
     } else {
-      out.push_back(p);
+      out.push_back(p.file);
     }
   }
   return out;

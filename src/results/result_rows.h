@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "search/regex/regular_expression.h"
+#include "search/regex/matcher.h"
 #include "search/result_store.h"
 
 namespace lorvek {
@@ -31,8 +31,8 @@ struct PreviewText {
   size_t select_start = 0;   // byte offset in text
   size_t select_length = 0;  // 0: nothing selected
 };
-// matcher holds term 0 of the run.
-PreviewText BuildPreview(const MatchRecord& r, const PreviewSettings& s, const TAWKStr& matcher);
+// term0: the run's term 0, which marks the hit (nullptr: nothing marked).
+PreviewText BuildPreview(const MatchRecord& r, const PreviewSettings& s, const CompiledPattern* term0);
 
 // The paths "copy file names" and a drag carry: an archive member maps to the
 // file it is (or would be) extracted to under the work folder.

@@ -10,51 +10,16 @@
 
 namespace lorvek {
 
-bool TGrep::LineMatches(std::string_view line) const {
-  const CompiledPattern& c = Current();
-  // The line as the scan sees it: after a LF and followed by one.
-  framed_.assign(1, '\n');
-  framed_.append(line);
-  framed_.push_back('\n');
-  const std::string_view t = framed_;
-  const size_t last_start = line.size();  // starts at the trailing LF belong to the next line
-
-  if (c.is_plain_string()) {
-    size_t start, end;
-    return c.FindPlainString(t, &start, &end) && start <= last_start;
-  }
-
-  if (c.accepting(c.start())) return true;
-  if (seen_.size() < c.state_count()) seen_.assign(c.state_count(), 0);
-  states_.clear();
-  for (size_t pos = 0; pos < t.size();) {
-    size_t len = CharLength(t, pos);
-    uint16_t code = CharCode(t, pos);
-    if (++stamp_ == 0) {
-      std::fill(seen_.begin(), seen_.end(), 0);
-      stamp_ = 1;
-    }
-    next_states_.clear();
-    auto advance = [&](int s) {
-      int n = c.Step(s, code);
-      if (n == CompiledPattern::kDead || seen_[static_cast<size_t>(n)] == stamp_) return false;
-      seen_[static_cast<size_t>(n)] = stamp_;
-      next_states_.push_back(n);
-      return c.accepting(n);
-    };
-    for (int s : states_)
-      if (advance(s)) return true;
-    if (pos <= last_start && advance(c.start())) return true;
-    states_.swap(next_states_);
-    if (states_.empty() && pos >= last_start) return false;
-    pos += len;
-  }
-  return false;
-}
-
 void TGrep::Grep(const std::string& path) {
   Cancel = false;
   if (!OnMatch) return;
+  ScanFileForMatches(
+      Current(), path, [this](const RE_LineInfo_t& info) { OnMatch(*this, info); }, ProcessPendingEvents, &Cancel);
+}
+
+void ScanFileForMatches(const CompiledPattern& pattern, const std::string& path,
+                        const std::function<void(const RE_LineInfo_t&)>& on_match,
+                        const std::function<void()>& process_events, const bool* cancel) {
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw EFileNotFound(std::strerror(errno));
   struct Closer {
@@ -62,18 +27,18 @@ void TGrep::Grep(const std::string& path) {
     ~Closer() { close(fd); }
   } closer{fd};
 
-  std::string block(kBlockSize, '\0');
+  std::string block(TGrep::kBlockSize, '\0');
   std::string line;
   int32_t line_no = 1;
   bool pending_cr = false;  // a CR ended the last block: a LF right after it is passed over
   auto report_if_matching = [&] {
-    if (LineMatches(line)) {
-      if (ProcessPendingEvents) ProcessPendingEvents();
-      if (Cancel) throw EGrepCancel();
+    if (LineHasMatch(pattern, line)) {
+      if (process_events) process_events();
+      if (cancel && *cancel) throw EGrepCancel();
       RE_LineInfo_t info;
       info.Line = line;
       info.LineNo = line_no;
-      OnMatch(*this, info);
+      on_match(info);
     }
     line.clear();
     ++line_no;
@@ -102,8 +67,8 @@ void TGrep::Grep(const std::string& path) {
         line.push_back(ch == '\0' ? ' ' : ch);
       }
     }
-    if (ProcessPendingEvents) ProcessPendingEvents();
-    if (Cancel) throw EGrepCancel();
+    if (process_events) process_events();
+    if (cancel && *cancel) throw EGrepCancel();
   }
   // A last line without a break is still searched.
   if (any && !line.empty()) report_if_matching();

@@ -37,13 +37,15 @@ class TGrep : public TRegularExpression {
   void Grep(const std::string& path);
 
   // Whether the line (without its break) holds a match, as the scan decides it.
-  bool LineMatches(std::string_view line) const;
-
- private:
-  mutable std::string framed_;
-  mutable std::vector<int> states_, next_states_;
-  mutable std::vector<uint32_t> seen_;
-  mutable uint32_t stamp_ = 0;
+  bool LineMatches(std::string_view line) const { return LineHasMatch(Current(), line); }
 };
+
+// The scan itself, for any pattern compiled with LF anchors: reports every
+// line of the file that holds a match, once, in file order. process_events
+// runs after every block and before every reported line; cancel is read
+// right after it. Raises EFileNotFound, EGrepCancel, or what on_match raises.
+void ScanFileForMatches(const CompiledPattern& pattern, const std::string& path,
+                        const std::function<void(const RE_LineInfo_t&)>& on_match,
+                        const std::function<void()>& process_events, const bool* cancel);
 
 }  // namespace lorvek

@@ -1,9 +1,8 @@
-// The walk over one target: a folder (optionally with its subfolders, in the
-// order the file system lists them) or a single file.
+#include "search/folder_walk.h"
+
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include "search/search_run.h"
 #include "text/cp932.h"
 
 namespace lorvek {
@@ -18,8 +17,6 @@ struct DirCloser {
 
 enum class EntryKind { Folder, File, Other };
 
-// Symbolic links to folders are not followed (a link loop must not hang the
-// walk); a link to a file is a file; dangling links and devices are passed over.
 EntryKind KindOf(const std::string& full, unsigned char d_type) {
   if (d_type == DT_DIR) return EntryKind::Folder;
   if (d_type == DT_REG) return EntryKind::File;
@@ -42,58 +39,85 @@ int64_t LastWriteTime(const std::string& path) {
   return FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
 }
 
-}  // namespace
+std::string NamePart(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
 
-void SearchRun::SearchTarget(const std::string& path, bool sub) {
-  source_.archive_mode = false;
-  if (abort_requested_) return;
-  struct stat st;
-  bool single_file = stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-  // Mask tests see the name in Shift-JIS, as the masks are.
-  auto mask_name = [](const std::string& name) { return ExternalToCp932(name); };
-  if (single_file) {
-    std::string name = FileNamePart(path);
-    if (options_.find_also_archive && hooks_.search_archive && WildMatch2().Matches(mask_name(name))) {
-      hooks_.search_archive(*this, path);
-      CountSearchedFile();
+class Walker {
+ public:
+  Walker(const WalkRules& rules, WalkObserver& observer) : rules_(rules), observer_(observer) {}
+
+  void Target(const std::string& path) {
+    if (observer_.StopWalking()) return;
+    struct stat st;
+    if (stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) {
+      const std::string name = MaskName(NamePart(path));
+      WalkItem item;
+      item.path = path;
+      item.archive = Archive(name);
+      if (!item.archive) {
+        item.filter_match = rules_.filters && rules_.filter_masks && rules_.filter_masks->Matches(name);
+        item.last_write_time = LastWriteTime(path);
+      }
+      observer_.FileFound(item);
       return;
     }
-    bool filter_match = options_.use_filter && WildMatch3().Matches(mask_name(name));
-    source_.path = path;
-    source_.last_write_time = LastWriteTime(path);
-    front_end_.SetStatusText(0, PathForDisplay(path));
-    SearchFile(path, filter_match);
-    CountSearchedFile();
-    return;
+    Folder(path);
   }
-  const std::string folder = (!path.empty() && path.back() == '/') ? path : path + "/";
-  DirCloser dir{opendir(folder.c_str())};
-  if (!dir.d) return;  // a folder that cannot be listed yields nothing
-  while (dirent* entry = readdir(dir.d)) {
-    const std::string name = entry->d_name;
-    const std::string full = folder + name;
-    if (sub) front_end_.SetStatusText(0, PathForDisplay(path));
-    front_end_.ProcessPendingEvents();
-    const EntryKind kind = (name == "." || name == "..") ? EntryKind::Folder : KindOf(full, entry->d_type);
-    if (kind == EntryKind::Folder && sub && name[0] != '.') SearchTarget(full + "/", sub);
-    if (abort_requested_) return;
-    if (kind != EntryKind::File) continue;
-    const std::string sj_name = mask_name(name);
-    if (options_.find_also_archive && hooks_.search_archive && WildMatch2().Matches(sj_name)) {
-      hooks_.search_archive(*this, full);
-      CountSearchedFile();
-      continue;
+
+ private:
+  // Mask tests see the name in Shift-JIS, as the masks are.
+  static std::string MaskName(const std::string& name) { return ExternalToCp932(name); }
+
+  bool Archive(const std::string& sj_name) const {
+    return rules_.archives && rules_.archive_masks && rules_.archive_masks->Matches(sj_name);
+  }
+
+  // Returns false when the observer stopped the walk.
+  bool Folder(const std::string& path) {
+    const std::string folder = (!path.empty() && path.back() == '/') ? path : path + "/";
+    DirCloser dir{opendir(folder.c_str())};
+    if (!dir.d) return true;  // a folder that cannot be listed yields nothing
+    while (dirent* entry = readdir(dir.d)) {
+      const std::string name = entry->d_name;
+      const std::string full = folder + name;
+      if (rules_.subfolders) observer_.ListingFolder(path);
+      observer_.EntryReached();
+      const EntryKind kind = (name == "." || name == "..") ? EntryKind::Folder : KindOf(full, entry->d_type);
+      if (kind == EntryKind::Folder && rules_.subfolders && name[0] != '.') Folder(full + "/");
+      if (observer_.StopWalking()) return false;
+      if (kind != EntryKind::File) continue;
+      const std::string sj_name = MaskName(name);
+      WalkItem item;
+      item.path = full;
+      if (Archive(sj_name)) {
+        item.archive = true;
+        observer_.FileFound(item);
+        continue;
+      }
+      const bool target_match = rules_.target_masks && rules_.target_masks->Matches(sj_name);
+      const bool selected = rules_.find_mode == 0 ? target_match : !target_match;
+      if (!selected) continue;
+      item.filter_match = rules_.filters && rules_.filter_masks && rules_.filter_masks->Matches(sj_name);
+      item.last_write_time = LastWriteTime(full);
+      observer_.FileFound(item);
     }
-    const bool target_match = WildMatch1().Matches(sj_name);
-    const bool filter_match = options_.use_filter && WildMatch3().Matches(sj_name);
-    const bool selected = options_.find_mode == 0 ? target_match : !target_match;
-    if (!selected) continue;
-    source_.path = full;
-    source_.last_write_time = LastWriteTime(full);
-    front_end_.SetStatusText(0, PathForDisplay(full));
-    SearchFile(full, filter_match);
-    CountSearchedFile();
+    return true;
   }
+
+  const WalkRules& rules_;
+  WalkObserver& observer_;
+};
+
+}  // namespace
+
+int64_t FileTimeFromUnix(int64_t seconds, int64_t nanoseconds) {
+  return (seconds + 11644473600LL) * 10000000LL + nanoseconds / 100;
+}
+
+void WalkTarget(const std::string& target, const WalkRules& rules, WalkObserver& observer) {
+  Walker(rules, observer).Target(target);
 }
 
 }  // namespace lorvek

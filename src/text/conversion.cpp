@@ -1,9 +1,6 @@
 #include "text/conversion.h"
 
-#include <system_error>
-
 #include "text/cp932.h"
-#include "text/file_bytes.h"
 #include "text/sjis.h"
 
 namespace lorvek {
@@ -48,18 +45,25 @@ void SjisPairToJis(u8 s1, u8 s2, u8& j1, u8& j2) {
   }
 }
 
-std::string JisToSjis(std::string_view t) {
-  std::string out;
-  out.reserve(t.size());
-  bool two_byte = false;
+void JisDecoder::Decode(std::string_view t, std::string& out) {
   size_t i = 0;
   while (i < t.size()) {
     u8 b = static_cast<u8>(t[i]);
     if (b == 0x1B) {
       if (i + 1 < t.size()) {
         u8 n = static_cast<u8>(t[i + 1]);
-        if (n == 0x24) two_byte = true;
-        else if (n == 0x28) two_byte = false;
+        if (n == 0x24) {
+          two_byte = true;
+        } else if (n == 0x28) {
+          two_byte = false;
+          if (i + 2 < t.size() && !return_seen) {
+            u8 set = static_cast<u8>(t[i + 2]);
+            if (set == 0x42 || set == 0x4A) {
+              return_seen = true;
+              return_sequence = set == 0x42 ? JisReturn::Ascii : JisReturn::Roman;
+            }
+          }
+        }
       }
       i += 3;  // the escape and the two bytes after it
       continue;
@@ -79,6 +83,13 @@ std::string JisToSjis(std::string_view t) {
     out.push_back(static_cast<char>(b));
     ++i;
   }
+}
+
+std::string JisToSjis(std::string_view t) {
+  std::string out;
+  out.reserve(t.size());
+  JisDecoder decoder;
+  decoder.Decode(t, out);
   return out;
 }
 
@@ -107,11 +118,12 @@ std::string EucToSjis(std::string_view t) {
   return out;
 }
 
-std::string SjisToJis(std::string_view t) {
+std::string SjisToJis(std::string_view t, JisReturn return_sequence, bool close_at_end) {
   std::string out;
   bool two_byte = false;
+  const char* back = return_sequence == JisReturn::Ascii ? "\x1B\x28\x42" : "\x1B\x28\x4A";
   auto leave = [&] {
-    if (two_byte) out += "\x1B\x28\x4A";
+    if (two_byte) out += back;
     two_byte = false;
   };
   auto enter = [&] {
@@ -153,6 +165,7 @@ std::string SjisToJis(std::string_view t) {
     out.push_back(static_cast<char>(j2));
     i += 2;
   }
+  if (close_at_end) leave();
   return out;
 }
 
@@ -181,14 +194,7 @@ std::string SjisToEuc(std::string_view t) {
 }
 
 std::string Utf16ToSjis(std::string_view t, bool big_endian) {
-  std::u16string units;
-  for (size_t i = 2; i + 1 < t.size(); i += 2) {
-    u8 a = static_cast<u8>(t[i]), b = static_cast<u8>(t[i + 1]);
-    char16_t u = big_endian ? static_cast<char16_t>((a << 8) | b) : static_cast<char16_t>((b << 8) | a);
-    if (u == 0) break;
-    units.push_back(u);
-  }
-  return UnitsToSjis(std::move(units));
+  return Utf16UnitsToSjis(t.size() >= 2 ? t.substr(2) : std::string_view(), big_endian);
 }
 
 std::string Utf8ToSjis(std::string_view text, bool has_mark) {
@@ -244,28 +250,29 @@ std::string SjisToUtf8(std::string_view text, bool with_mark) {
   return out;
 }
 
-Utf16FileText ReadUtf16File(const std::string& path, bool big_endian) {
-  std::string bytes;
-  try {
-    bytes = ReadFileBytes(path);
-  } catch (const std::exception&) {
-    throw EConversionError(kOutOfMemory);
-  }
-  Utf16FileText r;
-  r.text = Utf16ToSjis(bytes, big_endian);
-  r.line_end = DetectLineBreak(r.text);
-  return r;
-}
-
-void WriteUtf16File(const std::string& path, std::string_view text, bool big_endian) {
+std::string SjisToUtf16(std::string_view text, bool big_endian, bool with_mark) {
   std::u16string units = Cp932ToUtf16(text);
-  std::string bytes = big_endian ? std::string("\xFE\xFF") : std::string("\xFF\xFE");
+  std::string bytes;
+  if (with_mark) bytes = big_endian ? std::string("\xFE\xFF") : std::string("\xFF\xFE");
+  bytes.reserve(bytes.size() + units.size() * 2);
   for (char16_t u : units) {
     char hi = static_cast<char>(u >> 8), lo = static_cast<char>(u & 0xFF);
     bytes.push_back(big_endian ? hi : lo);
     bytes.push_back(big_endian ? lo : hi);
   }
-  WriteFileAtomically(path, bytes);
+  return bytes;
+}
+
+std::string Utf16UnitsToSjis(std::string_view t, bool big_endian) {
+  std::u16string units;
+  units.reserve(t.size() / 2);
+  for (size_t i = 0; i + 1 < t.size(); i += 2) {
+    u8 a = static_cast<u8>(t[i]), b = static_cast<u8>(t[i + 1]);
+    char16_t u = big_endian ? static_cast<char16_t>((a << 8) | b) : static_cast<char16_t>((b << 8) | a);
+    if (u == 0) break;
+    units.push_back(u);
+  }
+  return Utf16ToCp932(units);
 }
 
 std::string ConvertLineBreaks(std::string_view text, int32_t target) {
@@ -299,26 +306,26 @@ std::string ToInternalText(std::string_view text) {
   }
 }
 
-std::string DecodeForCode(int32_t code, std::string_view file_text, const std::string& path) {
+std::string DecodeForCode(int32_t code, std::string_view bytes) {
   switch (code) {
     case ecJis:
-    case ecJisOld: return JisToSjis(file_text);
-    case ecEuc: return EucToSjis(file_text);
-    case ecUtf16Le: return ReadUtf16File(path, false).text;
-    case ecUtf16Be: return ReadUtf16File(path, true).text;
-    case ecUtf8: return Utf8ToSjis(file_text, true);
-    case ecUtf8N: return Utf8ToSjis(file_text, false);
-    default: return std::string(file_text);
+    case ecJisOld: return JisToSjis(bytes);
+    case ecEuc: return EucToSjis(bytes);
+    case ecUtf16Le: return Utf16ToSjis(bytes, false);
+    case ecUtf16Be: return Utf16ToSjis(bytes, true);
+    case ecUtf8: return Utf8ToSjis(bytes, true);
+    case ecUtf8N: return Utf8ToSjis(bytes, false);
+    default: return std::string(bytes);
   }
 }
 
-std::string EncodeForCode(int32_t code, std::string_view text, const std::string& path) {
+std::string EncodeForCode(int32_t code, std::string_view text) {
   switch (code) {
     case ecJis:
     case ecJisOld: return SjisToJis(text);
     case ecEuc: return SjisToEuc(text);
-    case ecUtf16Le: WriteUtf16File(path, text, false); return {};
-    case ecUtf16Be: WriteUtf16File(path, text, true); return {};
+    case ecUtf16Le: return SjisToUtf16(text, false, true);
+    case ecUtf16Be: return SjisToUtf16(text, true, true);
     case ecUtf8: return SjisToUtf8(text, true);
     case ecUtf8N: return SjisToUtf8(text, false);
     default: return std::string(text);

@@ -23,33 +23,40 @@ inline const char kOutOfMemory[] = "メモリを確保出来ませんでした."
 void JisPairToSjis(unsigned char j1, unsigned char j2, unsigned char& s1, unsigned char& s2);
 void SjisPairToJis(unsigned char s1, unsigned char s2, unsigned char& j1, unsigned char& j2);
 
+// ISO-2022-JP to Shift-JIS, fed piece by piece (line by line): the
+// two-byte mode carries over, and the first return sequence is noted.
+struct JisDecoder {
+  bool two_byte = false;
+  bool return_seen = false;
+  JisReturn return_sequence = JisReturn::Roman;
+  void Decode(std::string_view text, std::string& out);
+};
+
 std::string JisToSjis(std::string_view text);
 std::string EucToSjis(std::string_view text);
-std::string SjisToJis(std::string_view text);
+// Designates with ESC $ B; a text that ends in two-byte mode gets the return
+// sequence only with close_at_end (a line break follows it).
+std::string SjisToJis(std::string_view text, JisReturn return_sequence = JisReturn::Roman,
+                      bool close_at_end = false);
 std::string SjisToEuc(std::string_view text);
 
+// Skips the first two bytes (the mark) and converts the units up to the first 0000.
 std::string Utf16ToSjis(std::string_view text, bool big_endian);
+// Converts units (no mark) up to the first 0000.
+std::string Utf16UnitsToSjis(std::string_view units, bool big_endian);
+// The text's UTF-16 units, two bytes each, after the mark when asked.
+std::string SjisToUtf16(std::string_view text, bool big_endian, bool with_mark);
 // Raises EConversionError(kUtf8UnknownCode) on a lead byte 80..BF or F8..FF.
 std::string Utf8ToSjis(std::string_view text, bool has_mark);
 std::string SjisToUtf8(std::string_view text, bool with_mark);
-
-struct Utf16FileText {
-  std::string text;
-  int32_t line_end;
-};
-// Raises EConversionError(kOutOfMemory) when the file cannot be read.
-Utf16FileText ReadUtf16File(const std::string& path, bool big_endian);
-// Writes the mark and the text's UTF-16 units (through a temporary file).
-void WriteUtf16File(const std::string& path, std::string_view text, bool big_endian);
 
 std::string ConvertLineBreaks(std::string_view text, int32_t target);
 
 std::string ToInternalText(std::string_view text);
 
-// The conversions the replace engine and the viewer use by EncodingCode.
-// For UTF-16 the file itself is read or written.
-std::string DecodeForCode(int32_t code, std::string_view file_text, const std::string& path);
-// Returns the bytes to write; for UTF-16 it writes the file and returns "".
-std::string EncodeForCode(int32_t code, std::string_view text, const std::string& path);
+// The whole-text conversions by EncodingCode, bytes in and bytes out
+// (UTF-16 with its mark). text_codec.h keeps the lines and their spans.
+std::string DecodeForCode(int32_t code, std::string_view bytes);
+std::string EncodeForCode(int32_t code, std::string_view text);
 
 }  // namespace lorvek

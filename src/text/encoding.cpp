@@ -118,18 +118,17 @@ TextFileFormat ProbeBufferCode(std::string_view data) {
       break;
     }
   }
-  TextFileFormat f;
+  int32_t encoding;
   long long s = group - 1;
   if (group < 0 || s < 0) {
-    f.encoding = DetectCode(data, n < 2048 ? n : 2048, true);
+    encoding = DetectCode(data, n < 2048 ? n : 2048, true);
   } else {
     size_t e = static_cast<size_t>(s) + 256 < n ? static_cast<size_t>(s) + 256 : n;
     size_t b = e > 256 ? e - 256 : 0;
-    f.encoding = DetectCode(data.substr(b), e - b, true);
+    encoding = DetectCode(data.substr(b), e - b, true);
   }
   size_t nul = data.find('\0');
-  f.line_end = DetectLineBreak(data.substr(0, nul));
-  return f;
+  return TextFileFormat::FromCodes(encoding, DetectLineBreak(data.substr(0, nul)));
 }
 
 TextFileFormat ProbeFileCode(const std::string& path) { return ProbeBufferCode(ReadFileBytes(path)); }

@@ -84,6 +84,16 @@ void TRegularExpression::SetUseSynonymDic(bool on) {
   SetRegExp(again);
 }
 
+PatternRef CompileStringPattern(std::string_view pattern, bool fuzzy) {
+  std::string text = fuzzy ? FuzzyExpand(pattern) : std::string(pattern);
+  return CompilePattern(text, TRegularExpression::kLineStartPseudoCode, TRegularExpression::kLineEndPseudoCode);
+}
+
+PatternRef CompileFilePattern(std::string_view pattern, bool fuzzy) {
+  std::string text = fuzzy ? FuzzyExpand(pattern) : std::string(pattern);
+  return CompilePattern(text, 10, 10);
+}
+
 std::string TAWKStr::ConvertEscapes(std::string_view s) { return lorvek::ConvertEscapes(s); }
 
 }  // namespace lorvek

@@ -1,6 +1,8 @@
 // The component family of the regular-expression engine: TRegularExpression
 // (pattern, preprocessing, compiled-pattern cache), TMatchCORE (string
-// matching), TAWKStr (the string matcher the program uses).
+// matching), TAWKStr (the string matcher the program uses). They are thin
+// faces over immutable compiled patterns and the pure functions of
+// matcher.h: a component only remembers which pattern is installed.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "search/regex/automaton.h"
+#include "search/regex/matcher.h"
 #include "search/regex/regex_error.h"
 
 namespace lorvek {
@@ -33,6 +36,8 @@ class TRegularExpression {
   void SetUseSynonymDic(bool on);
 
   const CompiledPattern& Current() const { return *cache_[current_].compiled; }
+  // The installed pattern, to keep and use after the component moves on.
+  PatternRef Pattern() const { return cache_[current_].compiled; }
   // The text that was compiled for the current pattern (after preprocessing).
   const std::string& CurrentExpanded() const { return cache_[current_].text; }
   size_t CacheEntries() const { return cache_.size(); }
@@ -45,7 +50,7 @@ class TRegularExpression {
  private:
   struct Entry {
     std::string text;  // after preprocessing
-    std::shared_ptr<CompiledPattern> compiled;
+    PatternRef compiled;
     std::string raw;   // as set, with the switches it was expanded under
     bool fuzzy = false;
     bool synonym = false;
@@ -62,16 +67,6 @@ class TRegularExpression {
   size_t compile_count_ = 0;
 };
 
-enum TMatchCORE_LineSeparator { mcls_CRLF = 0, mcls_LF = 1 };
-
-// A match: 1-based start and length in bytes; start 0 when there is none.
-struct MatchPos {
-  size_t start = 0;
-  size_t length = 0;
-  explicit operator bool() const { return start != 0; }
-  bool operator==(const MatchPos&) const = default;
-};
-
 class TMatchCORE : public TRegularExpression {
  public:
   TMatchCORE_LineSeparator LineSeparator() const { return separator_; }
@@ -79,28 +74,24 @@ class TMatchCORE : public TRegularExpression {
 
   // The straightforward procedures: restart the automaton at every start
   // position and walk sorted transition lists. Kept as the reference.
-  MatchPos MatchReference(std::string_view s) const;
+  MatchPos MatchReference(std::string_view s) const {
+    return MatchLeftmostLongestReference(Current(), s, separator_);
+  }
   // Leftmost-longest in time linear in the length of s, same results.
-  MatchPos MatchFast(std::string_view s) const;
+  MatchPos MatchFast(std::string_view s) const { return MatchLeftmostLongest(Current(), s, separator_); }
 
  protected:
   TMatchCORE() : TRegularExpression(kLineStartPseudoCode, kLineEndPseudoCode) {}
 
  private:
-  uint16_t SeparatorCode() const { return separator_ == mcls_CRLF ? 13 : 10; }
-  MatchPos MatchPlainString(std::string_view s) const;
-
   TMatchCORE_LineSeparator separator_ = mcls_CRLF;
-  struct Run {
-    size_t start;
-    int state;
-    long long last;  // last accepting end, -1 for none yet
-  };
-  mutable std::vector<Run> runs_;
-  mutable std::vector<Run> next_runs_;
-  mutable std::vector<uint32_t> seen_;
-  mutable uint32_t seen_stamp_ = 0;
 };
+
+// Compiles a pattern as the string matcher reads it (fuzzy expansion when
+// asked), without any component. Raises ERegExpParser.
+PatternRef CompileStringPattern(std::string_view pattern, bool fuzzy);
+// The same for the file scan, whose anchors read LF.
+PatternRef CompileFilePattern(std::string_view pattern, bool fuzzy);
 
 class TAWKStr : public TMatchCORE {
  public:

@@ -1,9 +1,13 @@
 // String matching: leftmost start, then longest run, with the line-start and
-// line-end anchors and the line-separator rule.
+// line-end anchors and the line-separator rule; and the per-line test of the
+// file scan. Scratch space is per thread, so patterns stay shareable.
+#include "search/regex/matcher.h"
+
 #include <algorithm>
 #include <limits>
+#include <string>
+#include <vector>
 
-#include "search/regex/regular_expression.h"
 #include "text/sjis.h"
 
 namespace lorvek {
@@ -21,10 +25,50 @@ inline Ch At(std::string_view s, size_t pos) {
 
 constexpr size_t kNone = std::numeric_limits<size_t>::max();
 
+// Marks of states already reached at one position; a stamp per position
+// spares clearing the marks.
+struct SeenStates {
+  std::vector<uint32_t> marks;
+  uint32_t stamp = 0;
+  void Prepare(size_t states) {
+    if (marks.size() < states) marks.assign(states, 0);
+  }
+  void NextPosition() {
+    if (++stamp == 0) {
+      std::fill(marks.begin(), marks.end(), 0);
+      stamp = 1;
+    }
+  }
+  // True the first time a state is marked at this position.
+  bool Mark(int state) {
+    uint32_t& m = marks[static_cast<size_t>(state)];
+    if (m == stamp) return false;
+    m = stamp;
+    return true;
+  }
+};
+
+struct Run {
+  size_t start;
+  int state;
+  long long last;  // last accepting end, -1 for none yet
+};
+
+struct StringScratch {
+  std::vector<Run> runs, next_runs;
+  SeenStates seen;
+};
+
+struct LineScratch {
+  std::string framed;
+  std::vector<int> states, next_states;
+  SeenStates seen;
+};
+
 }  // namespace
 
-MatchPos TMatchCORE::MatchReference(std::string_view s) const {
-  const CompiledPattern& c = Current();
+MatchPos MatchLeftmostLongestReference(const CompiledPattern& c, std::string_view s,
+                                       TMatchCORE_LineSeparator separator) {
   const int start = c.start();
   if (!c.anchored_start() && !c.anchored_end()) {
     if (s.empty()) return c.accepting(start) ? MatchPos{1, 0} : MatchPos{};
@@ -45,7 +89,7 @@ MatchPos TMatchCORE::MatchReference(std::string_view s) const {
     return {};
   }
 
-  const uint16_t sep = SeparatorCode();
+  const uint16_t sep = SeparatorCode(separator);
   auto longest_run = [&](int st, size_t pos) -> long long {
     if (st == CompiledPattern::kDead) return -1;
     long long last = c.accepting(st) ? static_cast<long long>(pos) : -1;
@@ -87,24 +131,25 @@ MatchPos TMatchCORE::MatchReference(std::string_view s) const {
   return {};
 }
 
-MatchPos TMatchCORE::MatchPlainString(std::string_view s) const {
-  size_t start, end;
-  if (!Current().FindPlainString(s, &start, &end)) return {};
-  return {start + 1, end - start};
-}
-
-MatchPos TMatchCORE::MatchFast(std::string_view s) const {
-  const CompiledPattern& c = Current();
+MatchPos MatchLeftmostLongest(const CompiledPattern& c, std::string_view s, TMatchCORE_LineSeparator separator) {
   const bool ls = c.anchored_start();
-  if (c.is_plain_string() && !ls && !c.anchored_end()) return MatchPlainString(s);
+  if (c.is_plain_string() && !ls && !c.anchored_end()) {
+    size_t start, end;
+    if (!c.FindPlainString(s, &start, &end)) return {};
+    return {start + 1, end - start};
+  }
 
+  thread_local StringScratch scratch;
+  std::vector<Run>& runs = scratch.runs;
+  std::vector<Run>& next_runs = scratch.next_runs;
+  SeenStates& seen = scratch.seen;
   const int start = c.start();
-  const uint16_t sep = SeparatorCode();
+  const uint16_t sep = SeparatorCode(separator);
   const bool start_accepts = c.accepting(start);
   const bool start_has_le = c.has_line_end(start);
-  if (seen_.size() < c.state_count()) seen_.assign(c.state_count(), 0);
+  seen.Prepare(c.state_count());
 
-  runs_.clear();
+  runs.clear();
   size_t best_start = kNone;
   long long best_end = -1;
   auto succeed = [&](size_t run_start, long long end) {
@@ -119,13 +164,13 @@ MatchPos TMatchCORE::MatchFast(std::string_view s) const {
     if (state == CompiledPattern::kDead) return;
     long long last = c.accepting(state) ? static_cast<long long>(pos) : -1;
     if (last >= 0) succeed(pos, -1);
-    runs_.push_back({pos, state, last});
+    runs.push_back({pos, state, last});
   };
 
   size_t pos = 0;
   uint16_t prev = 0;
   for (;;) {
-    if (runs_.empty() && best_start == kNone && !start_accepts) {
+    if (runs.empty() && best_start == kNone && !start_accepts) {
       // Nothing alive: skip bytes that cannot begin a match.
       while (pos < s.size()) {
         unsigned char b = static_cast<unsigned char>(s[pos]);
@@ -141,12 +186,9 @@ MatchPos TMatchCORE::MatchFast(std::string_view s) const {
       add_run(start, pos);
       if (ls && (pos == 0 || prev == 10)) add_run(c.line_start_state(), pos);
     }
-    if (++seen_stamp_ == 0) {
-      std::fill(seen_.begin(), seen_.end(), 0);
-      seen_stamp_ = 1;
-    }
-    next_runs_.clear();
-    for (Run r : runs_) {
+    seen.NextPosition();
+    next_runs.clear();
+    for (Run r : runs) {
       if (best_start != kNone && r.start > best_start) continue;
       int t = ch.len ? c.Step(r.state, ch.code) : CompiledPattern::kDead;
       if (t == CompiledPattern::kDead) {
@@ -163,23 +205,63 @@ MatchPos TMatchCORE::MatchFast(std::string_view s) const {
       }
       if (r.last < 0) {
         // Two runs in one state share their future: the earlier start wins.
-        if (seen_[static_cast<size_t>(t)] == seen_stamp_) continue;
-        seen_[static_cast<size_t>(t)] = seen_stamp_;
+        if (!seen.Mark(t)) continue;
       }
-      next_runs_.push_back(r);
+      next_runs.push_back(r);
     }
-    runs_.swap(next_runs_);
+    runs.swap(next_runs);
     if (best_start != kNone) {
-      runs_.erase(std::remove_if(runs_.begin(), runs_.end(),
+      runs.erase(std::remove_if(runs.begin(), runs.end(),
                                  [&](const Run& r) { return r.start > best_start; }),
-                  runs_.end());
-      if (runs_.empty()) return {best_start + 1, static_cast<size_t>(best_end) - best_start};
+                  runs.end());
+      if (runs.empty()) return {best_start + 1, static_cast<size_t>(best_end) - best_start};
     }
     if (ch.len == 0) break;
     prev = ch.code;
     pos += ch.len;
   }
   return {};
+}
+
+bool LineHasMatch(const CompiledPattern& c, std::string_view line) {
+  thread_local LineScratch scratch;
+  // The line as the scan sees it: after a LF and followed by one.
+  std::string& framed = scratch.framed;
+  framed.assign(1, '\n');
+  framed.append(line);
+  framed.push_back('\n');
+  const std::string_view t = framed;
+  const size_t last_start = line.size();  // starts at the trailing LF belong to the next line
+
+  if (c.is_plain_string()) {
+    size_t start, end;
+    return c.FindPlainString(t, &start, &end) && start <= last_start;
+  }
+
+  if (c.accepting(c.start())) return true;
+  scratch.seen.Prepare(c.state_count());
+  std::vector<int>& states = scratch.states;
+  std::vector<int>& next_states = scratch.next_states;
+  states.clear();
+  for (size_t pos = 0; pos < t.size();) {
+    size_t len = CharLength(t, pos);
+    uint16_t code = CharCode(t, pos);
+    scratch.seen.NextPosition();
+    next_states.clear();
+    auto advance = [&](int s) {
+      int n = c.Step(s, code);
+      if (n == CompiledPattern::kDead || !scratch.seen.Mark(n)) return false;
+      next_states.push_back(n);
+      return c.accepting(n);
+    };
+    for (int s : states)
+      if (advance(s)) return true;
+    if (pos <= last_start && advance(c.start())) return true;
+    states.swap(next_states);
+    if (states.empty() && pos >= last_start) return false;
+    pos += len;
+  }
+  return false;
 }
 
 }  // namespace lorvek

@@ -1,18 +1,17 @@
-#include "text/text_lines.h"
+#include "text/line_splitter.h"
 
 namespace lorvek {
+
+std::vector<LineSpan> SplitLineSpans(std::string_view text, int unit, bool big_endian) {
+  std::vector<LineSpan> spans;
+  ForEachLine(text, [&](const LineSpan& s) { spans.push_back(s); }, unit, big_endian);
+  return spans;
+}
 
 std::vector<std::string> SplitTextLines(std::string_view text, bool stop_at_nul) {
   if (stop_at_nul) text = text.substr(0, text.find('\0'));
   std::vector<std::string> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '\r' && text[i] != '\n') continue;
-    lines.emplace_back(text.substr(start, i - start));
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < text.size()) lines.emplace_back(text.substr(start));
+  ForEachLine(text, [&](const LineSpan& s) { lines.emplace_back(text.substr(s.begin, s.end - s.begin)); });
   return lines;
 }
 

@@ -1,0 +1,55 @@
+// lorvek-grep's sink: prints each hit as a tag line in UTF-8 the moment it
+// is found. Output to a terminal is flushed line by line, to a pipe or file
+// in blocks (and whenever a block has waited a moment); a closed pipe or a
+// failed write stops the run.
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "search/record_sink.h"
+
+namespace lorvek {
+
+struct TagLineFormat {
+  bool show_encoding = false;  // the encoding tag after the path
+  bool column = false;         // "line:column:" with the hit's byte column
+  bool only_matching = false;  // the hit's text instead of the line
+  int context = 0;             // lines before and after (0 to 2)
+};
+
+class TagLinePrinter : public RecordSink {
+ public:
+  TagLinePrinter(int fd, TagLineFormat format);
+  ~TagLinePrinter() override;
+
+  bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) override;
+  bool WantsHitPosition() const override { return format_.column || format_.only_matching; }
+  void RunEnds() override { Flush(); }
+
+  // Flushes what has waited longer than a moment (called while the run
+  // walks, so a slow search still shows its first hits at once).
+  void FlushIfDue();
+  void Flush();
+
+  size_t Printed() const { return printed_; }
+  // The reader went away (a closed pipe): not an error.
+  bool OutputClosed() const { return closed_; }
+  // A write failed for another reason; its errno.
+  int WriteError() const { return write_error_; }
+
+ private:
+  void Line(const MatchRecord& r, const std::string& tag, int32_t line_no, char sep, const std::string& column,
+            const std::string& text);
+
+  int fd_;
+  TagLineFormat format_;
+  bool line_buffered_;
+  std::string buffer_;
+  std::chrono::steady_clock::time_point waiting_since_;
+  size_t printed_ = 0;
+  bool closed_ = false;
+  int write_error_ = 0;
+};
+
+}  // namespace lorvek

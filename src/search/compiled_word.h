@@ -1,0 +1,49 @@
+// The search word compiled once for a run: its AND terms as immutable
+// patterns, term 0 also in the form the file scan reads. A value that can be
+// shared by the run, the preview, exports and replace, from any thread.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "search/regex/matcher.h"
+
+namespace lorvek {
+
+class CompiledWord {
+ public:
+  // Splits the word into terms and compiles each once (the fuzzy expansion
+  // first when asked). Raises ERegExpParser for the first invalid term.
+  static std::shared_ptr<const CompiledWord> Compile(std::string_view word, bool fuzzy);
+
+  const std::string& Word() const { return word_; }
+  bool Fuzzy() const { return fuzzy_; }
+  const std::vector<std::string>& Terms() const { return terms_; }
+  const CompiledPattern& Term(size_t k) const { return *term_patterns_[k]; }
+  // Term 0 with the file scan's LF anchors.
+  const CompiledPattern& FilePattern() const { return *file_pattern_; }
+
+  // Term 0 anywhere in the line, leftmost-longest.
+  MatchPos MatchTerm0(std::string_view line) const { return MatchLeftmostLongest(Term(0), line, mcls_CRLF); }
+  // Term 0's hit as the search accepts it: with whole word on, a rejected
+  // match is retried on the text after it. The position is in line.
+  MatchPos FindHit(std::string_view line, bool whole_word) const;
+  // Every term after the first somewhere in the line (no whole-word test).
+  bool OtherTermsMatch(std::string_view line) const;
+
+ private:
+  std::string word_;
+  bool fuzzy_ = false;
+  std::vector<std::string> terms_;
+  std::vector<PatternRef> term_patterns_;
+  PatternRef file_pattern_;
+};
+
+using CompiledWordRef = std::shared_ptr<const CompiledWord>;
+
+// FindHit for any pattern compiled for strings.
+MatchPos FindWholeWordHit(const CompiledPattern& pattern, std::string_view line, bool whole_word);
+
+}  // namespace lorvek

@@ -1,0 +1,46 @@
+// Where a search run delivers what it finds: each record as it is found, and
+// the run's beginning, end and log lines. The result store is one sink, the
+// command line's printer another; a sink that has no further use for records
+// stops the run.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "search/regex/matcher.h"
+#include "search/match_record.h"
+
+namespace lorvek {
+
+class RecordSink {
+ public:
+  virtual ~RecordSink() = default;
+  // A run begins: whatever an earlier run left is dropped.
+  virtual void RunBegins() {}
+  // One record, in the order found. hit is term 0's hit in the record's
+  // LineText when WantsHitPosition() says so, else empty. Returning false
+  // stops the run at once.
+  virtual bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) = 0;
+  virtual bool WantsHitPosition() const { return false; }
+  // A line the run appended to its log (UTF-8, without the line break).
+  virtual void Logged(const std::string& /*line*/) {}
+  virtual void RunEnds() {}
+};
+
+// Passes everything on to two sinks (a printer that also keeps the records
+// for an export, say). The run stops when either wants it to.
+class TeeSink : public RecordSink {
+ public:
+  TeeSink(RecordSink& first, RecordSink& second) : first_(first), second_(second) {}
+  void RunBegins() override;
+  bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) override;
+  bool WantsHitPosition() const override { return first_.WantsHitPosition() || second_.WantsHitPosition(); }
+  void Logged(const std::string& line) override;
+  void RunEnds() override;
+
+ private:
+  RecordSink& first_;
+  RecordSink& second_;
+};
+
+}  // namespace lorvek

@@ -1,0 +1,34 @@
+#include "sources/text_source.h"
+
+namespace lorvek {
+
+std::string UpperExtension(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  size_t dot = name.find_last_of('.');
+  if (dot == std::string::npos) return "";
+  std::string ext = name.substr(dot);
+  for (char& c : ext)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return ext;
+}
+
+SourceKind ChooseSource(const std::string& path, bool filter_match, const SearchOptions& o) {
+  struct Row {
+    SourceKind kind;
+    bool (*applies)(const std::string& ext, bool filter_match, const SearchOptions& o);
+  };
+  static const Row kTable[] = {
+      {SourceKind::Filter, [](const std::string&, bool f, const SearchOptions& o) { return o.use_filter && f; }},
+      {SourceKind::WordDocument,
+       [](const std::string& e, bool, const SearchOptions& o) { return o.auto_doc_detect && (e == ".DOC" || e == ".RTF"); }},
+      {SourceKind::Spreadsheet,
+       [](const std::string& e, bool, const SearchOptions& o) { return o.xls_grep && e == ".XLS"; }},
+  };
+  const std::string ext = UpperExtension(path);
+  for (const Row& row : kTable)
+    if (row.applies(ext, filter_match, o)) return row.kind;
+  return SourceKind::PlainText;
+}
+
+}  // namespace lorvek

@@ -1,0 +1,64 @@
+// Sources: each kind of item (plain text file, binary file, and the document,
+// filter and archive readers) gives its text to the run's line matching
+// through one small interface, and is chosen by one dispatch table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "search/compiled_word.h"
+#include "search/line_info.h"
+#include "search/search_options.h"
+
+namespace lorvek {
+
+// What a source hands its text to: the run's line matching, which decides
+// the hits and passes the records on.
+class MatchTarget {
+ public:
+  virtual ~MatchTarget() = default;
+  virtual const SearchOptions& Options() const = 0;
+  virtual const CompiledWord& SearchWord() const = 0;
+  // Files shorter than this are not read (the word's length in bytes).
+  virtual size_t MinimumFileSize() const = 0;
+
+  // The codes that the records of the text that follows carry.
+  virtual void SetCodes(int32_t encoding, int32_t line_end) = 0;
+  // The lines of a text in order, line i numbered i + 1; filtered marks the
+  // output of a filter program.
+  virtual void MatchLines(const std::vector<std::string_view>& lines, bool filtered) = 0;
+  // One paragraph of a document (no whole-word retry).
+  virtual void MatchParagraph(std::string_view text, int32_t line_no) = 0;
+  // One spreadsheet cell; true when a record was offered for it.
+  virtual bool MatchCell(std::string_view text, std::string_view label, int32_t ordinal) = 0;
+  // A line the scan of a binary file found holding term 0.
+  virtual void MatchScannedLine(const RE_LineInfo_t& info) = 0;
+
+  virtual void ProcessPendingEvents() = 0;
+  // True once nobody wants further records: a source stops at once.
+  virtual bool Stopped() const = 0;
+  // Appends prefix + path (+ ": " + reason) to the log and counts an error.
+  virtual void LogError(const std::string& prefix, const std::string& path, const std::string& reason = "") = 0;
+};
+
+class TextSource {
+ public:
+  virtual ~TextSource() = default;
+  // Searches the file at path, handing its text to target. Raises what ends
+  // the run (a file the scan cannot open, say); logs what does not.
+  virtual void Search(const std::string& path, MatchTarget& target) = 0;
+};
+
+enum class SourceKind { Filter, WordDocument, Spreadsheet, PlainText, BinaryFile };
+
+// The dispatch table of a selected file, by its name and the switches. A
+// plain text file that probes as binary goes on to BinaryFile.
+SourceKind ChooseSource(const std::string& path, bool filter_match, const SearchOptions& options);
+
+// The upper-cased extension of the file name (".TXT"), or "".
+std::string UpperExtension(const std::string& path);
+
+}  // namespace lorvek

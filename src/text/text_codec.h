@@ -1,0 +1,65 @@
+// The read/write-back pipeline: a file's bytes decoded into Shift-JIS lines
+// that remember where their bytes lie in the file, and Shift-JIS lines
+// encoded back into the file's own form. Bytes in, bytes out: reading and
+// writing the file is the caller's business.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "text/line_splitter.h"
+#include "text/text_format.h"
+
+namespace lorvek {
+
+struct DecodedLine {
+  size_t text_begin = 0;  // the line's Shift-JIS text in DecodedText::text
+  size_t text_end = 0;
+  LineSpan file;          // the line's bytes in the file
+  bool lossless = true;   // encoding the text gives back exactly those bytes
+};
+
+struct DecodedText {
+  std::string text;  // every line's Shift-JIS text, back to back
+  std::vector<DecodedLine> lines;
+  TextFileFormat format;  // final_line_break, lossless and jis_return filled in
+
+  size_t size() const { return lines.size(); }
+  std::string_view Line(size_t i) const {
+    return std::string_view(text).substr(lines[i].text_begin, lines[i].text_end - lines[i].text_begin);
+  }
+  std::vector<std::string> Lines() const;
+  // The lines that do not encode back to their own bytes.
+  std::vector<size_t> LossyLines() const;
+};
+
+struct DecodeOptions {
+  // Nothing after the first NUL byte (a 0000 unit in UTF-16) belongs to the text.
+  bool stop_at_nul = false;
+  // Tell for every line whether it encodes back to its own bytes.
+  bool check_round_trip = false;
+};
+
+// Decodes file bytes stored in format.encoding (ASCII, Shift-JIS and the
+// codes without a converter are taken as they are). A byte-order mark at
+// the start is not part of the first line. Raises EConversionError
+// ("UTF-8 Unknown code.") where the UTF-8 decoder refuses a byte.
+DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format, DecodeOptions options = {});
+
+// One line (no break) in the file's encoding.
+std::string EncodeLine(std::string_view sjis_line, const TextFileFormat& format, bool last_line_without_break = false);
+// The bytes of a line break of the format (CR LF when it has none).
+std::string EncodeBreak(const TextFileFormat& format);
+// A whole file: the mark, the lines joined by the format's break, a final
+// break when the format has one.
+std::string EncodeFileText(const std::vector<std::string>& lines, const TextFileFormat& format);
+
+// Rebuilds a file from its original bytes with some lines changed: every
+// unchanged line and every break are copied byte for byte, only the changed
+// lines are encoded. changes maps a line index to its new Shift-JIS text.
+std::string RebuildFileBytes(std::string_view original, const DecodedText& decoded,
+                             const std::map<size_t, std::string>& changes);
+
+}  // namespace lorvek
