@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "results/export_formats.h"
-#include "results/result_list.h"
-#include "results/result_model.h"
+#include "results/ui/result_list.h"
+#include "results/ui/result_model.h"
 #include "results/result_rows.h"
 #include "text/cp932.h"
 

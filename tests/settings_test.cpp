@@ -6,12 +6,12 @@
 
 #include <random>
 
-#include "app/history.h"
-#include "app/ini_file.h"
-#include "app/mask_sets.h"
-#include "app/options_settings.h"
-#include "app/settings_schema.h"
-#include "app/work_folder.h"
+#include "app/settings/history.h"
+#include "app/settings/ini_file.h"
+#include "app/settings/mask_sets.h"
+#include "app/settings/options.h"
+#include "app/settings/settings_schema.h"
+#include "app/settings/work_folder.h"
 #include "search/result_store.h"
 #include "search/search_run.h"
 #include "test_util.h"
@@ -126,14 +126,16 @@ TEST(IniFile, AKilledWriterLeavesTheOldFileOrTheNewOne) {
 TEST(Settings, FreshStartDefaults) {
   TempDir dir;
   TIniGT ini((dir / "Lorvek.ini").string());
-  OptionsSettings o = ReadOptions(ini);
-  for (const char* on : {"FuzzyChar", "WholeWord", "FindSub", "EdAddMark", "EditExecDone", "XlsGrep"})
-    EXPECT_TRUE(o.Bool(on)) << on;
+  Options o = ReadOptions(ini);
+  for (bool on : {o.search.fuzzy_char, o.search.whole_word, o.search.find_sub, o.ed_add_mark, o.edit_exec_done,
+                  o.search.xls_grep})
+    EXPECT_TRUE(on);
   EXPECT_TRUE(ReadBoolSetting(ini, "Viewer", "ShowTag"));
-  EXPECT_EQ(o.Int("CodeCngMode"), 1000);
-  EXPECT_EQ(o.Int("PrevHight"), 40);
-  EXPECT_EQ(o.Str("MEditor"), Sj("その他"));
-  EXPECT_EQ(o.Str("EditorSw"), "");
+  EXPECT_EQ(o.search.code_cng_mode, 1000);
+  EXPECT_EQ(o.prev_hight, 40);
+  EXPECT_EQ(o.m_editor, Sj("その他"));
+  EXPECT_EQ(o.editor_sw, "");
+  EXPECT_EQ(o, Options{});  // the struct's own defaults are the schema's
   EXPECT_EQ(ReadStrSetting(ini, "Viewer", "Redo"), "Ctrl+Shift+Z");
   EXPECT_EQ(ReadIntSetting(ini, "Print", "LeftMargin"), 20);
   MaskSets m = ReadMaskSets(ini);
@@ -145,15 +147,15 @@ TEST(Settings, QuotedEditorSwitchAndArchiveMasks) {
   TempDir dir;
   auto path = dir.Write("Lorvek.ini", "[Options]\r\nEditorSw=\"/J\"\r\nArcFiles=*.LZH\r\n");
   TIniGT ini(path.string());
-  OptionsSettings o = ReadOptions(ini);
-  EXPECT_EQ(o.Str("EditorSw"), "/J");
-  EXPECT_EQ(ArchiveMasksFrom(o.Str("ArcFiles")), (std::vector<std::string>{"*.LZH"}));
+  Options o = ReadOptions(ini);
+  EXPECT_EQ(o.editor_sw, "/J");
+  EXPECT_EQ(ArchiveMasksFrom(o.arc_files), (std::vector<std::string>{"*.LZH"}));
   EXPECT_EQ(ArchiveMasksFrom("*.LZH,*.ZIP"), DefaultArchiveMasks());
   EXPECT_EQ(ArchiveMasksFrom(""), DefaultArchiveMasks());
   NullFrontEnd front;
   ResultStore store;
   SearchRun run(front, store, dir.path().string());
-  o.Set("FilterExt", "*.PPT,*.PDF");
+  o.filter_ext = "*.PPT,*.PDF";
   ApplyStartupOptions(o, run);
   EXPECT_EQ(run.WildMatch3().Mask(), (std::vector<std::string>{"*.PPT", "*.PDF"}));
   EXPECT_TRUE(run.options().fuzzy_char);
@@ -180,10 +182,10 @@ TEST(Settings, CloseTimeWriteListLeavesOtherMomentsAlone) {
   TempDir dir;
   auto path = dir.Write("Lorvek.ini", "[Options]\r\nArcFiles=*.ZIP\r\nReplIgnore=1\r\n");
   TIniGT ini(path.string());
-  OptionsSettings o = ReadOptions(ini);
-  o.Set("Editor", "/usr/bin/my editor");
-  o.Set("ArcFiles", "*.LZH");
-  o.SetInt("ReplIgnore", 0);
+  Options o = ReadOptions(ini);
+  o.editor = "/usr/bin/my editor";
+  o.arc_files = "*.LZH";
+  o.repl_ignore = false;
   WriteSettingsAtClose(ini, o, true, "*.txt");
   std::string text = test::ReadBytes(path);
   EXPECT_NE(text.find("Editor=\"/usr/bin/my editor\""), std::string::npos);

@@ -13,12 +13,12 @@
 #include <vector>
 
 #include "app/grep_printer.h"
-#include "app/ini_file.h"
-#include "app/mask_sets.h"
-#include "app/options_settings.h"
-#include "app/settings_schema.h"
+#include "app/settings/ini_file.h"
+#include "app/settings/mask_sets.h"
+#include "app/settings/options.h"
+#include "app/settings/settings_schema.h"
 #include "results/export_formats.h"
-#include "app/program_folder.h"
+#include "app/settings/program_folder.h"
 #include "search/search_run.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
@@ -111,11 +111,11 @@ int Main(int argc, char** argv) {
     if (std::string(argv[i]) == "--ini") ini_path = argv[i + 1];
   }
   TIniGT ini(ini_path, /*make_writable=*/false);
-  SearchOptions opts = ReadOptions(ini).ToSearchOptions();
+  const Options saved = ReadOptions(ini);
+  SearchOptions opts = saved.search;
   cli.masks = Cp932ToUtf8(ReadMaskSets(ini).default_text);
-  cli.csv.terms = ReadIntSetting(ini, "Options", "CSVTerms");
-  cli.csv.quates = ReadIntSetting(ini, "Options", "CSVQuates");
-  cli.format.context = opts.wide_preview ? std::min(2, std::max(0, ReadIntSetting(ini, "Options", "PrevLine"))) : 0;
+  cli.csv = {saved.csv_terms, saved.csv_quates};
+  cli.format.context = opts.wide_preview ? std::min(2, std::max(0, saved.prev_line)) : 0;
   std::vector<std::string> positional;
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {

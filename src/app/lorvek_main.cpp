@@ -6,9 +6,9 @@
 #include <cstring>
 #include <iostream>
 
-#include "app/main_window.h"
-#include "app/program_folder.h"
-#include "app/single_instance.h"
+#include "app/ui/main_window.h"
+#include "app/settings/program_folder.h"
+#include "app/ui/single_instance.h"
 
 namespace {
 

@@ -22,6 +22,8 @@ struct SearchOptions {
   bool wide_preview = false;       // WidePreview
   int path_print = 0;              // PathPrint
   int same_print = 0;              // SamePrint
+
+  bool operator==(const SearchOptions&) const = default;
 };
 
 }  // namespace lorvek

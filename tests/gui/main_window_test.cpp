@@ -18,12 +18,12 @@
 #include <QToolBar>
 #include <fstream>
 
-#include "app/auto_search_dialog.h"
-#include "app/main_window.h"
-#include "app/single_instance.h"
-#include "results/preview_pane.h"
-#include "results/result_model.h"
-#include "results/result_list.h"
+#include "app/ui/auto_search_dialog.h"
+#include "app/ui/main_window.h"
+#include "app/ui/single_instance.h"
+#include "results/ui/preview_pane.h"
+#include "results/ui/result_model.h"
+#include "results/ui/result_list.h"
 #include "text/cp932.h"
 #include "text/file_bytes.h"
 

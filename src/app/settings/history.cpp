@@ -1,4 +1,4 @@
-#include "app/history.h"
+#include "app/settings/history.h"
 
 #include <algorithm>
 

@@ -4,9 +4,9 @@
 #include <QMenuBar>
 #include <QToolBar>
 
-#include "app/main_window.h"
-#include "app/qt_text.h"
-#include "results/preview_pane.h"
+#include "app/ui/main_window.h"
+#include "app/ui/qt_text.h"
+#include "results/ui/preview_pane.h"
 
 namespace lorvek {
 
@@ -97,14 +97,15 @@ void TLorvekMain::BuildMenus() {
     QAction* a = code->addAction(U(caption));
     a->setCheckable(true);
     int m = mode;
-    connect(a, &QAction::triggered, this, [this, m] { run_->options().code_cng_mode = m; });
+    connect(a, &QAction::triggered, this, [this, m] { ChangeOptions([m](Options& o) { o.search.code_cng_mode = m; }); });
     code_items << a;
   }
   connect(option_menu_, &QMenu::aboutToShow, this, [this, menu_switches, code_items] {
     QAction* buttons[4] = {fuzzy_act_, word_act_, sub_act_, arc_act_};
     for (int i = 0; i < 4; ++i) menu_switches[i]->setChecked(buttons[i]->isChecked());
-    int mode = run_->options().code_cng_mode;
-    for (int i = 0; i < code_items.size(); ++i) code_items[i]->setChecked(i == (mode > 2 ? 1 : mode));
+    // Mode 3 has no item of its own here (only the start dialog offers it).
+    const int mode = NormalisedCodeMode(options_.search.code_cng_mode);
+    for (int i = 0; i < code_items.size(); ++i) code_items[i]->setChecked(i == mode);
   });
   option_menu_->addSeparator();
   property_act_->setEnabled(false);  // the options dialog is a later part

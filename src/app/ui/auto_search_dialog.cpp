@@ -1,4 +1,4 @@
-#include "app/auto_search_dialog.h"
+#include "app/ui/auto_search_dialog.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -14,7 +14,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "app/qt_text.h"
+#include "app/ui/qt_text.h"
 
 namespace lorvek {
 

@@ -1,4 +1,4 @@
-#include "app/mask_sets.h"
+#include "app/settings/mask_sets.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/find_file_dialog.h"
+#include "app/ui/find_file_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/qt_text.h"
+#include "app/ui/qt_text.h"
 #include "search/mask.h"
 
 namespace lorvek {

@@ -4,13 +4,13 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
-#include "app/auto_search_dialog.h"
-#include "app/main_window.h"
-#include "app/mask_box.h"
-#include "app/qt_text.h"
-#include "app/single_instance.h"
-#include "results/preview_pane.h"
-#include "results/result_model.h"
+#include "app/ui/auto_search_dialog.h"
+#include "app/ui/main_window.h"
+#include "app/ui/mask_box.h"
+#include "app/ui/qt_text.h"
+#include "app/ui/single_instance.h"
+#include "results/ui/preview_pane.h"
+#include "results/ui/result_model.h"
 #include "search/mask.h"
 
 namespace lorvek {
@@ -37,17 +37,19 @@ void TLorvekMain::ResetForRun() {
   memo1_->Clear();
 }
 
-bool TLorvekMain::RunStartDialog(const QStringList& folders, bool whole_word_from_settings) {
+bool TLorvekMain::RunStartDialog(const QStringList& folders) {
   AutoSearchValues v;
   v.word = find_word_->currentText();
   v.mask_text = file_masks_->currentText();
-  const SearchOptions& o = run_->options();
+  const SearchOptions& o = options_.search;
   v.fuzzy = fuzzy_act_->isChecked();
-  v.whole_word = whole_word_from_settings ? options_.Bool("WholeWord") : word_act_->isChecked();
+  // The whole-word button is the WholeWord setting: the shell start reads it
+  // and writes it back through the button.
+  v.whole_word = word_act_->isChecked();
   v.subfolders = o.find_sub;
   v.archives = o.find_also_archive;
   // The effective mode is shown: a missing or unknown value searches as mode 1.
-  v.code_mode = (o.code_cng_mode == 0 || o.code_cng_mode == 3) ? o.code_cng_mode : o.code_cng_mode == 2 ? 2 : 1;
+  v.code_mode = NormalisedCodeMode(o.code_cng_mode);
   QStringList words, masks;
   for (const auto& w : history_words_.Entries()) words << FromSjis(w);
   for (int i = 0; i < file_masks_->count(); ++i) masks << file_masks_->itemText(i);
@@ -55,19 +57,16 @@ bool TLorvekMain::RunStartDialog(const QStringList& folders, bool whole_word_fro
   bool ok = run_dialog ? run_dialog(dlg) : dlg.exec() == QDialog::Accepted;
   if (!ok) return false;
   AutoSearchValues chosen = dlg.Values();
-  if (chosen.code_mode != v.code_mode) run_->options().code_cng_mode = chosen.code_mode;
-  TakeDialogValues(chosen, whole_word_from_settings);
+  if (chosen.code_mode != v.code_mode) ChangeOptions([&](Options& opt) { opt.search.code_cng_mode = chosen.code_mode; });
+  TakeDialogValues(chosen);
   return true;
 }
 
-void TLorvekMain::TakeDialogValues(const AutoSearchValues& v, bool whole_word_to_settings) {
+void TLorvekMain::TakeDialogValues(const AutoSearchValues& v) {
   find_word_->setEditText(v.word);
   file_masks_->setEditText(v.mask_text);
   fuzzy_act_->setChecked(v.fuzzy);
   word_act_->setChecked(v.whole_word);
-  if (whole_word_to_settings) options_.Set("WholeWord", v.whole_word ? "1" : "0");
-  run_->options().find_also_archive = v.archives;
-  run_->options().find_sub = v.subfolders;
   sub_act_->setChecked(v.subfolders);
   arc_act_->setChecked(v.archives);
   OnSwitchToggled();
@@ -76,6 +75,7 @@ void TLorvekMain::TakeDialogValues(const AutoSearchValues& v, bool whole_word_to
 }
 
 void TLorvekMain::RunOver(const std::vector<std::string>& targets) {
+  run_->options() = options_.search;
   run_->SetWord(ToSjis(find_word_->currentText()));
   run_->RunSearch(targets);
 }
@@ -88,7 +88,7 @@ void TLorvekMain::StartupRun() {
     if (!folder_list_.empty()) {
       QStringList folders;
       for (const auto& f : folder_list_) folders << FromPath(f);
-      if (RunStartDialog(folders, false)) {
+      if (RunStartDialog(folders)) {
         RunOver(folder_list_);
         done = true;
       }
@@ -107,7 +107,7 @@ void TLorvekMain::StartupRun() {
       targets.push_back(LongPathName(f));
       folders << FromPath(targets.back());
     }
-    if (!targets.empty() && RunStartDialog(folders, true)) {
+    if (!targets.empty() && RunStartDialog(folders)) {
       RunOver(targets);
       done = true;
     }
@@ -154,7 +154,7 @@ void TLorvekMain::ReceiveHandOff() {
     SetTitle("Lorvek-シェル起動");
     QStringList folders;
     for (const auto& p : paths) folders << FromPath(p);
-    RunStartDialog(folders, false);
+    RunStartDialog(folders);
     RunOver(paths);
   }
   FocusFirstRow();

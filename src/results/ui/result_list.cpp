@@ -1,4 +1,4 @@
-#include "results/result_list.h"
+#include "results/ui/result_list.h"
 
 #include <QDrag>
 #include <QHeaderView>

@@ -1,5 +1,5 @@
 // Composition of the main window and its settings.
-#include "app/main_window.h"
+#include "app/ui/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,12 +18,12 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "app/mask_box.h"
-#include "app/qt_text.h"
-#include "app/settings_schema.h"
-#include "results/preview_pane.h"
-#include "results/result_list.h"
-#include "results/result_model.h"
+#include "app/ui/mask_box.h"
+#include "app/ui/qt_text.h"
+#include "app/settings/settings_schema.h"
+#include "results/ui/preview_pane.h"
+#include "results/ui/result_list.h"
+#include "results/ui/result_model.h"
 
 namespace lorvek {
 namespace {
@@ -182,7 +182,7 @@ void TLorvekMain::BuildToolBars() {
   connect(file_masks_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
     // Picking a mask set also picks its mode: exclusion sets exclude.
     if (index >= 0 && static_cast<size_t>(index) < mask_sets_.sets.size())
-      run_->options().find_mode = file_masks_->IsExcludeEntry(index) ? 1 : 0;
+      ChangeOptions([&](Options& o) { o.search.find_mode = file_masks_->IsExcludeEntry(index) ? 1 : 0; });
   });
   toolbar4_->addWidget(file_masks_);
 
@@ -264,10 +264,10 @@ void TLorvekMain::ReadSettings() {
   options_ = ReadOptions(ini_);
   ApplyStartupOptions(options_, *run_);
   SyncSwitchesFromOptions();
-  const bool preview = options_.Bool("Preview");
+  const bool preview = options_.preview;
   memo1_->setVisible(preview);
-  splitter_->setSizes({400, std::max(10, options_.Int("PrevHight"))});
-  list_->setColumnHidden(ResultModel::kDate, !options_.Bool("ShowFDate"));
+  splitter_->setSizes({400, std::max(10, options_.prev_hight)});
+  list_->setColumnHidden(ResultModel::kDate, !options_.show_f_date);
   list_->horizontalHeader()->resizeSection(ResultModel::kDate, 120);
   if (preview_act_) preview_act_->setChecked(preview);
 
@@ -286,8 +286,13 @@ void TLorvekMain::FillHistoryBox(QComboBox* box, const THistoryEx& history, bool
   box->setEditText(take_top ? (box->count() ? box->itemText(0) : QString()) : text);
 }
 
+void TLorvekMain::ChangeOptions(const std::function<void(Options&)>& change) {
+  change(options_);
+  SyncSwitchesFromOptions();
+}
+
 void TLorvekMain::SyncSwitchesFromOptions() {
-  const SearchOptions& o = run_->options();
+  const SearchOptions& o = options_.search;
   for (QAction* a : {arc_act_, fuzzy_act_, sub_act_, word_act_}) a->blockSignals(true);
   arc_act_->setChecked(o.find_also_archive);
   fuzzy_act_->setChecked(o.fuzzy_char);
@@ -356,9 +361,10 @@ void TLorvekMain::WriteSettings() {
     ini_.WriteInt("Desktop", "MainForm.Y", g.top());
     ini_.WriteInt("Desktop", "MainForm.XSize", g.right() + 1);
     ini_.WriteInt("Desktop", "MainForm.YSize", g.bottom() + 1);
-    options_.FromSearchOptions(run_->options());
-    options_.Set("Preview", memo1_->isVisible() ? "1" : "0");
-    if (memo1_->isVisible()) options_.SetInt("PrevHight", memo1_->height());
+    ChangeOptions([&](Options& o) {
+      o.preview = memo1_->isVisible();
+      if (o.preview) o.prev_hight = memo1_->height();
+    });
     WriteSettingsAtClose(ini_, options_, ReadBoolSetting(ini_, "Viewer", "ShowTag"),
                          ToSjis(file_masks_->currentText()));
   } catch (const std::exception&) {

@@ -1,4 +1,4 @@
-#include "results/result_model.h"
+#include "results/ui/result_model.h"
 
 #include <QDateTime>
 #include <QFileIconProvider>

@@ -1,9 +1,9 @@
-#include "app/mask_box.h"
+#include "app/ui/mask_box.h"
 
 #include <QPainter>
 #include <QStyledItemDelegate>
 
-#include "app/qt_text.h"
+#include "app/ui/qt_text.h"
 
 namespace lorvek {
 namespace {

@@ -5,7 +5,7 @@
 #include <QComboBox>
 #include <vector>
 
-#include "app/mask_sets.h"
+#include "app/settings/mask_sets.h"
 
 namespace lorvek {
 

@@ -1,4 +1,4 @@
-#include "results/preview_pane.h"
+#include "results/ui/preview_pane.h"
 
 #include <QFontDatabase>
 #include <QFontMetrics>

@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/history.h"
-#include "app/ini_file.h"
-#include "app/mask_sets.h"
-#include "app/options_settings.h"
-#include "app/work_folder.h"
+#include "app/settings/history.h"
+#include "app/settings/ini_file.h"
+#include "app/settings/mask_sets.h"
+#include "app/settings/options.h"
+#include "app/settings/work_folder.h"
 #include "search/result_store.h"
 #include "search/search_front_end.h"
 #include "search/search_run.h"
@@ -90,6 +90,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   // The history's entries as the box's list; the box keeps its text unless
   // take_top asks for the newest entry.
   void FillHistoryBox(QComboBox* box, const THistoryEx& history, bool take_top);
+  // Every change of the options goes through here; the switches follow.
+  void ChangeOptions(const std::function<void(Options&)>& change);
   void SyncSwitchesFromOptions();
   void OnSwitchToggled();
   void OnSelectionChanged();
@@ -113,8 +115,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void ShowAbout();
   void ShowErrorLog();
   void TogglePreview(bool on);
-  bool RunStartDialog(const QStringList& folders, bool whole_word_from_settings);
-  void TakeDialogValues(const AutoSearchValues& v, bool whole_word_to_settings);
+  bool RunStartDialog(const QStringList& folders);
+  void TakeDialogValues(const AutoSearchValues& v);
   void ApplyParsed(const ParsedCommand& c);
   void ResetForRun();
   void RunOver(const std::vector<std::string>& targets);
@@ -125,7 +127,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   std::string program_folder_;
   std::vector<std::string> args_;
   TIniGT ini_;
-  OptionsSettings options_;
+  Options options_;
   THistoryEx history_words_;
   THistoryEx history_folders_;
   MaskSets mask_sets_;

@@ -24,14 +24,14 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
-#include "app/find_file_dialog.h"
-#include "app/main_window.h"
-#include "app/mask_box.h"
-#include "app/qt_text.h"
+#include "app/ui/find_file_dialog.h"
+#include "app/ui/main_window.h"
+#include "app/ui/mask_box.h"
+#include "app/ui/qt_text.h"
 #include "results/export_formats.h"
-#include "results/preview_pane.h"
-#include "results/result_list.h"
-#include "results/result_model.h"
+#include "results/ui/preview_pane.h"
+#include "results/ui/result_list.h"
+#include "results/ui/result_model.h"
 #include "results/result_rows.h"
 #include "text/file_bytes.h"
 
@@ -95,17 +95,19 @@ void TLorvekMain::FindButtonClick() {
   if (!find_word_->currentText().isEmpty()) {
     history_words_.AddHistory(word);
   }
+  run_->options() = options_.search;
   run_->FindButtonClick(word, path, ToSjis(file_masks_->currentText()));
 }
 
 void TLorvekMain::AbortBtnClick() { run_->AbortBtnClick(); }
 
 void TLorvekMain::OnSwitchToggled() {
-  SearchOptions& o = run_->options();
-  o.find_also_archive = arc_act_->isChecked();
-  o.find_sub = sub_act_->isChecked();
-  o.whole_word = word_act_->isChecked();
-  o.fuzzy_char = fuzzy_act_->isChecked();
+  ChangeOptions([this](Options& o) {
+    o.search.find_also_archive = arc_act_->isChecked();
+    o.search.find_sub = sub_act_->isChecked();
+    o.search.whole_word = word_act_->isChecked();
+    o.search.fuzzy_char = fuzzy_act_->isChecked();
+  });
 }
 
 // ---- the list ----
@@ -118,9 +120,9 @@ void TLorvekMain::OnSelectionChanged() {
   if (!memo1_->isVisible()) return;
   memo1_->Clear();
   PreviewSettings s;
-  s.wide_preview = options_.Bool("WidePreview") || run_->options().wide_preview;
-  s.prev_line = options_.Int("PrevLine");
-  s.next_line = options_.Int("NextLine");
+  s.wide_preview = options_.search.wide_preview;
+  s.prev_line = options_.prev_line;
+  s.next_line = options_.next_line;
   CompiledWordRef word = run_->Compiled();
   memo1_->ShowPreview(BuildPreview(r, s, word ? &word->Term(0) : nullptr));
 }
@@ -191,7 +193,7 @@ void TLorvekMain::FocusFirstRow() {
 
 void TLorvekMain::TogglePreview(bool on) {
   memo1_->setVisible(on);
-  options_.Set("Preview", on ? "1" : "0");
+  ChangeOptions([on](Options& o) { o.preview = on; });
   if (on) OnSelectionChanged();
 }
 
@@ -250,7 +252,7 @@ void TLorvekMain::ExportCsv() {
   QString name = SaveName(this, last_csv_name_, "lorvek.csv", "CSVファイル(*.csv)|*.csv|全てのファイル(*.*)|*.*", "csv");
   if (name.isEmpty()) return;
   try {
-    WriteLines(ToPath(name), CsvLines(store_, {options_.Int("CSVTerms"), options_.Int("CSVQuates")}));
+    WriteLines(ToPath(name), CsvLines(store_, {options_.csv_terms, options_.csv_quates}));
   } catch (const std::exception& e) {
     ShowError(e.what());
   }
@@ -263,7 +265,7 @@ void TLorvekMain::ExportHtml() {
   std::string word = ToSjis(find_word_->currentText());
   try {
     WriteLines(ToPath(name),
-               HtmlLines(store_, {word, FormatLocalTime(run_->SearchStartTime())}, run_->options().fuzzy_char));
+               HtmlLines(store_, {word, FormatLocalTime(run_->SearchStartTime())}, options_.search.fuzzy_char));
   } catch (const std::exception& e) {
     ShowError(e.what());
   }
@@ -280,7 +282,7 @@ void TLorvekMain::OpenTagListInEditor() {
   } catch (const std::exception& e) {
     return ShowError(e.what());
   }
-  std::string editor = options_.Str("Editor");
+  std::string editor = options_.editor;
   if (editor.empty() || !QFileInfo::exists(FromPath(editor))) {
     Message(U("エディタが見つかりません."), true);
     return;
@@ -331,11 +333,11 @@ void TLorvekMain::InputMasks() {
 }
 
 void TLorvekMain::EditMasks() {
-  TFindFileDlg dlg(file_masks_->currentText(), run_->options().find_mode, this);
+  TFindFileDlg dlg(file_masks_->currentText(), options_.search.find_mode, this);
   QPoint below = toolbar4_->mapToGlobal(QPoint(12, toolbar4_->height() + 40));
   dlg.move(below);
   dlg.exec();
-  run_->options().find_mode = dlg.FindMode();
+  ChangeOptions([&](Options& o) { o.search.find_mode = dlg.FindMode(); });
   file_masks_->setEditText(dlg.MaskText());
   std::vector<std::string> masks;
   for (const QString& m : dlg.Masks()) masks.push_back(ToSjis(m));

@@ -1,4 +1,4 @@
-#include "app/settings_schema.h"
+#include "app/settings/settings_schema.h"
 
 #include <cstdlib>
 
@@ -19,54 +19,54 @@ constexpr auto kDialog = WriteMoment::DialogClose;
 std::vector<SettingKey> BuildKeys() {
   std::vector<SettingKey> k = {
       // [Options], in the order of the table; read at main-window creation.
-      {"Options", "Editor", S, "", kClose, true},
-      {"Options", "EditorSw", S, "\"\"", kClose, true},
-      {"Options", "EditorSwS", I, "0", kClose},
-      {"Options", "EditorIs", I, "0", kClose},
-      {"Options", "MEditor", S, "その他", kClose},
-      {"Options", "EdAddMark", B, "1", kClose},
-      {"Options", "UseEditor", B, "0", kClose},
-      {"Options", "EditExecDone", B, "1", kClose},
-      {"Options", "TeadDde", B, "0", kClose},
-      {"Options", "EdSendkeyw", B, "0", kClose},
-      {"Options", "EdSendCol", B, "0", kClose},
-      {"Options", "EdSendkeywN", B, "0", kClose},
-      {"Options", "EdKeywSw", S, "", kClose},
-      {"Options", "EdColSw", S, "", kClose},
-      {"Options", "EdKeywNSw", S, "", kClose},
-      {"Options", "PathPrint", I, "0", kClose},
-      {"Options", "SamePrint", I, "0", kClose},
-      {"Options", "Preview", B, "0", kClose},
-      {"Options", "WidePreview", B, "0", kClose},
-      {"Options", "PrevLine", I, "0", kClose},
-      {"Options", "NextLine", I, "0", kClose},
-      {"Options", "PrevHight", I, "40", kClose},
-      {"Options", "ShowFDate", B, "0", kClose},
-      {"Options", "SilenceRestart", B, "0", kClose},
-      {"Options", "FuzzyChar", B, "1", kClose},
-      {"Options", "WholeWord", B, "1", kClose},
-      {"Options", "FindSub", B, "1", kClose},
-      {"Options", "FindAlsoArchive", B, "0", kClose},
-      {"Options", "FindMode", I, "0", kClose},
-      {"Options", "CodeCngMode", I, "1000", kClose},
-      {"Options", "AutoDocDetect", B, "0", kClose},
-      {"Options", "DetectLen", I, "0", kClose},
-      {"Options", "ForceCRLF", B, "0", kClose},
-      {"Options", "FindOnece", B, "0", kClose},
-      {"Options", "XlsGrep", B, "1", kClose},
-      {"Options", "XlsAlsoNum", B, "0", kClose},
-      {"Options", "XlsErrLog", B, "0", kClose},
-      {"Options", "HTMLTag", B, "0", kClose},
-      {"Options", "UseFilter", B, "0", kClose},
-      {"Options", "FilterName", S, "", kClose},
-      {"Options", "FilterExt", S, "", kClose},
-      {"Options", "FilterSw", S, "", kClose},
-      {"Options", "ArcFiles", S, "", kOptionsOk},
-      {"Options", "ReplIgnore", B, "0", kReplace},
-      {"Options", "HtmlReplIgnore", B, "0", kReplace},
-      {"Options", "CodeReplIgnore", B, "0", kReplace},
-      {"Options", "CSVTerms", I, "0", kClose},
-      {"Options", "CSVQuates", I, "0", kClose},
+      {"Options", "Editor", S, "", kClose, &Options::editor, true},
+      {"Options", "EditorSw", S, "\"\"", kClose, &Options::editor_sw, true},
+      {"Options", "EditorSwS", I, "0", kClose, &Options::editor_sw_s},
+      {"Options", "EditorIs", I, "0", kClose, &Options::editor_is},
+      {"Options", "MEditor", S, "その他", kClose, &Options::m_editor},
+      {"Options", "EdAddMark", B, "1", kClose, &Options::ed_add_mark},
+      {"Options", "UseEditor", B, "0", kClose, &Options::use_editor},
+      {"Options", "EditExecDone", B, "1", kClose, &Options::edit_exec_done},
+      {"Options", "TeadDde", B, "0", kClose, &Options::tead_dde},
+      {"Options", "EdSendkeyw", B, "0", kClose, &Options::ed_sendkeyw},
+      {"Options", "EdSendCol", B, "0", kClose, &Options::ed_send_col},
+      {"Options", "EdSendkeywN", B, "0", kClose, &Options::ed_sendkeyw_n},
+      {"Options", "EdKeywSw", S, "", kClose, &Options::ed_keyw_sw},
+      {"Options", "EdColSw", S, "", kClose, &Options::ed_col_sw},
+      {"Options", "EdKeywNSw", S, "", kClose, &Options::ed_keyw_n_sw},
+      {"Options", "PathPrint", I, "0", kClose, &SearchOptions::path_print},
+      {"Options", "SamePrint", I, "0", kClose, &SearchOptions::same_print},
+      {"Options", "Preview", B, "0", kClose, &Options::preview},
+      {"Options", "WidePreview", B, "0", kClose, &SearchOptions::wide_preview},
+      {"Options", "PrevLine", I, "0", kClose, &Options::prev_line},
+      {"Options", "NextLine", I, "0", kClose, &Options::next_line},
+      {"Options", "PrevHight", I, "40", kClose, &Options::prev_hight},
+      {"Options", "ShowFDate", B, "0", kClose, &Options::show_f_date},
+      {"Options", "SilenceRestart", B, "0", kClose, &Options::silence_restart},
+      {"Options", "FuzzyChar", B, "1", kClose, &SearchOptions::fuzzy_char},
+      {"Options", "WholeWord", B, "1", kClose, &SearchOptions::whole_word},
+      {"Options", "FindSub", B, "1", kClose, &SearchOptions::find_sub},
+      {"Options", "FindAlsoArchive", B, "0", kClose, &SearchOptions::find_also_archive},
+      {"Options", "FindMode", I, "0", kClose, &SearchOptions::find_mode},
+      {"Options", "CodeCngMode", I, "1000", kClose, &SearchOptions::code_cng_mode},
+      {"Options", "AutoDocDetect", B, "0", kClose, &SearchOptions::auto_doc_detect},
+      {"Options", "DetectLen", I, "0", kClose, &Options::detect_len},
+      {"Options", "ForceCRLF", B, "0", kClose, &SearchOptions::force_crlf},
+      {"Options", "FindOnece", B, "0", kClose, &SearchOptions::find_onece},
+      {"Options", "XlsGrep", B, "1", kClose, &SearchOptions::xls_grep},
+      {"Options", "XlsAlsoNum", B, "0", kClose, &Options::xls_also_num},
+      {"Options", "XlsErrLog", B, "0", kClose, &Options::xls_err_log},
+      {"Options", "HTMLTag", B, "0", kClose, &SearchOptions::html_tag},
+      {"Options", "UseFilter", B, "0", kClose, &SearchOptions::use_filter},
+      {"Options", "FilterName", S, "", kClose, &Options::filter_name},
+      {"Options", "FilterExt", S, "", kClose, &Options::filter_ext},
+      {"Options", "FilterSw", S, "", kClose, &Options::filter_sw},
+      {"Options", "ArcFiles", S, "", kOptionsOk, &Options::arc_files},
+      {"Options", "ReplIgnore", B, "0", kReplace, &Options::repl_ignore},
+      {"Options", "HtmlReplIgnore", B, "0", kReplace, &Options::html_repl_ignore},
+      {"Options", "CodeReplIgnore", B, "0", kReplace, &Options::code_repl_ignore},
+      {"Options", "CSVTerms", I, "0", kClose, &Options::csv_terms},
+      {"Options", "CSVQuates", I, "0", kClose, &Options::csv_quates},
       // [Viewer]
       {"Viewer", "ShowTag", B, "1", kClose},
       {"Viewer", "Search", I, "0", kViewer},
@@ -149,13 +149,44 @@ std::vector<SettingKey> BuildKeys() {
                                           "Excd7", "Excd8", "Excd9", "Excd10", "Excd11", "Excd12", "Excd13",
                                           "Excd14", "Excd15", "Excd16", "Excd17", "Excd18", "Excd19"};
   for (int n = 0; n < 20; ++n) {
-    k.push_back({"MaskSet", kMaskKeys[n], S, "", kOptionsOk, true});
+    k.push_back({"MaskSet", kMaskKeys[n], S, "", kOptionsOk, {}, true});
     k.push_back({"MaskSet", kExcdKeys[n], I, "0", kOptionsOk});
   }
   return k;
 }
 
 }  // namespace
+
+ValueKind OptionMember::Kind() const {
+  switch (m_.index()) {
+    case 1:
+    case 3: return ValueKind::Bool;
+    case 2:
+    case 4: return ValueKind::Int;
+    default: return ValueKind::Str;
+  }
+}
+
+bool& OptionMember::Bool(Options& o) const {
+  if (auto m = std::get_if<bool SearchOptions::*>(&m_)) return o.search.**m;
+  return o.*std::get<bool Options::*>(m_);
+}
+
+int& OptionMember::Int(Options& o) const {
+  if (auto m = std::get_if<int SearchOptions::*>(&m_)) return o.search.**m;
+  return o.*std::get<int Options::*>(m_);
+}
+
+std::string& OptionMember::Str(Options& o) const { return o.*std::get<std::string Options::*>(m_); }
+
+std::string OptionMember::Text(const Options& o) const {
+  Options& any = const_cast<Options&>(o);  // read only
+  switch (Kind()) {
+    case ValueKind::Bool: return Bool(any) ? "1" : "0";
+    case ValueKind::Int: return std::to_string(Int(any));
+    default: return Str(any);
+  }
+}
 
 const std::vector<SettingKey>& SettingKeys() {
   static const std::vector<SettingKey> keys = BuildKeys();

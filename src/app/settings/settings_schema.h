@@ -4,9 +4,11 @@
 
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
-#include "app/ini_file.h"
+#include "app/settings/ini_file.h"
+#include "app/settings/options.h"
 
 namespace lorvek {
 
@@ -20,12 +22,38 @@ enum class WriteMoment {
   DialogClose,       // [Find], [Print]
 };
 
+// The member of Options that an [Options] key is read into and written from.
+class OptionMember {
+ public:
+  OptionMember() = default;
+  OptionMember(bool SearchOptions::*m) : m_(m) {}
+  OptionMember(int SearchOptions::*m) : m_(m) {}
+  OptionMember(bool Options::*m) : m_(m) {}
+  OptionMember(int Options::*m) : m_(m) {}
+  OptionMember(std::string Options::*m) : m_(m) {}
+
+  explicit operator bool() const { return m_.index() != 0; }
+  // The kind of value the member holds.
+  ValueKind Kind() const;
+  bool& Bool(Options& o) const;
+  int& Int(Options& o) const;
+  std::string& Str(Options& o) const;
+  // The value as the file holds it ("1"/"0" for switches).
+  std::string Text(const Options& o) const;
+
+ private:
+  std::variant<std::monostate, bool SearchOptions::*, int SearchOptions::*, bool Options::*, int Options::*,
+               std::string Options::*>
+      m_;
+};
+
 struct SettingKey {
   const char* section;
   const char* key;
   ValueKind kind;
   const char* default_value;  // as it would stand in the file
   WriteMoment moment;
+  OptionMember member = {};   // [Options] keys: where the value lives
   bool quoted = false;        // written enclosed in double quotes
 };
 

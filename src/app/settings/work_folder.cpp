@@ -1,4 +1,4 @@
-#include "app/work_folder.h"
+#include "app/settings/work_folder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "app/program_folder.h"
+#include "app/settings/program_folder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
