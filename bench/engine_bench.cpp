@@ -1,4 +1,4 @@
-// Throughput of the engine over a large Shift-JIS text made from the shared
+// Throughput of the engine over a large Shift-JIS text made from the test
 // fixtures: matching, the search run, detection and conversion.
 #include <benchmark/benchmark.h>
 
@@ -18,7 +18,7 @@ namespace lorvek {
 namespace {
 
 std::string Read(const std::string& rel) {
-  std::ifstream in(std::string(LORVEK_FIXTURES) + "/" + rel, std::ios::binary);
+  std::ifstream in(std::string(LORVEK_TEST_DATA) + "/" + rel, std::ios::binary);
   std::ostringstream ss;
   ss << in.rdbuf();
   return ss.str();

@@ -1,4 +1,4 @@
-// Runs every case of the shared regular-expression oracle file.
+// Runs every case of the regular-expression case table (tests/data/regex-cases.tsv).
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -49,7 +49,7 @@ std::string Outcome(TAWKStr& awk, const std::string& pattern, const std::string&
 }
 
 TEST(RegexOracle, EveryPublicCasePassesOnBothMatchers) {
-  std::ifstream in(std::string(LORVEK_ORACLES) + "/regex-public.tsv", std::ios::binary);
+  std::ifstream in(std::string(LORVEK_TEST_DATA) + "/regex-cases.tsv", std::ios::binary);
   ASSERT_TRUE(in) << "oracle file missing";
   std::string line;
   std::getline(in, line);  // header

@@ -24,7 +24,7 @@ void WriteBytes(const fs::path& p, std::string_view bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-fs::path FixturePath(std::string_view rel) { return fs::path(LORVEK_FIXTURES) / rel; }
+fs::path FixturePath(std::string_view rel) { return fs::path(LORVEK_TEST_DATA) / rel; }
 
 TempDir::TempDir() {
   static int counter = 0;
