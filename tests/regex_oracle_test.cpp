@@ -1,7 +1,9 @@
 // Runs every case of the regular-expression case table (tests/data/regex-cases.tsv).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 #include <sstream>
 
 #include "search/regex/regular_expression.h"
@@ -48,23 +50,69 @@ std::string Outcome(TAWKStr& awk, const std::string& pattern, const std::string&
   return std::to_string(m.start) + "," + std::to_string(m.length);
 }
 
-TEST(RegexOracle, EveryPublicCasePassesOnBothMatchers) {
+struct Case {
+  std::string id, pattern, subject, expect;
+};
+
+std::vector<Case> LoadCases() {
   std::ifstream in(std::string(LORVEK_TEST_DATA) + "/regex-cases.tsv", std::ios::binary);
-  ASSERT_TRUE(in) << "oracle file missing";
+  std::vector<Case> cases;
   std::string line;
   std::getline(in, line);  // header
-  int cases = 0;
-  TAWKStr awk;
   while (std::getline(in, line)) {
     if (line.empty()) continue;
     auto f = SplitTabs(line);
-    ASSERT_EQ(f.size(), 4u) << line;
-    std::string pattern = Unescape(f[1]), subject = Unescape(f[2]);
-    EXPECT_EQ(Outcome(awk, pattern, subject, false), f[3]) << "case " << f[0];
-    EXPECT_EQ(Outcome(awk, pattern, subject, true), f[3]) << "case " << f[0] << " (reference)";
-    ++cases;
+    if (f.size() != 4) {
+      ADD_FAILURE() << "bad case line: " << line;
+      continue;
+    }
+    cases.push_back({f[0], Unescape(f[1]), Unescape(f[2]), f[3]});
   }
-  EXPECT_GT(cases, 100);
+  return cases;
+}
+
+TEST(RegexOracle, EveryPublicCasePassesOnBothMatchers) {
+  std::vector<Case> cases = LoadCases();
+  ASSERT_GT(cases.size(), 100u) << "case table missing";
+  TAWKStr awk;
+  for (const Case& c : cases) {
+    EXPECT_EQ(Outcome(awk, c.pattern, c.subject, false), c.expect) << "case " << c.id;
+    EXPECT_EQ(Outcome(awk, c.pattern, c.subject, true), c.expect) << "case " << c.id << " (reference)";
+  }
+}
+
+TEST(RegexOracle, SharedPatternsFromTwoThreadsMatchAsOneAtATime) {
+  // Every valid pattern compiled once and used by both threads at once, in
+  // opposite orders, with the file scan's form of each beside it.
+  struct Compiled {
+    const Case* c;
+    PatternRef in_string, in_file;
+    MatchPos expected;
+    bool expected_line;
+  };
+  std::vector<Case> cases = LoadCases();
+  std::vector<Compiled> all;
+  for (const Case& c : cases) {
+    if (c.expect == "error") continue;
+    Compiled k{&c, CompileStringPattern(c.pattern, false), CompileFilePattern(c.pattern, false), {}, false};
+    k.expected = MatchLeftmostLongest(*k.in_string, c.subject, mcls_CRLF);
+    k.expected_line = LineHasMatch(*k.in_file, c.subject);
+    all.push_back(std::move(k));
+  }
+  ASSERT_GT(all.size(), 100u);
+  std::atomic<int> mismatches{0};
+  auto work = [&](bool backwards) {
+    for (int round = 0; round < 30; ++round)
+      for (size_t i = 0; i < all.size(); ++i) {
+        const Compiled& k = all[backwards ? all.size() - 1 - i : i];
+        if (!(MatchLeftmostLongest(*k.in_string, k.c->subject, mcls_CRLF) == k.expected)) ++mismatches;
+        if (LineHasMatch(*k.in_file, k.c->subject) != k.expected_line) ++mismatches;
+      }
+  };
+  std::thread a(work, false), b(work, true);
+  a.join();
+  b.join();
+  EXPECT_EQ(mismatches.load(), 0);
 }
 
 }  // namespace

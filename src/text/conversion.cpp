@@ -118,16 +118,17 @@ std::string EucToSjis(std::string_view t) {
   return out;
 }
 
-std::string SjisToJis(std::string_view t, JisReturn return_sequence, bool close_at_end) {
+std::string SjisToJis(std::string_view t, JisReturn return_sequence, bool close_at_end, bool old_designation) {
   std::string out;
   bool two_byte = false;
   const char* back = return_sequence == JisReturn::Ascii ? "\x1B\x28\x42" : "\x1B\x28\x4A";
+  const char* designate = old_designation ? "\x1B\x24\x40" : "\x1B\x24\x42";
   auto leave = [&] {
     if (two_byte) out += back;
     two_byte = false;
   };
   auto enter = [&] {
-    if (!two_byte) out += "\x1B\x24\x42";
+    if (!two_byte) out += designate;
     two_byte = true;
   };
   for (size_t i = 0; i < t.size();) {
@@ -321,8 +322,8 @@ std::string DecodeForCode(int32_t code, std::string_view bytes) {
 
 std::string EncodeForCode(int32_t code, std::string_view text) {
   switch (code) {
-    case ecJis:
-    case ecJisOld: return SjisToJis(text);
+    case ecJis: return SjisToJis(text);
+    case ecJisOld: return SjisToJis(text, JisReturn::Roman, false, true);
     case ecEuc: return SjisToEuc(text);
     case ecUtf16Le: return SjisToUtf16(text, false, true);
     case ecUtf16Be: return SjisToUtf16(text, true, true);

@@ -34,10 +34,11 @@ struct JisDecoder {
 
 std::string JisToSjis(std::string_view text);
 std::string EucToSjis(std::string_view text);
-// Designates with ESC $ B; a text that ends in two-byte mode gets the return
+// Designates with ESC $ B (ESC $ @ with old_designation, so a JIS78 file
+// keeps its own escapes); a text that ends in two-byte mode gets the return
 // sequence only with close_at_end (a line break follows it).
 std::string SjisToJis(std::string_view text, JisReturn return_sequence = JisReturn::Roman,
-                      bool close_at_end = false);
+                      bool close_at_end = false, bool old_designation = false);
 std::string SjisToEuc(std::string_view text);
 
 // Skips the first two bytes (the mark) and converts the units up to the first 0000.

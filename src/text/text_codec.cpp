@@ -113,7 +113,7 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
 std::string EncodeLine(std::string_view sjis_line, const TextFileFormat& f, bool last_line_without_break) {
   switch (f.encoding) {
     case ecJis:
-    case ecJisOld: return SjisToJis(sjis_line, f.jis_return, !last_line_without_break);
+    case ecJisOld: return SjisToJis(sjis_line, f.jis_return, !last_line_without_break, f.encoding == ecJisOld);
     case ecEuc: return SjisToEuc(sjis_line);
     case ecUtf16Le: return SjisToUtf16(sjis_line, false, false);
     case ecUtf16Be: return SjisToUtf16(sjis_line, true, false);
