@@ -37,13 +37,11 @@ int main(int argc, char** argv) {
   app.setQuitOnLastWindowClosed(true);
   const std::string folder = lorvek::ProgramFolder();
   lorvek::SingleInstance instance;
-  if (!instance.Claim()) {
-    instance.HandOver(folder, args);
-    return 0;
-  }
+  // A running instance of this user takes the request; when none answers
+  // (or the hand-off cannot be delivered) this start runs on its own.
+  if (!instance.Claim() && instance.HandOver(folder, args)) return 0;
   lorvek::TLorvekMain window(folder, args);
-  QObject::connect(&instance, &lorvek::SingleInstance::HandOffArrived, &window,
-                   [&window] { window.ReceiveHandOff(); }, Qt::QueuedConnection);
+  instance.take_hand_off = [&window] { window.ReceiveHandOff(); };
   window.show();
   return app.exec();
 }

@@ -61,6 +61,15 @@ std::string Quoted(const std::string& field, const std::string& q) {
   return out + q;
 }
 
+// A field that holds the separator, a double quote or a line break would
+// shift or split the columns of a spreadsheet: it goes between double quotes
+// whatever CSVQuates asks for.
+std::string CsvField(const std::string& field, const std::string& q, const std::string& separator) {
+  const bool risky =
+      (!separator.empty() && field.find(separator) != std::string::npos) || field.find_first_of("\"\r\n") != std::string::npos;
+  return Quoted(field, risky ? "\"" : q);
+}
+
 }  // namespace
 
 std::string ExportPath(const MatchRecord& r) { return r.Path().DisplayPath(); }
@@ -93,8 +102,8 @@ std::string CsvLine(const MatchRecord& r, const CsvFormat& f) {
   std::string s = f.terms == 0 ? "," : f.terms == 1 ? "\t" : "";
   std::string q = f.quates == 1 ? "\"" : f.quates == 2 ? "'" : "";
   std::string path = PathText(ExportPath(r));
-  return Quoted(FolderPart(path), q) + s + Quoted(NamePart(path), q) + s + std::to_string(r.LineNo) + s +
-         Quoted(r.LineText, q);
+  return CsvField(FolderPart(path), q, s) + s + CsvField(NamePart(path), q, s) + s + std::to_string(r.LineNo) + s +
+         CsvField(r.LineText, q, s);
 }
 
 std::vector<std::string> CsvLines(const ResultStore& store, const CsvFormat& format) {

@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <optional>
+#include <system_error>
 #include <cstring>
 
 #include "text/sjis.h"
@@ -14,25 +17,26 @@ void TGrep::Grep(const std::string& path) {
   Cancel = false;
   if (!OnMatch) return;
   ScanFileForMatches(
-      Current(), path, [this](const RE_LineInfo_t& info) { OnMatch(*this, info); }, ProcessPendingEvents, &Cancel);
+      Current(), FileRef::FromPath(path), [this](const RE_LineInfo_t& info) { OnMatch(*this, info); }, ProcessPendingEvents, &Cancel);
 }
 
-void ScanFileForMatches(const CompiledPattern& pattern, const std::string& path,
+void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
                         const std::function<void(const RE_LineInfo_t&)>& on_match,
                         const std::function<void()>& process_events, const bool* cancel) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) throw EFileNotFound(std::strerror(errno));
-  struct Closer {
-    int fd;
-    ~Closer() { close(fd); }
-  } closer{fd};
-
+  std::optional<InputFile> in;
+  try {
+    in.emplace(file);
+  } catch (const std::system_error& e) {
+    throw EFileNotFound(std::strerror(e.code().value()));
+  }
   std::string block(TGrep::kBlockSize, '\0');
-  std::string line;
+  LineMatchStream match(pattern);
+  std::string line;  // the current line as far as it is kept
   int32_t line_no = 1;
+  bool line_started = false;
   bool pending_cr = false;  // a CR ended the last block: a LF right after it is passed over
-  auto report_if_matching = [&] {
-    if (LineHasMatch(pattern, line)) {
+  auto end_line = [&] {
+    if (match.End()) {
       if (process_events) process_events();
       if (cancel && *cancel) throw EGrepCancel();
       RE_LineInfo_t info;
@@ -41,37 +45,55 @@ void ScanFileForMatches(const CompiledPattern& pattern, const std::string& path,
       on_match(info);
     }
     line.clear();
+    line_started = false;
     ++line_no;
+    match.Begin();
   };
-  bool any = false;
+  // A piece of a line: matched whole, kept only up to the bound.
+  auto piece = [&](std::string_view bytes) {
+    if (bytes.empty()) return;
+    line_started = true;
+    match.Feed(bytes);
+    size_t keep = std::min(bytes.size(), TGrep::kMaxLineKept - std::min(line.size(), TGrep::kMaxLineKept));
+    size_t from = line.size();
+    line.append(bytes.substr(0, keep));
+    std::replace(line.begin() + static_cast<std::ptrdiff_t>(from), line.end(), '\0', ' ');
+  };
+  match.Begin();
   for (;;) {
-    ssize_t r = read(fd, block.data(), block.size());
-    if (r < 0) {
-      if (errno == EINTR) continue;
-      throw EFileNotFound(std::strerror(errno));
+    size_t r;
+    try {
+      r = in->Read(block.data(), block.size());
+    } catch (const std::system_error& e) {
+      throw EFileNotFound(std::strerror(e.code().value()));
     }
     if (r == 0) break;
-    any = true;
-    for (ssize_t i = 0; i < r; ++i) {
-      char ch = block[static_cast<size_t>(i)];
-      if (pending_cr) {
-        pending_cr = false;
-        if (ch == '\n') continue;
-      }
-      if (ch == '\r') {
-        report_if_matching();
-        pending_cr = true;
-      } else if (ch == '\n') {
-        report_if_matching();
-      } else {
-        line.push_back(ch == '\0' ? ' ' : ch);
-      }
+    std::string_view data(block.data(), r);
+    size_t start = 0;
+    if (pending_cr) {
+      pending_cr = false;
+      if (data[0] == '\n') start = 1;
     }
+    for (size_t i = start; i < data.size(); ++i) {
+      char ch = data[i];
+      if (ch != '\r' && ch != '\n') continue;
+      piece(data.substr(start, i - start));
+      end_line();
+      if (ch == '\r') {
+        if (i + 1 < data.size()) {
+          if (data[i + 1] == '\n') ++i;
+        } else {
+          pending_cr = true;
+        }
+      }
+      start = i + 1;
+    }
+    piece(data.substr(start));
     if (process_events) process_events();
     if (cancel && *cancel) throw EGrepCancel();
   }
   // A last line without a break is still searched.
-  if (any && !line.empty()) report_if_matching();
+  if (line_started) end_line();
 }
 
 }  // namespace lorvek

@@ -8,6 +8,7 @@
 
 #include "search/line_info.h"
 #include "search/regex/regular_expression.h"
+#include "text/file_bytes.h"
 
 namespace lorvek {
 
@@ -23,6 +24,9 @@ class EGrepCancel : public std::runtime_error {
 class TGrep : public TRegularExpression {
  public:
   static constexpr size_t kBlockSize = 102400;
+  // A reported line keeps at most this many bytes (a binary file's "line"
+  // between two breaks can be any length); the match decision sees it all.
+  static constexpr size_t kMaxLineKept = size_t{1} << 20;
   using TGrepOnMatch = std::function<void(TGrep& sender, const RE_LineInfo_t& info)>;
 
   // The file sees its own line ends, so both anchors read LF.
@@ -44,7 +48,7 @@ class TGrep : public TRegularExpression {
 // line of the file that holds a match, once, in file order. process_events
 // runs after every block and before every reported line; cancel is read
 // right after it. Raises EFileNotFound, EGrepCancel, or what on_match raises.
-void ScanFileForMatches(const CompiledPattern& pattern, const std::string& path,
+void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
                         const std::function<void(const RE_LineInfo_t&)>& on_match,
                         const std::function<void()>& process_events, const bool* cancel);
 

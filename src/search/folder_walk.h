@@ -7,6 +7,7 @@
 #include <string>
 
 #include "search/mask.h"
+#include "text/file_bytes.h"
 
 namespace lorvek {
 
@@ -21,7 +22,7 @@ struct WalkRules {
 };
 
 struct WalkItem {
-  std::string path;             // as the file system names it
+  FileRef file;                 // its path as the file system names it; valid during FileFound
   int64_t last_write_time = 0;  // FILETIME
   bool archive = false;         // matched the archive masks
   bool filter_match = false;    // matched the filter masks
@@ -37,12 +38,17 @@ class WalkObserver {
   // Read before a target and after every entry: true ends the walk.
   virtual bool StopWalking() const = 0;
   virtual void FileFound(const WalkItem& item) = 0;
+  // A target that does not exist or a folder that cannot be listed (errno).
+  virtual void CannotList(const std::string& /*path*/, int /*error*/) {}
 };
 
-// Walks one target. Symbolic links to folders are not followed (a link loop
-// must not hang the walk); a link to a file is a file; dangling links and
-// devices are passed over; folders whose name begins with "." are skipped.
-// A named file is yielded whatever the masks say.
+// Walks one target. A folder's entries are taken in name order (comparing
+// bytes), subfolders walked where they are met. Symbolic links to folders are
+// not followed (a link loop must not hang the walk); a link to a file is a
+// file; dangling links and devices are passed over; folders whose name
+// begins with "." are skipped. A named file is yielded whatever the masks
+// say. Folders are opened relative to their parent and only a few stay open
+// at once, so neither path length nor depth limits the walk.
 void WalkTarget(const std::string& target, const WalkRules& rules, WalkObserver& observer);
 
 // FILETIME (100 ns since 1601-01-01 UTC) from a Unix time.

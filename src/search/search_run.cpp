@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
 #include <fstream>
 
 #include "text/cp932.h"
@@ -55,6 +56,11 @@ void SearchRun::WriteLogHeader() {
 }
 
 void SearchRun::LogError(const std::string& prefix, const std::string& path, const std::string& reason) {
+  LogNote(prefix, path, reason);
+  ++error_count_;
+}
+
+void SearchRun::LogNote(const std::string& prefix, const std::string& path, const std::string& reason) {
   std::string line = Utf8ToCp932(prefix) + ExternalToCp932(path);
   if (!reason.empty()) line += Utf8ToCp932(": " + reason);
   {
@@ -62,7 +68,6 @@ void SearchRun::LogError(const std::string& prefix, const std::string& path, con
     out << line << "\r\n";
     out.flush();
   }
-  ++error_count_;
   sink_.Logged(prefix + PathForDisplay(path) + (reason.empty() ? "" : ": " + reason));
 }
 
@@ -77,8 +82,17 @@ void SearchRun::AbortBtnClick() {
   searching_ = false;
 }
 
-void SearchRun::RunSearch(const std::vector<std::string>& targets) {
+void SearchRun::RunSearch(const std::vector<std::string>& given) {
   if (word_.empty()) return;
+  // An empty target names nothing (it must never become the root or the
+  // current folder).
+  std::vector<std::string> targets;
+  for (const std::string& t : given)
+    if (!t.empty()) targets.push_back(t);
+  if (targets.empty()) {
+    front_end_.ShowWarning(kNeedWordAndFolder);
+    return;
+  }
   min_file_size_ = word_.size();
   front_end_.SetSearchingState(true);
   search_start_time_ = std::time(nullptr);
@@ -153,17 +167,23 @@ void SearchRun::SetFinalTexts() {
 void SearchRun::ListingFolder(const std::string& folder) { front_end_.SetStatusText(0, PathForDisplay(folder)); }
 
 void SearchRun::FileFound(const WalkItem& item) {
-  source_.path = item.path;
+  source_.path = item.file.path;
   source_.last_write_time = item.last_write_time;
-  front_end_.SetStatusText(0, PathForDisplay(item.path));
-  SearchFile(item.path, item.filter_match);
+  front_end_.SetStatusText(0, PathForDisplay(item.file.path));
+  SearchFile(item.file, item.filter_match);
   CountSearchedFile();
 }
 
-void SearchRun::SearchFile(const std::string& path, bool filter_match) {
+void SearchRun::CannotList(const std::string& path, int error) {
+  // The window keeps silent about these (no error is counted); the log and
+  // the sink hear of them.
+  LogNote("フォルダを読めません:", path, std::strerror(error));
+}
+
+void SearchRun::SearchFile(const FileRef& file, bool filter_match) {
   source_.document = false;
   source_.filtered = false;
-  switch (ChooseSource(path, filter_match, options_)) {
+  switch (ChooseSource(file.path, filter_match, options_)) {
     // The filter, Word/RTF and Excel readers are not here yet: their files
     // are read as text.
     case SourceKind::Filter:
@@ -171,7 +191,7 @@ void SearchRun::SearchFile(const std::string& path, bool filter_match) {
     case SourceKind::Spreadsheet:
     case SourceKind::PlainText:
     case SourceKind::BinaryFile:
-      plain_source_.Search(path, *this);
+      plain_source_.Search(file, *this);
       break;
   }
 }

@@ -89,8 +89,11 @@ class SearchRun : private MatchTarget, private WalkObserver {
   void EntryReached() override { front_end_.ProcessPendingEvents(); }
   bool StopWalking() const override { return abort_requested_ || stopped_; }
   void FileFound(const WalkItem& item) override;
+  void CannotList(const std::string& path, int error) override;
 
-  void SearchFile(const std::string& path, bool filter_match);
+  void SearchFile(const FileRef& file, bool filter_match);
+  // Appends a line to the log without counting an error.
+  void LogNote(const std::string& prefix, const std::string& path, const std::string& reason);
   // Grep1Match: the further terms, then the record goes to the sink.
   bool Accept(std::string_view line, int32_t line_no, const MatchContext* context, MatchPos hit);
   void CountSearchedFile();

@@ -1,7 +1,5 @@
 #include "sources/plain_text_source.h"
 
-#include <sys/stat.h>
-
 #include <cstring>
 #include <system_error>
 
@@ -29,14 +27,16 @@ int EffectiveCodeMode(int code_cng_mode) {
   return 1;
 }
 
-void PlainTextSource::Search(const std::string& path, MatchTarget& target) {
+void PlainTextSource::Search(const FileRef& file, MatchTarget& target) {
+  const std::string& path = file.path;
   const size_t min_size = target.MinimumFileSize();
   std::string bytes;
   try {
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) < min_size)
-      return;
-    bytes = ReadFileBytes(path);
+    InputFile in(file);
+    // Files shorter than the word are not read; a reported size of 0 (the
+    // files of /proc) says nothing, so those are.
+    if (in.ReportedSize() != 0 && in.ReportedSize() < min_size) return;
+    in.ReadRest(bytes);
   } catch (const std::system_error& e) {
     target.LogError("ファイル読込みエラー:", path, std::strerror(e.code().value()));
     return;
@@ -64,7 +64,7 @@ void PlainTextSource::Search(const std::string& path, MatchTarget& target) {
       case ecBinary:
         target.SetCodes(format.encoding, format.line_end);
         bytes.clear();
-        binary_.Search(path, target);
+        binary_.Search(file, target);
         return;
       default:
         break;
@@ -92,11 +92,11 @@ void PlainTextSource::Search(const std::string& path, MatchTarget& target) {
   target.MatchLines(LineViews(text), filtered_);
 }
 
-void BinaryFileSource::Search(const std::string& path, MatchTarget& target) {
+void BinaryFileSource::Search(const FileRef& file, MatchTarget& target) {
   bool stop = false;
   try {
     ScanFileForMatches(
-        target.SearchWord().FilePattern(), path, [&](const RE_LineInfo_t& info) { target.MatchScannedLine(info); },
+        target.SearchWord().FilePattern(), file, [&](const RE_LineInfo_t& info) { target.MatchScannedLine(info); },
         [&] { target.ProcessPendingEvents(); stop = target.Stopped(); }, &stop);
   } catch (const EGrepCancel&) {
     // Nobody wants further records: the scan ends here.

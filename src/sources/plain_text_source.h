@@ -17,7 +17,7 @@ class PlainTextSource : public TextSource {
   // program's output (searched as Shift-JIS, code 1011).
   PlainTextSource(TextSource& binary, bool filtered) : binary_(binary), filtered_(filtered) {}
 
-  void Search(const std::string& path, MatchTarget& target) override;
+  void Search(const FileRef& file, MatchTarget& target) override;
 
   // Strips the tags of .HTM/.HTML files when HTMLTag is on (the document
   // readers provide it; without it HTML files are searched as they are).
@@ -31,7 +31,7 @@ class PlainTextSource : public TextSource {
 // Scans a file probed as binary from disk with term 0 (the file-reading matcher).
 class BinaryFileSource : public TextSource {
  public:
-  void Search(const std::string& path, MatchTarget& target) override;
+  void Search(const FileRef& file, MatchTarget& target) override;
 };
 
 // The code mode the run applies: 0 read as Shift-JIS, 1 detect and convert,

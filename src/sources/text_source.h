@@ -12,6 +12,7 @@
 #include "search/compiled_word.h"
 #include "search/line_info.h"
 #include "search/search_options.h"
+#include "text/file_bytes.h"
 
 namespace lorvek {
 
@@ -47,9 +48,9 @@ class MatchTarget {
 class TextSource {
  public:
   virtual ~TextSource() = default;
-  // Searches the file at path, handing its text to target. Raises what ends
-  // the run (a file the scan cannot open, say); logs what does not.
-  virtual void Search(const std::string& path, MatchTarget& target) = 0;
+  // Searches the file, handing its text to target. Raises what ends the run
+  // (a file the scan cannot open, say); logs what does not.
+  virtual void Search(const FileRef& file, MatchTarget& target) = 0;
 };
 
 enum class SourceKind { Filter, WordDocument, Spreadsheet, PlainText, BinaryFile };

@@ -1,18 +1,69 @@
-// Whole-file reads and safe whole-file writes.
+// Reading files (whole or in blocks) and writing them safely.
 #pragma once
 
+#include <fcntl.h>
+
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace lorvek {
 
-// Reads a regular file whole. Raises std::system_error with the system's
-// reason when it cannot be opened or read, or is not a regular file.
+// A file as the walk found it: the path that names it in records and
+// messages, and how to open it. Deep in a tree a path can be longer than the
+// system accepts, so the file is opened by its name relative to the open
+// folder that holds it.
+struct FileRef {
+  std::string path;
+  int dir_fd = AT_FDCWD;  // the folder name is relative to
+  std::string name;       // the path itself when dir_fd is AT_FDCWD
+
+  static FileRef FromPath(std::string path) { return {path, AT_FDCWD, path}; }
+};
+
+// A regular file open for reading. Opening never blocks (a FIFO is refused,
+// not waited on). Raises std::system_error with the system's reason when the
+// file cannot be opened or read, or is not a regular file.
+class InputFile {
+ public:
+  explicit InputFile(const FileRef& file);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // The size the file system reports (0 for files such as those of /proc,
+  // which still have content).
+  uint64_t ReportedSize() const { return size_; }
+  // Reads up to n bytes; 0 at the end.
+  size_t Read(char* buffer, size_t n);
+  // Appends the rest of the file to out.
+  void ReadRest(std::string& out);
+  // Starts again at the first byte.
+  void Rewind();
+
+ private:
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
+
+// Reads a regular file whole (see InputFile).
+std::string ReadFileBytes(const FileRef& file);
 std::string ReadFileBytes(const std::string& path);
 
-// Writes through a temporary file in the same folder renamed over the
-// target, keeping the target's permissions: a crash leaves the old file or
-// the new one, never a mix. Raises std::system_error.
+// Writes bytes as the new content of path:
+// - a regular file (or a new one) is replaced atomically: the bytes go to a
+//   file of a unique name created in the same folder, flushed, given the old
+//   file's permissions (a new file's follow the umask) and renamed over it,
+//   so a crash leaves the old file or the new one, never a mix;
+// - a symbolic link is followed and the file it leads to is replaced, the
+//   link stays a link;
+// - anything else that exists (a device such as /dev/null, a pipe, a
+//   terminal) is written through, never replaced; a FIFO nobody reads and a
+//   folder are refused.
+// Raises std::system_error.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
+// Removes what writers to path left behind when they were killed before
+// their rename (temporary files of processes that no longer run).
+void RemoveStaleTemporaries(const std::string& path);
 
 }  // namespace lorvek

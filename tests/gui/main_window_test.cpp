@@ -76,6 +76,9 @@ class SlowMain : public TLorvekMain {
 class MainWindowTest : public QObject {
   Q_OBJECT
  private slots:
+  // The tests get a runtime and temporary folder of their own, so a Lorvek
+  // the user runs meanwhile is neither reached nor disturbed.
+  void initTestCase();
   void SearchingStateEnablesExactlyTheListedControls();
   void CloseIsRefusedWhileSearching();
   void LeavingTheBoxesFillsTheHistories();
@@ -87,6 +90,13 @@ class MainWindowTest : public QObject {
   void DragStartsOnlyBeyondTwoPixels();
   void ModelAnswersOnlyTheRowsItWasTold();
 };
+
+void MainWindowTest::initTestCase() {
+  static QTemporaryDir runtime;
+  QVERIFY(runtime.isValid());
+  qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+  qputenv("TMPDIR", runtime.path().toUtf8());
+}
 
 void MainWindowTest::SearchingStateEnablesExactlyTheListedControls() {
   QTemporaryDir dir;
@@ -229,14 +239,22 @@ void MainWindowTest::HandOffFromASecondProcess() {
     d.WordBox()->setEditText("cat");
     return true;
   };
-  connect(&instance, &SingleInstance::HandOffArrived, &w, [&w] { w.ReceiveHandOff(); }, Qt::QueuedConnection);
+  instance.take_hand_off = [&w] { w.ReceiveHandOff(); };
   auto second = [&](const QStringList& args) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     p.setProcessEnvironment(env);
     p.start(bin, args);
-    return p.waitForFinished(10000) && p.exitCode() == 0;
+    // The later start waits for this instance to take its request: keep
+    // answering while it runs.
+    QElapsedTimer t;
+    t.start();
+    while (p.state() != QProcess::NotRunning && t.elapsed() < 10000) {
+      QCoreApplication::processEvents();
+      p.waitForFinished(10);
+    }
+    return p.state() == QProcess::NotRunning && p.exitCode() == 0;
   };
 
   // A plain folder: the start dialog lists it under "Lorvek-シェル起動".
@@ -270,7 +288,7 @@ void MainWindowTest::HandOffFromASecondProcess() {
   w.FindButtonClick();
   w.hold = nullptr;
   QVERIFY(started);
-  later.waitForFinished(10000);
+  QTRY_VERIFY_WITH_TIMEOUT(later.state() == QProcess::NotRunning, 10000);
   QVERIFY(q.messages.contains(busy));
   QVERIFY(QFile::exists(handoff));
   QVERIFY(second({"/K", "next"}));  // consumes the stale file's successor

@@ -55,24 +55,6 @@ bool SameIniName(std::string_view a, std::string_view b) {
   return true;
 }
 
-namespace {
-
-// Temporary files of writers that were killed before their rename.
-void RemoveStaleTemporaries(const std::string& path) {
-  std::error_code ec;
-  std::filesystem::path p(path);
-  std::string prefix = p.filename().string() + ".lorvek-tmp-";
-  std::filesystem::path dir = p.has_parent_path() ? p.parent_path() : std::filesystem::path(".");
-  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-    std::string name = entry.path().filename().string();
-    if (name.rfind(prefix, 0) != 0) continue;
-    pid_t pid = static_cast<pid_t>(std::atol(name.c_str() + prefix.size()));
-    if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) std::filesystem::remove(entry.path(), ec);
-  }
-}
-
-}  // namespace
-
 TIniGT::TIniGT(std::string path, bool make_writable) : path_(std::move(path)) {
   if (make_writable) RemoveStaleTemporaries(path_);
   struct stat st;

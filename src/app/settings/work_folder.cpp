@@ -10,13 +10,14 @@
 
 namespace lorvek {
 
-WorkFolder::WorkFolder(std::string temp_root) {
+WorkFolder::WorkFolder(std::string temp_root, std::string name) {
   if (temp_root.empty()) {
     const char* tmp = std::getenv("TMPDIR");
     temp_root = (tmp && *tmp) ? tmp : "/tmp";
   }
   while (temp_root.size() > 1 && temp_root.back() == '/') temp_root.pop_back();
-  folder_ = temp_root + "/Lorvek-" + std::to_string(getuid());
+  if (name.empty()) name = "Lorvek-" + std::to_string(getuid());
+  folder_ = temp_root + "/" + name;
   work_file_ = folder_ + "/Temp.txt";
 }
 

@@ -17,8 +17,10 @@ inline const char kWorkFolderRemoveFailed[] = "作業フォルダの削除に失
 
 class WorkFolder {
  public:
-  // temp_root empty: $TMPDIR or /tmp.
-  explicit WorkFolder(std::string temp_root = "");
+  // temp_root empty: $TMPDIR or /tmp; name empty: "Lorvek-" + uid. Other
+  // private folders of the user's (the single-instance socket's) use the
+  // same rules under another name.
+  explicit WorkFolder(std::string temp_root = "", std::string name = "");
 
   const std::string& Folder() const { return folder_; }
   const std::string& WorkFile() const { return work_file_; }

@@ -56,7 +56,10 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   // Commands.
   void FindButtonClick();
   void AbortBtnClick();
+  // A later start's hand-off: taken at once (the later start waits for
+  // that), carried out at the next idle moment.
   void ReceiveHandOff();
+  void BringForward();
   void StartupRun();
 
   // For tests and the start-up paths.
@@ -122,7 +125,9 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void RunOver(const std::vector<std::string>& targets);
   void FocusFirstRow();
   void TagListOutput();
-  void Message(const QString& text, bool warning);
+  // wait false: the box is shown and the caller goes on at once.
+  void Message(const QString& text, bool warning, bool wait = true);
+  void RunHandOff(const std::vector<std::string>& lines);
 
   std::string program_folder_;
   std::vector<std::string> args_;

@@ -57,10 +57,17 @@ void TLorvekMain::SetRowCount(size_t rows) { model_->SetRowCount(rows); }
 
 void TLorvekMain::SetErrorLogVisible(bool visible) { error_log_act_->setVisible(visible); }
 
-void TLorvekMain::Message(const QString& text, bool warning) {
+void TLorvekMain::Message(const QString& text, bool warning, bool wait) {
   if (show_message) return show_message(windowTitle(), text);
-  if (warning) QMessageBox::warning(this, U("Lorvek"), text);
-  else QMessageBox::critical(this, U("Lorvek"), text);
+  if (wait) {
+    if (warning) QMessageBox::warning(this, U("Lorvek"), text);
+    else QMessageBox::critical(this, U("Lorvek"), text);
+    return;
+  }
+  auto* box = new QMessageBox(warning ? QMessageBox::Warning : QMessageBox::Critical, U("Lorvek"), text,
+                              QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 void TLorvekMain::ShowError(const std::string& message) { Message(QString::fromUtf8(message), false); }

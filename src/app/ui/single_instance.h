@@ -1,9 +1,13 @@
-// One Lorvek per user and desktop. A local server named "hLorvek-" + uid
-// stands for the named mutex and the window lookup; a later start writes its
-// arguments to the hand-off file and sends the line "29983".
+// One Lorvek per user and desktop. A local server named "hLorvek-" + uid, in
+// a folder only the user can enter, stands for the named mutex and the
+// window lookup; a later start writes its arguments to the hand-off file,
+// sends the line "29983" and waits until the running instance has taken the
+// file, so two later starts never overwrite each other's arguments. Both
+// ends check that the other belongs to the same user.
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,6 +17,8 @@ namespace lorvek {
 
 inline constexpr int kHandOffMessage = 29983;
 
+// The server's full socket path: $XDG_RUNTIME_DIR when it is a private
+// folder of the user's, else the private folder $TMPDIR/Lorvek-<uid>-run.
 std::string ServerName();
 std::string HandOffFilePath(const std::string& program_folder);
 // Written to a temporary name and renamed into place, so a reader never sees
@@ -27,12 +33,14 @@ class SingleInstance : public QObject {
   explicit SingleInstance(std::string server_name = ServerName(), QObject* parent = nullptr);
   // Becomes the first instance (true) or finds a running one (false).
   bool Claim();
-  // Later start: writes the hand-off file (when there are arguments) and
-  // tells the running instance. False when no instance answered.
+  // Later start: writes the hand-off file (when there are arguments), tells
+  // the running instance and waits for it to take the file. False when no
+  // instance of this user answered: the caller then starts on its own.
   bool HandOver(const std::string& program_folder, const std::vector<std::string>& args);
 
- signals:
-  void HandOffArrived();
+  // Runs when a hand-off arrives, before the later start is answered: it
+  // takes (reads and deletes) the hand-off file or decides to leave it.
+  std::function<void()> take_hand_off;
 
  private:
   std::string name_;

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QTimer>
 
 #include "app/ui/auto_search_dialog.h"
 #include "app/ui/main_window.h"
@@ -119,12 +120,19 @@ void TLorvekMain::StartupRun() {
   if (started_with_args_ && QGuiApplication::platformName() == "offscreen") close();
 }
 
-void TLorvekMain::ReceiveHandOff() {
+void TLorvekMain::BringForward() {
+  if (isMinimized()) setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
   raise();
   activateWindow();
+}
+
+void TLorvekMain::ReceiveHandOff() {
   const std::string path = HandOffFilePath(program_folder_);
   if (run_->Searching()) {
-    Message(U("エクスプローラから起動メッセージを受け取りましたが\n\r現在Grep中ですので実行出来ません."), true);
+    // Said without waiting for an answer: the running search goes on.
+    Message(U("エクスプローラから起動メッセージを受け取りましたが\n\r現在Grep中ですので実行出来ません."), true,
+            /*wait=*/false);
     return;
   }
   if (!QFileInfo::exists(FromPath(path))) return;
@@ -134,6 +142,13 @@ void TLorvekMain::ReceiveHandOff() {
   } catch (const std::exception&) {
   }
   std::remove(path.c_str());
+  // The later start is answered now; the request runs at the next idle moment.
+  QTimer::singleShot(0, this, [this, lines] { RunHandOff(lines); });
+}
+
+void TLorvekMain::RunHandOff(const std::vector<std::string>& lines) {
+  if (run_->Searching()) return;
+  BringForward();
   bool all_empty = true;
   bool has_option = false;
   for (const auto& l : lines) {
@@ -146,7 +161,7 @@ void TLorvekMain::ReceiveHandOff() {
     ApplyParsed(ParseOptions(lines, folder_list_));
   } else {
     for (const auto& l : lines)
-      if (!l.empty()) paths.push_back(l);
+      if (!l.empty()) paths.push_back(l);  // an empty line is not a target
   }
   ResetForRun();
   run_->SetSearching(true);

@@ -59,11 +59,6 @@ struct StringScratch {
   SeenStates seen;
 };
 
-struct LineScratch {
-  std::string framed;
-  std::vector<int> states, next_states;
-  SeenStates seen;
-};
 
 }  // namespace
 
@@ -224,44 +219,73 @@ MatchPos MatchLeftmostLongest(const CompiledPattern& c, std::string_view s, TMat
 }
 
 bool LineHasMatch(const CompiledPattern& c, std::string_view line) {
-  thread_local LineScratch scratch;
-  // The line as the scan sees it: after a LF and followed by one.
-  std::string& framed = scratch.framed;
-  framed.assign(1, '\n');
-  framed.append(line);
-  framed.push_back('\n');
-  const std::string_view t = framed;
-  const size_t last_start = line.size();  // starts at the trailing LF belong to the next line
+  LineMatchStream stream(c);
+  stream.Begin();
+  stream.Feed(line);
+  return stream.End();
+}
 
-  if (c.is_plain_string()) {
-    size_t start, end;
-    return c.FindPlainString(t, &start, &end) && start <= last_start;
-  }
+void LineMatchStream::Begin() {
+  states_.clear();
+  pending_lead_ = -1;
+  if (marks_.size() < c_.state_count()) marks_.assign(c_.state_count(), 0);
+  matched_ = c_.accepting(c_.start());
+  if (!matched_) Step('\n', true);  // the LF the line follows
+}
 
-  if (c.accepting(c.start())) return true;
-  scratch.seen.Prepare(c.state_count());
-  std::vector<int>& states = scratch.states;
-  std::vector<int>& next_states = scratch.next_states;
-  states.clear();
-  for (size_t pos = 0; pos < t.size();) {
-    size_t len = CharLength(t, pos);
-    uint16_t code = CharCode(t, pos);
-    scratch.seen.NextPosition();
-    next_states.clear();
-    auto advance = [&](int s) {
-      int n = c.Step(s, code);
-      if (n == CompiledPattern::kDead || !scratch.seen.Mark(n)) return false;
-      next_states.push_back(n);
-      return c.accepting(n);
-    };
-    for (int s : states)
-      if (advance(s)) return true;
-    if (pos <= last_start && advance(c.start())) return true;
-    states.swap(next_states);
-    if (states.empty() && pos >= last_start) return false;
-    pos += len;
+void LineMatchStream::Step(uint16_t code, bool may_start) {
+  if (++stamp_ == 0) {
+    std::fill(marks_.begin(), marks_.end(), 0);
+    stamp_ = 1;
   }
-  return false;
+  next_.clear();
+  auto advance = [&](int s) {
+    int n = c_.Step(s, code);
+    if (n == CompiledPattern::kDead || marks_[static_cast<size_t>(n)] == stamp_) return false;
+    marks_[static_cast<size_t>(n)] = stamp_;
+    next_.push_back(n);
+    return c_.accepting(n);
+  };
+  for (int s : states_)
+    if (advance(s)) {
+      matched_ = true;
+      return;
+    }
+  if (may_start && advance(c_.start())) {
+    matched_ = true;
+    return;
+  }
+  states_.swap(next_);
+}
+
+void LineMatchStream::Feed(std::string_view bytes) {
+  for (size_t i = 0; i < bytes.size() && !matched_; ++i) {
+    unsigned char b = static_cast<unsigned char>(bytes[i]);
+    if (b == 0) b = ' ';
+    if (pending_lead_ >= 0) {
+      uint16_t code = static_cast<uint16_t>(pending_lead_ * 256 + b);
+      pending_lead_ = -1;
+      Step(code, true);
+      continue;
+    }
+    if (IsLeadByte(b)) {
+      pending_lead_ = b;
+      continue;
+    }
+    // Nothing alive and no match can begin here: the step changes nothing.
+    if (states_.empty() && !c_.CanStartWithByte(b)) continue;
+    Step(b, true);
+  }
+}
+
+bool LineMatchStream::End() {
+  if (matched_) return true;
+  // A lead byte at the very end pairs with the LF after the line; no match
+  // may begin at that LF itself, which belongs to the next line.
+  if (pending_lead_ >= 0) Step(static_cast<uint16_t>(pending_lead_ * 256 + '\n'), true);
+  else Step('\n', false);
+  pending_lead_ = -1;
+  return matched_;
 }
 
 }  // namespace lorvek

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "search/regex/automaton.h"
 
@@ -39,5 +40,30 @@ MatchPos MatchLeftmostLongestReference(const CompiledPattern& c, std::string_vie
 // Whether a line (without its break) holds a match of a pattern compiled with
 // the file scan's LF anchors, as the scan of a binary file decides it.
 bool LineHasMatch(const CompiledPattern& c, std::string_view line);
+
+// The same decision fed piece by piece, so a line of any length is decided
+// without being held: the line is read as if it followed a LF and was
+// followed by one; a lead byte at the end of a piece waits for its trail
+// byte; a NUL byte reads as a blank.
+class LineMatchStream {
+ public:
+  explicit LineMatchStream(const CompiledPattern& c) : c_(c) {}
+  void Begin();
+  void Feed(std::string_view bytes);
+  // The line's break: true when the line held a match.
+  bool End();
+  // A match has been seen already; the rest of the line changes nothing.
+  bool Matched() const { return matched_; }
+
+ private:
+  void Step(uint16_t code, bool may_start);
+
+  const CompiledPattern& c_;
+  std::vector<int> states_, next_;
+  std::vector<uint32_t> marks_;
+  uint32_t stamp_ = 0;
+  bool matched_ = false;
+  int pending_lead_ = -1;
+};
 
 }  // namespace lorvek
