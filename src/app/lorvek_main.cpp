@@ -9,6 +9,7 @@
 #include "app/ui/main_window.h"
 #include "app/settings/program_folder.h"
 #include "app/ui/single_instance.h"
+#include "app/ui/translations.h"
 
 namespace {
 
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     args.emplace_back(argv[i]);
   }
   QApplication app(argc, argv);
+  lorvek::InstallJapaneseTranslations(app);
   app.setQuitOnLastWindowClosed(true);
   const std::string folder = lorvek::ProgramFolder();
   lorvek::SingleInstance instance;

@@ -21,6 +21,8 @@ class SearchFrontEnd {
   virtual void ShowWarning(const std::string& message) = 0;
   virtual void SetSearchingState(bool searching) = 0;
   virtual void ProcessPendingEvents() = 0;
+  // A run begins: whatever shows the previous run's hit (the preview) goes.
+  virtual void ClearPreview() {}
 };
 
 // A front end that ignores everything; handy as a base for small consumers.

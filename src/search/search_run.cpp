@@ -107,6 +107,7 @@ void SearchRun::RunSearch(const std::vector<std::string>& given) {
   sink_.RunBegins();
   front_end_.SetStatusText(2, "");
   front_end_.SetStatusText(3, "");
+  front_end_.ClearPreview();
   abort_requested_ = false;
   stopped_ = false;
   searching_ = true;
@@ -135,6 +136,7 @@ void SearchRun::RunSearch(const std::vector<std::string>& given) {
     // A failure that ends the run: show it and go back to the idle state.
     front_end_.SetRowCount(static_cast<size_t>(match_count_));
     sink_.RunEnds();
+    front_end_.SetTitle(kTitleAborted);  // the run ended: the title must not say it still searches
     front_end_.ShowError(e.what());
     front_end_.SetSearchingState(false);
     searching_ = false;

@@ -19,6 +19,7 @@
 #include <fstream>
 
 #include "app/ui/auto_search_dialog.h"
+#include "gui_test_util.h"
 #include "app/ui/main_window.h"
 #include "app/ui/single_instance.h"
 #include "results/ui/preview_pane.h"
@@ -29,55 +30,11 @@
 
 using namespace lorvek;
 
-namespace {
-
-QString U8(const char* s) { return QString::fromUtf8(s); }
-
-std::string Folder(const QTemporaryDir& d) { return d.path().toStdString() + "/"; }
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A tree of files holding "cat 検索" in Shift-JIS.
-void MakeTree(const std::string& dir, int files) {
-  for (int i = 0; i < files; ++i)
-    WriteFile(dir + "/f" + std::to_string(i) + ".txt", Utf8ToCp932("line\r\ncat 検索 " + std::to_string(i) + "\r\n"));
-}
-
-// Records every message instead of showing a box.
-struct Quiet {
-  QStringList messages;
-  void Attach(TLorvekMain& w) {
-    w.show_message = [this](const QString&, const QString& text) { messages << text; };
-  }
-};
-
-// A run that takes its time: each directory entry waits a little, and while
-// hold() says so the run waits (bounded) so that another process can act.
-class SlowMain : public TLorvekMain {
- public:
-  using TLorvekMain::TLorvekMain;
-  std::function<bool()> hold;
-  void ProcessPendingEvents() override {
-    TLorvekMain::ProcessPendingEvents();
-    QThread::msleep(2);
-    QElapsedTimer t;
-    t.start();
-    while (hold && hold() && t.elapsed() < 15000) {
-      TLorvekMain::ProcessPendingEvents();
-      QThread::msleep(5);
-    }
-  }
-};
-
-}  // namespace
+using namespace lorvek::gui_test;
 
 class MainWindowTest : public QObject {
   Q_OBJECT
  private slots:
-  // The tests get a runtime and temporary folder of their own, so a Lorvek
-  // the user runs meanwhile is neither reached nor disturbed.
   void initTestCase();
   void SearchingStateEnablesExactlyTheListedControls();
   void CloseIsRefusedWhileSearching();
@@ -91,12 +48,7 @@ class MainWindowTest : public QObject {
   void ModelAnswersOnlyTheRowsItWasTold();
 };
 
-void MainWindowTest::initTestCase() {
-  static QTemporaryDir runtime;
-  QVERIFY(runtime.isValid());
-  qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-  qputenv("TMPDIR", runtime.path().toUtf8());
-}
+void MainWindowTest::initTestCase() { IsolateFromTheUsersLorvek(); }
 
 void MainWindowTest::SearchingStateEnablesExactlyTheListedControls() {
   QTemporaryDir dir;
@@ -148,27 +100,55 @@ void MainWindowTest::CloseIsRefusedWhileSearching() {
 }
 
 void MainWindowTest::LeavingTheBoxesFillsTheHistories() {
-  QTemporaryDir dir;
+  QTemporaryDir dir, tree;
+  MakeTree(tree.path().toStdString(), 2);
   TLorvekMain w(Folder(dir), {});
-  QLineEdit* word = w.findChild<QComboBox*>("FindWord")->lineEdit();
-  auto leave = [&](const QString& text) {
-    word->setText(text);
-    QFocusEvent out(QEvent::FocusOut);
-    QApplication::sendEvent(word, &out);
+  Quiet q;
+  q.Attach(w);
+  w.show();
+  QApplication::setActiveWindow(&w);
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+  auto* word_box = w.findChild<QComboBox*>("FindWord");
+  auto* path_box = w.findChild<QComboBox*>("FindPath");
+  auto items = [](QComboBox* box) {
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+    return out;
   };
-  leave("");
-  QVERIFY(w.WordHistory().Entries().empty());
-  leave("abc");
-  leave("def");
-  leave("abc");
+  // Typing a word and leaving the box with Tab, as a user does.
+  auto type_and_leave = [&](QComboBox* box, const QString& text) {
+    QTest::mouseClick(box->lineEdit(), Qt::LeftButton);
+    QTRY_VERIFY(box->lineEdit()->hasFocus());
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box->lineEdit(), text);
+    QTest::keyClick(box->lineEdit(), Qt::Key_Tab);
+    QTRY_VERIFY(!box->lineEdit()->hasFocus());
+  };
+  type_and_leave(word_box, "abc");
+  type_and_leave(word_box, "def");
+  type_and_leave(word_box, "abc");
   QCOMPARE(w.WordHistory().Entries().size(), size_t{2});
   QCOMPARE(QString::fromStdString(w.WordHistory().Entries()[0]), U8("abc"));
-  QLineEdit* path = w.findChild<QComboBox*>("FindPath")->lineEdit();
-  path->setText("/tmp");
-  QFocusEvent out(QEvent::FocusOut);
-  QApplication::sendEvent(path, &out);
+  QCOMPARE(items(word_box), (QStringList{"abc", "def"}));
+  QCOMPARE(word_box->currentText(), U8("abc"));  // leaving keeps the text
+  type_and_leave(path_box, "/tmp");
   QCOMPARE(QString::fromStdString(w.FolderHistory().Entries()[0]), U8("/tmp"));
-  QCOMPARE(w.findChild<QComboBox*>("FindPath")->toolTip(), U8("/tmp"));
+  QCOMPARE(path_box->toolTip(), U8("/tmp"));
+  // A search enters its word and its folder, in the boxes' lists too.
+  QTest::mouseClick(word_box->lineEdit(), Qt::LeftButton);
+  word_box->lineEdit()->selectAll();
+  QTest::keyClicks(word_box->lineEdit(), "cat");
+  path_box->setEditText(tree.path());
+  QTest::keyClick(word_box->lineEdit(), Qt::Key_Return);
+  QTRY_VERIFY(w.windowTitle() == U8("Lorvek-完了"));
+  QCOMPARE(items(word_box).value(0), U8("cat"));
+  QCOMPARE(items(path_box).value(0), tree.path());
+  QCOMPARE(QString::fromStdString(w.FolderHistory().Entries()[0]), tree.path());
+  // An empty box adds nothing.
+  word_box->setEditText("");
+  QTest::mouseClick(word_box->lineEdit(), Qt::LeftButton);
+  QTest::keyClick(word_box->lineEdit(), Qt::Key_Tab);
+  QCOMPARE(w.WordHistory().Entries().size(), size_t{3});
 }
 
 void MainWindowTest::HiddenToolBarStaysHiddenAfterARestart() {

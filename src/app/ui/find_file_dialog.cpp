@@ -13,7 +13,7 @@
 namespace lorvek {
 
 TFindFileDlg::TFindFileDlg(const QString& mask_text, int find_mode, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
+    : QDialog(parent) {  // framed and captioned: a window manager must let the user move and close it
   setObjectName("TFindFileDlg");
   setWindowTitle(U("ﾌｧｲﾙﾏｽｸ編集"));
   auto* layout = new QVBoxLayout(this);

@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -27,6 +29,9 @@
 
 namespace lorvek {
 namespace {
+
+// 2026-12-28 23:58:58 UTC as a FILETIME: a date and time with wide digits.
+constexpr int64_t kWideDate = (1798502338LL + 11644473600LL) * 10000000LL;
 
 // "short|long" hints: the short text as tool tip, the long one for the status bar.
 void SetHint(QAction* a, const char* hint) {
@@ -137,7 +142,6 @@ void TLorvekMain::BuildToolBars() {
   find_path_->setEditable(true);
   find_path_->setInsertPolicy(QComboBox::NoInsert);
   find_path_->setMinimumWidth(260);
-  find_path_->lineEdit()->installEventFilter(this);
   find_path_->installEventFilter(this);
   find_path_->setAcceptDrops(true);
   find_path_->lineEdit()->setAcceptDrops(false);
@@ -168,7 +172,7 @@ void TLorvekMain::BuildToolBars() {
   find_word_->setMinimumWidth(200);
   find_word_->setToolTip(U("検索する単語"));
   find_word_->setStatusTip(U("ここに検索する単語を入力します."));
-  find_word_->lineEdit()->installEventFilter(this);
+  find_word_->installEventFilter(this);  // the box, not its line edit, hears the focus leave
   connect(find_word_->lineEdit(), &QLineEdit::returnPressed, this, &TLorvekMain::FindButtonClick);
   toolbar3_->addWidget(find_word_);
 
@@ -178,7 +182,7 @@ void TLorvekMain::BuildToolBars() {
   edit_masks->setObjectName("FileMasksButton");
   connect(edit_masks, &QAction::triggered, this, &TLorvekMain::EditMasks);
   file_masks_ = new MaskBox(toolbar4_);
-  file_masks_->lineEdit()->installEventFilter(this);
+  file_masks_->installEventFilter(this);
   connect(file_masks_, qOverload<int>(&QComboBox::activated), this, [this](int index) {
     // Picking a mask set also picks its mode: exclusion sets exclude.
     if (index >= 0 && static_cast<size_t>(index) < mask_sets_.sets.size())
@@ -196,6 +200,7 @@ void TLorvekMain::BuildToolBars() {
   word_prog_->addWidget(bar);
   addToolBar(Qt::BottomToolBarArea, word_prog_);
   word_prog_->hide();
+  word_prog_->toggleViewAction()->setVisible(false);  // shown only while Word files convert
 }
 
 void TLorvekMain::BuildCentre() {
@@ -206,6 +211,7 @@ void TLorvekMain::BuildCentre() {
   QHeaderView* h = list_->horizontalHeader();
   h->resizeSection(ResultModel::kFile, 250);
   h->resizeSection(ResultModel::kText, 300);
+  h->setStretchLastSection(true);
   list_->setColumnHidden(ResultModel::kC, true);
   list_->setColumnHidden(ResultModel::kPath, true);
   h->setSortIndicator(-1, Qt::DescendingOrder);  // no arrow until a header is clicked
@@ -236,7 +242,12 @@ void TLorvekMain::BuildStatusBar() {
   for (int i = 0; i < 5; ++i) {
     panels_[i] = new QLabel(bar);
     panels_[i]->setObjectName(QString("Panel%1").arg(i));
-    panels_[i]->setFixedWidth(widths[i]);
+    // The counters' panels start wide enough for a large count in this font.
+    int width = widths[i];
+    if (i == 2) width = std::max(width, panels_[i]->fontMetrics().horizontalAdvance(U("検索ファイル: 9999999")) + 12);
+    if (i == 3) width = std::max(width, panels_[i]->fontMetrics().horizontalAdvance(U("マッチ : 9999999 行")) + 12);
+    if (i == 0 || i == 1) panels_[i]->setFixedWidth(width);
+    else panels_[i]->setMinimumWidth(width);
     if (i == 1) panels_[i]->setAlignment(Qt::AlignCenter);
     if (i != 4) panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->addWidget(panels_[i]);
@@ -258,6 +269,7 @@ void TLorvekMain::ReadSettings() {
   g = QRect(QPoint(x, y), QPoint(right - 1, bottom - 1));
   if (g.width() > 200 && g.height() > 150) setGeometry(g);
   else resize(900, 600);
+  KeepOnScreen();
   if (ini_.ReadInt("Desktop", "MainForm.Show", 1) == 3) setWindowState(Qt::WindowMaximized);
   RestoreToolBars();
 
@@ -268,7 +280,9 @@ void TLorvekMain::ReadSettings() {
   memo1_->setVisible(preview);
   splitter_->setSizes({400, std::max(10, options_.prev_hight)});
   list_->setColumnHidden(ResultModel::kDate, !options_.show_f_date);
-  list_->horizontalHeader()->resizeSection(ResultModel::kDate, 120);
+  // Wide enough for a date and time in this font (120 pixels in the original's).
+  list_->horizontalHeader()->resizeSection(
+      ResultModel::kDate, std::max(120, list_->fontMetrics().horizontalAdvance(ResultModel::DateText(kWideDate)) + 16));
   if (preview_act_) preview_act_->setChecked(preview);
 
   history_words_.LoadHistory();
@@ -301,6 +315,18 @@ void TLorvekMain::SyncSwitchesFromOptions() {
   for (QAction* a : {arc_act_, fuzzy_act_, sub_act_, word_act_}) a->blockSignals(false);
 }
 
+void TLorvekMain::KeepOnScreen() {
+  // A position saved on a larger or another screen must not open the window
+  // where nobody can see it.
+  for (QScreen* s : QGuiApplication::screens())
+    if (s->availableGeometry().intersects(frameGeometry().adjusted(40, 40, -40, -40))) return;
+  QScreen* primary = QGuiApplication::primaryScreen();
+  if (!primary) return;
+  QRect avail = primary->availableGeometry();
+  resize(std::min(width(), avail.width()), std::min(height(), avail.height()));
+  move(avail.center() - QPoint(width() / 2, height() / 2));
+}
+
 void TLorvekMain::RestoreToolBars() {
   struct Placed {
     QToolBar* bar;
@@ -328,6 +354,11 @@ void TLorvekMain::RestoreToolBars() {
     last_row = p.row;
     p.bar->setVisible(ini_.ReadBool(p.bar->objectName().toStdString(), "Visible", true));
   }
+  // The keys above place docked bars; the window's own record also brings
+  // back a bar the user left floating.
+  std::string state = ini_.ReadStr("Desktop", "MainForm.ToolBars", "");
+  if (!state.empty()) restoreState(QByteArray::fromBase64(QByteArray::fromStdString(state)));
+  word_prog_->hide();
 }
 
 void TLorvekMain::SaveToolBars() {
@@ -344,6 +375,7 @@ void TLorvekMain::SaveToolBars() {
     ini_.WriteInt(sec, "FloatLeft", tb->isFloating() ? tb->x() : 0);
     ini_.WriteInt(sec, "FloatTop", tb->isFloating() ? tb->y() : 0);
   }
+  ini_.WriteStr("Desktop", "MainForm.ToolBars", saveState().toBase64().toStdString());
 }
 
 void TLorvekMain::WriteSettings() {

@@ -52,6 +52,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void ShowWarning(const std::string& message) override;
   void SetSearchingState(bool searching) override;
   void ProcessPendingEvents() override;
+  void ClearPreview() override;
 
   // Commands.
   void FindButtonClick();
@@ -88,11 +89,15 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void ReadSettings();
   void WriteSettings();
   void RestoreToolBars();
+  void KeepOnScreen();
   void SaveToolBars();
 
   // The history's entries as the box's list; the box keeps its text unless
   // take_top asks for the newest entry.
   void FillHistoryBox(QComboBox* box, const THistoryEx& history, bool take_top);
+  // Enters a text in a history and the box's list (nothing for an empty one).
+  void AddWordHistory(const std::string& word);
+  void AddFolderHistory(const std::string& folder);
   // Every change of the options goes through here; the switches follow.
   void ChangeOptions(const std::function<void(Options&)>& change);
   void SyncSwitchesFromOptions();
@@ -164,6 +169,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   PreviewPane* memo1_ = nullptr;
   QSplitter* splitter_ = nullptr;
   QLabel* panels_[5] = {};
+  QString panel0_text_;  // what panel 0 says when no hint covers it
   QProgressBar* progress_ = nullptr;
 
   QAction* find_act_ = nullptr;      // FindBtn / Search1

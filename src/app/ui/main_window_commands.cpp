@@ -42,15 +42,25 @@ namespace lorvek {
 void TLorvekMain::SetStatusText(int panel, const std::string& text) {
   if (panel < 0 || panel > 4) return;
   QString t = QString::fromUtf8(text);
-  if (panel == 0) t = panels_[0]->fontMetrics().elidedText(t, Qt::ElideMiddle, 260);
+  if (panel == 0) {
+    t = panels_[0]->fontMetrics().elidedText(t, Qt::ElideMiddle, 260);
+    panel0_text_ = t;
+  } else {
+    // A counter never gets cut: the panel grows to its text.
+    const int needed = panels_[panel]->fontMetrics().horizontalAdvance(t) + 12;
+    if (needed > panels_[panel]->minimumWidth()) panels_[panel]->setMinimumWidth(needed);
+  }
   panels_[panel]->setText(t);
 }
+
+void TLorvekMain::ClearPreview() { memo1_->Clear(); }
 
 QString TLorvekMain::StatusText(int panel) const { return panels_[panel]->text(); }
 
 void TLorvekMain::SetTitle(const std::string& title) {
+  // The window title is what the task bar shows; the application's display
+  // name is left alone (Qt would append it to every caption).
   setWindowTitle(QString::fromUtf8(title));
-  QApplication::setApplicationDisplayName(QString::fromUtf8(title));
 }
 
 void TLorvekMain::SetRowCount(size_t rows) { model_->SetRowCount(rows); }
@@ -99,9 +109,8 @@ void TLorvekMain::FindButtonClick() {
     return;
   }
   list_->setFocus();  // the word box loses the focus: its history entry is made
-  if (!find_word_->currentText().isEmpty()) {
-    history_words_.AddHistory(word);
-  }
+  AddWordHistory(word);
+  AddFolderHistory(path);
   run_->options() = options_.search;
   run_->FindButtonClick(word, path, ToSjis(file_masks_->currentText()));
 }
@@ -180,10 +189,17 @@ void TLorvekMain::ShowContextMenu(const QPoint& pos) {
 }
 
 void TLorvekMain::CopyFileNames() {
+  // The text for reading, the URLs with the names' own bytes for pasting as files.
   QString text;
-  for (const auto& p : HitFilePaths(store_, list_->SelectedRows(), work_folder_.Folder()))
+  QList<QUrl> urls;
+  for (const auto& p : HitFilePaths(store_, list_->SelectedRows(), work_folder_.Folder())) {
     text += FromPath(p) + "\n";
-  QApplication::clipboard()->setText(text);
+    urls << UrlFromPathBytes(p);
+  }
+  auto* mime = new QMimeData;
+  mime->setText(text);
+  mime->setUrls(urls);
+  QApplication::clipboard()->setMimeData(mime);
 }
 
 void TLorvekMain::CopyFolder() {
@@ -308,6 +324,18 @@ void TLorvekMain::OpenTagListInEditor() {
 
 // ---- small commands ----
 
+void TLorvekMain::AddWordHistory(const std::string& word) {
+  if (word.empty()) return;
+  history_words_.AddHistory(word);
+  FillHistoryBox(find_word_, history_words_, false);
+}
+
+void TLorvekMain::AddFolderHistory(const std::string& folder) {
+  if (folder.empty()) return;
+  history_folders_.AddHistory(folder);
+  FillHistoryBox(find_path_, history_folders_, false);
+}
+
 void TLorvekMain::ClearHistory(bool words) {
   const char* question = words ? "検索語の履歴を消去しますか?" : "検索フォルダの履歴を消去しますか?";
   if (QMessageBox::question(this, U("Lorvek"), U(question)) != QMessageBox::Yes) return;
@@ -322,7 +350,7 @@ void TLorvekMain::BrowseFolder() {
   QString dir = QFileDialog::getExistingDirectory(this, U("検索するﾌｫﾙﾀﾞを指定"), find_path_->currentText());
   if (dir.isEmpty()) return;
   find_path_->setEditText(dir);
-  history_folders_.AddHistory(ToPath(dir));
+  AddFolderHistory(ToPath(dir));
 }
 
 void TLorvekMain::InputWord() {
@@ -366,6 +394,8 @@ void TLorvekMain::ShowAbout() {
   QDialog dlg(this);
   dlg.setObjectName("TAboutDlg");
   dlg.setWindowTitle(U("Lorvekについて"));
+  // Wide enough for its caption in the title bar.
+  dlg.setMinimumWidth(dlg.fontMetrics().horizontalAdvance(dlg.windowTitle()) * 2 + 120);
   auto* layout = new QVBoxLayout(&dlg);
   layout->addWidget(new QLabel(U("Lorvek"), &dlg));
   auto* version = new QLabel(U(LORVEK_VERSION), &dlg);
@@ -397,9 +427,11 @@ void TLorvekMain::ShowErrorLog() {
 // ---- events ----
 
 bool TLorvekMain::event(QEvent* e) {
-  if (e->type() == QEvent::StatusTip) {  // the long part of a hint goes to panel 0
+  if (e->type() == QEvent::StatusTip) {
+    // The long part of a hint covers panel 0 while the pointer is on its
+    // control; leaving it brings the panel's own text back.
     QString tip = static_cast<QStatusTipEvent*>(e)->tip();
-    if (!tip.isEmpty()) panels_[0]->setText(tip);
+    panels_[0]->setText(tip.isEmpty() ? panel0_text_ : tip);
     return true;
   }
   return QMainWindow::event(e);
@@ -407,14 +439,12 @@ bool TLorvekMain::event(QEvent* e) {
 
 bool TLorvekMain::eventFilter(QObject* o, QEvent* e) {
   if (e->type() == QEvent::FocusOut) {
-    if (o == find_word_->lineEdit() && !find_word_->currentText().isEmpty()) {
-      history_words_.AddHistory(ToSjis(find_word_->currentText()));
-      FillHistoryBox(find_word_, history_words_, false);
-    } else if (o == find_path_->lineEdit() && !find_path_->currentText().isEmpty()) {
+    if (o == find_word_ && !find_word_->currentText().isEmpty()) {
+      AddWordHistory(ToSjis(find_word_->currentText()));
+    } else if (o == find_path_ && !find_path_->currentText().isEmpty()) {
       find_path_->setToolTip(find_path_->currentText());
-      history_folders_.AddHistory(ToPath(find_path_->currentText()));
-      FillHistoryBox(find_path_, history_folders_, false);
-    } else if (o == file_masks_->lineEdit()) {
+      AddFolderHistory(ToPath(find_path_->currentText()));
+    } else if (o == file_masks_) {
       // Leaving the mask box replaces only the select list.
     }
   }

@@ -2,7 +2,9 @@
 // Shift-JIS text and file-system byte paths.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QUrl>
 #include <string>
 
 #include "text/cp932.h"
@@ -14,5 +16,10 @@ inline std::string ToSjis(const QString& s) { return Utf8ToCp932(s.toUtf8().toSt
 inline QString FromPath(const std::string& p) { return QString::fromUtf8(PathForDisplay(p)); }
 inline std::string ToPath(const QString& p) { return p.toUtf8().toStdString(); }
 inline QString U(const char* utf8) { return QString::fromUtf8(utf8); }
+// A file URL that carries the path's own bytes (percent-encoded), so a name
+// that is not UTF-8 still names the file on disk.
+inline QUrl UrlFromPathBytes(const std::string& path) {
+  return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"), QUrl::StrictMode);
+}
 
 }  // namespace lorvek

@@ -71,11 +71,12 @@ void TLorvekMain::TakeDialogValues(const AutoSearchValues& v) {
   sub_act_->setChecked(v.subfolders);
   arc_act_->setChecked(v.archives);
   OnSwitchToggled();
-  history_words_.AddHistory(ToSjis(v.word));
+  AddWordHistory(ToSjis(v.word));
   run_->WildMatch1().SetMasks(ParseMaskText(ToSjis(v.mask_text)));
 }
 
 void TLorvekMain::RunOver(const std::vector<std::string>& targets) {
+  for (const std::string& t : targets) AddFolderHistory(t);
   run_->options() = options_.search;
   run_->SetWord(ToSjis(find_word_->currentText()));
   run_->RunSearch(targets);
@@ -95,11 +96,14 @@ void TLorvekMain::StartupRun() {
       }
     }
   } else if (parse_result_ == kParseAutomatic || parse_result_ == kParseSilent) {
-    if (!find_word_->currentText().isEmpty()) history_words_.AddHistory(ToSjis(find_word_->currentText()));
-    // Without a mask option the mask box's text applies.
-    run_->WildMatch1().SetMasks(ParseMaskText(ToSjis(file_masks_->currentText())));
-    RunOver(folder_list_);
-    done = true;
+    // No folders collected (/A without /P): nothing runs and the program closes.
+    if (!folder_list_.empty()) {
+      AddWordHistory(ToSjis(find_word_->currentText()));
+      // Without a mask option the mask box's text applies.
+      run_->WildMatch1().SetMasks(ParseMaskText(ToSjis(file_masks_->currentText())));
+      RunOver(folder_list_);
+      done = true;
+    }
   } else {
     SetTitle("Lorvek-シェル起動");
     std::vector<std::string> targets;

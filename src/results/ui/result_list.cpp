@@ -6,6 +6,8 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "app/ui/qt_text.h"
+
 namespace lorvek {
 
 ResultList::ResultList(QWidget* parent) : QTableView(parent) {
@@ -26,7 +28,7 @@ ResultList::ResultList(QWidget* parent) : QTableView(parent) {
   start_drag = [this](const std::vector<std::string>& paths) {
     auto* mime = new QMimeData;
     QList<QUrl> urls;
-    for (const auto& p : paths) urls << QUrl::fromLocalFile(QString::fromUtf8(p));
+    for (const auto& p : paths) urls << UrlFromPathBytes(p);
     mime->setUrls(urls);
     auto* drag = new QDrag(this);
     drag->setMimeData(mime);
