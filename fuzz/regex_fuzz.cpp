@@ -1,10 +1,12 @@
 // Pattern and subject from one input (split at the first TAB): the fast
-// matcher must agree with the reference and never read out of bounds.
+// matcher must agree with the straightforward one and with the independent
+// reference of the tests, and never read out of bounds.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "regex_reference.h"
 #include "search/regex/regular_expression.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -18,6 +20,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const lorvek::ERegExpParser&) {
     return 0;
   }
-  if (!(awk.Match(subject) == awk.MatchReference(subject))) std::abort();
+  const lorvek::MatchPos fast = awk.Match(subject);
+  if (!(fast == awk.MatchReference(subject))) std::abort();
+  if (subject.size() <= 64) {
+    auto independent = lorvek::test::ReferenceMatch(pattern, subject, lorvek::mcls_CRLF);
+    if (independent && !(fast == *independent)) std::abort();
+  }
   return 0;
 }

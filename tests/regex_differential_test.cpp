@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "regex_reference.h"
 #include "search/regex/regular_expression.h"
 
 namespace lorvek {
@@ -50,14 +51,22 @@ TEST(RegexDifferential, FastMatcherAgreesWithReferenceOnRandomCases) {
     try {
       awk.SetRegExp(pattern);
     } catch (const ERegExpParser&) {
+      // The independent parser refuses the same patterns.
+      ASSERT_FALSE(test::ReferenceMatch(pattern, "", mcls_CRLF)) << "pattern [" << pattern << "]";
       continue;
     }
     for (int sep = 0; sep < 2; ++sep) {
-      awk.SetLineSeparator(sep ? mcls_LF : mcls_CRLF);
+      const auto separator = sep ? mcls_LF : mcls_CRLF;
+      awk.SetLineSeparator(separator);
       for (int k = 0; k < 8; ++k) {
         std::string subject = RandomSubject(rng);
-        ASSERT_EQ(awk.Match(subject), awk.MatchReference(subject))
+        const MatchPos fast = awk.Match(subject);
+        ASSERT_EQ(fast, awk.MatchReference(subject))
             << "pattern [" << pattern << "] subject [" << subject << "] sep " << sep;
+        // And against a matcher that shares no automaton with them.
+        const std::optional<MatchPos> independent = test::ReferenceMatch(pattern, subject, separator);
+        ASSERT_TRUE(independent) << "pattern [" << pattern << "]";
+        ASSERT_EQ(fast, *independent) << "pattern [" << pattern << "] subject [" << subject << "] sep " << sep;
         ++compared;
       }
     }

@@ -6,6 +6,7 @@
 #include <thread>
 #include <sstream>
 
+#include "regex_reference.h"
 #include "search/regex/regular_expression.h"
 
 namespace lorvek {
@@ -78,6 +79,9 @@ TEST(RegexOracle, EveryPublicCasePassesOnBothMatchers) {
   for (const Case& c : cases) {
     EXPECT_EQ(Outcome(awk, c.pattern, c.subject, false), c.expect) << "case " << c.id;
     EXPECT_EQ(Outcome(awk, c.pattern, c.subject, true), c.expect) << "case " << c.id << " (reference)";
+    std::optional<MatchPos> m = test::ReferenceMatch(c.pattern, c.subject, mcls_CRLF);
+    std::string independent = !m ? "error" : !*m ? "nomatch" : std::to_string(m->start) + "," + std::to_string(m->length);
+    EXPECT_EQ(independent, c.expect) << "case " << c.id << " (independent)";
   }
 }
 

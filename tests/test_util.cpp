@@ -3,6 +3,8 @@
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <grp.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "text/cp932.h"
@@ -25,6 +27,23 @@ void WriteBytes(const fs::path& p, std::string_view bytes) {
 }
 
 fs::path FixturePath(std::string_view rel) { return fs::path(LORVEK_TEST_DATA) / rel; }
+
+int RunWithoutPrivileges(const std::function<int()>& fn) {
+  if (geteuid() != 0) return fn();
+  pid_t pid = fork();
+  if (pid < 0) return -1;
+  if (pid == 0) {
+    const gid_t nobody_group = 65534;
+    const uid_t nobody = 65534;
+    if (setgroups(0, nullptr) != 0 || setresgid(nobody_group, nobody_group, nobody_group) != 0 ||
+        setresuid(nobody, nobody, nobody) != 0)
+      _exit(125);
+    _exit(fn());
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
 
 TempDir::TempDir() {
   static int counter = 0;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,11 @@ std::string ReadBytes(const fs::path& p);
 void WriteBytes(const fs::path& p, std::string_view bytes);
 
 fs::path FixturePath(std::string_view rel);
+
+// Runs fn as the unprivileged user "nobody" when the tests run as root (as
+// CI does), in a child process, so that file permissions mean what they say;
+// otherwise runs it here. Returns fn's result (a child that dies gives -1).
+int RunWithoutPrivileges(const std::function<int()>& fn);
 
 // A fresh temporary folder removed with the object.
 class TempDir {

@@ -9,6 +9,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
@@ -19,6 +20,7 @@
 #include <QToolBar>
 #include <QWindow>
 
+#include "app/ui/auto_search_dialog.h"
 #include "app/ui/find_file_dialog.h"
 #include "app/ui/main_window.h"
 #include "app/ui/qt_text.h"
@@ -119,6 +121,20 @@ void WindowLookTest::WindowOpensWhereItCanBeSeenAndComesForward() {
   w.ReceiveHandOff();
   QTRY_COMPARE(w.findChild<QComboBox*>("FindWord")->currentText(), U8("abc"));
   QVERIFY(!w.isMinimized());
+  // An empty line of the hand-off file is not a folder to search.
+  QTemporaryDir tree;
+  MakeTree(tree.path().toStdString(), 1);
+  QStringList listed;
+  w.run_dialog = [&](TAutoSearch& d) {
+    for (int i = 0; i < d.findChild<QListWidget*>("FolderList")->count(); ++i)
+      listed << d.findChild<QListWidget*>("FolderList")->item(i)->text();
+    d.WordBox()->setEditText("cat");
+    return true;
+  };
+  WriteHandOffFile(HandOffFilePath(Folder(dir)), {"", tree.path().toStdString()});
+  w.ReceiveHandOff();
+  QTRY_COMPARE(listed, QStringList{tree.path()});
+  QTRY_COMPARE(w.store().size(), size_t{1});
 }
 
 void WindowLookTest::QtDialogsSpeakJapanese() {
