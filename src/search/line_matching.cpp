@@ -15,25 +15,51 @@ void SearchRun::SetCodes(int32_t encoding, int32_t line_end) {
   source_.line_end_code = line_end;
 }
 
-void SearchRun::MatchLines(const std::vector<std::string_view>& lines, bool filtered) {
-  const size_t n = lines.size();
-  auto at = [&](long long k) {
-    return (k < 0 || k >= static_cast<long long>(n)) ? kNulMarker : std::string(lines[static_cast<size_t>(k)]);
-  };
-  for (size_t i = 0; i < n && !stopped_; ++i) {
-    const std::string_view line = lines[i];
-    MatchPos m = compiled_->FindHit(line, options_.whole_word);
-    if (!m) continue;
-    MatchContext context;
-    if (options_.wide_preview) {
-      const long long li = static_cast<long long>(i);
-      context = {at(li - 1), at(li - 2), at(li + 1), at(li + 2)};
-    }
-    source_.document = false;
-    source_.filtered = filtered;
-    const bool accepted = Accept(line, static_cast<int32_t>(i + 1), options_.wide_preview ? &context : nullptr, m);
-    // With FindOnece a file ends after its first accepted line.
-    if (accepted && options_.find_onece) break;
+void SearchRun::BeginLines(bool filtered) {
+  feed_.filtered = filtered;
+  feed_.done = false;
+  feed_.count = 0;
+}
+
+void SearchRun::Decide(std::string_view line, int32_t line_no, const MatchContext* context) {
+  MatchPos m = compiled_->FindHit(line, options_.whole_word);
+  if (!m) return;
+  source_.document = false;
+  source_.filtered = feed_.filtered;
+  const bool accepted = Accept(line, line_no, context, m);
+  // With FindOnece a file ends after its first accepted line.
+  if (accepted && options_.find_onece) feed_.done = true;
+}
+
+bool SearchRun::Line(std::string_view line) {
+  if (feed_.done || stopped_) return false;
+  const int32_t no = ++feed_.count;
+  if (!options_.wide_preview) {
+    Decide(line, no, nullptr);
+    return !feed_.done && !stopped_;
+  }
+  // Line no - 2 is decided now that the two lines after it are here.
+  std::string* ring = feed_.ring;
+  ring[(no - 1) % 5].assign(line);
+  if (no >= 3) {
+    auto at = [&](int32_t k) { return k < 1 ? kNulMarker : ring[(k - 1) % 5]; };
+    const int32_t d = no - 2;
+    MatchContext context{at(d - 1), at(d - 2), at(d + 1), at(d + 2)};
+    Decide(ring[(d - 1) % 5], d, &context);
+  }
+  return !feed_.done && !stopped_;
+}
+
+void SearchRun::EndLines() {
+  if (!options_.wide_preview || feed_.done || stopped_) return;
+  // The last two lines have nothing (or one line) after them.
+  const int32_t n = feed_.count;
+  std::string* ring = feed_.ring;
+  auto at = [&](int32_t k) { return (k < 1 || k > n) ? kNulMarker : ring[(k - 1) % 5]; };
+  for (int32_t d = std::max(1, n - 1); d <= n && !feed_.done && !stopped_; ++d) {
+    MatchContext context{at(d - 1), at(d - 2), at(d + 1), at(d + 2)};
+    const std::string line = ring[(d - 1) % 5];
+    Decide(line, d, &context);
   }
 }
 

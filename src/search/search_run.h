@@ -77,7 +77,9 @@ class SearchRun : private MatchTarget, private WalkObserver {
   const CompiledWord& SearchWord() const override { return *compiled_; }
   size_t MinimumFileSize() const override { return min_file_size_; }
   void SetCodes(int32_t encoding, int32_t line_end) override;
-  void MatchLines(const std::vector<std::string_view>& lines, bool filtered) override;
+  void BeginLines(bool filtered) override;
+  bool Line(std::string_view line) override;
+  void EndLines() override;
   void MatchParagraph(std::string_view text, int32_t line_no) override;
   bool MatchCell(std::string_view text, std::string_view label, int32_t ordinal) override;
   void MatchScannedLine(const RE_LineInfo_t& info) override;
@@ -121,6 +123,16 @@ class SearchRun : private MatchTarget, private WalkObserver {
   std::string error_log_;
   size_t min_file_size_ = 0;
   MatchSource source_;  // current file or member, its codes and flags
+  // The text being matched line by line: its line count, whether it is done,
+  // and (with WidePreview) the last five lines, each decided when the two
+  // after it have come.
+  struct LineFeed {
+    bool filtered = false;
+    bool done = false;
+    int32_t count = 0;
+    std::string ring[5];
+  } feed_;
+  void Decide(std::string_view line, int32_t line_no, const MatchContext* context);
 };
 
 // Term 0's hit in a line as the search accepts it, for a component that

@@ -8,15 +8,14 @@
 #include "text/encoding.h"
 #include "text/file_bytes.h"
 #include "text/text_codec.h"
+#include "text/text_stream.h"
 
 namespace lorvek {
 namespace {
 
-std::vector<std::string_view> LineViews(const DecodedText& d) {
-  std::vector<std::string_view> views;
-  views.reserve(d.size());
-  for (size_t i = 0; i < d.size(); ++i) views.push_back(d.Line(i));
-  return views;
+// UTF-16 files report the break of their decoded text; the others keep the probe's.
+void SetCodesOf(const TextFileFormat& format, const DecodedText& first_block, MatchTarget& target) {
+  target.SetCodes(format.encoding, IsUtf16(format.encoding) ? first_block.format.line_end : format.line_end);
 }
 
 }  // namespace
@@ -30,66 +29,73 @@ int EffectiveCodeMode(int code_cng_mode) {
 void PlainTextSource::Search(const FileRef& file, MatchTarget& target) {
   const std::string& path = file.path;
   const size_t min_size = target.MinimumFileSize();
-  std::string bytes;
   try {
     InputFile in(file);
-    // Files shorter than the word are not read; a reported size of 0 (the
-    // files of /proc) says nothing, so those are.
+    // Files shorter than the word are not read. A reported size of 0 (the
+    // files of /proc) says nothing: those are read and measured.
     if (in.ReportedSize() != 0 && in.ReportedSize() < min_size) return;
-    in.ReadRest(bytes);
+    if (in.ReportedSize() == 0) {
+      std::string probe_bytes;
+      in.ReadRest(probe_bytes);
+      if (probe_bytes.size() < min_size) return;
+      in.Rewind();
+    }
+    SearchOpenFile(file, in, target);
   } catch (const std::system_error& e) {
     target.LogError("ファイル読込みエラー:", path, std::strerror(e.code().value()));
-    return;
+  } catch (const EConversionError& e) {
+    target.LogError("文字コード変換エラー:", path, e.what());
+  } catch (const std::bad_alloc&) {
+    // One file too big for memory does not end the run.
+    target.LogError("ファイル読込みエラー:", path, kOutOfMemory);
   }
-  if (bytes.size() < min_size) return;
+}
 
+void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTarget& target) {
   const SearchOptions& o = target.Options();
-  const std::string ext = UpperExtension(path);
+  const std::string ext = UpperExtension(file.path);
   const bool html = !filtered_ && o.html_tag && (ext == ".HTM" || ext == ".HTML") && strip_html_tags;
   const int mode = filtered_ ? 0 : EffectiveCodeMode(o.code_cng_mode);
-  TextFileFormat format = TextFileFormat::FromCodes(ecSjis, leCrLf);
-  if (filtered_) {
-    format.encoding = ecFiltered;
-  } else if (mode != 0) {
-    format = ProbeBufferCode(bytes);
-    if (mode == 3 && format.encoding != ecAscii && format.encoding != ecSjis) {
-      target.SetCodes(format.encoding, format.line_end);
-      return;
-    }
-    switch (format.encoding) {
-      case ecUnread:
-      case ecEucOrSjis:
-        target.SetCodes(format.encoding, format.line_end);
-        return;
-      case ecBinary:
-        target.SetCodes(format.encoding, format.line_end);
-        bytes.clear();
-        binary_.Search(file, target);
-        return;
-      default:
-        break;
-    }
+  TextFileFormat format = TextFileFormat::FromCodes(filtered_ ? ecFiltered : ecSjis, leCrLf);
+  if (mode != 0) {
+    format = ProbeStream(in);
+    target.SetCodes(format.encoding, format.line_end);
+    if (mode == 3 && format.encoding != ecAscii && format.encoding != ecSjis) return;
+    if (format.encoding == ecUnread || format.encoding == ecEucOrSjis) return;
+    if (format.encoding == ecBinary) return binary_.Search(file, target);
   }
   // Re-breaking to CR LF (ForceCRLF) re-splits lines that are already split
   // at every CR, LF and CR LF, so it never changes them.
-  DecodedText text;
-  try {
-    text = DecodeFileText(bytes, format, {.stop_at_nul = true});
-  } catch (const EConversionError& e) {
-    target.LogError("文字コード変換エラー:", path, e.what());
-    return;
-  }
-  bytes.clear();
-  bytes.shrink_to_fit();
-  // UTF-16 files report the break of their decoded text; the others keep the probe's.
-  target.SetCodes(format.encoding, IsUtf16(format.encoding) ? text.format.line_end : format.line_end);
+  TextBlockReader reader(in, format, /*stop_at_nul=*/true, block_size_);
+  DecodedText block;
   if (html) {
-    const std::string stripped = strip_html_tags(JoinLinesCrLf(text.Lines()));
-    DecodedText plain = DecodeFileText(stripped, TextFileFormat::FromCodes(ecSjis, leCrLf));
-    target.MatchLines(LineViews(plain), false);
+    // Tags may span lines: the text is stripped whole.
+    std::vector<std::string> lines;
+    bool first = true;
+    while (reader.Next(block)) {
+      if (first) SetCodesOf(format, block, target);
+      first = false;
+      for (size_t i = 0; i < block.size(); ++i) lines.emplace_back(block.Line(i));
+    }
+    if (first) SetCodesOf(format, block, target);
+    DecodedText plain = DecodeFileText(strip_html_tags(JoinLinesCrLf(lines)), TextFileFormat::FromCodes(ecSjis, leCrLf));
+    target.BeginLines(false);
+    for (size_t i = 0; i < plain.size() && target.Line(plain.Line(i)); ++i) {
+    }
+    target.EndLines();
     return;
   }
-  target.MatchLines(LineViews(text), filtered_);
+  bool first = true;
+  bool more = true;
+  target.BeginLines(filtered_);
+  while (more && reader.Next(block)) {
+    if (first) SetCodesOf(format, block, target);
+    first = false;
+    for (size_t i = 0; i < block.size() && more; ++i) more = target.Line(block.Line(i));
+    if (more) target.ProcessPendingEvents();
+  }
+  if (first) SetCodesOf(format, block, target);
+  target.EndLines();
 }
 
 void BinaryFileSource::Search(const FileRef& file, MatchTarget& target) {

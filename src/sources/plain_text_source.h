@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "sources/text_source.h"
+#include "text/text_stream.h"
 
 namespace lorvek {
 
@@ -15,7 +16,8 @@ class PlainTextSource : public TextSource {
  public:
   // binary: where files probed as binary go; filtered: the file is a filter
   // program's output (searched as Shift-JIS, code 1011).
-  PlainTextSource(TextSource& binary, bool filtered) : binary_(binary), filtered_(filtered) {}
+  PlainTextSource(TextSource& binary, bool filtered, size_t block_size = TextBlockReader::kBlockSize)
+      : binary_(binary), filtered_(filtered), block_size_(block_size) {}
 
   void Search(const FileRef& file, MatchTarget& target) override;
 
@@ -24,8 +26,11 @@ class PlainTextSource : public TextSource {
   std::function<std::string(std::string_view)> strip_html_tags;
 
  private:
+  void SearchOpenFile(const FileRef& file, InputFile& in, MatchTarget& target);
+
   TextSource& binary_;
   bool filtered_;
+  size_t block_size_;
 };
 
 // Scans a file probed as binary from disk with term 0 (the file-reading matcher).

@@ -28,9 +28,12 @@ class MatchTarget {
 
   // The codes that the records of the text that follows carry.
   virtual void SetCodes(int32_t encoding, int32_t line_end) = 0;
-  // The lines of a text in order, line i numbered i + 1; filtered marks the
-  // output of a filter program.
-  virtual void MatchLines(const std::vector<std::string_view>& lines, bool filtered) = 0;
+  // The lines of a text, one at a time and in order, numbered from 1:
+  // BeginLines, then Line for each (false: the text needs no more lines),
+  // then EndLines. filtered marks the output of a filter program.
+  virtual void BeginLines(bool filtered) = 0;
+  virtual bool Line(std::string_view line) = 0;
+  virtual void EndLines() = 0;
   // One paragraph of a document (no whole-word retry).
   virtual void MatchParagraph(std::string_view text, int32_t line_no) = 0;
   // One spreadsheet cell; true when a record was offered for it.

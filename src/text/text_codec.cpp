@@ -57,14 +57,15 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
   const bool big_endian = enc == ecUtf16Be;
 
   std::string_view mark = MarkOf(enc);
-  const bool has_mark = !mark.empty() && StartsWith(bytes, mark);
+  const bool has_mark = options.at_file_start && !mark.empty() && StartsWith(bytes, mark);
   const size_t header = has_mark ? mark.size() : 0;
   d.format.byte_order_mark = has_mark;
   const size_t cut = options.stop_at_nul ? NulCut(bytes, header, utf16) : bytes.size();
   const std::string_view body = bytes.substr(header, cut - header);
 
-  JisDecoder jis;
-  bool lossless = cut == bytes.size() && (!IsUtf16(enc) || has_mark) && (enc != ecUtf8 || has_mark);
+  JisDecoder own_jis;
+  JisDecoder& jis = options.jis_state ? *options.jis_state : own_jis;
+  bool lossless = cut == bytes.size() && (!options.at_file_start || ((!IsUtf16(enc) || has_mark) && (enc != ecUtf8 || has_mark)));
   d.text.reserve(body.size());
   std::vector<LineSpan> spans = SplitLineSpans(body, unit, big_endian);
   d.lines.reserve(spans.size());

@@ -35,11 +35,18 @@ struct DecodedText {
   std::vector<size_t> LossyLines() const;
 };
 
+struct JisDecoder;
+
 struct DecodeOptions {
   // Nothing after the first NUL byte (a 0000 unit in UTF-16) belongs to the text.
   bool stop_at_nul = false;
   // Tell for every line whether it encodes back to its own bytes.
   bool check_round_trip = false;
+  // The bytes start the file (a byte-order mark may stand there); false for
+  // the later blocks of a file read in blocks.
+  bool at_file_start = true;
+  // Carries the ISO-2022-JP mode from one block of a file to the next.
+  JisDecoder* jis_state = nullptr;
 };
 
 // Decodes file bytes stored in format.encoding (ASCII, Shift-JIS and the

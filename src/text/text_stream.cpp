@@ -1,0 +1,137 @@
+#include "text/text_stream.h"
+
+#include <cstring>
+
+#include "text/encoding.h"
+
+namespace lorvek {
+
+TextFileFormat ProbeStream(InputFile& in) {
+  // The probe's windows (see ProbeBufferCode): the first 2,048 bytes when no
+  // byte has its top bit set, else the 256 bytes from just before the first
+  // such byte, shifted back to end at the end of the data; and the first line
+  // break before the first NUL. Only what those need is kept.
+  constexpr size_t kChunk = 64 * 1024;
+  std::string head;           // the first 2,048 bytes and the one after them
+  std::string tail;           // the bytes from tail_from on
+  uint64_t tail_from = 0;
+  uint64_t total = 0;
+  long long group = -1;       // the four-byte group of the first high byte
+  int32_t line_end = leUnread;
+  bool pending_cr = false;
+  std::string chunk(kChunk, '\0');
+  for (;;) {
+    const long long s = group - 1;
+    // (DetectCode looks one byte past its window: that byte must be read too.)
+    const bool window_known = group >= 0 && (s < 0 ? total > 2048 : total > static_cast<uint64_t>(s) + 256);
+    if (window_known && line_end != leUnread) break;
+    const size_t r = in.Read(chunk.data(), chunk.size());
+    if (r == 0) break;
+    for (size_t i = 0; i < r; ++i) {
+      const unsigned char b = static_cast<unsigned char>(chunk[i]);
+      if (group < 0 && (b & 0x80)) group = static_cast<long long>((total + i) & ~uint64_t{3});
+      if (line_end != leUnread) continue;
+      if (pending_cr) line_end = b == '\n' ? leCrLf : leCr;
+      else if (b == 0) line_end = leNone;
+      else if (b == '\n') line_end = leLf;
+      else if (b == '\r') pending_cr = true;
+    }
+    if (head.size() < 2049) head.append(chunk, 0, std::min(r, 2049 - head.size()));
+    tail.append(chunk, 0, r);
+    total += r;
+    // Keep 260 bytes before where the window can start (four before the
+    // group and 256 more when the data ends early).
+    const uint64_t keep_from = group >= 0 ? (group > 260 ? static_cast<uint64_t>(group) - 260 : 0)
+                                          : (total > 260 ? total - 260 : 0);
+    if (keep_from > tail_from) {
+      tail.erase(0, static_cast<size_t>(keep_from - tail_from));
+      tail_from = keep_from;
+    }
+  }
+  if (line_end == leUnread) line_end = pending_cr ? leCr : leNone;
+  in.Rewind();
+  if (total == 0) return TextFileFormat::FromCodes(ecUnread, leUnread);
+
+  int32_t encoding;
+  const long long s = group - 1;
+  if (group < 0 || s < 0) {
+    encoding = DetectCode(head, std::min<size_t>(head.size(), 2048), true);
+  } else {
+    const uint64_t e = static_cast<uint64_t>(s) + 256 < total ? static_cast<uint64_t>(s) + 256 : total;
+    const uint64_t b = e > 256 ? e - 256 : 0;
+    encoding = DetectCode(std::string_view(tail).substr(static_cast<size_t>(b - tail_from)), static_cast<size_t>(e - b), true);
+  }
+  return TextFileFormat::FromCodes(encoding, line_end);
+}
+
+TextBlockReader::TextBlockReader(InputFile& in, const TextFileFormat& format, bool stop_at_nul, size_t block_size)
+    : in_(in), format_(format), stop_at_nul_(stop_at_nul), block_size_(block_size) {}
+
+size_t TextBlockReader::LastBreakEnd(bool at_end) const {
+  // The data always starts on a UTF-16 unit: the file's start, or just after a break.
+  const size_t unit = IsUtf16(format_.encoding) ? 2 : 1;
+  const bool big_endian = format_.encoding == ecUtf16Be;
+  const size_t n = data_.size() - data_.size() % unit;
+  auto code = [&](size_t i) -> unsigned {
+    if (unit == 1) return static_cast<unsigned char>(data_[i]);
+    unsigned a = static_cast<unsigned char>(data_[i]), b = static_cast<unsigned char>(data_[i + 1]);
+    return big_endian ? (a << 8 | b) : (b << 8 | a);
+  };
+  // Bytes before searched_ are known to hold no break: a long line is not
+  // searched again each time more of it is read.
+  for (size_t i = n; i >= unit && i > searched_; i -= unit) {
+    const unsigned c = code(i - unit);
+    if (c == '\n') return i;
+    // A CR at the very end may be the first half of a CR LF cut by the block.
+    if (c == '\r' && (i < n || at_end)) return i;
+  }
+  searched_ = n >= unit ? n - unit : 0;
+  return 0;
+}
+
+size_t TextBlockReader::FirstNul(size_t from) const {
+  if (!IsUtf16(format_.encoding)) {
+    const void* p = std::memchr(data_.data() + from, 0, data_.size() - from);
+    return p ? static_cast<size_t>(static_cast<const char*>(p) - data_.data()) : std::string::npos;
+  }
+  for (size_t i = from - from % 2; i + 1 < data_.size(); i += 2)
+    if (data_[i] == 0 && data_[i + 1] == 0) return i;
+  return std::string::npos;
+}
+
+bool TextBlockReader::Next(DecodedText& out) {
+  for (;;) {
+    // Hand out whole lines once there are enough of them (or the text ends).
+    const size_t cut = eof_ ? data_.size() : LastBreakEnd(false);
+    if (cut > 0 && (eof_ || cut >= block_size_ / 2)) {
+      DecodeOptions options;
+      options.at_file_start = at_start_;
+      options.jis_state = &jis_;
+      out = DecodeFileText(std::string_view(data_).substr(0, cut), format_, options);
+      data_.erase(0, cut);
+      searched_ = 0;
+      at_start_ = false;
+      return true;
+    }
+    if (eof_) return false;
+    // Read on: a block's worth, or on through a long line.
+    const size_t was = data_.size();
+    data_.resize(was + block_size_);
+    const size_t r = in_.Read(data_.data() + was, block_size_);
+    data_.resize(was + r);
+    if (r == 0) {
+      eof_ = true;
+      continue;
+    }
+    if (stop_at_nul_) {
+      // Nothing after the first NUL belongs to the text: read no further.
+      const size_t nul = FirstNul(was);
+      if (nul != std::string::npos) {
+        data_.resize(nul);
+        eof_ = true;
+      }
+    }
+  }
+}
+
+}  // namespace lorvek

@@ -1,0 +1,93 @@
+// Files read in blocks give exactly what reading them whole gives: the same
+// probe verdict and the same lines, whatever the block size.
+#include "text/text_stream.h"
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+#include "text/conversion.h"
+#include "text/encoding.h"
+
+namespace lorvek {
+namespace {
+
+using test::Sj;
+using test::TempDir;
+
+const char* const kFixtures[] = {"ascii.txt", "sjis_crlf.txt", "sjis_lf.txt", "sjis_cr.txt", "eucjp_lf.txt",
+                                 "eucjp_crlf.txt", "jis_crlf.txt", "jis78_crlf.txt", "utf8_bom.txt",
+                                 "utf8_nobom_lf.txt", "utf16le_bom.txt", "utf16be_bom.txt", "nul_late.txt",
+                                 "mixed_breaks.txt", "no_final_newline.txt", "empty.txt", "binary_with_sjis.bin",
+                                 "utf8_twobyte_only.txt", "nul_inside.txt"};
+
+std::vector<std::string> WholeLines(const std::string& bytes, const TextFileFormat& f) {
+  return DecodeFileText(bytes, f, {.stop_at_nul = true}).Lines();
+}
+
+std::vector<std::string> BlockLines(const std::string& path, const TextFileFormat& f, size_t block,
+                                    int32_t* line_end = nullptr) {
+  InputFile in(FileRef::FromPath(path));
+  TextBlockReader reader(in, f, true, block);
+  std::vector<std::string> lines;
+  DecodedText d;
+  bool first = true;
+  while (reader.Next(d)) {
+    if (first && line_end) *line_end = d.format.line_end;
+    first = false;
+    for (size_t i = 0; i < d.size(); ++i) lines.emplace_back(d.Line(i));
+  }
+  return lines;
+}
+
+void ExpectSameAsWhole(const std::string& path, const std::string& label) {
+  const std::string bytes = test::ReadBytes(path);
+  InputFile in(FileRef::FromPath(path));
+  const TextFileFormat streamed = ProbeStream(in);
+  const TextFileFormat whole = ProbeBufferCode(bytes);
+  EXPECT_TRUE(streamed.SameCodes(whole)) << label << ": " << streamed.encoding << "/" << streamed.line_end << " vs "
+                                         << whole.encoding << "/" << whole.line_end;
+  if (whole.encoding == ecUnread) return;
+  const std::vector<std::string> expected = WholeLines(bytes, whole);
+  for (size_t block : {size_t{1}, size_t{2}, size_t{3}, size_t{7}, size_t{64}, size_t{4096}}) {
+    int32_t line_end = -2;
+    EXPECT_EQ(BlockLines(path, whole, block, &line_end), expected) << label << " block " << block;
+    if (IsUtf16(whole.encoding))
+      EXPECT_EQ(line_end, DecodeFileText(bytes, whole, {.stop_at_nul = true}).format.line_end) << label;
+  }
+}
+
+TEST(TextStream, EveryFixtureReadsTheSameInBlocks) {
+  for (const char* name : kFixtures) ExpectSameAsWhole(test::FixturePath(std::string("text/") + name).string(), name);
+}
+
+TEST(TextStream, ProbeWindowsFarIntoTheFileAndAtItsEnd) {
+  TempDir dir;
+  const std::string sj = Sj("検索の行です。テストも。\r\n");
+  const std::string ascii(100000, 'a');
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"high byte after the first chunks", ascii + "\r\n" + sj + sj},
+      {"high byte in the last bytes", ascii + "\n" + Sj("検")},
+      {"first break far in, after a chunk boundary", std::string(65535, 'b') + "\r\n" + sj},
+      {"CR as the last byte of a chunk", std::string(65535, 'c') + "\r" + "\n" + sj},
+      {"a NUL before any break", std::string(70000, 'd') + std::string(1, '\0') + "\r\n" + sj},
+      {"EUC-JP deep in", ascii + "\n" + SjisToEuc(sj) + SjisToEuc(sj)},
+      {"UTF-8 deep in", ascii + "\n" + "\xE6\xA4\x9C\xE7\xB4\xA2\n"},
+      {"look-ahead byte just past the head", std::string(2046, 'e') + "\xE3\xA1\x81" + "tail"},
+      {"no high byte, no break", std::string(200000, 'f')},
+  };
+  for (const Case& c : cases) ExpectSameAsWhole(dir.Write("f.txt", c.bytes).string(), c.name);
+}
+
+TEST(TextStream, JisModeAndCrLfSurviveEveryCut) {
+  TempDir dir;
+  std::string text;
+  for (int i = 0; i < 50; ++i) text += Sj("行の途中で切れても") + std::to_string(i) + "\r\n";
+  ExpectSameAsWhole(dir.Write("jis.txt", SjisToJis(text, JisReturn::Ascii)).string(), "JIS");
+  ExpectSameAsWhole(dir.Write("u16.txt", EncodeForCode(ecUtf16Be, text)).string(), "UTF-16BE");
+}
+
+}  // namespace
+}  // namespace lorvek
