@@ -60,12 +60,18 @@ ParsedCommand ParseOptions(const std::vector<std::string>& args, std::vector<std
     } else if (letter == 'E') {
       size_t end = values(i + 1);
       std::string masks;
-      for (size_t k = i + 1; k < end; ++k) masks += ExternalToCp932(args[k]) + ",";
-      out.mask_text = masks;
+      for (size_t k = i + 1; k < end; ++k) {
+        std::string mask;
+        if (!ExternalToCp932Exact(args[k], &mask)) out.unmappable = args[k];
+        masks += mask + ",";
+      }
+      if (!out.unmappable) out.mask_text = masks;
       out.result = kParseOptions;
       i = end;
     } else if (letter == 'K') {
-      out.word = Trim(ExternalToCp932(args[i + 1]));
+      std::string word;
+      if (ExternalToCp932Exact(args[i + 1], &word)) out.word = Trim(word);
+      else out.unmappable = args[i + 1];
       out.result = kParseOptions;
       i += 2;
     } else {  // T, H

@@ -23,6 +23,9 @@ struct ParsedCommand {
   std::optional<std::string> mask_text;    // /E (Shift-JIS)
   std::optional<std::string> word;         // /K (Shift-JIS)
   std::optional<std::string> output_target;  // /T, /H
+  // A /K or /E value (as given) holding a character code page 932 cannot
+  // hold: it is not taken, and the caller says so.
+  std::optional<std::string> unmappable;
 };
 
 // An argument that is an option: "/X" exactly, or "-X..." (not "--...").

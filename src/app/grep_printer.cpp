@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 
 #include "search/line_info.h"
 #include "text/cp932.h"
@@ -21,37 +22,66 @@ TagLinePrinter::TagLinePrinter(int fd, TagLineFormat format)
 
 TagLinePrinter::~TagLinePrinter() { Flush(); }
 
-void TagLinePrinter::Line(const MatchRecord& r, const std::string& tag, int32_t line_no, char sep,
+void TagLinePrinter::Line(const std::string& path, const std::string& tag, int32_t line_no, char sep,
                           const std::string& column, const std::string& text) {
   if (buffer_.empty()) waiting_since_ = std::chrono::steady_clock::now();
-  buffer_ += "\"" + r.OpenPath + "\"" + tag + " " + std::to_string(line_no) + sep + column + " " +
-             Cp932ToUtf8(text) + "\n";
+  if (format_.context > 0 && any_line_ && (path != last_path_ || line_no != last_line_ + 1)) buffer_ += "--\n";
+  buffer_ += "\"" + path + "\"" + tag + " " + std::to_string(line_no) + sep + column + " " + Cp932ToUtf8(text) + "\n";
+  any_line_ = true;
+  last_path_ = path;
+  last_line_ = line_no;
+}
+
+void TagLinePrinter::PrintPendingBelow(int32_t before) {
+  for (const Pending& p : pending_after_)
+    if (p.line_no < before && !(p.path == last_path_ && p.line_no <= last_line_))
+      Line(p.path, p.tag, p.line_no, '-', "", p.text);
+  pending_after_.clear();
 }
 
 bool TagLinePrinter::Take(std::unique_ptr<MatchRecord> record, MatchPos hit) {
   if (closed_ || write_error_) return false;
   const MatchRecord& r = *record;
   const std::string tag = format_.show_encoding ? EncodingTag(r.EncodingCode, r.LineEndCode) : "";
-  if (format_.context > 0) {
-    if (printed_ > 0) buffer_ += "--\n";
+  // Scanned binary lines and document paragraphs carry no context.
+  const bool context = format_.context > 0 && r.EncodingCode != ecBinary && r.EncodingCode != ecWord;
+  const bool same_file = r.OpenPath == last_path_;
+  PrintPendingBelow(same_file ? r.LineNo : INT32_MAX);
+  if (context) {
     const std::string* before[2] = {&r.PrevLine2, &r.PrevLine1};
-    for (int k = 2 - format_.context; k < 2; ++k)
-      if (*before[k] != kNulMarker && !before[k]->empty() && r.LineNo - (2 - k) >= 1)
-        Line(r, tag, r.LineNo - (2 - k), '-', "", *before[k]);
+    for (int k = 2 - format_.context; k < 2; ++k) {
+      const int32_t no = r.LineNo - (2 - k);
+      if (no < 1 || *before[k] == kNulMarker) continue;
+      if (r.OpenPath == last_path_ && no <= last_line_) continue;  // printed already
+      Line(r.OpenPath, tag, no, '-', "", *before[k]);
+    }
   }
   std::string column;
   std::string text = r.LineText;
   if (format_.column) column = std::to_string(hit.start) + ":";
   if (format_.only_matching && hit) text = r.LineText.substr(hit.start - 1, hit.length);
-  Line(r, tag, r.LineNo, ':', column, text);
-  if (format_.context > 0) {
+  Line(r.OpenPath, tag, r.LineNo, ':', column, text);
+  if (context) {
     const std::string* after[2] = {&r.NextLine1, &r.NextLine2};
     for (int k = 0; k < format_.context; ++k)
-      if (*after[k] != kNulMarker) Line(r, tag, r.LineNo + k + 1, '-', "", *after[k]);
+      if (*after[k] != kNulMarker) pending_after_.push_back({r.OpenPath, tag, r.LineNo + k + 1, *after[k]});
   }
   ++printed_;
   if (line_buffered_ || buffer_.size() >= kBlockBytes) Flush();
   return !closed_ && !write_error_;
+}
+
+void TagLinePrinter::Logged(const std::string& line) {
+  ++logged_;
+  const std::string out = "lorvek-grep: " + line + "\n";
+  // Standard error is not buffered here: a failure is seen when it happens.
+  ssize_t ignored = write(STDERR_FILENO, out.data(), out.size());
+  (void)ignored;
+}
+
+void TagLinePrinter::RunEnds() {
+  PrintPendingBelow(INT32_MAX);
+  Flush();
 }
 
 void TagLinePrinter::FlushIfDue() {

@@ -1,11 +1,14 @@
 // lorvek-grep's sink: prints each hit as a tag line in UTF-8 the moment it
 // is found. Output to a terminal is flushed line by line, to a pipe or file
 // in blocks (and whenever a block has waited a moment); a closed pipe or a
-// failed write stops the run.
+// failed write stops the run. Context lines are merged as grep merges them:
+// no line twice, "--" only between groups that do not touch. Every line the
+// run logs is copied to standard error.
 #pragma once
 
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "search/record_sink.h"
 
@@ -25,7 +28,8 @@ class TagLinePrinter : public RecordSink {
 
   bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) override;
   bool WantsHitPosition() const override { return format_.column || format_.only_matching; }
-  void RunEnds() override { Flush(); }
+  void Logged(const std::string& line) override;
+  void RunEnds() override;
 
   // Flushes what has waited longer than a moment (called while the run
   // walks, so a slow search still shows its first hits at once).
@@ -33,14 +37,18 @@ class TagLinePrinter : public RecordSink {
   void Flush();
 
   size_t Printed() const { return printed_; }
+  size_t LoggedLines() const { return logged_; }
   // The reader went away (a closed pipe): not an error.
   bool OutputClosed() const { return closed_; }
   // A write failed for another reason; its errno.
   int WriteError() const { return write_error_; }
 
  private:
-  void Line(const MatchRecord& r, const std::string& tag, int32_t line_no, char sep, const std::string& column,
+  // One output line; "--" goes before it when it does not follow the last.
+  void Line(const std::string& path, const std::string& tag, int32_t line_no, char sep, const std::string& column,
             const std::string& text);
+  // The after-context of the last hit, up to (not including) line before.
+  void PrintPendingBelow(int32_t before);
 
   int fd_;
   TagLineFormat format_;
@@ -48,6 +56,16 @@ class TagLinePrinter : public RecordSink {
   std::string buffer_;
   std::chrono::steady_clock::time_point waiting_since_;
   size_t printed_ = 0;
+  size_t logged_ = 0;
+  std::string last_path_;
+  int32_t last_line_ = 0;
+  bool any_line_ = false;
+  struct Pending {
+    std::string path, tag;
+    int32_t line_no;
+    std::string text;
+  };
+  std::vector<Pending> pending_after_;
   bool closed_ = false;
   int write_error_ = 0;
 };

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "app/grep_printer.h"
@@ -22,6 +23,7 @@
 #include "search/search_run.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
+#include "text/file_bytes.h"
 
 namespace lorvek {
 namespace {
@@ -50,8 +52,8 @@ const char kUsage[] =
     "      --csv FILE        also write the hits as CSV (separator and quoting\n"
     "                        from the settings; --csv-tab, --csv-quote N)\n"
     "      --html FILE       also write the hits as an HTML report\n"
-    "      --ini FILE        read the defaults from FILE instead of Lorvek.ini\n"
-    "                        in the program folder (the file is never written)\n"
+    "      --ini FILE        take the [Options] switches of a Lorvek.ini FILE as\n"
+    "                        defaults (the file is only read)\n"
     "      --help            show this help\n"
     "      --version         show the version\n"
     "\n"
@@ -103,19 +105,23 @@ int ParseInt(const std::string& text, const char* option) {
 int Main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   CliOptions cli;
-  // Defaults come from the settings file; the options override them for this
-  // run only, and the file is only read.
-  std::string ini_path = ProgramFolder() + "Lorvek.ini";
+  // The defaults are the ones --help shows; --ini FILE takes the switches of
+  // a settings file (never its histories or the window's mask text).
+  SearchOptions opts;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::string(argv[i]) == "--") break;
-    if (std::string(argv[i]) == "--ini") ini_path = argv[i + 1];
+    if (std::string(argv[i]) != "--ini") continue;
+    TIniGT ini(argv[i + 1], /*make_writable=*/false);
+    try {
+      ReadFileBytes(ini.FileName());
+    } catch (const std::system_error& e) {
+      UsageError(std::string("--ini ") + argv[i + 1] + ": " + std::strerror(e.code().value()));
+    }
+    const Options saved = ReadOptions(ini);
+    opts = saved.search;
+    cli.csv = {saved.csv_terms, saved.csv_quates};
+    cli.format.context = opts.wide_preview ? std::min(2, std::max(0, saved.prev_line)) : 0;
   }
-  TIniGT ini(ini_path, /*make_writable=*/false);
-  const Options saved = ReadOptions(ini);
-  SearchOptions opts = saved.search;
-  cli.masks = Cp932ToUtf8(ReadMaskSets(ini).default_text);
-  cli.csv = {saved.csv_terms, saved.csv_quates};
-  cli.format.context = opts.wide_preview ? std::min(2, std::max(0, saved.prev_line)) : 0;
   std::vector<std::string> positional;
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {
@@ -162,7 +168,18 @@ int Main(int argc, char** argv) {
   }
   if (positional.size() < 2) UsageError("a word and at least one path are needed");
   opts.wide_preview = cli.format.context > 0;
-  cli.word = ExternalToCp932(positional[0]);
+  // A character code page 932 cannot hold must not become '?', an operator.
+  std::string masks;
+  const bool word_ok = ExternalToCp932Exact(positional[0], &cli.word);
+  const bool masks_ok = ExternalToCp932Exact(cli.masks, &masks);
+  if (!word_ok || !masks_ok) {
+    std::cerr << "lorvek-grep: " << UnmappableTextMessage(word_ok ? cli.masks : positional[0]) << "\n";
+    return 2;
+  }
+  if (ParseMaskText(masks).empty()) {
+    std::cerr << "lorvek-grep: ファイルマスクを指定してください.\n";
+    return 2;
+  }
   cli.paths.assign(positional.begin() + 1, positional.end());
 
   // A closed pipe is noticed as a failed write, not as a signal.
@@ -180,7 +197,7 @@ int Main(int argc, char** argv) {
     return 2;
   }
   run.SetWord(cli.word);
-  run.WildMatch1().SetMasks(ParseMaskText(ExternalToCp932(cli.masks)));
+  run.WildMatch1().SetMasks(ParseMaskText(masks));
   run.RunSearch(cli.paths);
   printer.Flush();
   // The reader has all it wanted: end quietly.
@@ -197,9 +214,11 @@ int Main(int argc, char** argv) {
   } catch (const EExportError& e) {
     front.ShowError(e.what());
   }
-  if (!front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
-  if (run.ErrorCount() > 0) std::cerr << "lorvek-grep: errors were logged in " << run.ErrorLog() << "\n";
-  if (front.failed || run.ErrorCount() > 0) return 2;
+  // The closing status only after a run that ran to its end.
+  if (!front.failed && !front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
+  if (run.ErrorCount() > 0 && run.LogWritten())
+    std::cerr << "lorvek-grep: the errors are also in " << PathForDisplay(run.ErrorLog()) << "\n";
+  if (front.failed || run.ErrorCount() > 0 || printer.LoggedLines() > 0) return 2;
   return run.MatchCount() == 0 ? 1 : 0;
 }
 

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <clocale>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -34,16 +35,32 @@ int main(int argc, char** argv) {
     }
     args.emplace_back(argv[i]);
   }
+  // Without a screen, standard error is for the program's own messages: Qt's
+  // chatter about the missing screen is left out.
+  if (const char* p = std::getenv("QT_QPA_PLATFORM"); p && (std::strncmp(p, "offscreen", 9) == 0 || std::strncmp(p, "minimal", 7) == 0))
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+      if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << text.toStdString() << "\n";
+    });
   QApplication app(argc, argv);
   lorvek::InstallJapaneseTranslations(app);
   app.setQuitOnLastWindowClosed(true);
   const std::string folder = lorvek::ProgramFolder();
+  // Without a screen the run stands alone: it neither takes nor hands over
+  // the single instance, and writes nothing back to the settings.
+  const QString platform = QGuiApplication::platformName();
+  const bool headless = platform == "offscreen" || platform == "minimal";
   lorvek::SingleInstance instance;
   // A running instance of this user takes the request; when none answers
   // (or the hand-off cannot be delivered) this start runs on its own.
-  if (!instance.Claim() && instance.HandOver(folder, args)) return 0;
+  if (!headless && !instance.Claim() && instance.HandOver(folder, args)) return 0;
+  if (headless && args.empty()) {
+    std::cerr << "lorvek: 検索フォルダまたはキーワードを設定して下さい.\n" << kUsage;
+    return 2;
+  }
   lorvek::TLorvekMain window(folder, args);
-  instance.take_hand_off = [&window] { window.ReceiveHandOff(); };
+  window.SetHeadless(headless);
+  if (!headless) instance.take_hand_off = [&window] { window.ReceiveHandOff(); };
   window.show();
-  return app.exec();
+  const int status = app.exec();
+  return window.HeadlessFailed() ? 2 : status;
 }

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstring>
-#include <fstream>
 
 #include "text/cp932.h"
 
@@ -51,8 +50,7 @@ bool SearchRun::FindButtonClick(const std::string& word, const std::string& path
 
 void SearchRun::WriteLogHeader() {
   error_log_ = program_folder_ + "LOG.TXT";
-  std::ofstream out(error_log_, std::ios::binary | std::ios::trunc);
-  out << Utf8ToCp932("Lorvek Log: " + LocaleNow()) << "\r\n";
+  log_.Begin(error_log_, Utf8ToCp932("Lorvek Log: " + LocaleNow()));
 }
 
 void SearchRun::LogError(const std::string& prefix, const std::string& path, const std::string& reason) {
@@ -63,11 +61,7 @@ void SearchRun::LogError(const std::string& prefix, const std::string& path, con
 void SearchRun::LogNote(const std::string& prefix, const std::string& path, const std::string& reason) {
   std::string line = Utf8ToCp932(prefix) + ExternalToCp932(path);
   if (!reason.empty()) line += Utf8ToCp932(": " + reason);
-  {
-    std::ofstream out(error_log_, std::ios::binary | std::ios::app);
-    out << line << "\r\n";
-    out.flush();
-  }
+  log_.Append(line);
   sink_.Logged(prefix + PathForDisplay(path) + (reason.empty() ? "" : ": " + reason));
 }
 
@@ -136,6 +130,7 @@ void SearchRun::RunSearch(const std::vector<std::string>& given) {
     // A failure that ends the run: show it and go back to the idle state.
     front_end_.SetRowCount(static_cast<size_t>(match_count_));
     sink_.RunEnds();
+    log_.End();
     front_end_.SetTitle(kTitleAborted);  // the run ended: the title must not say it still searches
     front_end_.ShowError(e.what());
     front_end_.SetSearchingState(false);
@@ -144,6 +139,7 @@ void SearchRun::RunSearch(const std::vector<std::string>& given) {
   }
   front_end_.SetRowCount(static_cast<size_t>(match_count_));
   sink_.RunEnds();
+  log_.End();
   SetFinalTexts();
 }
 

@@ -17,6 +17,7 @@
 #include "search/mask.h"
 #include "search/record_builder.h"
 #include "search/record_sink.h"
+#include "search/run_log.h"
 #include "search/search_front_end.h"
 #include "search/search_options.h"
 #include "sources/plain_text_source.h"
@@ -62,6 +63,9 @@ class SearchRun : private MatchTarget, private WalkObserver {
   int32_t ErrorCount() const { return error_count_; }
   std::time_t SearchStartTime() const { return search_start_time_; }
   const std::string& ErrorLog() const { return error_log_; }
+  // The last run's log was written (it may not be: no writable folder, or
+  // something else than a regular file stands at its name).
+  bool LogWritten() const { return log_.Written(); }
   // The word as the last run compiled it (null before the first run and
   // after a word that did not compile).
   CompiledWordRef Compiled() const { return compiled_; }
@@ -121,6 +125,7 @@ class SearchRun : private MatchTarget, private WalkObserver {
   int32_t error_count_ = 0;
   std::time_t search_start_time_ = 0;
   std::string error_log_;
+  RunLog log_;
   size_t min_file_size_ = 0;
   MatchSource source_;  // current file or member, its codes and flags
   // The text being matched line by line: its line count, whether it is done,

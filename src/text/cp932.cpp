@@ -148,6 +148,26 @@ std::string ExternalToCp932(std::string_view text) {
   return IsValidUtf8(text) ? Utf8ToCp932(text) : std::string(text);
 }
 
+bool ExternalToCp932Exact(std::string_view text, std::string* out) {
+  if (!IsValidUtf8(text)) {
+    *out = std::string(text);
+    return true;
+  }
+  bool exact = true;
+  std::string converted = Get("CP932", "UTF-8", 1).Run(text, [&](size_t pos, std::string& repl) {
+    exact = false;
+    repl = "?";
+    unsigned char c = static_cast<unsigned char>(text[pos]);
+    return size_t{c < 0xE0 ? 2u : c < 0xF0 ? 3u : 4u};
+  });
+  if (exact) *out = std::move(converted);
+  return exact;
+}
+
+std::string UnmappableTextMessage(std::string_view text) {
+  return "検索語またはファイルマスクにShift-JIS(CP932)で表せない文字があります: " + std::string(text);
+}
+
 std::string PathForDisplay(std::string_view path) {
   return IsValidUtf8(path) ? std::string(path) : Cp932ToUtf8(path);
 }

@@ -26,6 +26,14 @@ std::string Utf16ToCp932(std::u16string_view units);
 // valid UTF-8, otherwise taken as the bytes it is.
 std::string ExternalToCp932(std::string_view text);
 
+// The same for a search word or a mask, where a substituted '?' would become
+// an operator: false (out untouched) when the text is UTF-8 holding a
+// character code page 932 cannot hold.
+bool ExternalToCp932Exact(std::string_view text, std::string* out);
+
+// The message for such a text (UTF-8).
+std::string UnmappableTextMessage(std::string_view text);
+
 // The reverse for display: valid Shift-JIS to UTF-8 (file names are kept as
 // bytes, so a name that is already UTF-8 stays as it is).
 std::string PathForDisplay(std::string_view path);

@@ -223,7 +223,7 @@ void MainWindowTest::HandOffFromASecondProcess() {
   auto second = [&](const QStringList& args) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_QPA_PLATFORM", "vnc:port=0");  // a screen of sorts: a later start hands over
     p.setProcessEnvironment(env);
     p.start(bin, args);
     // The later start waits for this instance to take its request: keep
@@ -254,7 +254,7 @@ void MainWindowTest::HandOffFromASecondProcess() {
   const QString handoff = QString::fromStdString(HandOffFilePath(folder));
   QProcess later;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("QT_QPA_PLATFORM", "vnc:port=0");
   later.setProcessEnvironment(env);
   w.findChild<QComboBox*>("FindWord")->setEditText("cat");
   w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());

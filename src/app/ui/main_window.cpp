@@ -414,7 +414,8 @@ void TLorvekMain::closeEvent(QCloseEvent* e) {
     return;
   }
   find_path_->setAcceptDrops(false);
-  WriteSettings();
+  // A run without a screen must not become the next run's defaults.
+  if (!headless_) WriteSettings();
   model_->SetRowCount(0);
   store_.Clear();
   if (work_folder_.Exists() && !work_folder_.Remove()) Message(U(kWorkFolderRemoveFailed), true);

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,13 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void ReceiveHandOff();
   void BringForward();
   void StartupRun();
+
+  // A start without a screen (QT_QPA_PLATFORM=offscreen): every message goes
+  // to standard error instead of a box, no dialog opens (the start dialog's
+  // values are taken as given), nothing is written back to Lorvek.ini, and
+  // a failure makes the program's exit status non-zero.
+  void SetHeadless(bool on) { headless_ = on; }
+  bool HeadlessFailed() const { return headless_failed_; }
 
   // For tests and the start-up paths.
   SearchRun& run() { return *run_; }
@@ -127,11 +135,15 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void TakeDialogValues(const AutoSearchValues& v);
   void ApplyParsed(const ParsedCommand& c);
   void ResetForRun();
-  void RunOver(const std::vector<std::string>& targets);
+  // Runs the search over targets with the boxes' word; false when it did not start.
+  bool RunOver(const std::vector<std::string>& targets);
   void FocusFirstRow();
   void TagListOutput();
   // wait false: the box is shown and the caller goes on at once.
   void Message(const QString& text, bool warning, bool wait = true);
+  // The text in Shift-JIS; false (and the message) when a character of it
+  // cannot be held by code page 932.
+  bool CheckedSjis(const QString& text, std::string* out);
   void RunHandOff(const std::vector<std::string>& lines);
 
   std::string program_folder_;
@@ -146,6 +158,9 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   std::unique_ptr<SearchRun> run_;
 
   std::vector<std::string> folder_list_;
+  bool headless_ = false;
+  bool headless_failed_ = false;
+  std::optional<std::string> refused_text_;  // a /K or /E value code page 932 cannot hold
   int parse_result_ = kParseNone;
   bool started_with_args_ = false;
   bool output_requested_ = false;

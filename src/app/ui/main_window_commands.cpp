@@ -35,6 +35,11 @@
 #include "results/result_rows.h"
 #include "text/file_bytes.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace lorvek {
 
 // ---- front end of the search run ----
@@ -69,6 +74,13 @@ void TLorvekMain::SetErrorLogVisible(bool visible) { error_log_act_->setVisible(
 
 void TLorvekMain::Message(const QString& text, bool warning, bool wait) {
   if (show_message) return show_message(windowTitle(), text);
+  if (headless_) {
+    const std::string line = "lorvek: " + text.toStdString() + "\n";
+    ssize_t ignored = write(STDERR_FILENO, line.data(), line.size());
+    (void)ignored;
+    headless_failed_ = true;
+    return;
+  }
   if (wait) {
     if (warning) QMessageBox::warning(this, U("Lorvek"), text);
     else QMessageBox::critical(this, U("Lorvek"), text);
@@ -102,7 +114,9 @@ void TLorvekMain::ProcessPendingEvents() { QApplication::processEvents(); }
 
 void TLorvekMain::FindButtonClick() {
   if (run_->Searching()) return;
-  std::string word = ToSjis(find_word_->currentText());
+  std::string word;
+  std::string masks;
+  if (!CheckedSjis(find_word_->currentText(), &word) || !CheckedSjis(file_masks_->currentText(), &masks)) return;
   std::string path = ToPath(find_path_->currentText());
   if (word.empty() || path.empty()) {
     Message(U("検索フォルダまたはキーワードを設定して下さい."), true);
@@ -112,10 +126,17 @@ void TLorvekMain::FindButtonClick() {
   AddWordHistory(word);
   AddFolderHistory(path);
   run_->options() = options_.search;
-  run_->FindButtonClick(word, path, ToSjis(file_masks_->currentText()));
+  run_->FindButtonClick(word, path, masks);
 }
 
 void TLorvekMain::AbortBtnClick() { run_->AbortBtnClick(); }
+
+bool TLorvekMain::CheckedSjis(const QString& text, std::string* out) {
+  const std::string utf8 = text.toUtf8().toStdString();
+  if (ExternalToCp932Exact(utf8, out)) return true;
+  Message(QString::fromUtf8(UnmappableTextMessage(utf8)), false);
+  return false;
+}
 
 void TLorvekMain::OnSwitchToggled() {
   ChangeOptions([this](Options& o) {
@@ -230,8 +251,14 @@ void TLorvekMain::WriteTagList() {
   } else if (output_target_ == "-") {
     std::string out;
     for (const auto& l : TagLines(store_)) out += Cp932ToUtf8(l) + "\n";
-    fwrite(out.data(), 1, out.size(), stdout);
-    fflush(stdout);
+    size_t done = 0;
+    while (done < out.size()) {
+      ssize_t w = write(STDOUT_FILENO, out.data() + done, out.size() - done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0 && errno == EPIPE) break;  // the reader has gone: not an error
+      if (w < 0) throw EExportError("ｽﾄﾘｰﾑへの書き込みｴﾗｰ: " + std::string(std::strerror(errno)));
+      done += static_cast<size_t>(w);
+    }
   } else {
     WriteLines(output_target_, TagLines(store_));
   }

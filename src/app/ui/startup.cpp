@@ -18,6 +18,7 @@ namespace lorvek {
 
 void TLorvekMain::ApplyParsed(const ParsedCommand& c) {
   parse_result_ = c.result;
+  if (c.unmappable) refused_text_ = c.unmappable;
   if (c.folder_text) find_path_->setEditText(FromPath(*c.folder_text));
   if (c.mask_text) {
     file_masks_->setEditText(FromSjis(*c.mask_text));
@@ -55,9 +56,20 @@ bool TLorvekMain::RunStartDialog(const QStringList& folders) {
   for (const auto& w : history_words_.Entries()) words << FromSjis(w);
   for (int i = 0; i < file_masks_->count(); ++i) masks << file_masks_->itemText(i);
   TAutoSearch dlg(folders, v, words, masks, this);
-  bool ok = run_dialog ? run_dialog(dlg) : dlg.exec() == QDialog::Accepted;
+  bool ok;
+  if (run_dialog) {
+    ok = run_dialog(dlg);
+  } else if (headless_) {
+    dlg.quiet = true;
+    dlg.TryAccept();
+    ok = dlg.result() == QDialog::Accepted;
+    if (!ok) Message(dlg.LastMessage(), true);
+  } else {
+    ok = dlg.exec() == QDialog::Accepted;
+  }
   if (!ok) return false;
   AutoSearchValues chosen = dlg.Values();
+  // (Without a screen the values are taken as given, with the dialog's checks.)
   if (chosen.code_mode != v.code_mode) ChangeOptions([&](Options& opt) { opt.search.code_cng_mode = chosen.code_mode; });
   TakeDialogValues(chosen);
   return true;
@@ -75,34 +87,47 @@ void TLorvekMain::TakeDialogValues(const AutoSearchValues& v) {
   run_->WildMatch1().SetMasks(ParseMaskText(ToSjis(v.mask_text)));
 }
 
-void TLorvekMain::RunOver(const std::vector<std::string>& targets) {
+bool TLorvekMain::RunOver(const std::vector<std::string>& targets) {
+  std::string word;
+  if (!CheckedSjis(find_word_->currentText(), &word)) return false;
+  if (headless_ && (word.empty() || targets.empty())) {
+    // Nobody can fill in what is missing: say so instead of doing nothing.
+    Message(U("検索フォルダまたはキーワードを設定して下さい."), true);
+    return false;
+  }
   for (const std::string& t : targets) AddFolderHistory(t);
   run_->options() = options_.search;
-  run_->SetWord(ToSjis(find_word_->currentText()));
+  run_->SetWord(word);
   run_->RunSearch(targets);
+  return true;
 }
 
 void TLorvekMain::StartupRun() {
   ResetForRun();
   run_->SetSearching(true);
   bool done = false;
-  if (parse_result_ == kParseOptions) {
+  std::string masks;
+  if (refused_text_) {
+    Message(QString::fromUtf8(UnmappableTextMessage(*refused_text_)), false);
+  } else if (parse_result_ == kParseOptions) {
     if (!folder_list_.empty()) {
       QStringList folders;
       for (const auto& f : folder_list_) folders << FromPath(f);
-      if (RunStartDialog(folders)) {
-        RunOver(folder_list_);
-        done = true;
-      }
+      if (RunStartDialog(folders)) done = RunOver(folder_list_);
+    } else if (headless_) {
+      Message(U("検索フォルダまたはキーワードを設定して下さい."), true);
     }
   } else if (parse_result_ == kParseAutomatic || parse_result_ == kParseSilent) {
     // No folders collected (/A without /P): nothing runs and the program closes.
     if (!folder_list_.empty()) {
-      AddWordHistory(ToSjis(find_word_->currentText()));
-      // Without a mask option the mask box's text applies.
-      run_->WildMatch1().SetMasks(ParseMaskText(ToSjis(file_masks_->currentText())));
-      RunOver(folder_list_);
-      done = true;
+      if (CheckedSjis(file_masks_->currentText(), &masks)) {
+        AddWordHistory(ToSjis(find_word_->currentText()));
+        // Without a mask option the mask box's text applies.
+        run_->WildMatch1().SetMasks(ParseMaskText(masks));
+        done = RunOver(folder_list_);
+      }
+    } else if (headless_) {
+      Message(U("検索フォルダまたはキーワードを設定して下さい."), true);
     }
   } else {
     SetTitle("Lorvek-シェル起動");
@@ -112,16 +137,15 @@ void TLorvekMain::StartupRun() {
       targets.push_back(LongPathName(f));
       folders << FromPath(targets.back());
     }
-    if (!targets.empty() && RunStartDialog(folders)) {
-      RunOver(targets);
-      done = true;
-    }
+    if (!targets.empty() && RunStartDialog(folders)) done = RunOver(targets);
   }
   FocusFirstRow();
   run_->SetSearching(false);
+  // Without a screen a start that searched nothing has failed, and says so.
+  if (headless_ && !done && !headless_failed_) Message(U("コマンドラインの指定が不正です."), false);
   if (!done && started_with_args_) close();
   // Without a screen nobody can use the window: a start-up search ends there.
-  if (started_with_args_ && QGuiApplication::platformName() == "offscreen") close();
+  if (started_with_args_ && headless_) close();
 }
 
 void TLorvekMain::BringForward() {
@@ -163,6 +187,11 @@ void TLorvekMain::RunHandOff(const std::vector<std::string>& lines) {
   std::vector<std::string> paths;
   if (has_option) {
     ApplyParsed(ParseOptions(lines, folder_list_));
+    if (refused_text_) {
+      Message(QString::fromUtf8(UnmappableTextMessage(*refused_text_)), false);
+      refused_text_.reset();
+      return;
+    }
   } else {
     for (const auto& l : lines)
       if (!l.empty()) paths.push_back(l);  // an empty line is not a target
