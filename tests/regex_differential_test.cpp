@@ -5,7 +5,9 @@
 #include <random>
 
 #include "regex_reference.h"
+#include "search/compiled_word.h"
 #include "search/regex/regular_expression.h"
+#include "search/whole_word.h"
 
 namespace lorvek {
 namespace {
@@ -72,6 +74,58 @@ TEST(RegexDifferential, FastMatcherAgreesWithReferenceOnRandomCases) {
     }
   }
   EXPECT_GT(compared, 15000);
+}
+
+// The whole-word rule as the straightforward loop applies it: match, and
+// after a rejected match search again in the rest of the line after the byte
+// that follows it.
+MatchPos WholeWordByRetries(const TAWKStr& awk, std::string_view line) {
+  size_t offset = 0;
+  std::string_view s = line;
+  for (;;) {
+    MatchPos m = awk.MatchReference(s);
+    if (!m) return {};
+    if (IsWholeWd(s, m.start, m.length)) return {m.start + offset, m.length};
+    size_t next = m.start + m.length;
+    if (next > s.size()) return {};
+    s.remove_prefix(next);
+    offset += next;
+  }
+}
+
+TEST(RegexDifferential, WholeWordRetriesAgreeWithTheStraightforwardLoop) {
+  std::mt19937 rng(7);
+  TAWKStr awk;
+  const char* const pieces[] = {"cat", "xcat", "cat_", " ", "q", "\n", "\x82\xA0", "a", "(", ")", "\n"};
+  int compared = 0;
+  for (int p = 0; p < 800; ++p) {
+    std::string pattern = RandomPattern(rng, 0);
+    if (rng() % 3 == 0) pattern = "cat|cat.*q";
+    try {
+      awk.SetRegExp(pattern);
+    } catch (const ERegExpParser&) {
+      continue;
+    }
+    for (int k = 0; k < 6; ++k) {
+      std::string line;
+      for (int i = static_cast<int>(rng() % 14); i > 0; --i) line += pieces[rng() % std::size(pieces)];
+      ASSERT_EQ(FindWholeWordHit(awk.Current(), line, true), WholeWordByRetries(awk, line))
+          << "pattern [" << pattern << "] line [" << line << "]";
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 3000);
+}
+
+TEST(RegexDifferential, WholeWordRetriesOverALongLineAreOnePass) {
+  // Each rejected cat would send the run of cat.*q to the end of the line.
+  TAWKStr awk;
+  awk.SetRegExp("cat|cat.*q");
+  std::string line;
+  for (int i = 0; i < 20000; ++i) line += "xxcat";
+  EXPECT_FALSE(FindWholeWordHit(awk.Current(), line, true));
+  line += " cat";
+  EXPECT_EQ(FindWholeWordHit(awk.Current(), line, true), (MatchPos{line.size() - 2, 3}));
 }
 
 TEST(RegexDifferential, LongLineWithDotStarIsLinear) {

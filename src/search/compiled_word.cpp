@@ -1,8 +1,12 @@
 #include "search/compiled_word.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 #include "search/regex/regular_expression.h"
 #include "search/search_terms.h"
 #include "search/whole_word.h"
+#include "text/sjis.h"
 
 namespace lorvek {
 
@@ -25,19 +29,106 @@ std::shared_ptr<const CompiledWord> CompiledWord::Compile(std::string_view word,
   return w;
 }
 
+namespace {
+
+// The leftmost-longest match in the part of a line from an offset on, that
+// part read as a line of its own (its start is a line start), as the string
+// matcher finds it, for the retries of the whole-word rule. Every run of the
+// automaton is deterministic, so the longest end a run reaches from a given
+// position and state is the same whichever retry asks: it is remembered, and
+// all the retries over one line cost one pass.
+class RetryFinder {
+ public:
+  RetryFinder(const CompiledPattern& c, std::string_view line) : c_(c), line_(line) {}
+
+  MatchPos From(size_t offset) {
+    const size_t n = line_.size();
+    const int start = c_.start();
+    auto found = [&](size_t at, long long end) { return MatchPos{at - offset + 1, static_cast<size_t>(end) - at}; };
+    if (!c_.anchored_start() && !c_.anchored_end()) {
+      if (offset >= n) return c_.accepting(start) ? MatchPos{1, 0} : MatchPos{};
+      for (size_t p = offset; p < n; p += CharLength(line_, p))
+        if (long long r = Longest(p, start); r >= 0) return found(p, r);
+      return {};
+    }
+    auto line_start_way = [&](size_t p) {
+      long long r = Longest(p, start);
+      if (c_.anchored_start()) r = std::max(r, Longest(p, c_.line_start_state()));
+      return r;
+    };
+    if (long long r = line_start_way(offset); r >= 0) return found(offset, r);
+    for (size_t p = offset; p < n; p += CharLength(line_, p)) {
+      if (long long r = Longest(p, start); r >= 0) return found(p, r);
+      if (line_[p] == '\n' && c_.anchored_start())
+        if (long long r = line_start_way(p + 1); r >= 0) return found(p + 1, r);
+    }
+    if (c_.anchored_end() && c_.has_line_end(start)) return MatchPos{n - offset + 1, 0};
+    return {};
+  }
+
+ private:
+  // The longest end of a run that is in state at position p, or -1.
+  long long Longest(size_t p, int state) {
+    if (state == CompiledPattern::kDead) return -1;
+    const size_t n = line_.size();
+    path_.clear();
+    long long value;
+    for (;;) {
+      const uint64_t key = static_cast<uint64_t>(p) * c_.state_count() + static_cast<uint64_t>(state);
+      if (auto it = memo_.find(key); it != memo_.end()) {
+        value = it->second;
+        break;
+      }
+      const uint16_t code = p < n ? CharCode(line_, p) : 0;
+      const size_t len = p < n ? CharLength(line_, p) : 0;
+      const int next = len ? c_.Step(state, code) : CompiledPattern::kDead;
+      if (next == CompiledPattern::kDead) {
+        // The run dies here: the line-end anchor may still take the end or a CR.
+        const bool ends = ((code == 0 || code == 13) && c_.has_line_end(state)) || c_.accepting(state);
+        value = ends ? static_cast<long long>(p) : -1;
+        memo_.emplace(key, value);
+        break;
+      }
+      path_.push_back({key, p, state});
+      p += len;
+      state = next;
+    }
+    for (auto it = path_.rbegin(); it != path_.rend(); ++it) {
+      if (value < 0 && c_.accepting(it->state)) value = static_cast<long long>(it->p);
+      memo_.emplace(it->key, value);
+    }
+    return value;
+  }
+
+  struct Step {
+    uint64_t key;
+    size_t p;
+    int state;
+  };
+  const CompiledPattern& c_;
+  std::string_view line_;
+  std::unordered_map<uint64_t, long long> memo_;
+  std::vector<Step> path_;
+};
+
+}  // namespace
+
 MatchPos FindWholeWordHit(const CompiledPattern& pattern, std::string_view line, bool whole_word) {
+  MatchPos m = MatchLeftmostLongest(pattern, line, mcls_CRLF);
+  if (!m || !whole_word || IsWholeWd(line, m.start, m.length)) return m;
+  // Retry after the byte that follows a rejected match; the rest counts as a
+  // line of its own for the whole-word test and the anchors.
+  RetryFinder finder(pattern, line);
   size_t offset = 0;
-  std::string_view s = line;
   for (;;) {
-    MatchPos m = MatchLeftmostLongest(pattern, s, mcls_CRLF);
+    const size_t next = offset + m.start + m.length;
+    if (next > line.size()) return {};
+    offset = next;
+    m = pattern.is_plain_string() && !pattern.anchored_start() && !pattern.anchored_end()
+            ? MatchLeftmostLongest(pattern, line.substr(offset), mcls_CRLF)
+            : finder.From(offset);
     if (!m) return {};
-    if (!whole_word || IsWholeWd(s, m.start, m.length)) return {m.start + offset, m.length};
-    // Retry after the byte that follows the match; the rest counts as a line
-    // of its own for the whole-word test and the anchors.
-    size_t next = m.start + m.length;
-    if (next > s.size()) return {};
-    s.remove_prefix(next);
-    offset += next;
+    if (IsWholeWd(line.substr(offset), m.start, m.length)) return {m.start + offset, m.length};
   }
 }
 

@@ -74,6 +74,15 @@ bool TIniGT::IsReadOnly() const {
 
 void TIniGT::Load() const {
   if (update_depth_ > 0) return;  // inside an update the lines in memory are current
+  // Read again only when the file changed: other components (and other
+  // processes) write it, but a start reads many keys of one version.
+  struct stat st;
+  const bool exists = stat(path_.c_str(), &st) == 0;
+  FileStamp stamp{};
+  if (exists) stamp = {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+  if (loaded_ && stamp == stamp_) return;
+  loaded_ = true;
+  stamp_ = stamp;
   lines_.clear();
   std::string bytes;
   try {
@@ -81,6 +90,8 @@ void TIniGT::Load() const {
   } catch (const std::exception&) {
     return;  // a missing or unreadable file behaves as an empty one
   }
+  // A UTF-8 byte-order mark written by an editor must not hide the first section.
+  if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
   lines_ = SplitTextLines(bytes, false);
 }
 

@@ -49,8 +49,17 @@ class TIniGT {
   long FindKey(std::string_view section, std::string_view key, long* section_line, long* last_in_section) const;
   std::string RawValue(std::string_view section, std::string_view key, bool* found) const;
 
+  struct FileStamp {
+    bool exists;
+    unsigned long long device, inode;
+    long long size, seconds, nanoseconds;
+    bool operator==(const FileStamp&) const = default;
+  };
+
   std::string path_;
   mutable std::vector<std::string> lines_;
+  mutable bool loaded_ = false;
+  mutable FileStamp stamp_{};
   int update_depth_ = 0;
   bool dirty_ = false;
 };

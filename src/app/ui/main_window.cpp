@@ -1,6 +1,8 @@
 // Composition of the main window and its settings.
 #include "app/ui/main_window.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -263,9 +265,11 @@ void TLorvekMain::BuildStatusBar() {
 void TLorvekMain::ReadSettings() {
   // Placement (the XSize/YSize keys hold the right and bottom edges).
   QRect g = geometry();
-  int x = ini_.ReadInt("Desktop", "MainForm.X", 100), y = ini_.ReadInt("Desktop", "MainForm.Y", 100);
-  int right = ini_.ReadInt("Desktop", "MainForm.XSize", x + 900);
-  int bottom = ini_.ReadInt("Desktop", "MainForm.YSize", y + 600);
+  // Damaged values must not overflow the arithmetic below: no screen is that large.
+  auto coordinate = [&](const char* key, int def) { return std::clamp(ini_.ReadInt("Desktop", key, def), -100000, 100000); };
+  int x = coordinate("MainForm.X", 100), y = coordinate("MainForm.Y", 100);
+  int right = coordinate("MainForm.XSize", x + 900);
+  int bottom = coordinate("MainForm.YSize", y + 600);
   g = QRect(QPoint(x, y), QPoint(right - 1, bottom - 1));
   if (g.width() > 200 && g.height() > 150) setGeometry(g);
   else resize(900, 600);

@@ -16,6 +16,11 @@ constexpr uint16_t kMaxCode = 0xFCFF;  // highest code a character can have
 constexpr size_t kMaxNfaStates = 262144;
 constexpr size_t kMaxDfaStates = 20000;
 constexpr size_t kMaxDfaCells = size_t{16} << 20;
+// The subset construction's whole work (NFA states visited) and what its
+// state sets hold: beyond these a pattern is refused as too complex instead
+// of taking seconds and hundreds of megabytes.
+constexpr size_t kMaxSubsetWork = size_t{30} << 20;
+constexpr size_t kMaxSetEntries = size_t{4} << 20;
 constexpr int kMaxNesting = 2000;
 
 using RangeSet = std::vector<CodeRange>;
@@ -286,6 +291,7 @@ class SubsetBuilder {
   explicit SubsetBuilder(const Nfa& nfa) : nfa_(nfa), mark_(nfa.moves.size(), 0) {}
 
   std::vector<int> Close(std::vector<int> set) {
+    Spend(set.size());
     ++stamp_;
     std::vector<int> stack;
     std::vector<int> out;
@@ -298,6 +304,7 @@ class SubsetBuilder {
       int s = stack.back();
       stack.pop_back();
       out.push_back(s);
+      Spend(1 + nfa_.empties[static_cast<size_t>(s)].size());
       for (int t : nfa_.empties[static_cast<size_t>(s)]) {
         if (mark_[static_cast<size_t>(t)] == stamp_) continue;
         mark_[static_cast<size_t>(t)] = stamp_;
@@ -308,8 +315,14 @@ class SubsetBuilder {
     return out;
   }
 
+  void Spend(size_t units) {
+    work_ += units;
+    if (work_ > kMaxSubsetWork) throw ERegExpParser(msg::kTooComplex, 0);
+  }
+
  private:
   const Nfa& nfa_;
+  size_t work_ = 0;
   std::vector<uint32_t> mark_;
   uint32_t stamp_ = 0;
 };
@@ -391,10 +404,12 @@ std::shared_ptr<CompiledPattern> CompilePattern(std::string_view pattern, uint16
   SubsetBuilder closer(nfa);
   std::map<std::vector<int>, int> index;
   std::vector<std::vector<int>> sets;
+  size_t set_entries = 0;
   auto find_or_add = [&](std::vector<int> set) {
     auto it = index.find(set);
     if (it != index.end()) return it->second;
-    if (sets.size() >= kMaxDfaStates || (sets.size() + 1) * nclasses > kMaxDfaCells)
+    set_entries += set.size();
+    if (sets.size() >= kMaxDfaStates || (sets.size() + 1) * nclasses > kMaxDfaCells || set_entries > kMaxSetEntries)
       throw ERegExpParser(msg::kTooComplex, 0);
     int id = static_cast<int>(sets.size());
     index.emplace(set, id);
@@ -408,13 +423,15 @@ std::shared_ptr<CompiledPattern> CompilePattern(std::string_view pattern, uint16
   std::vector<size_t> touched;
   for (size_t d = 0; d < sets.size(); ++d) {
     touched.clear();
-    for (int s : sets[d])
+    for (int s : sets[d]) {
+      closer.Spend(1);
       for (const auto& t : nfa.moves[static_cast<size_t>(s)]) {
         for (size_t k = c.class_of_[t.range.lo]; k <= c.class_of_[t.range.hi]; ++k) {
           if (buckets[k].empty()) touched.push_back(k);
           buckets[k].push_back(t.target);
         }
       }
+    }
     std::sort(touched.begin(), touched.end());
     for (size_t k : touched) {
       int target = find_or_add(closer.Close(std::move(buckets[k])));
