@@ -11,13 +11,15 @@ namespace lorvek {
 namespace {
 
 struct Result {
-  std::string out;
+  std::string out, err;
   int status;
 };
 
 // lorvek-grep with its own defaults (it reads no settings file unless told).
 Result Grep(const std::string& args) {
-  std::string cmd = std::string(LORVEK_GREP_BIN) + " " + args + " 2>/dev/null";
+  test::TempDir tmp;
+  const std::string err_file = (tmp / "stderr").string();
+  std::string cmd = std::string(LORVEK_GREP_BIN) + " " + args + " 2>" + err_file;
   Result r;
   FILE* p = popen(cmd.c_str(), "r");
   char buf[4096];
@@ -25,6 +27,7 @@ Result Grep(const std::string& args) {
   while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
   int st = pclose(p);
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  r.err = test::ReadBytes(err_file);
   return r;
 }
 
@@ -62,6 +65,69 @@ TEST(LorvekGrep, ContextLinesAndExitStatus) {
   EXPECT_EQ(Grep("\"(\" " + kText).status, 2);
   EXPECT_EQ(Grep("--bogus x " + kText).status, 2);
   EXPECT_EQ(Grep("--help").status, 0);
+}
+
+TEST(LorvekGrep, DefaultsAreItsOwnAndIniGivesOnlySwitches) {
+  test::TempDir dir;
+  // A settings file the window left: masks and switches of its own.
+  const std::string ini = dir.Write("Lorvek.ini",
+                                    "[Options]\r\nWholeWord=0\r\nFuzzyChar=0\r\n[MaskSet]\r\nDefault=*.bin\r\n")
+                              .string();
+  dir.Write("t/a.txt", "concatenate\r\n");
+  const std::string tree = (dir / "t").string();
+  EXPECT_EQ(Grep("cat " + tree).status, 1);  // whole word by default: no hit in concatenate
+  Result with_ini = Grep("--ini " + ini + " cat " + tree);
+  EXPECT_EQ(with_ini.status, 0);  // the file's switch (WholeWord=0), not its mask text (*.bin)
+  Result missing = Grep("--ini " + (dir / "none.ini").string() + " cat " + tree);
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("none.ini"), std::string::npos);
+}
+
+TEST(LorvekGrep, FailuresAreSaidOnStandardErrorWithStatusTwo) {
+  test::TempDir dir;
+  dir.Write("t/ok.txt", "cat\r\n");
+  const std::string tree = (dir / "t").string();
+  // A missing target.
+  Result missing = Grep("cat " + tree + " " + (dir / "nowhere").string());
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.out.find("ok.txt"), std::string::npos);  // the rest is still searched
+  EXPECT_NE(missing.err.find("nowhere"), std::string::npos);
+  // A character code page 932 cannot hold is refused, not searched as '?'.
+  dir.Write("t/beta.txt", "beta\r\n");
+  Result emoji = Grep("--no-word 'be\xF0\x9F\x98\x80ta' " + tree);
+  EXPECT_EQ(emoji.status, 2);
+  EXPECT_EQ(emoji.out, "");
+  EXPECT_NE(emoji.err.find("Shift-JIS"), std::string::npos);
+  EXPECT_EQ(Grep("-m '*\xF0\x9F\x98\x80.txt' cat " + tree).status, 2);
+  // No masks at all, an invalid mask: refused, and no closing status line.
+  Result none = Grep("-m '' cat " + tree);
+  EXPECT_EQ(none.status, 2);
+  Result bad_mask = Grep("-m '[ABC' cat " + tree);
+  EXPECT_EQ(bad_mask.status, 2);
+  EXPECT_EQ(bad_mask.err.find("検索を終了しました"), std::string::npos);
+  // Output that cannot be written.
+  EXPECT_EQ(Grep("cat " + tree + " >/dev/full").status, 2);
+  // An empty path is not the root.
+  EXPECT_EQ(Grep("cat ''").status, 2);
+}
+
+TEST(LorvekGrep, ContextIsMergedAndKeepsBlankLines) {
+  test::TempDir dir;
+  const std::string file = dir.Write("c.txt", "one\r\n\r\nhit\r\nhit\r\nfive\r\nsix\r\nseven\r\nhit\r\n").string();
+  Result r = Grep("--context 1 hit " + file);
+  const std::string p = "\"" + file + "\"";
+  EXPECT_EQ(r.out, p + " 2- \n" + p + " 3: hit\n" + p + " 4: hit\n" + p + " 5- five\n--\n" + p + " 7- seven\n" + p +
+                       " 8: hit\n");
+}
+
+TEST(LorvekGrep, AClosedPipeEndsTheRunQuietly) {
+  test::TempDir dir;
+  std::string many;
+  for (int i = 0; i < 2000; ++i) many += "a hit here\r\n";
+  for (int f = 0; f < 30; ++f) dir.Write("f" + std::to_string(f) + ".txt", many);
+  Result r = Grep("hit " + dir.path().string() + " | head -1");
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+  EXPECT_EQ(r.err, "");  // no complaint about the pipe
 }
 
 }  // namespace
