@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   qt6-base-dev libqscintilla2-qt6-dev libgl-dev qt6-translations-l10n
-  fonts-ipafont-gothic xvfb xauth
+  fonts-ipafont-gothic xvfb xauth time
 )
 
 missing=()

@@ -34,6 +34,7 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
   std::string line;  // the current line as far as it is kept
   int32_t line_no = 1;
   bool line_started = false;
+  bool matched_before = false;  // the current line holds a match already
   bool pending_cr = false;  // a CR ended the last block: a LF right after it is passed over
   auto end_line = [&] {
     if (match.End()) {
@@ -46,17 +47,29 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
     }
     line.clear();
     line_started = false;
+    matched_before = false;
     ++line_no;
     match.Begin();
   };
-  // A piece of a line: matched whole, kept only up to the bound.
+  // A piece of a line: matched whole, kept only up to the bound. Until the
+  // line holds a match the latest bytes are kept, after it the bytes that
+  // follow, so the kept text shows where the match is.
   auto piece = [&](std::string_view bytes) {
     if (bytes.empty()) return;
     line_started = true;
     match.Feed(bytes);
-    size_t keep = std::min(bytes.size(), TGrep::kMaxLineKept - std::min(line.size(), TGrep::kMaxLineKept));
     size_t from = line.size();
-    line.append(bytes.substr(0, keep));
+    if (!matched_before) {
+      line.append(bytes);
+      if (line.size() > TGrep::kMaxLineKept) {
+        const size_t drop = line.size() - TGrep::kMaxLineKept / 2;
+        line.erase(0, drop);
+        from = from > drop ? from - drop : 0;
+      }
+      matched_before = match.Matched();
+    } else if (line.size() < TGrep::kMaxLineKept) {
+      line.append(bytes.substr(0, TGrep::kMaxLineKept - line.size()));
+    }
     std::replace(line.begin() + static_cast<std::ptrdiff_t>(from), line.end(), '\0', ' ');
   };
   match.Begin();

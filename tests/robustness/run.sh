@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# Robustness of lorvek-grep against huge and hostile inputs: trees and files
+# too big to hold, deep trees, pathological words, a log file that is a trap.
+#   tests/robustness/run.sh BUILD_DIR          the short form (under 3 minutes)
+#   tests/robustness/run.sh BUILD_DIR --long   bigger inputs, by hand
+# Each case prints "ok" or "FAIL"; the exit status is the number of failures.
+set -uo pipefail
+build=$(cd "${1:?usage: run.sh BUILD_DIR [--long]}" && pwd)
+long=${2:-}
+grep_bin="$build/lorvek-grep"
+work=$(mktemp -d "${TMPDIR:-/tmp}/lorvek-robust.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+
+say() { printf '%-60s %s\n' "$1" "$2"; }
+check() {  # check NAME CONDITION-EXIT-STATUS
+  if [ "$2" -eq 0 ]; then say "$1" ok; else say "$1" FAIL; failures=$((failures + 1)); fi
+}
+# Peak resident memory (kB) and seconds of a command; its stdout goes to $work/out.
+measure() {
+  /usr/bin/time -f '%M %e' -o "$work/time" "$@" >"$work/out" 2>"$work/err"
+  status=$?
+  read -r peak_kb seconds < <(tail -n 1 "$work/time")  # (time adds a line for a failed command)
+}
+seconds_below() { awk -v s="$1" -v limit="$2" 'BEGIN { exit !(s < limit) }'; }
+
+scale=1
+[ "$long" = --long ] && scale=10
+
+# --- A tree full of hits: the first line comes at once ---------------------
+mkdir -p "$work/tree"
+line=$(printf 'a hit here %.0s' 1)
+for d in $(seq 1 $((20 * scale))); do
+  mkdir -p "$work/tree/d$d"
+  for f in $(seq 1 100); do
+    yes "$line" | head -n 2000 >"$work/tree/d$d/f$f.txt"
+  done
+done
+start=$(date +%s.%N)
+first=$("$grep_bin" --no-word hit "$work/tree" | head -n 1)
+end=$(date +%s.%N)
+elapsed=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
+seconds_below "$elapsed" 1
+check "first hit of a big tree through head -1 within a second ($elapsed s)" $?
+[ -n "$first" ]
+check "  ... and it is a hit line" $?
+
+# --- Files too big to hold: memory stays under 200 MB ----------------------
+yes "line of plain text without the word, repeated many times over" | head -c $((300 * scale))M >"$work/big.txt"
+echo "the needle line" >>"$work/big.txt"
+measure "$grep_bin" --no-word needle "$work/big.txt"
+[ "$status" -eq 0 ] && [ "$peak_kb" -lt 204800 ] && grep -q "needle line" "$work/out"
+check "$((300 * scale)) MB text file: found, peak ${peak_kb} kB" $?
+
+truncate -s $((2 * scale))G "$work/sparse.bin"
+printf 'needle at the end\n' >>"$work/sparse.bin"
+measure "$grep_bin" --no-word needle "$work/sparse.bin"
+[ "$status" -eq 0 ] && [ "$peak_kb" -lt 204800 ] && grep -q "needle at the end" "$work/out"
+check "$((2 * scale)) GB sparse file of NULs: found, peak ${peak_kb} kB" $?
+
+head -c $((200 * scale))M /dev/zero | tr '\0' 'x' >"$work/oneline.txt"
+printf ' needle\n' >>"$work/oneline.txt"
+measure "$grep_bin" --no-word needle "$work/oneline.txt"
+[ "$status" -eq 0 ] && [ "$(wc -l <"$work/out")" -eq 1 ]
+check "one $((200 * scale)) MB line: found (peak ${peak_kb} kB, the one exception)" $?
+rm -f "$work/big.txt" "$work/sparse.bin" "$work/oneline.txt"
+
+# --- Deep trees: long paths and few descriptors lose nothing ---------------
+deep="$work/deep"
+mkdir -p "$deep"
+cd "$deep"
+levels=$((1300 * (scale > 1 ? 2 : 1)))
+for i in $(seq 1 "$levels"); do mkdir d && cd d; done
+echo "needle at the bottom" >bottom.txt
+cd "$work"
+(ulimit -n 64 && "$grep_bin" --no-word needle "$deep" >"$work/out" 2>"$work/err")
+[ $? -eq 0 ] && grep -q "bottom.txt" "$work/out"
+check "$levels levels with 64 descriptors: the deepest file found" $?
+
+long_dir="$work/long"
+mkdir -p "$long_dir"
+cd "$long_dir"
+name=$(printf 'n%.0s' $(seq 1 200))
+for i in $(seq 1 30); do mkdir "$name$i" && cd "$name$i"; done
+echo "needle beyond PATH_MAX" >leaf.txt
+cd "$work"
+"$grep_bin" --no-word needle "$long_dir" >"$work/out" 2>"$work/err"
+[ $? -eq 0 ] && grep -q "leaf.txt" "$work/out"
+check "a file below a path of 6,000 bytes found" $?
+
+# --- Words that must not take minutes -------------------------------------
+printf 'xxcat%.0s' $(seq 1 80000) >"$work/longline.txt"
+echo >>"$work/longline.txt"
+measure timeout 60 "$grep_bin" 'cat|cat.*q' "$work/longline.txt"
+[ "$status" -eq 1 ] && seconds_below "$seconds" 5
+check "whole word over a 400 kB line of rejected hits ($seconds s)" $?
+
+yes "alpha beta gamma delta" | head -n 20000 >"$work/terms.txt"
+terms=$(for i in $(seq 1 40); do printf 'alpha&'; done)beta
+measure timeout 60 "$grep_bin" "$terms" "$work/terms.txt"
+[ "$status" -eq 0 ] && seconds_below "$seconds" 5
+check "41 AND terms over 20,000 lines ($seconds s)" $?
+
+pattern=$(printf '(.*x)%.0s' $(seq 1 3334))
+measure timeout 60 "$grep_bin" --no-fuzzy "$pattern" "$work/terms.txt"
+[ "$status" -eq 2 ] && seconds_below "$seconds" 5 && grep -q "複雑すぎます" "$work/err"
+check "a 16,000-character pattern refused as too complex ($seconds s)" $?
+
+# --- LOG.TXT that is a trap ------------------------------------------------
+# lorvek-grep logs beside itself: a copy in a folder of our own.
+mkdir -p "$work/prog"
+cp "$grep_bin" "$work/prog/"
+echo "precious" >"$work/precious.txt"
+ln -s "$work/precious.txt" "$work/prog/LOG.TXT"
+printf 'x\x80y\n' >"$work/bad.txt"  # a conversion failure to log
+printf '\xe3\x81\x82\xe3\x81\x82\xe3\x81\x82 ok\n' >>"$work/bad.txt"
+"$work/prog/lorvek-grep" --no-word ok "$work/bad.txt" >/dev/null 2>&1
+[ "$(cat "$work/precious.txt")" = precious ]
+check "a LOG.TXT link is not followed" $?
+rm "$work/prog/LOG.TXT"
+mkfifo "$work/prog/LOG.TXT"
+timeout 10 "$work/prog/lorvek-grep" --no-word ok "$work/bad.txt" >/dev/null 2>&1
+[ $? -ne 124 ]
+check "a LOG.TXT FIFO does not hang the run" $?
+
+echo "failures: $failures"
+exit "$failures"
