@@ -123,6 +123,23 @@ TEST(IniFile, AKilledWriterLeavesTheOldFileOrTheNewOne) {
     EXPECT_EQ(e.path().filename().string(), "Lorvek.ini");
 }
 
+TEST(IniFile, ReadAgainOnlyWhenChangedAndAMarkHidesNothing) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini", "\xEF\xBB\xBF[Options]\r\nFindMode=1\r\n");
+  TIniGT ini(path.string());
+  EXPECT_EQ(ini.ReadInt("Options", "FindMode", 0), 1);  // the mark does not hide the section
+  // Another program replaces the file: the next read sees it.
+  test::WriteBytes(path.string() + ".new", "[Options]\r\nFindMode=0\r\n");
+  std::filesystem::rename(path.string() + ".new", path);
+  EXPECT_EQ(ini.ReadInt("Options", "FindMode", 1), 0);
+  // Many keys of a large file are read from one reading of it.
+  std::string big = "[Options]\r\n";
+  for (int i = 0; i < 200000; ++i) big += "Key" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+  test::WriteBytes(path, big);
+  TIniGT large(path.string());
+  for (int i = 0; i < 200; ++i) EXPECT_EQ(large.ReadInt("Options", "Key" + std::to_string(i), -1), i);
+}
+
 TEST(Settings, FreshStartDefaults) {
   TempDir dir;
   TIniGT ini((dir / "Lorvek.ini").string());

@@ -109,7 +109,7 @@ void WindowLookTest::WindowOpensWhereItCanBeSeenAndComesForward() {
   QTemporaryDir dir;
   // A position saved on a much larger screen.
   WriteFile(Folder(dir) + "Lorvek.ini",
-            "[Desktop]\r\nMainForm.X=9000\r\nMainForm.Y=7000\r\nMainForm.XSize=9900\r\nMainForm.YSize=7600\r\n");
+            "[Desktop]\r\nMainForm.X=9000\r\nMainForm.Y=2147483647\r\nMainForm.XSize=9900\r\nMainForm.YSize=-2147483648\r\n");
   TLorvekMain w(Folder(dir), {});
   w.show();
   QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
