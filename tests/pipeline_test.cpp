@@ -66,12 +66,12 @@ TEST(RecordSinks, ASinkThatStopsEndsTheRunAtOnce) {
   EXPECT_EQ(sink.hits[0], (MatchPos{5, 3}));
 }
 
-TEST(RecordSinks, TeeFeedsBothAndLogLinesReachTheSink) {
+TEST(RecordSinks, AFanOutFeedsEveryoneAndLogLinesReachTheSink) {
   Tree t;
   t.dir.Write("z.txt", std::string(3000, 'a') + "\xE3\x81\x82 cat\x80\r\n");  // UTF-8 that fails past the probe
   CountingSink printer(1000);
   ResultStore store;
-  TeeSink both(printer, store);
+  FanOutSink both({&printer, &store});
   SearchRun run(t.front, both, t.program.path().string());
   run.options().whole_word = false;
   run.options().code_cng_mode = 1;

@@ -19,6 +19,7 @@
 #include "app/settings/options.h"
 #include "app/settings/settings_schema.h"
 #include "results/export_formats.h"
+#include "results/export_sink.h"
 #include "app/settings/program_folder.h"
 #include "search/search_run.h"
 #include "text/cp932.h"
@@ -186,11 +187,23 @@ int Main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   TagLinePrinter printer(STDOUT_FILENO, cli.format);
   CliFrontEnd front(printer);
-  ResultStore store;  // kept only when an export asks for the records
-  const bool keep = !cli.tag_file.empty() || !cli.csv_file.empty() || !cli.html_file.empty();
-  TeeSink both(printer, store);
-  RecordSink& sink = keep ? static_cast<RecordSink&>(both) : printer;
-  SearchRun run(front, sink, ProgramFolder());
+  // Exports are written as the hits come: no record is kept.
+  std::vector<std::unique_ptr<ExportSink>> exports;
+  if (!cli.tag_file.empty()) exports.push_back(std::make_unique<ExportSink>(ExportSink::Kind::TagList, cli.tag_file));
+  if (!cli.csv_file.empty()) exports.push_back(std::make_unique<ExportSink>(ExportSink::Kind::Csv, cli.csv_file, cli.csv));
+  if (!cli.html_file.empty()) {
+    PatternRef highlight;
+    try {
+      highlight = CompileStringPattern(cli.word, opts.fuzzy_char);
+    } catch (const ERegExpParser&) {
+    }
+    exports.push_back(std::make_unique<ExportSink>(ExportSink::Kind::Html, cli.html_file, cli.csv,
+                                                   HtmlReport{cli.word, FormatLocalTime(std::time(nullptr))}, highlight));
+  }
+  std::vector<RecordSink*> sinks{&printer};
+  for (auto& e : exports) sinks.push_back(e.get());
+  FanOutSink all(sinks);
+  SearchRun run(front, all, ProgramFolder());
   run.options() = opts;
   if (cli.word.empty()) {
     front.ShowWarning("検索フォルダまたはキーワードを設定して下さい.");
@@ -206,13 +219,12 @@ int Main(int argc, char** argv) {
     std::cerr << "lorvek-grep: " << std::strerror(printer.WriteError()) << "\n";
     return 2;
   }
-  try {
-    if (!cli.tag_file.empty()) WriteLines(cli.tag_file, TagLines(store));
-    if (!cli.csv_file.empty()) WriteLines(cli.csv_file, CsvLines(store, cli.csv));
-    if (!cli.html_file.empty())
-      WriteLines(cli.html_file, HtmlLines(store, {cli.word, FormatLocalTime(run.SearchStartTime())}, opts.fuzzy_char));
-  } catch (const EExportError& e) {
-    front.ShowError(e.what());
+  for (auto& e : exports) {
+    try {
+      e->Finish();
+    } catch (const EExportError& error) {
+      front.ShowError(error.what());
+    }
   }
   // The closing status only after a run that ran to its end.
   if (!front.failed && !front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";

@@ -122,11 +122,9 @@ std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& r
   return HtmlLines(store, report, highlight.get());
 }
 
-std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, const CompiledPattern* highlight) {
+std::vector<std::string> HtmlHead(const HtmlReport& report) {
   const std::string table = "<P><TABLE WIDTH=100% BGCOLOR=\"#8080ff\">";
-  const std::string mark_open = "<FONT COLOR=\"ff0000\"><B><SPAN STYLE=\"background-color:#ffff00\">";
-  const std::string mark_close = "</SPAN></B></FONT>";
-  std::vector<std::string> lines = {
+  return {
       "<HTML><HEAD>",
       "<META HTTP-EQUIV=\"content-type\" CONTENT=\"text/html;charset=Shift_JIS\">",
       "<META NAME=\"GENERATOR\" CONTENT=\"LORVEK\">",
@@ -140,23 +138,32 @@ std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& r
       Utf8ToCp932("<TD WIDTH=35%><FONT COLOR=\"#ffffff\"><B>ファイル名</B></FONT></TD>"),
       Utf8ToCp932("<TD WIDTH=65%><FONT COLOR=\"#ffffff\"><B>検索テキスト</B></FONT></TD>"),
   };
-  for (size_t i = 0; i < store.size(); ++i) {
-    const MatchRecord& r = store[i];
-    const std::string path = ExportPath(r);
-    std::string marked;
-    MatchPos m = highlight ? MatchLeftmostLongest(*highlight, r.LineText, mcls_CRLF) : MatchPos{};
-    if (m) {
-      marked = EscapeHtml(r.LineText.substr(0, m.start - 1)) + mark_open +
-               EscapeHtml(r.LineText.substr(m.start - 1, m.length)) + mark_close +
-               EscapeHtml(r.LineText.substr(m.start - 1 + m.length));
-    } else {
-      marked = mark_open + mark_close + EscapeHtml(r.LineText);
-    }
-    lines.push_back("<TR><TD BGCOLOR=\"#ffffff\"><A HREF=\"" + FileUrl(path) + "\" TARGET=BLANK>" +
-                    EscapeHtml(PathText(NamePart(path))) + "(" + std::to_string(r.LineNo) + "):</A></TD>" +
-                    "<TD BGCOLOR=\"#ffffff\">" + marked + "</TD></TR>");
+}
+
+std::string HtmlRow(const MatchRecord& r, const CompiledPattern* highlight) {
+  const std::string mark_open = "<FONT COLOR=\"ff0000\"><B><SPAN STYLE=\"background-color:#ffff00\">";
+  const std::string mark_close = "</SPAN></B></FONT>";
+  const std::string path = ExportPath(r);
+  std::string marked;
+  MatchPos m = highlight ? MatchLeftmostLongest(*highlight, r.LineText, mcls_CRLF) : MatchPos{};
+  if (m) {
+    marked = EscapeHtml(r.LineText.substr(0, m.start - 1)) + mark_open +
+             EscapeHtml(r.LineText.substr(m.start - 1, m.length)) + mark_close +
+             EscapeHtml(r.LineText.substr(m.start - 1 + m.length));
+  } else {
+    marked = mark_open + mark_close + EscapeHtml(r.LineText);
   }
-  lines.push_back("</TABLE></P></UL></BODY></HTML>");
+  return "<TR><TD BGCOLOR=\"#ffffff\"><A HREF=\"" + FileUrl(path) + "\" TARGET=BLANK>" +
+         EscapeHtml(PathText(NamePart(path))) + "(" + std::to_string(r.LineNo) + "):</A></TD>" +
+         "<TD BGCOLOR=\"#ffffff\">" + marked + "</TD></TR>";
+}
+
+std::string HtmlTail() { return "</TABLE></P></UL></BODY></HTML>"; }
+
+std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, const CompiledPattern* highlight) {
+  std::vector<std::string> lines = HtmlHead(report);
+  for (size_t i = 0; i < store.size(); ++i) lines.push_back(HtmlRow(store[i], highlight));
+  lines.push_back(HtmlTail());
   return lines;
 }
 
@@ -169,13 +176,18 @@ std::string JoinCrLf(const std::vector<std::string>& lines) {
   return out;
 }
 
+EExportError ExportErrorOf(const std::string& path, const std::system_error& e) {
+  const std::string what = e.what();
+  if (what.rfind("create", 0) == 0 || what.rfind("open", 0) == 0 || what.rfind("readlink", 0) == 0)
+    return EExportError("ﾌｧｲﾙ " + PathForDisplay(path) + " を作成できません");
+  return EExportError("ｽﾄﾘｰﾑへの書き込みｴﾗｰ");
+}
+
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
   try {
     WriteFileAtomically(path, JoinCrLf(lines));
   } catch (const std::system_error& e) {
-    if (std::string(e.what()).rfind("create", 0) == 0)
-      throw EExportError("ﾌｧｲﾙ " + PathForDisplay(path) + " を作成できません");
-    throw EExportError("ｽﾄﾘｰﾑへの書き込みｴﾗｰ");
+    throw ExportErrorOf(path, e);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <stdexcept>
+#include <system_error>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ struct HtmlReport {
   std::string search_word;     // the word box's text (Shift-JIS)
   std::string start_time_text; // the run's start time as the list shows dates (UTF-8)
 };
+// The report's parts: the lines before the rows, one row, the last line.
+std::vector<std::string> HtmlHead(const HtmlReport& report);
+std::string HtmlRow(const MatchRecord& r, const CompiledPattern* highlight);
+std::string HtmlTail();
 // highlight: the word box's text compiled as a pattern (nullptr marks nothing).
 std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report,
                                    const CompiledPattern* highlight);
@@ -52,6 +57,8 @@ std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& r
 // place. Raises EExportError (message in UTF-8) with "ﾌｧｲﾙ %s を作成できません"
 // or "ｽﾄﾘｰﾑへの書き込みｴﾗｰ".
 void WriteLines(const std::string& path, const std::vector<std::string>& lines);
+// The user's words for a failure of the writer of path.
+EExportError ExportErrorOf(const std::string& path, const std::system_error& e);
 std::string JoinCrLf(const std::vector<std::string>& lines);
 
 // A FILETIME as the list shows it: locale short date, a blank and long time,

@@ -2,25 +2,32 @@
 
 namespace lorvek {
 
-void TeeSink::RunBegins() {
-  first_.RunBegins();
-  second_.RunBegins();
+void FanOutSink::RunBegins() {
+  for (RecordSink* s : sinks_) s->RunBegins();
 }
 
-bool TeeSink::Take(std::unique_ptr<MatchRecord> record, MatchPos hit) {
-  auto copy = std::make_unique<MatchRecord>(*record);
-  bool go_on = first_.Take(std::move(copy), hit);
-  return second_.Take(std::move(record), hit) && go_on;
+bool FanOutSink::Take(std::unique_ptr<MatchRecord> record, MatchPos hit) {
+  bool go_on = true;
+  for (size_t i = 0; i < sinks_.size(); ++i) {
+    // Each sink owns what it takes: the last one gets the record itself.
+    auto own = i + 1 < sinks_.size() ? std::make_unique<MatchRecord>(*record) : std::move(record);
+    go_on = sinks_[i]->Take(std::move(own), hit) && go_on;
+  }
+  return go_on;
 }
 
-void TeeSink::Logged(const std::string& line) {
-  first_.Logged(line);
-  second_.Logged(line);
+bool FanOutSink::WantsHitPosition() const {
+  for (const RecordSink* s : sinks_)
+    if (s->WantsHitPosition()) return true;
+  return false;
 }
 
-void TeeSink::RunEnds() {
-  first_.RunEnds();
-  second_.RunEnds();
+void FanOutSink::Logged(const std::string& line) {
+  for (RecordSink* s : sinks_) s->Logged(line);
+}
+
+void FanOutSink::RunEnds() {
+  for (RecordSink* s : sinks_) s->RunEnds();
 }
 
 }  // namespace lorvek

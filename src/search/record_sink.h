@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "search/regex/matcher.h"
 #include "search/match_record.h"
@@ -27,20 +28,19 @@ class RecordSink {
   virtual void RunEnds() {}
 };
 
-// Passes everything on to two sinks (a printer that also keeps the records
-// for an export, say). The run stops when either wants it to.
-class TeeSink : public RecordSink {
+// Passes everything on to several sinks (a printer and the exports, say),
+// in their order. The run stops when any of them wants it to.
+class FanOutSink : public RecordSink {
  public:
-  TeeSink(RecordSink& first, RecordSink& second) : first_(first), second_(second) {}
+  explicit FanOutSink(std::vector<RecordSink*> sinks) : sinks_(std::move(sinks)) {}
   void RunBegins() override;
   bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) override;
-  bool WantsHitPosition() const override { return first_.WantsHitPosition() || second_.WantsHitPosition(); }
+  bool WantsHitPosition() const override;
   void Logged(const std::string& line) override;
   void RunEnds() override;
 
  private:
-  RecordSink& first_;
-  RecordSink& second_;
+  std::vector<RecordSink*> sinks_;
 };
 
 }  // namespace lorvek

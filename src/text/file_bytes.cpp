@@ -57,21 +57,6 @@ std::string ResolveLinks(std::string path) {
   Fail("readlink", ELOOP);
 }
 
-// Devices, pipes and terminals are written, not replaced.
-void WriteThrough(const std::string& path, std::string_view bytes) {
-  // O_NONBLOCK: a FIFO without a reader fails at once (ENXIO) instead of hanging.
-  Fd f{open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK)};
-  if (f.fd < 0) Fail("open");
-  int flags = fcntl(f.fd, F_GETFL);
-  if (flags >= 0) fcntl(f.fd, F_SETFL, flags & ~O_NONBLOCK);
-  WriteAll(f.fd, bytes);
-  if (close(f.fd) != 0) {
-    f.fd = -1;
-    Fail("close");
-  }
-  f.fd = -1;
-}
-
 // Temporary files are named "." + name + ".lorvek-" + pid + "-" + unique
 // part, beside the file they will replace.
 std::string TemporaryPrefix(const std::string& target) {
@@ -149,38 +134,55 @@ void RemoveStaleTemporaries(const std::string& path) {
   closedir(dir);
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+AtomicFileWriter::AtomicFileWriter(const std::string& path) {
   struct stat st;
   const bool exists = stat(path.c_str(), &st) == 0;
   if (exists && S_ISDIR(st.st_mode)) Fail("write", EISDIR);
-  if (exists && !S_ISREG(st.st_mode)) return WriteThrough(path, bytes);
-  const std::string target = ResolveLinks(path);
-  // A process's own descriptors (/dev/stdout and the like) are written, not replaced.
-  if (target.rfind("/proc/", 0) == 0) return WriteThrough(path, bytes);
-  const mode_t mode = exists ? (st.st_mode & 07777) : NewFileMode();
-
-  std::string tmp = TemporaryPrefix(target) + std::to_string(getpid()) + "-XXXXXX";
+  target_ = exists && !S_ISREG(st.st_mode) ? path : ResolveLinks(path);
+  // Devices, pipes and a process's own descriptors (/dev/stdout) are written
+  // through, never replaced.
+  if ((exists && !S_ISREG(st.st_mode)) || target_.rfind("/proc/", 0) == 0) {
+    // O_NONBLOCK: a FIFO without a reader fails at once (ENXIO) instead of hanging.
+    fd_ = open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+    if (fd_ < 0) Fail("open");
+    int flags = fcntl(fd_, F_GETFL);
+    if (flags >= 0) fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+    return;
+  }
+  mode_ = exists ? (st.st_mode & 07777) : NewFileMode();
+  temporary_ = TemporaryPrefix(target_) + std::to_string(getpid()) + "-XXXXXX";
   // mkostemp creates the name exclusively with mode 0600: nothing planted at
   // a predictable name can be followed.
-  Fd f{mkostemp(tmp.data(), O_CLOEXEC)};
-  if (f.fd < 0) Fail("create");
-  auto discard = [&](const char* what) {
-    int e = errno;
-    unlink(tmp.c_str());
-    Fail(what, e);
-  };
-  try {
-    WriteAll(f.fd, bytes);
-  } catch (const std::system_error&) {
-    discard("write");
+  fd_ = mkostemp(temporary_.data(), O_CLOEXEC);
+  if (fd_ < 0) Fail("create");
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+  if (fd_ >= 0) close(fd_);
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+}
+
+void AtomicFileWriter::Write(std::string_view bytes) { WriteAll(fd_, bytes); }
+
+void AtomicFileWriter::Commit() {
+  if (temporary_.empty()) {
+    const int fd = fd_;
+    fd_ = -1;
+    if (close(fd) != 0) Fail("close");
+    return;
   }
-  if (fchmod(f.fd, mode) != 0 || fsync(f.fd) != 0) discard("sync");
-  if (close(f.fd) != 0) {
-    f.fd = -1;
-    discard("close");
-  }
-  f.fd = -1;
-  if (rename(tmp.c_str(), target.c_str()) != 0) discard("rename");
+  if (fchmod(fd_, mode_) != 0 || fsync(fd_) != 0) Fail("sync");
+  const int fd = fd_;
+  fd_ = -1;
+  if (close(fd) != 0) Fail("close");
+  if (rename(temporary_.c_str(), target_.c_str()) != 0) Fail("rename");
+  temporary_.clear();
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  AtomicFileWriter out(path);
+  out.Write(bytes);
+  out.Commit();
 }
 
 }  // namespace lorvek

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -49,6 +50,26 @@ class InputFile {
 // Reads a regular file whole (see InputFile).
 std::string ReadFileBytes(const FileRef& file);
 std::string ReadFileBytes(const std::string& path);
+
+// The new content of a file, written piece by piece and put in place at
+// Commit by the rules of WriteFileAtomically below; destroyed without a
+// Commit, it leaves the file as it was. Raises std::system_error.
+class AtomicFileWriter {
+ public:
+  explicit AtomicFileWriter(const std::string& path);
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  void Write(std::string_view bytes);
+  void Commit();
+
+ private:
+  std::string target_;     // the file replaced at Commit (links followed)
+  std::string temporary_;  // empty when writing through
+  int fd_ = -1;
+  mode_t mode_ = 0;
+};
 
 // Writes bytes as the new content of path:
 // - a regular file (or a new one) is replaced atomically: the bytes go to a
