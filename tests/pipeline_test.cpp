@@ -32,7 +32,7 @@ class CountingSink : public RecordSink {
     return static_cast<int>(lines.size()) < stop_after_;
   }
   bool WantsHitPosition() const override { return true; }
-  void Logged(const std::string& line) override { logged.push_back(line); }
+  void Logged(const std::string& line, bool) override { logged.push_back(line); }
   void RunEnds() override { ++ends; }
   std::vector<std::string> lines, logged;
   std::vector<MatchPos> hits;

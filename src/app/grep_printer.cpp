@@ -71,8 +71,8 @@ bool TagLinePrinter::Take(std::unique_ptr<MatchRecord> record, MatchPos hit) {
   return !closed_ && !write_error_;
 }
 
-void TagLinePrinter::Logged(const std::string& line) {
-  ++logged_;
+void TagLinePrinter::Logged(const std::string& line, bool failure) {
+  if (failure) ++logged_;
   const std::string out = "lorvek-grep: " + line + "\n";
   // Standard error is not buffered here: a failure is seen when it happens.
   ssize_t ignored = write(STDERR_FILENO, out.data(), out.size());

@@ -28,7 +28,7 @@ class TagLinePrinter : public RecordSink {
 
   bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) override;
   bool WantsHitPosition() const override { return format_.column || format_.only_matching; }
-  void Logged(const std::string& line) override;
+  void Logged(const std::string& line, bool failure) override;
   void RunEnds() override;
 
   // Flushes what has waited longer than a moment (called while the run
@@ -37,7 +37,8 @@ class TagLinePrinter : public RecordSink {
   void Flush();
 
   size_t Printed() const { return printed_; }
-  size_t LoggedLines() const { return logged_; }
+  // Logged failures (notices are printed, not counted).
+  size_t LoggedFailures() const { return logged_; }
   // The reader went away (a closed pipe): not an error.
   bool OutputClosed() const { return closed_; }
   // A write failed for another reason; its errno.

@@ -230,7 +230,7 @@ int Main(int argc, char** argv) {
   if (!front.failed && !front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
   if (run.ErrorCount() > 0 && run.LogWritten())
     std::cerr << "lorvek-grep: the errors are also in " << PathForDisplay(run.ErrorLog()) << "\n";
-  if (front.failed || run.ErrorCount() > 0 || printer.LoggedLines() > 0) return 2;
+  if (front.failed || run.ErrorCount() > 0 || printer.LoggedFailures() > 0) return 2;
   return run.MatchCount() == 0 ? 1 : 0;
 }
 

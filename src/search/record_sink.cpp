@@ -22,8 +22,8 @@ bool FanOutSink::WantsHitPosition() const {
   return false;
 }
 
-void FanOutSink::Logged(const std::string& line) {
-  for (RecordSink* s : sinks_) s->Logged(line);
+void FanOutSink::Logged(const std::string& line, bool failure) {
+  for (RecordSink* s : sinks_) s->Logged(line, failure);
 }
 
 void FanOutSink::RunEnds() {

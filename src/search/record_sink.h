@@ -23,8 +23,10 @@ class RecordSink {
   // stops the run at once.
   virtual bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) = 0;
   virtual bool WantsHitPosition() const { return false; }
-  // A line the run appended to its log (UTF-8, without the line break).
-  virtual void Logged(const std::string& /*line*/) {}
+  // A line the run appended to its log (UTF-8, without the line break);
+  // failure: something the user asked for could not be done (a notice,
+  // such as a file whose encoding stayed undecided, is not one).
+  virtual void Logged(const std::string& /*line*/, bool /*failure*/) {}
   virtual void RunEnds() {}
 };
 
@@ -36,7 +38,7 @@ class FanOutSink : public RecordSink {
   void RunBegins() override;
   bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) override;
   bool WantsHitPosition() const override;
-  void Logged(const std::string& line) override;
+  void Logged(const std::string& line, bool failure) override;
   void RunEnds() override;
 
  private:

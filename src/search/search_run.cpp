@@ -54,15 +54,18 @@ void SearchRun::WriteLogHeader() {
 }
 
 void SearchRun::LogError(const std::string& prefix, const std::string& path, const std::string& reason) {
-  LogNote(prefix, path, reason);
+  LogNote(prefix, path, reason, true);
   ++error_count_;
 }
 
-void SearchRun::LogNote(const std::string& prefix, const std::string& path, const std::string& reason) {
+void SearchRun::LogNotice(const std::string& prefix, const std::string& path) { LogNote(prefix, path, "", false); }
+
+void SearchRun::LogNote(const std::string& prefix, const std::string& path, const std::string& reason,
+                        bool failure) {
   std::string line = Utf8ToCp932(prefix) + ExternalToCp932(path);
   if (!reason.empty()) line += Utf8ToCp932(": " + reason);
   log_.Append(line);
-  sink_.Logged(prefix + PathForDisplay(path) + (reason.empty() ? "" : ": " + reason));
+  sink_.Logged(prefix + PathForDisplay(path) + (reason.empty() ? "" : ": " + reason), failure);
 }
 
 void SearchRun::CountSearchedFile() {
@@ -175,7 +178,7 @@ void SearchRun::FileFound(const WalkItem& item) {
 void SearchRun::CannotList(const std::string& path, int error) {
   // The window keeps silent about these (no error is counted); the log and
   // the sink hear of them.
-  LogNote("フォルダを読めません:", path, std::strerror(error));
+  LogNote("フォルダを読めません:", path, std::strerror(error), true);
 }
 
 void SearchRun::SearchFile(const FileRef& file, bool filter_match) {

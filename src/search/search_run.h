@@ -74,6 +74,7 @@ class SearchRun : private MatchTarget, private WalkObserver {
   // with CR LF, and counts it. prefix and reason are UTF-8; the path is kept
   // as bytes unless it is valid UTF-8.
   void LogError(const std::string& prefix, const std::string& path, const std::string& reason = "") override;
+  void LogNotice(const std::string& prefix, const std::string& path) override;
 
  private:
   // MatchTarget: the line matching (line_matching.cpp).
@@ -98,8 +99,9 @@ class SearchRun : private MatchTarget, private WalkObserver {
   void CannotList(const std::string& path, int error) override;
 
   void SearchFile(const FileRef& file, bool filter_match);
-  // Appends a line to the log without counting an error.
-  void LogNote(const std::string& prefix, const std::string& path, const std::string& reason);
+  // Appends a line to the log without counting an error; failure tells the
+  // sink whether something asked for could not be done.
+  void LogNote(const std::string& prefix, const std::string& path, const std::string& reason, bool failure);
   // Grep1Match: the further terms, then the record goes to the sink.
   bool Accept(std::string_view line, int32_t line_no, const MatchContext* context, MatchPos hit);
   void CountSearchedFile();

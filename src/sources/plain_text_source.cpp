@@ -8,14 +8,17 @@
 #include "text/encoding.h"
 #include "text/file_bytes.h"
 #include "text/text_codec.h"
+#include "text/second_look.h"
 #include "text/text_stream.h"
 
 namespace lorvek {
 namespace {
 
 // UTF-16 files report the break of their decoded text; the others keep the probe's.
-void SetCodesOf(const TextFileFormat& format, const DecodedText& first_block, MatchTarget& target) {
-  target.SetCodes(format.encoding, IsUtf16(format.encoding) ? first_block.format.line_end : format.line_end);
+void SetCodesOf(const TextFileFormat& format, const DecodedText& first_block, MatchTarget& target,
+                int32_t record_code) {
+  target.SetCodes(record_code >= 0 ? record_code : format.encoding,
+                  IsUtf16(format.encoding) ? first_block.format.line_end : format.line_end);
 }
 
 }  // namespace
@@ -57,12 +60,23 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   const bool html = !filtered_ && o.html_tag && (ext == ".HTM" || ext == ".HTML") && strip_html_tags;
   const int mode = filtered_ ? 0 : EffectiveCodeMode(o.code_cng_mode);
   TextFileFormat format = TextFileFormat::FromCodes(filtered_ ? ecFiltered : ecSjis, leCrLf);
+  int32_t record_code = -1;  // the code records carry when it is not the decoding's
   if (mode != 0) {
-    format = ProbeStream(in);
+    ProbeDetails details;
+    format = ProbeStream(in, &details);
+    // Where the probe cannot see or cannot decide, a look over the whole file.
+    const int32_t final_code = SecondLook(in, format.encoding, details);
+    if (final_code != format.encoding) format = TextFileFormat::FromCodes(final_code, format.line_end);
     target.SetCodes(format.encoding, format.line_end);
     if (mode == 3 && format.encoding != ecAscii && format.encoding != ecSjis) return;
-    if (format.encoding == ecUnread || format.encoding == ecEucOrSjis) return;
+    if (format.encoding == ecUnread) return;
     if (format.encoding == ecBinary) return binary_.Search(file, target);
+    if (format.encoding == ecEucOrSjis) {
+      // Still undecided: searched as Shift-JIS rather than skipped in silence.
+      target.LogNotice("文字コード判定不能:", file.path);
+      record_code = ecEucOrSjis;
+      format = TextFileFormat::FromCodes(ecSjis, format.line_end);
+    }
   }
   // Re-breaking to CR LF (ForceCRLF) re-splits lines that are already split
   // at every CR, LF and CR LF, so it never changes them.
@@ -73,11 +87,11 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
     std::vector<std::string> lines;
     bool first = true;
     while (reader.Next(block)) {
-      if (first) SetCodesOf(format, block, target);
+      if (first) SetCodesOf(format, block, target, record_code);
       first = false;
       for (size_t i = 0; i < block.size(); ++i) lines.emplace_back(block.Line(i));
     }
-    if (first) SetCodesOf(format, block, target);
+    if (first) SetCodesOf(format, block, target, record_code);
     DecodedText plain = DecodeFileText(strip_html_tags(JoinLinesCrLf(lines)), TextFileFormat::FromCodes(ecSjis, leCrLf));
     target.BeginLines(false);
     for (size_t i = 0; i < plain.size() && target.Line(plain.Line(i)); ++i) {
@@ -89,12 +103,12 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   bool more = true;
   target.BeginLines(filtered_);
   while (more && reader.Next(block)) {
-    if (first) SetCodesOf(format, block, target);
+    if (first) SetCodesOf(format, block, target, record_code);
     first = false;
     for (size_t i = 0; i < block.size() && more; ++i) more = target.Line(block.Line(i));
     if (more) target.ProcessPendingEvents();
   }
-  if (first) SetCodesOf(format, block, target);
+  if (first) SetCodesOf(format, block, target, record_code);
   target.EndLines();
 }
 

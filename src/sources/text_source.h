@@ -46,6 +46,8 @@ class MatchTarget {
   virtual bool Stopped() const = 0;
   // Appends prefix + path (+ ": " + reason) to the log and counts an error.
   virtual void LogError(const std::string& prefix, const std::string& path, const std::string& reason = "") = 0;
+  // Appends prefix + path to the log as a notice: not an error.
+  virtual void LogNotice(const std::string& prefix, const std::string& path) = 0;
 };
 
 class TextSource {

@@ -6,7 +6,30 @@
 
 namespace lorvek {
 
-TextFileFormat ProbeStream(InputFile& in) {
+void JisEscapeFinder::Feed(std::string_view bytes) {
+  for (size_t i = 0; i < bytes.size() && code < 0; ++i) {
+    const char b = bytes[i];
+    if (matched_ == 0) {
+      if (b == 0x1B) matched_ = 1;
+      if (matched_ == 0) {
+        // Nothing here: jump to the next escape byte.
+        const void* p = std::memchr(bytes.data() + i + 1, 0x1B, bytes.size() - i - 1);
+        if (!p) return;
+        i = static_cast<size_t>(static_cast<const char*>(p) - bytes.data()) - 1;
+      }
+    } else if (matched_ == 1) {
+      matched_ = (b == '$' || b == '(') ? 2 : (b == 0x1B ? 1 : 0);
+      second_ = b;
+    } else {
+      if (second_ == '$' && b == 'B') code = 2;
+      else if (second_ == '$' && b == '@') code = 3;
+      else if (second_ == '(' && b == 'I') code = 2;
+      matched_ = b == 0x1B ? 1 : 0;
+    }
+  }
+}
+
+TextFileFormat ProbeStream(InputFile& in, ProbeDetails* details) {
   // The probe's windows (see ProbeBufferCode): the first 2,048 bytes when no
   // byte has its top bit set, else the 256 bytes from just before the first
   // such byte, shifted back to end at the end of the data; and the first line
@@ -19,6 +42,8 @@ TextFileFormat ProbeStream(InputFile& in) {
   long long group = -1;       // the four-byte group of the first high byte
   int32_t line_end = leUnread;
   bool pending_cr = false;
+  bool whole_file = false;
+  JisEscapeFinder escapes;
   std::string chunk(kChunk, '\0');
   for (;;) {
     const long long s = group - 1;
@@ -26,7 +51,11 @@ TextFileFormat ProbeStream(InputFile& in) {
     const bool window_known = group >= 0 && (s < 0 ? total > 2048 : total > static_cast<uint64_t>(s) + 256);
     if (window_known && line_end != leUnread) break;
     const size_t r = in.Read(chunk.data(), chunk.size());
-    if (r == 0) break;
+    if (r == 0) {
+      whole_file = true;
+      break;
+    }
+    escapes.Feed(std::string_view(chunk.data(), r));
     for (size_t i = 0; i < r; ++i) {
       const unsigned char b = static_cast<unsigned char>(chunk[i]);
       if (group < 0 && (b & 0x80)) group = static_cast<long long>((total + i) & ~uint64_t{3});
@@ -49,6 +78,7 @@ TextFileFormat ProbeStream(InputFile& in) {
     }
   }
   if (line_end == leUnread) line_end = pending_cr ? leCr : leNone;
+  if (details) *details = {whole_file, escapes.code};
   in.Rewind();
   if (total == 0) return TextFileFormat::FromCodes(ecUnread, leUnread);
 

@@ -14,10 +14,27 @@
 
 namespace lorvek {
 
+// Finds the first ISO-2022-JP designation in bytes fed piece by piece:
+// ESC $ B and ESC ( I give 2, ESC $ @ gives 3.
+struct JisEscapeFinder {
+  int32_t code = -1;
+  void Feed(std::string_view bytes);
+
+ private:
+  int matched_ = 0;    // bytes of an escape sequence seen so far
+  char second_ = 0;
+};
+
+// What the probe saw on its way, for the second look.
+struct ProbeDetails {
+  bool whole_file = false;    // it read the file to its end
+  int32_t jis_escape = -1;    // the code of the first ISO-2022-JP designation read (2 or 3), or -1
+};
+
 // The probe of a file as ProbeBufferCode gives it for the whole content,
 // reading the file only as far as the first high byte's window and the
 // first line break need. Leaves the file at its start.
-TextFileFormat ProbeStream(InputFile& in);
+TextFileFormat ProbeStream(InputFile& in, ProbeDetails* details = nullptr);
 
 class TextBlockReader {
  public:

@@ -1,0 +1,120 @@
+// Files the probe's windows misjudge are judged by a look over the whole
+// file; files it judges right keep their verdict.
+#include "text/second_look.h"
+
+#include <gtest/gtest.h>
+
+#include "search/result_store.h"
+#include "search/search_run.h"
+#include "test_util.h"
+#include "text/conversion.h"
+#include "text/encoding.h"
+
+namespace lorvek {
+namespace {
+
+using test::Sj;
+using test::TempDir;
+
+struct Verdicts {
+  int32_t probe, final;
+};
+
+Verdicts Judge(const TempDir& dir, const std::string& bytes) {
+  InputFile in(FileRef::FromPath(dir.Write("f.txt", bytes).string()));
+  ProbeDetails details;
+  const int32_t probe = ProbeStream(in, &details).encoding;
+  return {probe, SecondLook(in, probe, details)};
+}
+
+// Text the probe gets right: the second look changes nothing.
+TEST(SecondLook, KeepsWhatTheProbeGotRight) {
+  for (const auto& [name, code] : std::vector<std::pair<std::string, int32_t>>{
+           {"sjis_crlf.txt", ecSjis}, {"sjis_lf.txt", ecSjis}, {"eucjp_lf.txt", ecEuc}, {"utf8_nobom_lf.txt", ecUtf8N},
+           {"utf8_bom.txt", ecUtf8}, {"jis_crlf.txt", ecJis}, {"ascii.txt", ecAscii}, {"utf16le_bom.txt", ecUtf16Le}}) {
+    InputFile in(FileRef::FromPath(test::FixturePath("text/" + name).string()));
+    ProbeDetails details;
+    const int32_t probe = ProbeStream(in, &details).encoding;
+    EXPECT_EQ(probe, code) << name;
+    EXPECT_EQ(SecondLook(in, probe, details), code) << name;
+  }
+}
+
+TEST(SecondLook, EscapesPastTheProbesWindowMakeJis) {
+  TempDir dir;
+  const std::string header(3000, 'a');  // a long Latin header first
+  Verdicts v = Judge(dir, header + "\r\n" + SjisToJis(Sj("検索の行\r\n")));
+  EXPECT_EQ(v.probe, ecAscii);
+  EXPECT_EQ(v.final, ecJis);
+  v = Judge(dir, header + "\r\n" + SjisToJis(Sj("検索の行\r\n"), JisReturn::Roman, false, true));
+  EXPECT_EQ(v.final, ecJisOld);  // ESC $ @
+  v = Judge(dir, header + "\x1B(I" "1\x1B(B\r\n");  // half-width katakana designated
+  EXPECT_EQ(v.final, ecJis);
+  v = Judge(dir, header + "\x1B(B plain\r\n");  // a return to ASCII alone designates nothing
+  EXPECT_EQ(v.final, ecAscii);
+}
+
+TEST(SecondLook, EucWhoseFirstWordsAreAmbiguous) {
+  TempDir dir;
+  // Hiragana あ..み (A4 A2..A4 DF) decide nothing; ん (A4 F3) far on does.
+  std::string euc;
+  for (int i = 0; i < 600; ++i) euc += "\xA4\xA2\xA4\xA4";  // beyond the 2,048 bytes the probe reads
+  euc += "\r\n";
+  for (int i = 0; i < 20; ++i) euc += "x";
+  euc += "\xA4\xF3\r\n";
+  Verdicts v = Judge(dir, euc);
+  EXPECT_EQ(v.probe, ecEucOrSjis);
+  EXPECT_EQ(v.final, ecEuc);
+}
+
+TEST(SecondLook, Utf8WithOnlyTwoByteCharactersInTheWindow) {
+  TempDir dir;
+  std::string latin = "caf\xC3\xA9 na\xC3\xAFve r\xC3\xA9sum\xC3\xA9 ";
+  std::string text;
+  for (int i = 0; i < 100; ++i) text += latin;  // beyond the 2,048 bytes the probe reads
+  text += "\n\xE6\xA4\x9C\xE7\xB4\xA2\n";  // 検索 after the window
+  Verdicts v = Judge(dir, text);
+  EXPECT_EQ(v.probe, ecEucOrSjis);
+  EXPECT_EQ(v.final, ecUtf8N);
+  // Ä (C3 84) makes the probe say Shift-JIS.
+  v = Judge(dir, "\xC3\x84pfel und Birnen, " + text);
+  EXPECT_EQ(v.probe, ecSjis);
+  EXPECT_EQ(v.final, ecUtf8N);
+}
+
+TEST(SecondLook, EucReadAsShiftJisWithAJisX0212Name) {
+  TempDir dir;
+  // 丂 is JIS X 0212 (8F B0 A1): its first bytes look like Shift-JIS.
+  std::string euc = "\x8F\xB0\xA1";
+  const std::string line = SjisToEuc(Sj("東京都の検索サービスで使う名前の一覧です。")) + "\n";
+  for (int i = 0; i < 40; ++i) euc += line;
+  Verdicts v = Judge(dir, euc);
+  EXPECT_EQ(v.probe, ecSjis);
+  EXPECT_EQ(v.final, ecEuc);
+}
+
+TEST(SecondLook, UndecidedFilesAreSearchedAndLoggedOnce) {
+  TempDir program, dir;
+  std::string undecided;
+  for (int i = 0; i < 100; ++i) undecided += "\xE0\xA1\xE0\xA1 ";
+  dir.Write("u.txt", undecided + "\r\nneedle\r\nneedle again\r\n");
+  struct Sink : ResultStore {
+    std::vector<std::pair<std::string, bool>> logged;
+    void Logged(const std::string& line, bool failure) override { logged.push_back({line, failure}); }
+  } sink;
+  NullFrontEnd front;
+  SearchRun run(front, sink, program.path().string());
+  run.options().code_cng_mode = 1;
+  run.options().whole_word = false;
+  run.FindButtonClick("needle", dir.path().string(), "*");
+  ASSERT_EQ(sink.size(), 2u);  // searched as Shift-JIS
+  EXPECT_EQ(sink[0].EncodingCode, ecEucOrSjis);  // the tag says what the look found: nothing sure
+  ASSERT_EQ(sink.logged.size(), 1u);
+  EXPECT_EQ(sink.logged[0].first.rfind("文字コード判定不能:", 0), 0u);
+  EXPECT_FALSE(sink.logged[0].second);  // a notice, not an error
+  EXPECT_EQ(run.ErrorCount(), 0);
+  EXPECT_NE(test::ReadBytes(program / "LOG.TXT").find(Sj("文字コード判定不能:")), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lorvek
