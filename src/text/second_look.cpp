@@ -188,8 +188,9 @@ int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) 
     return Detect(in) == ecEuc ? ecEuc : ecSjis;
   }
   if (rules != ecEucOrSjis) return rules;
+  // (The detector may call UTF-8 what the strict check above refused.)
   const int32_t detected = Detect(in);
-  return detected >= 0 ? detected : ecEucOrSjis;
+  return detected >= 0 && detected != ecUtf8N ? detected : ecEucOrSjis;
 }
 
 }  // namespace lorvek
