@@ -28,8 +28,9 @@ TEST(TextCodec, EveryTextFixtureComesBackByteForByte) {
     EXPECT_TRUE(d.LossyLines().empty()) << name;
     EXPECT_EQ(d.size(), std::string(name) == "ascii.txt" ? 10u : 16u) << name;
     EXPECT_EQ(RebuildFileBytes(bytes, d, {}), bytes) << name;
-    if (std::string(name) != "mixed_breaks.txt")  // one style of break throughout
+    if (std::string(name) != "mixed_breaks.txt") {  // one style of break throughout
       EXPECT_EQ(EncodeFileText(d.Lines(), d.format), bytes) << name;
+    }
   }
 }
 

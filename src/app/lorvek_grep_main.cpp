@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "app/settings/settings_schema.h"
 #include "results/export_formats.h"
 #include "results/export_sink.h"
+#include "replace/replace_run.h"
 #include "app/settings/program_folder.h"
 #include "search/search_run.h"
 #include "text/cp932.h"
@@ -53,6 +55,13 @@ const char kUsage[] =
     "      --csv FILE        also write the hits as CSV (separator and quoting\n"
     "                        from the settings; --csv-tab, --csv-quote N)\n"
     "      --html FILE       also write the hits as an HTML report\n"
+    "      --replace TEXT    then replace every hit's match by TEXT (\\t is a tab),\n"
+    "                        without questions; each file's old content is kept\n"
+    "                        as NAME.bak (.bak(1), ...); the report goes to\n"
+    "                        standard error. Exit status 0 when something was\n"
+    "                        replaced, 1 when nothing was, 2 on an error\n"
+    "      --dry-run         with --replace: write nothing, print each line that\n"
+    "                        would change as \"path\" N- old and \"path\" N+ new\n"
     "      --ini FILE        take the [Options] switches of a Lorvek.ini FILE as\n"
     "                        defaults (the file is only read)\n"
     "      --help            show this help\n"
@@ -88,8 +97,51 @@ struct CliOptions {
   std::string word;
   std::vector<std::string> paths;
   std::string tag_file, csv_file, html_file;
+  std::optional<std::string> replacement;
+  bool dry_run = false;
   CsvFormat csv;
 };
+
+// lorvek-grep's side of a replace: no questions (as after すべて), the report
+// on standard error.
+class CliReplace : public ReplaceFrontEnd {
+ public:
+  Answer AskReplace(const std::string&) override { return Answer::All; }
+  bool ContinueDespiteHtmlTags() override { return true; }
+  void ShowProgress(size_t) override {}
+  void SetProgress(size_t) override {}
+  void HideProgress() override {}
+  void SetStatusText(const std::string&) override {}
+  void EnableAbort(bool) override {}
+  void ProcessPendingEvents() override {}
+  bool AbortRequested() override { return false; }
+  void RowChanged(size_t) override {}
+};
+
+int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const std::string& replacement, bool dry_run) {
+  if (!run.Compiled()) return 2;
+  CliReplace front;
+  ReplaceSettings settings;
+  settings.whole_word = opts.whole_word;
+  settings.code_cng_mode = opts.code_cng_mode;
+  settings.html_tag = opts.html_tag;
+  ReplaceRun replace(store, *run.Compiled(), settings, front);
+  const ReplaceResult r = replace.Run(replacement, false, {}, dry_run);
+  for (const auto& c : r.changes) {
+    const std::string head = "\"" + c.path + "\" " + std::to_string(c.line_no);
+    std::cout << head << "- " << Cp932ToUtf8(c.old_text) << "\n" << head << "+ " << Cp932ToUtf8(c.new_text) << "\n";
+  }
+  std::cout.flush();
+  std::string report = r.summary;
+  for (char& ch : report)
+    if (ch == '\r') ch = '\n';
+  std::cerr << report << "\n";
+  // Skipped archives and documents are no error; a file that could not be written back is.
+  for (const std::string& note : r.notes)
+    if (note.rfind("変換できない", 0) == 0 || note.rfind("バックアップ", 0) == 0 || note.rfind("書き込み", 0) == 0) return 2;
+  if (dry_run) return r.changes.empty() ? 1 : 0;
+  return r.replaced > 0 ? 0 : 1;
+}
 
 [[noreturn]] void UsageError(const std::string& message) {
   std::cerr << "lorvek-grep: " << message << "\nTry 'lorvek-grep --help'.\n";
@@ -163,6 +215,8 @@ int Main(int argc, char** argv) {
     else if (a == "--tag-file") cli.tag_file = value("--tag-file");
     else if (a == "--csv") cli.csv_file = value("--csv");
     else if (a == "--html") cli.html_file = value("--html");
+    else if (a == "--replace") cli.replacement = value("--replace");
+    else if (a == "--dry-run") cli.dry_run = true;
     else if (a == "--csv-tab") cli.csv.terms = 1;
     else if (a == "--csv-quote") cli.csv.quates = ParseInt(value("--csv-quote"), "--csv-quote");
     else UsageError("unknown option " + a);
@@ -202,6 +256,8 @@ int Main(int argc, char** argv) {
   }
   std::vector<RecordSink*> sinks{&printer};
   for (auto& e : exports) sinks.push_back(e.get());
+  ResultStore store;  // the rows a replace works through
+  if (cli.replacement) sinks.push_back(&store);
   FanOutSink all(sinks);
   SearchRun run(front, all, ProgramFolder());
   run.options() = opts;
@@ -225,6 +281,16 @@ int Main(int argc, char** argv) {
     } catch (const EExportError& error) {
       front.ShowError(error.what());
     }
+  }
+  if (cli.replacement && !front.failed) {
+    std::string replacement;
+    if (!ExternalToCp932Exact(*cli.replacement, &replacement)) {
+      std::cerr << "lorvek-grep: " << UnmappableTextMessage(*cli.replacement) << "\n";
+      return 2;
+    }
+    const int status = Replace(run, store, opts, replacement, cli.dry_run);
+    if (!front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
+    return status;
   }
   // The closing status only after a run that ran to its end.
   if (!front.failed && !front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";

@@ -1,0 +1,110 @@
+// The replace run: walks the result store in its order, loads each hit's
+// file, replaces the matches of term 0 in the hit's line (asking per match
+// until told not to), and writes the file back in its own encoding after its
+// backup exists. Nothing of a file changes but the replaced text: unchanged
+// lines keep their bytes, every line keeps its own break, a file that cannot
+// be written back exactly is not written at all.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "search/compiled_word.h"
+#include "search/result_store.h"
+#include "text/text_codec.h"
+
+namespace lorvek {
+
+// What the run asks of whoever shows it (the window, lorvek-grep, a test).
+class ReplaceFrontEnd {
+ public:
+  enum class Answer { Yes, No, Abort, All };
+  virtual ~ReplaceFrontEnd() = default;
+  // The per-match question (UTF-8), "path : line [text] を置換しますか?".
+  virtual Answer AskReplace(const std::string& question) = 0;
+  // The HTML warning of a row (kind 1); false: the run stops.
+  virtual bool ContinueDespiteHtmlTags() = 0;
+  // Progress over the rows: shown with its label, moved, hidden.
+  virtual void ShowProgress(size_t rows) = 0;
+  virtual void SetProgress(size_t row) = 0;
+  virtual void HideProgress() = 0;
+  virtual void SetStatusText(const std::string& text) = 0;  // panel 0 (UTF-8)
+  // The abort command becomes usable once the run goes on unattended.
+  virtual void EnableAbort(bool on) = 0;
+  virtual void ProcessPendingEvents() = 0;
+  virtual bool AbortRequested() = 0;
+  // The row's line text changed (the list repaints it).
+  virtual void RowChanged(size_t row) = 0;
+};
+
+struct ReplaceSettings {
+  bool whole_word = true;    // WholeWord
+  int code_cng_mode = 1000;  // CodeCngMode
+  bool html_tag = false;     // HTMLTag
+  bool html_repl_ignore = false;  // HtmlReplIgnore (the warning of kind 1 is not shown)
+};
+
+struct ReplaceResult {
+  int files = 0;     // file loads
+  int replaced = 0;  // replacements made
+  bool aborted = false;
+  std::vector<std::string> notes;  // each once (UTF-8)
+  std::string summary;             // the report's text (UTF-8)
+  // What would change, when the run only looks (path, line number, old, new; Shift-JIS texts).
+  struct Change {
+    std::string path;
+    int32_t line_no;
+    std::string old_text, new_text;
+  };
+  std::vector<Change> changes;
+};
+
+class ReplaceRun {
+ public:
+  ReplaceRun(ResultStore& store, const CompiledWord& word, ReplaceSettings settings, ReplaceFrontEnd& front_end);
+
+  // Replaces in every row, or in the rows listed in selected (store
+  // indices) when selected_only. The replacement is Shift-JIS, "\t" not yet
+  // turned into a tab. dry_run: nothing is written and no backup is made;
+  // the result lists every line that would change.
+  ReplaceResult Run(const std::string& replacement, bool selected_only, const std::vector<size_t>& selected = {},
+                    bool dry_run = false);
+
+ private:
+  struct File {
+    std::string path;
+    std::string bytes;  // as read
+    DecodedText text;
+    std::map<size_t, std::string> changes;  // line index -> new text
+    bool dirty = false;
+  };
+
+  bool Load(File& file, int32_t encoding, int32_t line_end);
+  void WriteBack(File& file);
+  // Replaces in one line; false when the run was aborted inside.
+  bool ReplaceInLine(const std::string& line, const MatchRecord& row, const std::string& path, std::string& result);
+  void Note(const std::string& text);
+
+  ResultStore& store_;
+  const CompiledWord& word_;
+  ReplaceSettings settings_;
+  bool archive_skipped_ = false;
+  bool non_text_skipped_ = false;
+  ReplaceFrontEnd& front_end_;
+  std::string replacement_;
+  bool ask_ = true;
+  bool dry_run_ = false;
+  ReplaceResult result_;
+};
+
+// "\t" (backslash, t) turned into a tab, left to right; nothing else.
+std::string ApplyTabEscape(const std::string& text);
+
+// The backup name of a file: the name without its extension, then ".bak",
+// or ".bak(1)", ".bak(2)"... the first that does not exist.
+std::string BackupName(const std::string& path);
+
+}  // namespace lorvek

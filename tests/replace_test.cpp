@@ -1,0 +1,294 @@
+// The replace run: what it replaces, what it asks, what it skips and says,
+// and that a file comes back with nothing changed but the replaced text.
+#include "replace/replace_run.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <deque>
+#include <random>
+
+#include "search/search_run.h"
+#include "test_util.h"
+#include "text/conversion.h"
+#include "text/cp932.h"
+#include "text/encoding.h"
+
+namespace lorvek {
+namespace {
+
+using test::Sj;
+using test::TempDir;
+using Answer = ReplaceFrontEnd::Answer;
+
+class ScriptedFrontEnd : public ReplaceFrontEnd {
+ public:
+  std::deque<Answer> answers;  // Yes when it runs out
+  std::vector<std::string> questions;
+  bool html_answer = true;
+  int html_asked = 0;
+  Answer AskReplace(const std::string& q) override {
+    questions.push_back(q);
+    if (answers.empty()) return Answer::Yes;
+    Answer a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  bool ContinueDespiteHtmlTags() override {
+    ++html_asked;
+    return html_answer;
+  }
+  void ShowProgress(size_t) override {}
+  void SetProgress(size_t) override {}
+  void HideProgress() override {}
+  void SetStatusText(const std::string&) override {}
+  void EnableAbort(bool) override {}
+  void ProcessPendingEvents() override {}
+  bool AbortRequested() override { return false; }
+  void RowChanged(size_t) override {}
+};
+
+// A search over dir, then the replace run over its records.
+struct Fixture {
+  TempDir program, dir;
+  ResultStore store;
+  NullFrontEnd front;
+  SearchRun run{front, store, program.path().string()};
+  ScriptedFrontEnd replies;
+  ReplaceSettings settings;
+
+  Fixture() {
+    run.options().code_cng_mode = 1;
+    run.options().fuzzy_char = false;
+    run.options().whole_word = false;
+    settings.whole_word = false;
+    settings.code_cng_mode = 1;
+  }
+  void Search(const std::string& word_utf8, const std::string& masks = "*") {
+    run.FindButtonClick(Sj(word_utf8), dir.path().string(), masks);
+  }
+  ReplaceResult Replace(const std::string& with_utf8, bool selected_only = false, std::vector<size_t> rows = {},
+                        bool dry_run = false) {
+    ReplaceRun r(store, *run.Compiled(), settings, replies);
+    return r.Run(Sj(with_utf8), selected_only, rows, dry_run);
+  }
+  std::string Bytes(const std::string& name) const { return test::ReadBytes(dir / name); }
+};
+
+TEST(ReplaceRun, TabEscapeAndBackupNames) {
+  EXPECT_EQ(ApplyTabEscape("a\\tb\\\\t\\n"), "a\tb\\\t\\n");
+  TempDir d;
+  const std::string a = (d / "a.txt").string();
+  EXPECT_EQ(BackupName(a), (d / "a.bak").string());
+  d.Write("a.bak", "x");
+  EXPECT_EQ(BackupName(a), (d / "a.bak(1)").string());
+  d.Write("a.bak(1)", "x");
+  EXPECT_EQ(BackupName((d / "a.doc").string()), (d / "a.bak(2)").string());  // one series per base name
+  EXPECT_EQ(BackupName((d / "noext").string()), (d / "noext.bak").string());
+}
+
+TEST(ReplaceRun, YesAndNoInOneLineThenASecondRun) {
+  Fixture f;
+  f.dir.Write("a.txt", "one cat and a cat\r\nnone\r\n");
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 1u);
+  f.replies.answers = {Answer::Yes, Answer::No};
+  ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(f.Bytes("a.txt"), "one dog and a cat\r\nnone\r\n");
+  EXPECT_EQ(f.Bytes("a.bak"), "one cat and a cat\r\nnone\r\n");
+  EXPECT_EQ(f.store[0].LineText, "one dog and a cat");
+  EXPECT_EQ(r.replaced, 1);
+  EXPECT_EQ(r.files, 1);
+  ASSERT_EQ(f.replies.questions.size(), 2u);
+  EXPECT_EQ(f.replies.questions[0], (f.dir / "a.txt").string() + " : 1 [cat] を置換しますか?");
+  EXPECT_NE(r.summary.find("\n\r1 個のファイルの 1 個の文字を変換しました."), std::string::npos);
+  f.Replace("bird");
+  EXPECT_EQ(f.Bytes("a.bak"), "one cat and a cat\r\nnone\r\n");  // untouched
+  EXPECT_EQ(f.Bytes("a.bak(1)"), "one dog and a cat\r\nnone\r\n");
+}
+
+TEST(ReplaceRun, WholeWordOffersWhatTheRemainderShows) {
+  Fixture f;
+  f.settings.whole_word = true;
+  f.dir.Write("w.txt", "cat catalog\ncatcat cat\n");
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 2u);
+  ReplaceResult r = f.Replace("X");
+  EXPECT_EQ(f.Bytes("w.txt"), "X catalog\ncatX X\n");
+  EXPECT_EQ(f.replies.questions.size(), 3u);
+  EXPECT_EQ(r.replaced, 3);
+}
+
+TEST(ReplaceRun, AnchoredPatternAndAllAndEmptyMatches) {
+  Fixture f;
+  f.dir.Write("a.txt", "aaa\n");
+  f.Search("^a");
+  f.replies.answers = {Answer::All};
+  ReplaceResult r = f.Replace("b");
+  EXPECT_EQ(f.Bytes("a.txt"), "bbb\n");
+  EXPECT_EQ(r.replaced, 3);
+  EXPECT_EQ(f.replies.questions.size(), 1u);  // no question after すべて
+  // A pattern that matches the empty string steps past each empty match.
+  f.dir.Write("e.txt", "xy\n");
+  f.Search("z*", "e.txt");
+  ASSERT_EQ(f.store.size(), 1u);
+  f.replies.answers = {Answer::All};
+  r = f.Replace("-");
+  EXPECT_EQ(f.Bytes("e.txt"), "-x-y-\n");  // as sed's s/z*/-/g gives
+}
+
+TEST(ReplaceRun, AbortKeepsTheLineAndWritesWhatWasDone) {
+  Fixture f;
+  f.dir.Write("a.txt", "cat\ncat\ncat\n");
+  f.Search("cat");
+  f.replies.answers = {Answer::Yes, Answer::Abort};
+  ReplaceResult r = f.Replace("dog");
+  EXPECT_TRUE(r.aborted);
+  EXPECT_EQ(f.Bytes("a.txt"), "dog\ncat\ncat\n");
+  EXPECT_NE(r.summary.find("\r\n処理を中断しました."), std::string::npos);
+}
+
+TEST(ReplaceRun, SelectedRowsLongRowsAndLineBreaks) {
+  Fixture f;
+  f.dir.Write("a.txt", "cat 1\ncat 2\ncat 3");  // no final break
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 3u);
+  f.Replace("dog", true, {0, 2});
+  EXPECT_EQ(f.Bytes("a.txt"), "dog 1\ncat 2\ndog 3");  // and still no final break
+  // The row shows 255 bytes of a longer line; the file has it all.
+  f.dir.Write("long.txt", "cat\r\n");
+  f.Search("cat", "long.txt");
+  f.Replace(std::string(300, 'y'));
+  EXPECT_EQ(f.store[0].LineText, std::string(255, 'y'));
+  EXPECT_EQ(f.Bytes("long.txt"), std::string(300, 'y') + "\r\n");
+}
+
+TEST(ReplaceRun, SkipsAreNotedOnceAndSaidAtTheEnd) {
+  Fixture f;
+  f.dir.Write("u.txt", "\xE6\xA4\x9C\xE7\xB4\xA2 cat\ncat\n");
+  f.dir.Write("b.bin", std::string("\x01\x02 cat\n", 7));
+  f.Search("cat");
+  auto member = std::make_unique<MatchRecord>(f.store[0]);
+  member->OpenPath = "@/x/a.lzh@doc/r.txt";
+  f.store.Append(std::move(member));
+  f.settings.code_cng_mode = 0;  // no conversion: the UTF-8 file is probed again and skipped
+  ReplaceResult r = f.Replace("dog");
+  const std::string u = (f.dir / "u.txt").string();
+  EXPECT_EQ(r.notes, (std::vector<std::string>{"テキストファイル以外は置換できない:" + (f.dir / "b.bin").string(),
+                                                "UTF8コード変換なしモードでUTF8は置換できない:" + u,
+                                                "書庫内ファイルは置換できない:/x/a.lzh@doc/r.txt"}));
+  EXPECT_NE(r.summary.find("\n\r書庫内のファイルは置換できないためスキップしました."), std::string::npos);
+  EXPECT_NE(r.summary.find("\n\rテキスト以外のファイルは置換できないためスキップしました."), std::string::npos);
+  EXPECT_EQ(f.Bytes("u.txt"), "\xE6\xA4\x9C\xE7\xB4\xA2 cat\ncat\n");
+  f.settings.code_cng_mode = 2;
+  r = f.Replace("dog");
+  EXPECT_EQ(r.notes.front(), "テキストファイル以外は置換できない:" + (f.dir / "b.bin").string());
+  EXPECT_EQ(r.notes[1], "コード変換なしモードでSJIS以外は置換できない:" + u);
+}
+
+TEST(ReplaceRun, LinesThatCannotComeBackAreNeverRewritten) {
+  Fixture f;
+  // é and 😀 have no Shift-JIS form: their line cannot be rewritten...
+  const std::string odd = "caf\xC3\xA9 \xF0\x9F\x98\x80 cat\n";
+  f.dir.Write("u.txt", "\xE6\xA4\x9C\xE7\xB4\xA2 cat\n" + odd);
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 2u);
+  EXPECT_EQ(f.store[0].EncodingCode, ecUtf8N);
+  ReplaceResult r = f.Replace("dog", true, {0});
+  // ...but another line can, and the odd one keeps every byte.
+  EXPECT_EQ(f.Bytes("u.txt"), "\xE6\xA4\x9C\xE7\xB4\xA2 dog\n" + odd);
+  r = f.Replace("dog", true, {1});
+  EXPECT_EQ(r.notes, (std::vector<std::string>{"変換できない文字を含むため置換できない:" + (f.dir / "u.txt").string()}));
+  EXPECT_EQ(f.Bytes("u.txt"), "\xE6\xA4\x9C\xE7\xB4\xA2 dog\n" + odd);
+  // NEC and IBM codes of a Shift-JIS file stay as they are.
+  const std::string nec_ibm = "\x87\x40\xFA\x40\xED\x40 cat\r\n";
+  f.dir.Write("s.txt", nec_ibm);
+  f.Search("cat", "s.txt");
+  f.Replace("dog");
+  EXPECT_EQ(f.Bytes("s.txt"), "\x87\x40\xFA\x40\xED\x40 dog\r\n");
+}
+
+// Every text fixture, replaced and read back: only the replaced words differ.
+TEST(ReplaceRun, EveryEncodingAndBreakStyleComesBackExact) {
+  for (const char* name : {"sjis_crlf.txt", "sjis_lf.txt", "sjis_cr.txt", "eucjp_lf.txt", "eucjp_crlf.txt",
+                           "jis_crlf.txt", "jis78_crlf.txt", "utf8_bom.txt", "utf8_nobom_lf.txt", "utf16le_bom.txt",
+                           "utf16be_bom.txt", "mixed_breaks.txt", "no_final_newline.txt"}) {
+    Fixture f;
+    const std::string old = test::ReadBytes(test::FixturePath(std::string("text/") + name));
+    f.dir.Write(name, old);
+    f.Search("検索");
+    ASSERT_EQ(f.store.size(), 5u) << name;
+    f.replies.answers = {Answer::All};
+    ReplaceResult r = f.Replace("置換");
+    EXPECT_EQ(r.replaced, 6) << name;
+    const std::string now = f.Bytes(name);
+    EXPECT_EQ(f.Bytes(std::string(name).substr(0, std::string(name).rfind('.')) + ".bak"), old) << name;
+    // The two words take the same bytes in every encoding: the file keeps its
+    // size, and differs only where the word stood.
+    ASSERT_EQ(now.size(), old.size()) << name;
+    const int32_t code = ProbeBufferCode(old).encoding;
+    auto encoded = [&](const std::string& word) {
+      std::string e = EncodeForCode(code, Sj(word));
+      if (IsUtf16(code)) return e.substr(2);
+      if (code == ecUtf8) return e.substr(3);
+      if (code == ecJis || code == ecJisOld) return e.substr(3);  // the pair bytes after the designation
+      return e;
+    };
+    std::string expected = old;
+    const std::string from = encoded("検索"), to = encoded("置換");
+    for (size_t at = expected.find(from); at != std::string::npos; at = expected.find(from, at + to.size()))
+      expected.replace(at, from.size(), to);
+    EXPECT_EQ(now, expected) << name;
+  }
+}
+
+TEST(ReplaceRun, DryRunWritesNothingAndListsTheChanges) {
+  Fixture f;
+  f.dir.Write("a.txt", "a cat\nno\n");
+  f.Search("cat");
+  ReplaceResult r = f.Replace("dog", false, {}, true);
+  EXPECT_EQ(f.Bytes("a.txt"), "a cat\nno\n");
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "a.bak"));
+  ASSERT_EQ(r.changes.size(), 1u);
+  EXPECT_EQ(r.changes[0].old_text, "a cat");
+  EXPECT_EQ(r.changes[0].new_text, "a dog");
+  EXPECT_TRUE(f.replies.questions.empty());
+  EXPECT_EQ(f.store[0].LineText, "a cat");
+}
+
+// A replace killed at any moment leaves the old file or the new one, whole.
+TEST(ReplaceRun, AKillDuringTheWriteLeavesTheOldOrTheNewFile) {
+  std::string old;
+  for (int i = 0; i < 60000; ++i) old += "line with a cat " + std::to_string(i) + "\n";
+  std::string replaced = old;
+  for (size_t at = replaced.find("cat"); at != std::string::npos; at = replaced.find("cat", at + 3))
+    replaced.replace(at, 3, "dog");
+  std::mt19937 rng(42);
+  int killed_midway = 0;
+  for (int round = 0; round < 12; ++round) {
+    Fixture f;
+    f.dir.Write("big.txt", old);
+    f.Search("cat");
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      f.replies.answers = {Answer::All};
+      f.Replace("dog");
+      _exit(0);
+    }
+    usleep(static_cast<useconds_t>(rng() % 120000));
+    kill(child, SIGKILL);
+    int status;
+    waitpid(child, &status, 0);
+    if (WIFSIGNALED(status)) ++killed_midway;
+    const std::string now = f.Bytes("big.txt");
+    EXPECT_TRUE(now == old || now == replaced) << "round " << round << ": " << now.size() << " bytes";
+    if (now == replaced) EXPECT_EQ(f.Bytes("big.bak"), old);
+  }
+  EXPECT_GT(killed_midway, 0);
+}
+
+}  // namespace
+}  // namespace lorvek
