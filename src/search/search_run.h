@@ -48,6 +48,8 @@ class SearchRun : private MatchTarget, private WalkObserver {
   void AbortBtnClick();
   // Escape in the result list: only the flag, the controls stay as they are.
   void RequestAbort() { abort_requested_ = true; }
+  // A replace run starts with no abort request of its own.
+  void ClearAbortRequest() { abort_requested_ = false; }
   // Runs at the end of every run (step 15): the command line's tag list output.
   std::function<void()> TagListOutput;
 

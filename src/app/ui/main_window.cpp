@@ -107,6 +107,8 @@ void TLorvekMain::BuildActions() {
   repl_all_act_->setObjectName("ReplAllBtn");
   repl_all_act_->setShortcut(QKeySequence("Ctrl+A"));
   SetHint(repl_all_act_, "全て置換|全てを置換します");
+  connect(repl_sel_act_, &QAction::triggered, this, &TLorvekMain::ReplaceSelectedCommand);
+  connect(repl_all_act_, &QAction::triggered, this, &TLorvekMain::ReplaceAllCommand);
 
   arc_act_ = Switch(this, "FindArcBtn", "書庫", "書庫内検索|書庫内検索をON/OFFします.");
   fuzzy_act_ = Switch(this, "FuzzyBtn", "曖昧", "曖昧検索|曖昧検索をON/OFFします.");
@@ -196,8 +198,10 @@ void TLorvekMain::BuildToolBars() {
 
   word_prog_ = new QToolBar(U("WordProg"), this);
   word_prog_->setObjectName("WordProg");
-  word_prog_->addWidget(new QLabel(U("Word文書変換中："), word_prog_));
+  word_prog_label_ = new QLabel(U("Word文書変換中：　"), word_prog_);
+  word_prog_->addWidget(word_prog_label_);
   auto* bar = new QProgressBar(word_prog_);
+  word_prog_bar_ = bar;
   bar->setRange(0, 100);
   word_prog_->addWidget(bar);
   addToolBar(Qt::BottomToolBarArea, word_prog_);

@@ -82,6 +82,12 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   // Shows dialogs as usual, or hands them to this hook (tests).
   std::function<bool(class TAutoSearch&)> run_dialog;
   std::function<void(const QString& title, const QString& text)> show_message;
+  // Shows the replace report as usual, or hands it to this hook (tests).
+  std::function<void(class TReplReport&)> show_report;
+
+  // The replace commands (Part of the tool menu and the command tool bar).
+  void ReplaceAllCommand();
+  void ReplaceSelectedCommand();
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -145,6 +151,10 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   // cannot be held by code page 932.
   bool CheckedSjis(const QString& text, std::string* out);
   void RunHandOff(const std::vector<std::string>& lines);
+  class ReplaceSide;
+  // A warning before a replace: true to go on; ignore takes the box's state.
+  bool PassReplaceWarning(int kind, bool& ignore);
+  void RunReplace(const QString& text, bool selected_only);
 
   std::string program_folder_;
   std::vector<std::string> args_;
@@ -176,6 +186,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   QToolBar* toolbar3_ = nullptr;  // 検索単語
   QToolBar* toolbar4_ = nullptr;  // 対象ファイル
   QToolBar* word_prog_ = nullptr;
+  QLabel* word_prog_label_ = nullptr;
+  QProgressBar* word_prog_bar_ = nullptr;
   QComboBox* find_path_ = nullptr;
   QComboBox* find_word_ = nullptr;
   MaskBox* file_masks_ = nullptr;

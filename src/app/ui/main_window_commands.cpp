@@ -103,9 +103,9 @@ void TLorvekMain::SetSearchingState(bool on) {
   for (QMenu* m : {file_menu_, view_menu_, tool_menu_, help_menu_, option_menu_}) m->setEnabled(!on);
   for (QToolBar* tb : {toolbar1_, toolbar3_, toolbar4_}) tb->setEnabled(!on);
   memo1_->setEnabled(!on);
-  // Replace is a later part: its controls stay disabled until it exists.
-  repl_sel_act_->setEnabled(false);
-  repl_all_act_->setEnabled(false);
+  // Replace: nothing while a search runs; after one, all hits when there are some.
+  repl_sel_act_->setEnabled(!on && !list_->SelectedRows().empty());
+  repl_all_act_->setEnabled(!on && !store_.empty());
 }
 
 void TLorvekMain::ProcessPendingEvents() { QApplication::processEvents(); }
@@ -151,6 +151,7 @@ void TLorvekMain::OnSwitchToggled() {
 
 void TLorvekMain::OnSelectionChanged() {
   std::vector<size_t> rows = list_->SelectedRows();
+  repl_sel_act_->setEnabled(!rows.empty() && !run_->Searching());
   if (rows.empty() || rows[0] >= store_.size()) return;
   const MatchRecord& r = store_[rows[0]];
   SetStatusText(0, PathForDisplay(lorvek::StatusText(r)));
@@ -189,9 +190,9 @@ void TLorvekMain::UpdateRowCommands() {
   copy_names_act_->setEnabled(any);
   copy_folder_act_->setEnabled(any);
   tag_menu_->setEnabled(any);
-  repl_all_act_->setEnabled(false);
-  repl_sel_act_->setEnabled(false);
-  (void)selected;  // the open commands arrive with the viewer
+  const bool searching = run_->Searching();
+  repl_all_act_->setEnabled(any && !searching);
+  repl_sel_act_->setEnabled(selected && !searching);
 }
 
 void TLorvekMain::ShowContextMenu(const QPoint& pos) {

@@ -1,0 +1,103 @@
+// The replace commands of the main window and its side of a replace run.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QToolBar>
+
+#include "app/ui/main_window.h"
+#include "app/ui/qt_text.h"
+#include "replace/replace_run.h"
+#include "replace/ui/replace_dialogs.h"
+#include "results/ui/result_list.h"
+#include "results/ui/result_model.h"
+
+namespace lorvek {
+namespace {
+
+const char kReplacing[] = "置換中...";
+const char kConvertingWord[] = "Word文書変換中：　";
+
+}  // namespace
+
+// The window as the replace run sees it.
+class TLorvekMain::ReplaceSide : public ReplaceFrontEnd {
+ public:
+  explicit ReplaceSide(TLorvekMain& w) : w_(w) {}
+  Answer AskReplace(const std::string& question) override {
+    return AskReplaceMatch(&w_, QString::fromUtf8(question));
+  }
+  bool ContinueDespiteHtmlTags() override {
+    TReplQuery query(1, w_.ini_, &w_);
+    const bool go_on = query.exec() == QDialog::Accepted;
+    w_.options_.html_repl_ignore = query.DontShowAgain();
+    return go_on;
+  }
+  void ShowProgress(size_t rows) override {
+    w_.word_prog_label_->setText(U(kReplacing));
+    w_.word_prog_bar_->setRange(0, rows > 0 ? static_cast<int>(rows) - 1 : 0);
+    w_.word_prog_bar_->setValue(0);
+    w_.word_prog_->show();
+  }
+  void SetProgress(size_t row) override { w_.word_prog_bar_->setValue(static_cast<int>(row)); }
+  void HideProgress() override {
+    w_.word_prog_->hide();
+    w_.word_prog_bar_->setValue(0);
+    w_.word_prog_label_->setText(U(kConvertingWord));
+  }
+  void SetStatusText(const std::string& text) override { w_.SetStatusText(0, text); }
+  void EnableAbort(bool on) override { w_.abort_act_->setEnabled(on); }
+  void ProcessPendingEvents() override { QApplication::processEvents(); }
+  bool AbortRequested() override { return w_.run_->AbortRequested(); }
+  void RowChanged(size_t) override {}
+
+ private:
+  TLorvekMain& w_;
+};
+
+bool TLorvekMain::PassReplaceWarning(int kind, bool& ignore) {
+  if (ignore) return true;
+  TReplQuery query(kind, ini_, this);
+  const bool go_on = query.exec() == QDialog::Accepted;
+  // The box holds for this session whichever way the dialog closed; 続行 wrote it.
+  ignore = query.DontShowAgain();
+  return go_on;
+}
+
+void TLorvekMain::ReplaceAllCommand() {
+  if (run_->Searching() || store_.empty()) return;
+  if (options_.search.find_onece && !PassReplaceWarning(0, options_.repl_ignore)) return;
+  if (options_.search.code_cng_mode == 2 && !PassReplaceWarning(2, options_.code_repl_ignore)) return;
+  TReplace dialog(ini_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  RunReplace(dialog.Text(), false);
+}
+
+void TLorvekMain::ReplaceSelectedCommand() {
+  if (run_->Searching() || list_->SelectedRows().empty()) return;
+  TReplace dialog(ini_, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  RunReplace(dialog.Text(), true);
+}
+
+void TLorvekMain::RunReplace(const QString& text, bool selected_only) {
+  CompiledWordRef word = run_->Compiled();
+  std::string replacement;
+  if (!word || !CheckedSjis(text, &replacement)) return;
+  ReplaceSide side(*this);
+  ReplaceSettings settings;
+  settings.whole_word = run_->options().whole_word;
+  settings.code_cng_mode = options_.search.code_cng_mode;
+  settings.html_tag = options_.search.html_tag;
+  settings.html_repl_ignore = options_.html_repl_ignore;
+  run_->ClearAbortRequest();
+  ReplaceRun replace(store_, *word, settings, side);
+  const ReplaceResult result = replace.Run(replacement, selected_only, list_->SelectedRows());
+  model_->Refresh();
+  OnSelectionChanged();
+  TReplReport report(QString::fromUtf8(result.summary), this);
+  if (show_report) show_report(report);
+  else report.exec();
+}
+
+}  // namespace lorvek

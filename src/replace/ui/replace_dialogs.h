@@ -1,0 +1,129 @@
+// The user's side of replacing: the warning before or during a run
+// (TReplQuery), the replacement text (TReplace), the per-match question, the
+// report that closes a run (TReplReport), and the viewer's
+// replace-conditions dialog (TReplDlg).
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+
+#include "app/settings/history.h"
+#include "replace/replace_run.h"
+
+class QCheckBox;
+class QComboBox;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace lorvek {
+
+// "確認": a warning of kind 0 (FindOnece), 1 (HTML tags) or 2 (no code
+// conversion), a box "次回から表示しない(&N)", 続行 and キャンセル (the
+// default). 続行 with the box ticked writes the kind's key ("1") at once.
+class TReplQuery : public QDialog {
+  Q_OBJECT
+ public:
+  TReplQuery(int kind, TIniGT& ini, QWidget* parent = nullptr);
+  // The settings key of a kind: ReplIgnore, HtmlReplIgnore, CodeReplIgnore.
+  static const char* KeyOf(int kind);
+  bool DontShowAgain() const;
+  QCheckBox* Box() const { return box_; }
+  QPushButton* ContinueButton() const { return continue_; }
+  QPushButton* CancelButton() const { return cancel_; }
+
+ private:
+  int kind_;
+  TIniGT& ini_;
+  QCheckBox* box_;
+  QPushButton* continue_;
+  QPushButton* cancel_;
+};
+
+// "文字列の置換": the replacement text with its history (ReplHistory). OK
+// puts the text at the top of the history; Enter in the box closes as OK
+// without touching it; Escape closes as キャンセル.
+class TReplace : public QDialog {
+  Q_OBJECT
+ public:
+  TReplace(TIniGT& ini, QWidget* parent = nullptr);
+  QString Text() const;
+  QComboBox* Box() const { return box_; }
+  QPushButton* OkButton() const { return ok_; }
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override;
+  void done(int result) override;
+
+ private:
+  THistoryEx history_;
+  QComboBox* box_;
+  QPushButton* ok_;
+  bool by_button_ = false;
+};
+
+// The per-match question "置換": はい(&Y), いいえ(&N), 中止(&A), すべて; はい is the
+// default, Escape answers いいえ.
+ReplaceFrontEnd::Answer AskReplaceMatch(QWidget* parent, const QString& question);
+
+// "レポート": the run's summary in an editable fixed-pitch box with &OK.
+class TReplReport : public QDialog {
+  Q_OBJECT
+ public:
+  TReplReport(const QString& text, QWidget* parent = nullptr);
+  QPlainTextEdit* Memo() const { return memo_; }
+  QPushButton* OkButton() const { return ok_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  QPlainTextEdit* memo_;
+  QPushButton* ok_;
+};
+
+// "ReplDlg": the viewer's replace conditions, with the [Find] settings read
+// when it is created and written whenever it closes.
+struct ReplaceConditions {
+  QString find, replace;
+  bool match_case = false, regexp = false, fuzzy = false, whole_word = false;
+  bool query = true;      // 置換の確認
+  bool backward = false;  // 前方, only from the current position
+  enum Start { FromCaret, FromTop, InSelection } start = FromCaret;
+  bool replace_all = false;  // closed by 全置換
+};
+
+class TReplDlg : public QDialog {
+  Q_OBJECT
+ public:
+  // find: the text to search (the selection or the word at the caret);
+  // has_selection: whether "選択範囲(&A)" can be chosen.
+  TReplDlg(TIniGT& ini, const QString& find, bool has_selection, QWidget* parent = nullptr);
+  ReplaceConditions Conditions() const;
+  QComboBox* FindBox() const { return find_; }
+  QComboBox* ReplaceBox() const { return replace_; }
+  QRadioButton* Backward() const { return backward_; }
+  QRadioButton* Forward() const { return forward_; }
+  QRadioButton* FromCaret() const { return from_caret_; }
+  QRadioButton* FromTop() const { return from_top_; }
+  QRadioButton* InSelection() const { return in_selection_; }
+  QPushButton* ReplaceAllButton() const { return all_; }
+
+ protected:
+  bool eventFilter(QObject* o, QEvent* e) override;
+  void done(int result) override;
+
+ private:
+  void TakeIntoHistories();
+
+  TIniGT& ini_;
+  THistoryEx find_history_, replace_history_;
+  QComboBox *find_, *replace_;
+  QCheckBox *match_case_, *regexp_, *fuzzy_, *whole_word_, *query_;
+  QRadioButton *backward_, *forward_, *from_caret_, *from_top_, *in_selection_;
+  QPushButton *ok_, *all_, *cancel_;
+  bool replace_all_ = false;
+};
+
+}  // namespace lorvek

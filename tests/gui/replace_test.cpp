@@ -1,0 +1,210 @@
+// The replace dialogs and commands, driven as a user drives them: clicks,
+// keys and the boxes' real texts.
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/ui/main_window.h"
+#include "app/ui/translations.h"
+#include "gui_test_util.h"
+#include "replace/ui/replace_dialogs.h"
+#include "results/ui/result_list.h"
+
+using namespace lorvek;
+using namespace lorvek::gui_test;
+
+namespace {
+
+// Runs action on the next modal widget that shows up.
+void OnNextModal(std::function<void(QWidget*)> action) {
+  QTimer::singleShot(0, [action] {
+    QWidget* w = nullptr;
+    for (int i = 0; i < 200 && !(w = QApplication::activeModalWidget()); ++i) QTest::qWait(10);
+    if (w) action(w);
+  });
+}
+
+QAbstractButton* ButtonWithText(QWidget* w, const QString& text) {
+  for (auto* b : w->findChildren<QAbstractButton*>())
+    if (b->text() == text) return b;
+  return nullptr;
+}
+
+}  // namespace
+
+class ReplaceDialogsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() {
+    IsolateFromTheUsersLorvek();
+    InstallJapaneseTranslations(*qApp);
+  }
+
+  void TheQuestionsFourAnswersAndEscape() {
+    QWidget parent;
+    struct Case {
+      const char* button;
+      ReplaceFrontEnd::Answer expected;
+    } cases[] = {{"はい(&Y)", ReplaceFrontEnd::Answer::Yes},
+                 {"いいえ(&N)", ReplaceFrontEnd::Answer::No},
+                 {"中止(&A)", ReplaceFrontEnd::Answer::Abort},
+                 {"すべて", ReplaceFrontEnd::Answer::All}};
+    for (const Case& c : cases) {
+      OnNextModal([&](QWidget* w) {
+        QCOMPARE(w->windowTitle(), U8("置換"));
+        QTest::mouseClick(ButtonWithText(w, U8(c.button)), Qt::LeftButton);
+      });
+      QCOMPARE(AskReplaceMatch(&parent, U8("a.txt : 1 [cat] を置換しますか?")), c.expected);
+    }
+    OnNextModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    QCOMPARE(AskReplaceMatch(&parent, "?"), ReplaceFrontEnd::Answer::No);  // Escape declines
+    OnNextModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); });
+    QCOMPARE(AskReplaceMatch(&parent, "?"), ReplaceFrontEnd::Answer::Yes);  // はい is the default
+  }
+
+  void WarningsWriteTheirKeyOnlyOnContinue() {
+    QTemporaryDir dir;
+    TIniGT ini(Folder(dir) + "Lorvek.ini");
+    {
+      TReplQuery q(0, ini);
+      QVERIFY(q.CancelButton()->isDefault());
+      QTest::mouseClick(q.Box(), Qt::LeftButton);
+      q.show();
+      QTest::mouseClick(q.CancelButton(), Qt::LeftButton);
+      QCOMPARE(q.result(), int(QDialog::Rejected));
+      QVERIFY(q.DontShowAgain());
+      QVERIFY(!ini.HasKey("Options", "ReplIgnore"));  // キャンセル writes nothing
+    }
+    for (int kind : {0, 1, 2}) {
+      TReplQuery q(kind, ini);
+      q.show();
+      q.Box()->setChecked(true);
+      QTest::mouseClick(q.ContinueButton(), Qt::LeftButton);
+      QCOMPARE(q.result(), int(QDialog::Accepted));
+      QCOMPARE(ini.ReadStr("Options", TReplQuery::KeyOf(kind), ""), std::string("1"));  // at once
+    }
+  }
+
+  void ReplacementDialogHistoryAndKeys() {
+    QTemporaryDir dir;
+    TIniGT ini(Folder(dir) + "Lorvek.ini");
+    {
+      TReplace d(ini);
+      d.show();
+      QTest::keyClicks(d.Box()->lineEdit(), "dog");
+      QTest::mouseClick(d.OkButton(), Qt::LeftButton);
+      QCOMPARE(d.result(), int(QDialog::Accepted));
+      QCOMPARE(d.Text(), U8("dog"));
+    }
+    {
+      TReplace d(ini);
+      QCOMPARE(d.Box()->itemText(0), U8("dog"));  // OK put it in the history
+      d.show();
+      QTest::keyClicks(d.Box()->lineEdit(), "bird");
+      QTest::keyClick(d.Box()->lineEdit(), Qt::Key_Return);
+      QCOMPARE(d.result(), int(QDialog::Accepted));
+      QCOMPARE(d.Text(), U8("bird"));
+    }
+    {
+      TReplace d(ini);
+      QCOMPARE(d.Box()->count(), 1);  // Enter left the history alone
+      d.show();
+      QTest::keyClick(d.Box()->lineEdit(), Qt::Key_Escape);
+      QCOMPARE(d.result(), int(QDialog::Rejected));
+    }
+    // The viewer's dialog shares the replacement history and keeps its switches.
+    {
+      TReplDlg v(ini, U8("検索"), false);
+      QCOMPARE(v.ReplaceBox()->itemText(0), U8("dog"));
+      QVERIFY(!v.InSelection()->isEnabled());
+      v.show();
+      QTest::mouseClick(v.FromTop(), Qt::LeftButton);
+      QVERIFY(!v.Backward()->isEnabled() && !v.Forward()->isEnabled());
+      QTest::mouseClick(v.FromCaret(), Qt::LeftButton);
+      QVERIFY(v.Backward()->isEnabled());
+      v.ReplaceBox()->setEditText("fish");
+      QTest::mouseClick(v.ReplaceAllButton(), Qt::LeftButton);
+      QVERIFY(v.Conditions().replace_all);
+    }
+    TReplace d(ini);
+    QCOMPARE(d.Box()->itemText(0), U8("fish"));
+  }
+
+  void ReportWindow() {
+    TReplReport r(U8("note\r\n\n\r1 個のファイルの 2 個の文字を変換しました."));
+    QCOMPARE(r.windowTitle(), U8("レポート"));
+    QCOMPARE(r.size(), QSize(403, 310));
+    r.show();
+    r.resize(500, 300);
+    QCOMPARE(r.OkButton()->x(), 500 - 90);
+    QVERIFY(r.Memo()->toPlainText().contains(U8("2 個の文字を変換しました.")));
+    QTest::mouseClick(r.OkButton(), Qt::LeftButton);
+    QCOMPARE(r.result(), int(QDialog::Accepted));
+  }
+
+  void CommandsFromTheWindow() {
+    QTemporaryDir dir, tree;
+    WriteFile(tree.path().toStdString() + "/a.txt", "one cat\r\ntwo cat\r\n");
+    WriteFile(Folder(dir) + "Lorvek.ini", "[Options]\r\nFindOnece=1\r\nWholeWord=0\r\nFuzzyChar=0\r\n");
+    TLorvekMain w(Folder(dir), {});
+    Quiet q;
+    q.Attach(w);
+    w.show();
+    auto* all = w.findChild<QAction*>("ReplAllBtn");
+    auto* selected = w.findChild<QAction*>("ReplSelBtn");
+    QVERIFY(!all->isEnabled() && !selected->isEnabled());
+    w.findChild<QComboBox*>("FindWord")->setEditText("cat");
+    w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
+    w.FindButtonClick();
+    QCOMPARE(w.store().size(), size_t{1});  // FindOnece: the first hit of the file
+    QVERIFY(all->isEnabled());
+    QVERIFY(!selected->isEnabled());
+    w.findChild<ResultList*>("ExtListView1")->selectRow(0);
+    QVERIFY(selected->isEnabled());
+
+    // FindOnece: the warning first; キャンセル ends the command.
+    bool replacement_shown = false;
+    OnNextModal([&](QWidget* d) {
+      QCOMPARE(d->objectName(), QString("TReplQuery"));
+      QTest::mouseClick(ButtonWithText(d, U8("キャンセル(&C)")), Qt::LeftButton);
+    });
+    all->trigger();
+    QTest::qWait(20);
+    QVERIFY(!replacement_shown);
+    // 続行 with the box: written, then the replacement, the question, the report.
+    QString report;
+    w.show_report = [&](TReplReport& r) { report = r.Memo()->toPlainText(); };
+    OnNextModal([&](QWidget* d) {
+      QCOMPARE(d->objectName(), QString("TReplQuery"));
+      d->findChild<QCheckBox*>()->setChecked(true);
+      QTest::mouseClick(ButtonWithText(d, U8("続行(&I)")), Qt::LeftButton);
+      OnNextModal([&](QWidget* r) {
+        QCOMPARE(r->objectName(), QString("TReplace"));
+        replacement_shown = true;
+        QTest::keyClicks(r->findChild<QComboBox*>()->lineEdit(), "dog");
+        QTest::mouseClick(ButtonWithText(r, U8("&OK")), Qt::LeftButton);
+        OnNextModal([](QWidget* m) { QTest::mouseClick(ButtonWithText(m, U8("すべて")), Qt::LeftButton); });
+      });
+    });
+    all->trigger();
+    QTRY_VERIFY(!report.isEmpty());
+    QVERIFY(replacement_shown);
+    QVERIFY(report.contains(U8("1 個のファイルの 1 個の文字を変換しました.")));
+    QCOMPARE(ReadFileBytes(tree.path().toStdString() + "/a.txt"), std::string("one dog\r\ntwo cat\r\n"));
+    QCOMPARE(QString::fromStdString(w.store()[0].LineText), U8("one dog"));
+    TIniGT ini(Folder(dir) + "Lorvek.ini");
+    QCOMPARE(ini.ReadStr("Options", "ReplIgnore", ""), std::string("1"));
+  }
+};
+
+QTEST_MAIN(ReplaceDialogsTest)
+#include "replace_test.moc"
