@@ -46,7 +46,14 @@ const char kUsage[] =
     "      --no-fuzzy        exact character codes\n"
     "  -w, --word            whole words only (default)\n"
     "      --no-word         match anywhere\n"
-    "  -1, --first-hit       only the first hit of each file\n"
+    "  -1, --first-hit       only the first hit of each file (of each workbook)\n"
+    "      --doc             read .doc and .rtf files as Word/RTF documents\n"
+    "      --no-doc          read them as they are (default)\n"
+    "      --xls             search the cells of .xls workbooks (default)\n"
+    "      --no-xls          read .xls files as they are\n"
+    "      --xls-numbers     search numeric cells too (default: text cells only)\n"
+    "      --html-tags       search .htm and .html files without their tags\n"
+    "      --no-html-tags    search them with their tags (default)\n"
     "      --context N       print N lines (0 to 2) before and after each hit\n"
     "      --column          print the byte column of the hit after the line number\n"
     "  -o, --only-matching   print the matched text instead of the line\n"
@@ -83,6 +90,9 @@ class CliFrontEnd : public NullFrontEnd {
   void ShowWarning(const std::string& message) override {
     std::cerr << "lorvek-grep: " << message << "\n";
     failed = true;
+  }
+  void ShowReport(const std::vector<std::string>& lines) override {
+    for (const std::string& line : lines) std::cerr << "lorvek-grep: " << line << "\n";
   }
   std::string panels[5];
   bool failed = false;
@@ -205,6 +215,13 @@ int Main(int argc, char** argv) {
     else if (a == "-w" || a == "--word") opts.whole_word = true;
     else if (a == "--no-word") opts.whole_word = false;
     else if (a == "-1" || a == "--first-hit") opts.find_onece = true;
+    else if (a == "--doc") opts.auto_doc_detect = true;
+    else if (a == "--no-doc") opts.auto_doc_detect = false;
+    else if (a == "--xls") opts.xls_grep = true;
+    else if (a == "--no-xls") opts.xls_grep = false;
+    else if (a == "--xls-numbers") opts.xls_also_num = true;
+    else if (a == "--html-tags") opts.html_tag = true;
+    else if (a == "--no-html-tags") opts.html_tag = false;
     else if (a == "--context") {
       cli.format.context = ParseInt(value("--context"), "--context");
       if (cli.format.context < 0 || cli.format.context > 2) UsageError("--context takes 0, 1 or 2");

@@ -81,16 +81,17 @@ void SearchRun::MatchScannedLine(const RE_LineInfo_t& info) {
   Accept(info.Line, info.LineNo, options_.wide_preview ? &context : nullptr, {});
 }
 
-void SearchRun::MatchParagraph(std::string_view text, int32_t line_no) {
+bool SearchRun::MatchParagraph(std::string_view text, int32_t line_no) {
   try {
     MatchPos m = compiled_->MatchTerm0(text);
-    if (!m || (options_.whole_word && !IsWholeWd(text, m.start, m.length))) return;
+    if (!m || (options_.whole_word && !IsWholeWd(text, m.start, m.length))) return false;
     source_.document = true;
     source_.filtered = false;
     MatchContext context;
-    Accept(text, line_no, options_.wide_preview ? &context : nullptr, m);
+    return Accept(text, line_no, options_.wide_preview ? &context : nullptr, m);
   } catch (...) {
     // A failure inside one paragraph is swallowed.
+    return false;
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace lorvek {
 
@@ -23,6 +24,8 @@ class SearchFrontEnd {
   virtual void ProcessPendingEvents() = 0;
   // A run begins: whatever shows the previous run's hit (the preview) goes.
   virtual void ClearPreview() {}
+  // A closing report of a few lines (UTF-8) in the report window.
+  virtual void ShowReport(const std::vector<std::string>& lines) { (void)lines; }
 };
 
 // A front end that ignores everything; handy as a base for small consumers.

@@ -15,6 +15,8 @@ struct SearchOptions {
   int code_cng_mode = 1000;        // CodeCngMode (1000: key missing)
   bool auto_doc_detect = false;    // AutoDocDetect
   bool xls_grep = true;            // XlsGrep
+  bool xls_also_num = false;       // XlsAlsoNum: numeric cells are searched too
+  bool xls_err_log = false;        // XlsErrLog: report spreadsheet failures at the end
   bool use_filter = false;         // UseFilter
   bool find_onece = false;         // FindOnece
   bool force_crlf = false;         // ForceCRLF

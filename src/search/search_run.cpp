@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "sources/html_strip.h"
 #include "text/cp932.h"
 
 namespace lorvek {
@@ -109,6 +110,8 @@ void SearchRun::RunSearch(const std::vector<std::string>& given) {
   stopped_ = false;
   searching_ = true;
   source_ = MatchSource{};
+  spreadsheet_source_.ResetCounts();
+  plain_source_.strip_html_tags = StripHtmlTags;
   try {
     compiled_.reset();
     compiled_ = CompiledWord::Compile(word_, options_.fuzzy_char);
@@ -144,6 +147,13 @@ void SearchRun::RunSearch(const std::vector<std::string>& given) {
   sink_.RunEnds();
   log_.End();
   SetFinalTexts();
+  ReportSpreadsheetFailures();
+}
+
+void SearchRun::ReportSpreadsheetFailures() {
+  if (!options_.xls_err_log || spreadsheet_source_.Tried() == 0) return;
+  front_end_.ShowReport({"全 " + std::to_string(spreadsheet_source_.Tried()) + " ファイル中 " +
+                         std::to_string(spreadsheet_source_.Failed()) + " ファイルが失敗"});
 }
 
 void SearchRun::SetFinalTexts() {
@@ -185,11 +195,14 @@ void SearchRun::SearchFile(const FileRef& file, bool filter_match) {
   source_.document = false;
   source_.filtered = false;
   switch (ChooseSource(file.path, filter_match, options_)) {
-    // The filter, Word/RTF and Excel readers are not here yet: their files
-    // are read as text.
-    case SourceKind::Filter:
     case SourceKind::WordDocument:
+      word_source_.Search(file, *this);
+      break;
     case SourceKind::Spreadsheet:
+      spreadsheet_source_.Search(file, *this);
+      break;
+    // The filter reader is not here yet: its files are read as text.
+    case SourceKind::Filter:
     case SourceKind::PlainText:
     case SourceKind::BinaryFile:
       plain_source_.Search(file, *this);

@@ -20,6 +20,7 @@
 #include "search/run_log.h"
 #include "search/search_front_end.h"
 #include "search/search_options.h"
+#include "sources/document_sources.h"
 #include "sources/plain_text_source.h"
 #include "sources/text_source.h"
 
@@ -87,9 +88,10 @@ class SearchRun : private MatchTarget, private WalkObserver {
   void BeginLines(bool filtered) override;
   bool Line(std::string_view line) override;
   void EndLines() override;
-  void MatchParagraph(std::string_view text, int32_t line_no) override;
+  bool MatchParagraph(std::string_view text, int32_t line_no) override;
   bool MatchCell(std::string_view text, std::string_view label, int32_t ordinal) override;
   void MatchScannedLine(const RE_LineInfo_t& info) override;
+  void SetProgressText(const std::string& text) override { front_end_.SetStatusText(1, text); }
   void ProcessPendingEvents() override { front_end_.ProcessPendingEvents(); }
   bool Stopped() const override { return stopped_; }
 
@@ -109,6 +111,8 @@ class SearchRun : private MatchTarget, private WalkObserver {
   void CountSearchedFile();
   void WriteLogHeader();
   void SetFinalTexts();
+  // The closing report of spreadsheet failures (XlsErrLog).
+  void ReportSpreadsheetFailures();
 
   SearchFrontEnd& front_end_;
   RecordSink& sink_;
@@ -117,6 +121,8 @@ class SearchRun : private MatchTarget, private WalkObserver {
   std::array<TWildMatch, 3> wild_match_;
   BinaryFileSource binary_source_;
   PlainTextSource plain_source_{binary_source_, false};
+  WordSource word_source_{plain_source_};
+  SpreadsheetSource spreadsheet_source_;
 
   std::string word_;
   CompiledWordRef compiled_;

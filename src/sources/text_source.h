@@ -34,13 +34,16 @@ class MatchTarget {
   virtual void BeginLines(bool filtered) = 0;
   virtual bool Line(std::string_view line) = 0;
   virtual void EndLines() = 0;
-  // One paragraph of a document (no whole-word retry).
-  virtual void MatchParagraph(std::string_view text, int32_t line_no) = 0;
+  // One paragraph of a document (no whole-word retry); true when a record
+  // was offered for it.
+  virtual bool MatchParagraph(std::string_view text, int32_t line_no) = 0;
   // One spreadsheet cell; true when a record was offered for it.
   virtual bool MatchCell(std::string_view text, std::string_view label, int32_t ordinal) = 0;
   // A line the scan of a binary file found holding term 0.
   virtual void MatchScannedLine(const RE_LineInfo_t& info) = 0;
 
+  // The progress field of the status bar ("37%", "" to clear it).
+  virtual void SetProgressText(const std::string& text) = 0;
   virtual void ProcessPendingEvents() = 0;
   // True once nobody wants further records: a source stops at once.
   virtual bool Stopped() const = 0;

@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <map>
+#include <memory>
 #include <stdexcept>
 
 #include "text/sjis.h"
@@ -142,6 +144,30 @@ std::string Utf16ToCp932(std::u16string_view units) {
       return size_t{4};
     return size_t{2};
   });
+}
+
+std::u16string CodePageToUtf16(std::string_view bytes, int codepage) {
+  if (codepage == 932) return Cp932ToUtf16(bytes);
+  thread_local std::map<int, std::unique_ptr<Converter>> converters;
+  auto it = converters.find(codepage);
+  if (it == converters.end()) {
+    std::unique_ptr<Converter> c;
+    const std::string name = codepage == 936 ? "GBK" : codepage == 950 ? "BIG5" : "CP" + std::to_string(codepage);
+    try {
+      c = std::make_unique<Converter>("UTF-16LE", name.c_str());
+    } catch (const std::exception&) {
+      c = std::make_unique<Converter>("UTF-16LE", "CP1252");
+    }
+    it = converters.emplace(codepage, std::move(c)).first;
+  }
+  std::string out = it->second->Run(bytes, [](size_t, std::string& repl) {
+    repl = std::string("\xFD\xFF", 2);
+    return size_t{1};
+  });
+  std::u16string units(out.size() / 2, u'\0');
+  for (size_t i = 0; i < units.size(); ++i)
+    units[i] = static_cast<char16_t>(static_cast<unsigned char>(out[2 * i]) | (static_cast<unsigned char>(out[2 * i + 1]) << 8));
+  return units;
 }
 
 std::string ExternalToCp932(std::string_view text) {

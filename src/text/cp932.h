@@ -22,6 +22,11 @@ std::u16string Cp932ToUtf16(std::string_view sjis);
 // UTF-16 units to Shift-JIS; unmappable characters and lone surrogates become '?'.
 std::string Utf16ToCp932(std::u16string_view units);
 
+// Bytes of a Windows code page (932, 1252, ...) to UTF-16 units; a byte
+// sequence the code page does not define becomes U+FFFD, an unknown code
+// page reads as 1252.
+std::u16string CodePageToUtf16(std::string_view bytes, int codepage);
+
 // Text from the command line or a file name: converted from UTF-8 when it is
 // valid UTF-8, otherwise taken as the bytes it is.
 std::string ExternalToCp932(std::string_view text);

@@ -42,8 +42,6 @@ struct Options {
   bool silence_restart = false;  // SilenceRestart
   int detect_len = 0;         // DetectLen
   // Documents, filters, archives.
-  bool xls_also_num = false;  // XlsAlsoNum
-  bool xls_err_log = false;   // XlsErrLog
   std::string filter_name;    // FilterName
   std::string filter_ext;     // FilterExt
   std::string filter_sw;      // FilterSw

@@ -54,6 +54,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void SetSearchingState(bool searching) override;
   void ProcessPendingEvents() override;
   void ClearPreview() override;
+  void ShowReport(const std::vector<std::string>& lines) override;
 
   // Commands.
   void FindButtonClick();

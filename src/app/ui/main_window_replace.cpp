@@ -1,4 +1,6 @@
 // The replace commands of the main window and its side of a replace run.
+#include <unistd.h>
+
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -96,6 +98,20 @@ void TLorvekMain::RunReplace(const QString& text, bool selected_only) {
   model_->Refresh();
   OnSelectionChanged();
   TReplReport report(QString::fromUtf8(result.summary), this);
+  if (show_report) show_report(report);
+  else report.exec();
+}
+
+void TLorvekMain::ShowReport(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  if (headless_) {
+    const std::string out = "lorvek: " + text;
+    ssize_t ignored = write(STDERR_FILENO, out.data(), out.size());
+    (void)ignored;
+    return;
+  }
+  TReplReport report(QString::fromUtf8(text), this);
   if (show_report) show_report(report);
   else report.exec();
 }

@@ -1,0 +1,60 @@
+#include "sources/document_sources.h"
+
+#include "sources/excel_biff.h"
+#include "sources/word_document.h"
+
+namespace lorvek {
+
+std::string CellLabel(int sheet, int row, int col) {
+  return "[Page:" + std::to_string(sheet) + "(" + std::to_string(row) + ":" + std::to_string(col) + ")]";
+}
+
+void WordSource::Search(const FileRef& file, MatchTarget& target) {
+  target.SetCodes(ecWord, 0);
+  target.ProcessPendingEvents();
+  bool recognised = false;
+  try {
+    recognised = ExtractWordText(file.path, [&](std::string_view text, int line_no) {
+      const bool hit = target.MatchParagraph(text, line_no);
+      if (hit && target.Options().find_onece) return false;
+      return !target.Stopped();
+    });
+  } catch (...) {
+    // A document that cannot be read yields no hits and no log line.
+    recognised = true;
+  }
+  target.SetProgressText("");
+  if (!recognised) fallback_.Search(file, target);
+}
+
+void SpreadsheetSource::Search(const FileRef& file, MatchTarget& target) {
+  target.SetCodes(ecExcel, 1);
+  ++tried_;
+  const bool numbers = target.Options().xls_also_num;
+  const bool find_once = target.Options().find_onece;
+  int32_t ordinal = 0;
+  TXBiff reader;
+  reader.OnReadCell = [&](const ExcelCell& cell) {
+    ++ordinal;
+    if (cell.numeric && !numbers) return !target.Stopped();
+    const bool hit = target.MatchCell(cell.text, CellLabel(cell.sheet, cell.row, cell.col), ordinal);
+    if (hit && find_once) return false;
+    return !target.Stopped();
+  };
+  reader.OnProgress = [&](int percent) {
+    if (percent != 0) target.SetProgressText(std::to_string(percent) + "%");
+    target.ProcessPendingEvents();
+  };
+  try {
+    reader.Read(file.path);
+  } catch (const EExcelError& e) {
+    ++failed_;
+    target.LogError("EXCEL変換エラー:", file.path, e.what());
+  } catch (const std::exception& e) {
+    ++failed_;
+    target.LogError("EXCEL変換エラー:", file.path, e.what());
+  }
+  target.SetProgressText("");
+}
+
+}  // namespace lorvek
