@@ -57,6 +57,25 @@ TEST(LorvekGrep, WholeWordAndFuzzySwitches) {
   EXPECT_EQ(std::count(first.out.begin(), first.out.end(), '\n'), 1);
 }
 
+TEST(LorvekGrep, DocumentSwitches) {
+  const std::string docs = test::FixturePath("docs").string();
+  Result word = Grep("--doc --no-word -m sample.doc 検索 " + docs);
+  EXPECT_NE(word.out.find("sample.doc\" 16: 最後の行：検索とテストはここまで。\n"), std::string::npos);
+  EXPECT_EQ(std::count(word.out.begin(), word.out.end(), '\n'), 5);
+  Result cells = Grep("--no-word -m sample.xls 12.34 " + docs);
+  EXPECT_EQ(cells.status, 1);  // numeric cells only with --xls-numbers
+  cells = Grep("--no-word --xls-numbers -m sample.xls 12.34 " + docs);
+  EXPECT_EQ(cells.out, "\"" + docs + "/sample.xls\" 8: 12.34 [Page:1(1:3)]\n");
+  Result raw = Grep("--no-xls --no-word -m sample.xls 12.34 " + docs);
+  EXPECT_EQ(raw.status, 1);
+  Result html = Grep("--html-tags --no-word -m sample_sjis.html abc " + docs);
+  EXPECT_EQ(html.status, 0);
+  EXPECT_EQ(Grep("--no-html-tags --no-word -m sample_sjis.html abc " + docs).status, 1);
+  Result broken = Grep("--no-word -m oversize_sst.xls cat " + docs);
+  EXPECT_EQ(broken.status, 2);
+  EXPECT_NE(broken.err.find("EXCEL変換エラー:"), std::string::npos);
+}
+
 TEST(LorvekGrep, ContextLinesAndExitStatus) {
   Result r = Grep("--context 1 --no-word -m sjis_crlf.txt 最後の行 " + kText);
   EXPECT_NE(r.out.find("\" 15- "), std::string::npos);

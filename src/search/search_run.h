@@ -93,7 +93,9 @@ class SearchRun : private MatchTarget, private WalkObserver {
   void MatchScannedLine(const RE_LineInfo_t& info) override;
   void SetProgressText(const std::string& text) override { front_end_.SetStatusText(1, text); }
   void ProcessPendingEvents() override { front_end_.ProcessPendingEvents(); }
-  bool Stopped() const override { return stopped_; }
+  // The abort command also ends the file being read: a huge file or
+  // workbook need not be read to its end first.
+  bool Stopped() const override { return stopped_ || abort_requested_; }
 
   // WalkObserver
   void ListingFolder(const std::string& folder) override;

@@ -19,7 +19,7 @@ void InitOnce() {
     // libgsf reports damaged files on standard error; a damaged file is
     // the caller's to report, once, in its own words.
     for (const char* domain : {"libgsf:msole", "libgsf", static_cast<const char*>(nullptr)})
-      g_log_set_handler(domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO),
+      g_log_set_handler(domain, static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE | G_LOG_LEVEL_INFO),
                         [](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
   });
 }

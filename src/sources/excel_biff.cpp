@@ -272,7 +272,8 @@ class BiffReader {
       if (b.empty()) return true;
       text = Narrow(b.substr(1, std::min<size_t>(static_cast<unsigned char>(b[0]), b.size() - 1)));
     } else {
-      text = Narrow(b.substr(2, std::min<size_t>(U16(b, 0), b.size() >= 2 ? b.size() - 2 : 0)));
+      if (b.size() < 2) return true;
+      text = Narrow(b.substr(2, std::min<size_t>(U16(b, 0), b.size() - 2)));
     }
     return Cell(pending_row_, pending_col_, 0, text, false);
   }

@@ -106,7 +106,10 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
     if (first) SetCodesOf(format, block, target, record_code);
     first = false;
     for (size_t i = 0; i < block.size() && more; ++i) more = target.Line(block.Line(i));
-    if (more) target.ProcessPendingEvents();
+    if (more) {
+      target.ProcessPendingEvents();
+      more = !target.Stopped();
+    }
   }
   if (first) SetCodesOf(format, block, target, record_code);
   target.EndLines();

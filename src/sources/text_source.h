@@ -45,7 +45,8 @@ class MatchTarget {
   // The progress field of the status bar ("37%", "" to clear it).
   virtual void SetProgressText(const std::string& text) = 0;
   virtual void ProcessPendingEvents() = 0;
-  // True once nobody wants further records: a source stops at once.
+  // True once nobody wants further records or the run was aborted: a
+  // source stops at once.
   virtual bool Stopped() const = 0;
   // Appends prefix + path (+ ": " + reason) to the log and counts an error.
   virtual void LogError(const std::string& prefix, const std::string& path, const std::string& reason = "") = 0;

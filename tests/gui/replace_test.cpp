@@ -151,6 +151,25 @@ class ReplaceDialogsTest : public QObject {
     QCOMPARE(r.result(), int(QDialog::Accepted));
   }
 
+  // XlsErrLog: the run's spreadsheet failures in the report window.
+  void SpreadsheetFailuresReport() {
+    QTemporaryDir dir, tree;
+    WriteFile(tree.path().toStdString() + "/good.xls", ReadFileBytes(LORVEK_TEST_DATA "/docs/sample.xls"));
+    WriteFile(tree.path().toStdString() + "/bad.xls", ReadFileBytes(LORVEK_TEST_DATA "/docs/oversize_sst.xls"));
+    WriteFile(Folder(dir) + "Lorvek.ini", "[Options]\r\nXlsErrLog=1\r\nWholeWord=0\r\n");
+    TLorvekMain w(Folder(dir), {});
+    Quiet q;
+    q.Attach(w);
+    w.show();
+    QString report;
+    w.show_report = [&](TReplReport& r) { report = r.Memo()->toPlainText(); };
+    w.findChild<QComboBox*>("FindWord")->setEditText("cat");
+    w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
+    w.FindButtonClick();
+    QCOMPARE(report.trimmed(), U8("全 2 ファイル中 1 ファイルが失敗"));
+    QCOMPARE(QString::fromStdString(w.store()[0].LineText), U8("cat [Page:1(1:0)]"));
+  }
+
   void CommandsFromTheWindow() {
     QTemporaryDir dir, tree;
     WriteFile(tree.path().toStdString() + "/a.txt", "one cat\r\ntwo cat\r\n");
