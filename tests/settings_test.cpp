@@ -11,7 +11,7 @@
 #include "app/settings/mask_sets.h"
 #include "app/settings/options.h"
 #include "app/settings/settings_schema.h"
-#include "app/settings/work_folder.h"
+#include "search/work_folder.h"
 #include "search/result_store.h"
 #include "search/search_run.h"
 #include "test_util.h"

@@ -1,5 +1,7 @@
 #include "app/grep_printer.h"
 
+#include "search/open_path.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,7 +28,10 @@ void TagLinePrinter::Line(const std::string& path, const std::string& tag, int32
                           const std::string& column, const std::string& text) {
   if (buffer_.empty()) waiting_since_ = std::chrono::steady_clock::now();
   if (format_.context > 0 && any_line_ && (path != last_path_ || line_no != last_line_ + 1)) buffer_ += "--\n";
-  buffer_ += "\"" + path + "\"" + tag + " " + std::to_string(line_no) + sep + column + " " + Cp932ToUtf8(text) + "\n";
+  // A member shows as "archive/member"; the stored "@archive@member" form
+  // is the list's own.
+  const std::string shown = path.empty() || path[0] != '@' ? path : OpenPath::Parse(path).DisplayPath();
+  buffer_ += "\"" + shown + "\"" + tag + " " + std::to_string(line_no) + sep + column + " " + Cp932ToUtf8(text) + "\n";
   any_line_ = true;
   last_path_ = path;
   last_line_ = line_no;

@@ -54,6 +54,16 @@ const char kUsage[] =
     "      --xls-numbers     search numeric cells too (default: text cells only)\n"
     "      --html-tags       search .htm and .html files without their tags\n"
     "      --no-html-tags    search them with their tags (default)\n"
+    "  -z, --archives        search inside archives (.zip, .lzh, .tar.gz, ...):\n"
+    "                        the members the masks select; a member's hit\n"
+    "                        prints as \"archive/member\"\n"
+    "      --no-archives     read archives as they are (default)\n"
+    "      --filter PROGRAM  read the files --filter-masks selects through\n"
+    "                        PROGRAM, which writes a file's text to standard\n"
+    "                        output (e.g. pdftotext with --filter-switches)\n"
+    "      --filter-masks TEXT    masks of filtered files, e.g. \"*.PDF,*.PPT\"\n"
+    "      --filter-switches TEXT switches put after PROGRAM (passed to the\n"
+    "                        shell as written; the paths are quoted)\n"
     "      --context N       print N lines (0 to 2) before and after each hit\n"
     "      --column          print the byte column of the hit after the line number\n"
     "  -o, --only-matching   print the matched text instead of the line\n"
@@ -110,6 +120,8 @@ struct CliOptions {
   std::optional<std::string> replacement;
   bool dry_run = false;
   CsvFormat csv;
+  std::string filter_ext;  // FilterExt
+  std::string arc_files;   // ArcFiles
 };
 
 // lorvek-grep's side of a replace: no questions (as after すべて), the report
@@ -183,6 +195,8 @@ int Main(int argc, char** argv) {
     const Options saved = ReadOptions(ini);
     opts = saved.search;
     cli.csv = {saved.csv_terms, saved.csv_quates};
+    cli.filter_ext = saved.filter_ext;
+    cli.arc_files = saved.arc_files;
     cli.format.context = opts.wide_preview ? std::min(2, std::max(0, saved.prev_line)) : 0;
   }
   std::vector<std::string> positional;
@@ -220,6 +234,13 @@ int Main(int argc, char** argv) {
     else if (a == "--xls") opts.xls_grep = true;
     else if (a == "--no-xls") opts.xls_grep = false;
     else if (a == "--xls-numbers") opts.xls_also_num = true;
+    else if (a == "-z" || a == "--archives") opts.find_also_archive = true;
+    else if (a == "--no-archives") opts.find_also_archive = false;
+    else if (a == "--filter") {
+      opts.filter_name = value("--filter");
+      opts.use_filter = true;
+    } else if (a == "--filter-masks") cli.filter_ext = value("--filter-masks");
+    else if (a == "--filter-switches") opts.filter_sw = value("--filter-switches");
     else if (a == "--html-tags") opts.html_tag = true;
     else if (a == "--no-html-tags") opts.html_tag = false;
     else if (a == "--context") {
@@ -278,6 +299,17 @@ int Main(int argc, char** argv) {
   FanOutSink all(sinks);
   SearchRun run(front, all, ProgramFolder());
   run.options() = opts;
+  // Filters and archive members go through a scratch folder of this process
+  // alone, removed at the end.
+  struct ScratchFolder {
+    WorkFolder folder = WorkFolder::ForThisProcess();
+    ~ScratchFolder() {
+      if (folder.Exists()) folder.Remove();
+    }
+  } scratch;
+  run.SetWorkFolder(scratch.folder);
+  run.WildMatch2().SetMasks(ArchiveMasksFrom(cli.arc_files));
+  run.WildMatch3().SetMasks(SplitCommaText(ExternalToCp932(cli.filter_ext)));
   if (cli.word.empty()) {
     front.ShowWarning("検索フォルダまたはキーワードを設定して下さい.");
     return 2;

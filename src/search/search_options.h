@@ -18,6 +18,8 @@ struct SearchOptions {
   bool xls_also_num = false;       // XlsAlsoNum: numeric cells are searched too
   bool xls_err_log = false;        // XlsErrLog: report spreadsheet failures at the end
   bool use_filter = false;         // UseFilter
+  std::string filter_name;         // FilterName: the filter program
+  std::string filter_sw;           // FilterSw: its switches, as the user wrote them
   bool find_onece = false;         // FindOnece
   bool force_crlf = false;         // ForceCRLF
   bool html_tag = false;           // HTMLTag

@@ -121,7 +121,7 @@ void SearchRun::RunSearch(const std::vector<std::string>& given) {
     rules.filter_masks = &wild_match_[2];
     rules.find_mode = options_.find_mode;
     rules.subfolders = options_.find_sub;
-    rules.archives = false;  // no archive reader yet: archives are searched as files
+    rules.archives = options_.find_also_archive;
     rules.filters = options_.use_filter;
     for (const std::string& target : targets) {
       std::string base = target;
@@ -178,11 +178,20 @@ void SearchRun::SetFinalTexts() {
 void SearchRun::ListingFolder(const std::string& folder) { front_end_.SetStatusText(0, PathForDisplay(folder)); }
 
 void SearchRun::FileFound(const WalkItem& item) {
+  if (item.archive) {
+    SearchArchive(item.file.path);
+    CountSearchedFile();
+    return;
+  }
   source_.path = item.file.path;
   source_.last_write_time = item.last_write_time;
   front_end_.SetStatusText(0, PathForDisplay(item.file.path));
   SearchFile(item.file, item.filter_match);
   CountSearchedFile();
+}
+
+std::string SearchRun::FailureName(const std::string& path) const {
+  return source_.archive_mode ? path + " / " + source_.archive_path : path;
 }
 
 void SearchRun::CannotList(const std::string& path, int error) {
@@ -195,14 +204,15 @@ void SearchRun::SearchFile(const FileRef& file, bool filter_match) {
   source_.document = false;
   source_.filtered = false;
   switch (ChooseSource(file.path, filter_match, options_)) {
+    case SourceKind::Filter:
+      filter_source_.Search(file, *this);
+      break;
     case SourceKind::WordDocument:
       word_source_.Search(file, *this);
       break;
     case SourceKind::Spreadsheet:
       spreadsheet_source_.Search(file, *this);
       break;
-    // The filter reader is not here yet: its files are read as text.
-    case SourceKind::Filter:
     case SourceKind::PlainText:
     case SourceKind::BinaryFile:
       plain_source_.Search(file, *this);

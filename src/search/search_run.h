@@ -20,7 +20,10 @@
 #include "search/run_log.h"
 #include "search/search_front_end.h"
 #include "search/search_options.h"
+#include "search/work_folder.h"
+#include "sources/archive_reader.h"
 #include "sources/document_sources.h"
+#include "sources/filter_source.h"
 #include "sources/plain_text_source.h"
 #include "sources/text_source.h"
 
@@ -51,6 +54,11 @@ class SearchRun : private MatchTarget, private WalkObserver {
   void RequestAbort() { abort_requested_ = true; }
   // A replace run starts with no abort request of its own.
   void ClearAbortRequest() { abort_requested_ = false; }
+  // The scratch folder of filters and archive members (the user's work
+  // folder unless told otherwise), and the bounds of member extraction.
+  void SetWorkFolder(WorkFolder folder) { work_folder_ = std::move(folder); }
+  const WorkFolder& GetWorkFolder() const { return work_folder_; }
+  void SetExtractLimits(const ExtractLimits& limits) { extract_limits_ = limits; }
   // Runs at the end of every run (step 15): the command line's tag list output.
   std::function<void()> TagListOutput;
 
@@ -96,6 +104,7 @@ class SearchRun : private MatchTarget, private WalkObserver {
   // The abort command also ends the file being read: a huge file or
   // workbook need not be read to its end first.
   bool Stopped() const override { return stopped_ || abort_requested_; }
+  std::string FailureName(const std::string& path) const override;
 
   // WalkObserver
   void ListingFolder(const std::string& folder) override;
@@ -105,6 +114,10 @@ class SearchRun : private MatchTarget, private WalkObserver {
   void CannotList(const std::string& path, int error) override;
 
   void SearchFile(const FileRef& file, bool filter_match);
+  // The members of one archive that the file masks select, one at a time
+  // through the work folder (archive_search.cpp).
+  void SearchArchive(const std::string& archive_path);
+  std::string MembersFolder() const { return work_folder_.Folder() + "/members"; }
   // Appends a line to the log without counting an error; failure tells the
   // sink whether something asked for could not be done.
   void LogNote(const std::string& prefix, const std::string& path, const std::string& reason, bool failure);
@@ -116,6 +129,8 @@ class SearchRun : private MatchTarget, private WalkObserver {
   // The closing report of spreadsheet failures (XlsErrLog).
   void ReportSpreadsheetFailures();
 
+  class MemberVisitor;
+
   SearchFrontEnd& front_end_;
   RecordSink& sink_;
   std::string program_folder_;
@@ -124,6 +139,12 @@ class SearchRun : private MatchTarget, private WalkObserver {
   BinaryFileSource binary_source_;
   PlainTextSource plain_source_{binary_source_, false};
   WordSource word_source_{plain_source_};
+  WorkFolder work_folder_;
+  ExtractLimits extract_limits_;
+  FilterSource filter_source_{binary_source_, [this] {
+                                work_folder_.Ensure();
+                                return work_folder_.WorkFile();
+                              }};
   SpreadsheetSource spreadsheet_source_;
 
   std::string word_;

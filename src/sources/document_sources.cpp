@@ -49,10 +49,10 @@ void SpreadsheetSource::Search(const FileRef& file, MatchTarget& target) {
     reader.Read(file.path);
   } catch (const EExcelError& e) {
     ++failed_;
-    target.LogError("EXCEL変換エラー:", file.path, e.what());
+    target.LogError("EXCEL変換エラー:", target.FailureName(file.path), e.what());
   } catch (const std::exception& e) {
     ++failed_;
-    target.LogError("EXCEL変換エラー:", file.path, e.what());
+    target.LogError("EXCEL変換エラー:", target.FailureName(file.path), e.what());
   }
   target.SetProgressText("");
 }

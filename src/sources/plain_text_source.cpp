@@ -17,6 +17,7 @@ namespace {
 // UTF-16 files report the break of their decoded text; the others keep the probe's.
 void SetCodesOf(const TextFileFormat& format, const DecodedText& first_block, MatchTarget& target,
                 int32_t record_code) {
+  if (record_code == ecFiltered) return target.SetCodes(ecFiltered, leCrLf);
   target.SetCodes(record_code >= 0 ? record_code : format.encoding,
                   IsUtf16(format.encoding) ? first_block.format.line_end : format.line_end);
 }
@@ -58,24 +59,32 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   const SearchOptions& o = target.Options();
   const std::string ext = UpperExtension(file.path);
   const bool html = !filtered_ && o.html_tag && (ext == ".HTM" || ext == ".HTML") && strip_html_tags;
-  const int mode = filtered_ ? 0 : EffectiveCodeMode(o.code_cng_mode);
+  // A filter's output is read in the encoding it comes in (filters on this
+  // platform write UTF-8 as a rule), but its records say 1011 and CR LF.
+  const int mode = filtered_ ? 1 : EffectiveCodeMode(o.code_cng_mode);
   TextFileFormat format = TextFileFormat::FromCodes(filtered_ ? ecFiltered : ecSjis, leCrLf);
-  int32_t record_code = -1;  // the code records carry when it is not the decoding's
+  int32_t record_code = filtered_ ? ecFiltered : -1;  // the code records carry when it is not the decoding's
   if (mode != 0) {
     ProbeDetails details;
     format = ProbeStream(in, &details);
     // Where the probe cannot see or cannot decide, a look over the whole file.
     const int32_t final_code = SecondLook(in, format.encoding, details);
     if (final_code != format.encoding) format = TextFileFormat::FromCodes(final_code, format.line_end);
-    target.SetCodes(format.encoding, format.line_end);
-    if (mode == 3 && format.encoding != ecAscii && format.encoding != ecSjis) return;
-    if (format.encoding == ecUnread) return;
-    if (format.encoding == ecBinary) return binary_.Search(file, target);
-    if (format.encoding == ecEucOrSjis) {
-      // Still undecided: searched as Shift-JIS rather than skipped in silence.
-      target.LogNotice("文字コード判定不能:", file.path);
-      record_code = ecEucOrSjis;
-      format = TextFileFormat::FromCodes(ecSjis, format.line_end);
+    if (filtered_) {
+      if (format.encoding == ecBinary || format.encoding == ecUnread || format.encoding == ecEucOrSjis)
+        format = TextFileFormat::FromCodes(ecSjis, format.line_end);
+      target.SetCodes(ecFiltered, leCrLf);
+    } else {
+      target.SetCodes(format.encoding, format.line_end);
+      if (mode == 3 && format.encoding != ecAscii && format.encoding != ecSjis) return;
+      if (format.encoding == ecUnread) return;
+      if (format.encoding == ecBinary) return binary_.Search(file, target);
+      if (format.encoding == ecEucOrSjis) {
+        // Still undecided: searched as Shift-JIS rather than skipped in silence.
+        target.LogNotice("文字コード判定不能:", file.path);
+        record_code = ecEucOrSjis;
+        format = TextFileFormat::FromCodes(ecSjis, format.line_end);
+      }
     }
   }
   // Re-breaking to CR LF (ForceCRLF) re-splits lines that are already split

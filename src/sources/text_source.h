@@ -50,6 +50,9 @@ class MatchTarget {
   virtual bool Stopped() const = 0;
   // Appends prefix + path (+ ": " + reason) to the log and counts an error.
   virtual void LogError(const std::string& prefix, const std::string& path, const std::string& reason = "") = 0;
+  // How the log names a failed file: its path, or for an archive member the
+  // extracted path, " / " and the archive.
+  virtual std::string FailureName(const std::string& path) const = 0;
   // Appends prefix + path to the log as a notice: not an error.
   virtual void LogNotice(const std::string& prefix, const std::string& path) = 0;
 };

@@ -5,6 +5,7 @@
 #include "app/settings/settings_schema.h"
 #include "search/mask.h"
 #include "search/search_run.h"
+#include "sources/archive_reader.h"
 
 namespace lorvek {
 
@@ -21,7 +22,19 @@ Options ReadOptions(const TIniGT& ini) {
 }
 
 std::vector<std::string> DefaultArchiveMasks() {
-  return {"*.LZH", "*.ZIP", "*.ARJ", "*.RAR", "*.CAB", "*.TAR", "*.TZ", "*.TGZ", "*.TAZ", "*.GZ", "*.Z", "*.BZ2"};
+  // The formats this machine can read, in the order of the options dialog.
+  std::vector<std::string> masks;
+  const std::pair<ArchiveFormat, const char*> kFormats[] = {{ArchiveFormat::Lha, "*.LZH"}, {ArchiveFormat::Zip, "*.ZIP"},
+                                                            {ArchiveFormat::Arj, "*.ARJ"}, {ArchiveFormat::Rar, "*.RAR"},
+                                                            {ArchiveFormat::Cab, "*.CAB"}};
+  for (const auto& [format, mask] : kFormats)
+    if (ArchiveFormatAvailable(format)) masks.push_back(mask);
+  if (ArchiveFormatAvailable(ArchiveFormat::Tar))
+    for (const char* mask : {"*.TAR", "*.TZ", "*.TGZ", "*.TAZ", "*.GZ", "*.Z", "*.BZ2"}) masks.push_back(mask);
+  // Formats the reader knows beyond the dialog's six: Java archives are ZIP.
+  if (ArchiveFormatAvailable(ArchiveFormat::Zip)) masks.push_back("*.JAR");
+  if (ArchiveFormatAvailable(ArchiveFormat::SevenZip)) masks.push_back("*.7Z");
+  return masks;
 }
 
 std::vector<std::string> ArchiveMasksFrom(const std::string& arc_files) {

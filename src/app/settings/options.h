@@ -42,9 +42,7 @@ struct Options {
   bool silence_restart = false;  // SilenceRestart
   int detect_len = 0;         // DetectLen
   // Documents, filters, archives.
-  std::string filter_name;    // FilterName
   std::string filter_ext;     // FilterExt
-  std::string filter_sw;      // FilterSw
   std::string arc_files;      // ArcFiles
   // Replace warnings not shown again.
   bool repl_ignore = false;       // ReplIgnore

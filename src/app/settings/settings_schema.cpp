@@ -58,9 +58,9 @@ std::vector<SettingKey> BuildKeys() {
       {"Options", "XlsErrLog", B, "0", kClose, &SearchOptions::xls_err_log},
       {"Options", "HTMLTag", B, "0", kClose, &SearchOptions::html_tag},
       {"Options", "UseFilter", B, "0", kClose, &SearchOptions::use_filter},
-      {"Options", "FilterName", S, "", kClose, &Options::filter_name},
+      {"Options", "FilterName", S, "", kClose, &SearchOptions::filter_name},
       {"Options", "FilterExt", S, "", kClose, &Options::filter_ext},
-      {"Options", "FilterSw", S, "", kClose, &Options::filter_sw},
+      {"Options", "FilterSw", S, "", kClose, &SearchOptions::filter_sw},
       {"Options", "ArcFiles", S, "", kOptionsOk, &Options::arc_files},
       {"Options", "ReplIgnore", B, "0", kReplace, &Options::repl_ignore},
       {"Options", "HtmlReplIgnore", B, "0", kReplace, &Options::html_repl_ignore},
@@ -177,7 +177,10 @@ int& OptionMember::Int(Options& o) const {
   return o.*std::get<int Options::*>(m_);
 }
 
-std::string& OptionMember::Str(Options& o) const { return o.*std::get<std::string Options::*>(m_); }
+std::string& OptionMember::Str(Options& o) const {
+  if (auto m = std::get_if<std::string SearchOptions::*>(&m_)) return o.search.**m;
+  return o.*std::get<std::string Options::*>(m_);
+}
 
 std::string OptionMember::Text(const Options& o) const {
   Options& any = const_cast<Options&>(o);  // read only

@@ -31,6 +31,7 @@ class OptionMember {
   OptionMember(bool Options::*m) : m_(m) {}
   OptionMember(int Options::*m) : m_(m) {}
   OptionMember(std::string Options::*m) : m_(m) {}
+  OptionMember(std::string SearchOptions::*m) : m_(m) {}
 
   explicit operator bool() const { return m_.index() != 0; }
   // The kind of value the member holds.
@@ -43,7 +44,7 @@ class OptionMember {
 
  private:
   std::variant<std::monostate, bool SearchOptions::*, int SearchOptions::*, bool Options::*, int Options::*,
-               std::string Options::*>
+               std::string Options::*, std::string SearchOptions::*>
       m_;
 };
 

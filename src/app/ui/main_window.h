@@ -15,7 +15,7 @@
 #include "app/settings/ini_file.h"
 #include "app/settings/mask_sets.h"
 #include "app/settings/options.h"
-#include "app/settings/work_folder.h"
+#include "search/work_folder.h"
 #include "search/result_store.h"
 #include "search/search_front_end.h"
 #include "search/search_run.h"
@@ -69,7 +69,13 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   // to standard error instead of a box, no dialog opens (the start dialog's
   // values are taken as given), nothing is written back to Lorvek.ini, and
   // a failure makes the program's exit status non-zero.
-  void SetHeadless(bool on) { headless_ = on; }
+  void SetHeadless(bool on) {
+    headless_ = on;
+    if (on) {  // a run beside the desktop program keeps its scratch files apart
+      work_folder_ = WorkFolder::ForThisProcess();
+      run_->SetWorkFolder(work_folder_);
+    }
+  }
   bool HeadlessFailed() const { return headless_failed_; }
 
   // For tests and the start-up paths.

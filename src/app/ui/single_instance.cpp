@@ -11,7 +11,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
-#include "app/settings/work_folder.h"
+#include "search/work_folder.h"
 #include "text/file_bytes.h"
 
 namespace lorvek {

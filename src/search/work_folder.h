@@ -21,6 +21,10 @@ class WorkFolder {
   // private folders of the user's (the single-instance socket's) use the
   // same rules under another name.
   explicit WorkFolder(std::string temp_root = "", std::string name = "");
+  // A folder of this process alone ("Lorvek-" + uid + "-" + pid), for runs
+  // that may go on beside the desktop program (the command line, a run
+  // without a screen): they must not share its scratch files.
+  static WorkFolder ForThisProcess();
 
   const std::string& Folder() const { return folder_; }
   const std::string& WorkFile() const { return work_file_; }

@@ -1,4 +1,4 @@
-#include "app/settings/work_folder.h"
+#include "search/work_folder.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,6 +19,10 @@ WorkFolder::WorkFolder(std::string temp_root, std::string name) {
   if (name.empty()) name = "Lorvek-" + std::to_string(getuid());
   folder_ = temp_root + "/" + name;
   work_file_ = folder_ + "/Temp.txt";
+}
+
+WorkFolder WorkFolder::ForThisProcess() {
+  return WorkFolder("", "Lorvek-" + std::to_string(getuid()) + "-" + std::to_string(getpid()));
 }
 
 bool WorkFolder::Exists() const {

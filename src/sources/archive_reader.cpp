@@ -1,0 +1,424 @@
+#include "sources/archive_reader.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <locale.h>
+#include <memory>
+
+#include "sources/archive_paths.h"
+#include "text/cp932.h"
+
+extern char** environ;
+
+namespace lorvek {
+namespace {
+
+std::string LowerExtension(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string ext = path.substr(dot);
+  for (char& c : ext)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return ext;
+}
+
+ArchiveFormat FormatByExtension(const std::string& ext) {
+  struct Row {
+    const char* ext;
+    ArchiveFormat format;
+  };
+  static const Row kTable[] = {
+      {".lzh", ArchiveFormat::Lha}, {".zip", ArchiveFormat::Zip},  {".jar", ArchiveFormat::Zip},
+      {".ear", ArchiveFormat::Zip}, {".war", ArchiveFormat::Zip},  {".cab", ArchiveFormat::Cab},
+      {".arj", ArchiveFormat::Arj}, {".tar", ArchiveFormat::Tar},  {".a", ArchiveFormat::Tar},
+      {".lib", ArchiveFormat::Tar}, {".deb", ArchiveFormat::Tar},  {".rpm", ArchiveFormat::Tar},
+      {".cpio", ArchiveFormat::Tar}, {".gz", ArchiveFormat::Tar},  {".z", ArchiveFormat::Tar},
+      {".tgz", ArchiveFormat::Tar}, {".taz", ArchiveFormat::Tar},  {".tz", ArchiveFormat::Tar},
+      {".bz2", ArchiveFormat::Tar}, {".rar", ArchiveFormat::Rar},  {".gza", ArchiveFormat::Bga},
+      {".bza", ArchiveFormat::Bga}, {".yz1", ArchiveFormat::Yz1},  {".7z", ArchiveFormat::SevenZip},
+  };
+  for (const Row& row : kTable)
+    if (ext == row.ext) return row.format;
+  return ArchiveFormat::None;
+}
+
+// Whether the archive is a single compressed file (a.txt.gz), read raw.
+bool SingleCompressedFile(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  return ext == ".gz" || ext == ".bz2" || ext == ".z";
+}
+
+// libarchive converts names into the thread's locale charset: reading in a
+// UTF-8 one gives UTF-8 names whatever the program's locale is (the C
+// locale would lose every non-ASCII name).
+class Utf8NamesScope {
+ public:
+  Utf8NamesScope() : utf8_(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
+    if (utf8_) old_ = uselocale(utf8_);
+  }
+  ~Utf8NamesScope() {
+    if (utf8_) {
+      uselocale(old_);
+      freelocale(utf8_);
+    }
+  }
+  Utf8NamesScope(const Utf8NamesScope&) = delete;
+  Utf8NamesScope& operator=(const Utf8NamesScope&) = delete;
+
+ private:
+  locale_t utf8_;
+  locale_t old_ = static_cast<locale_t>(0);
+};
+
+struct ReadDeleter {
+  void operator()(struct archive* a) const { archive_read_free(a); }
+};
+using ArchivePtr = std::unique_ptr<struct archive, ReadDeleter>;
+
+// A libarchive reader for the format, or null when libarchive lacks it.
+ArchivePtr NewReader(ArchiveFormat format, bool raw) {
+  ArchivePtr a(archive_read_new());
+  archive_read_support_filter_all(a.get());
+  int r = ARCHIVE_FATAL;
+  switch (format) {
+    // Names without a UTF-8 mark in LZH and ZIP archives are Shift-JIS, as
+    // Japanese archivers write them.
+    case ArchiveFormat::Lha:
+      r = archive_read_support_format_lha(a.get());
+      if (r == ARCHIVE_OK) archive_read_set_format_option(a.get(), "lha", "hdrcharset", "CP932");
+      break;
+    case ArchiveFormat::Zip:
+      r = archive_read_support_format_zip(a.get());
+      if (r == ARCHIVE_OK) archive_read_set_format_option(a.get(), "zip", "hdrcharset", "CP932");
+      break;
+    case ArchiveFormat::Cab: r = archive_read_support_format_cab(a.get()); break;
+    case ArchiveFormat::Rar:
+      r = archive_read_support_format_rar(a.get());
+      if (r == ARCHIVE_OK) archive_read_support_format_rar5(a.get());
+      break;
+    case ArchiveFormat::SevenZip: r = archive_read_support_format_7zip(a.get()); break;
+    case ArchiveFormat::Tar:
+      r = archive_read_support_format_tar(a.get());
+      archive_read_support_format_cpio(a.get());
+      archive_read_support_format_ar(a.get());
+      if (raw) archive_read_support_format_raw(a.get());
+      break;
+    default: break;
+  }
+  if (r != ARCHIVE_OK) return nullptr;
+  return a;
+}
+
+// ---- ARJ: headers read here, members extracted by the arj program.
+
+struct ArjEntry {
+  std::string name;
+  int64_t mtime = 0;
+  int64_t size = 0;
+  bool file = false;
+};
+
+uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t Le32(const unsigned char* p) { return Le16(p) | (static_cast<uint32_t>(Le16(p + 2)) << 16); }
+
+int64_t DosTime(uint32_t t) {
+  std::tm tm{};
+  tm.tm_year = static_cast<int>((t >> 25) & 0x7F) + 80;
+  tm.tm_mon = static_cast<int>((t >> 21) & 0x0F) - 1;
+  tm.tm_mday = static_cast<int>((t >> 16) & 0x1F);
+  tm.tm_hour = static_cast<int>((t >> 11) & 0x1F);
+  tm.tm_min = static_cast<int>((t >> 5) & 0x3F);
+  tm.tm_sec = static_cast<int>(t & 0x1F) * 2;
+  tm.tm_isdst = -1;
+  return static_cast<int64_t>(std::mktime(&tm));
+}
+
+class ArjFile {
+ public:
+  explicit ArjFile(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+    if (fd_ < 0) throw EArchive(std::string("書庫を開けません: ") + std::strerror(errno));
+  }
+  ~ArjFile() { ::close(fd_); }
+
+  // Finds the main header (after a self-extractor's stub, if any); false
+  // when the file holds none.
+  bool FindMain() {
+    unsigned char buf[4096];
+    for (int64_t at = 0; at < (int64_t{1} << 20);) {
+      const ssize_t n = ::pread(fd_, buf, sizeof buf, at);
+      if (n < 4) return false;
+      for (ssize_t i = 0; i + 3 < n; ++i) {
+        if (buf[i] != 0x60 || buf[i + 1] != 0xEA) continue;
+        const uint16_t size = Le16(buf + i + 2);
+        unsigned char head[16];
+        if (size < 30 || size > 2600 || ::pread(fd_, head, sizeof head, at + i + 4) != sizeof head) continue;
+        if (head[6] != 2) continue;  // not the main header
+        pos_ = at + i;
+        if (!Skip(nullptr)) return false;
+        return true;
+      }
+      at += n - 3;
+    }
+    return false;
+  }
+
+  // The next local header; false at the end or at damage.
+  bool Next(ArjEntry& entry) { return Skip(&entry); }
+
+ private:
+  // Reads the header at pos_ (and, for a local one, skips its data).
+  bool Skip(ArjEntry* entry) {
+    unsigned char id[4];
+    if (::pread(fd_, id, 4, pos_) != 4 || id[0] != 0x60 || id[1] != 0xEA) return false;
+    const uint16_t size = Le16(id + 2);
+    if (size == 0 || size > 2600) return false;
+    std::string head(size, '\0');
+    if (::pread(fd_, head.data(), size, pos_ + 4) != size) return false;
+    const auto* h = reinterpret_cast<const unsigned char*>(head.data());
+    int64_t at = pos_ + 4 + size + 4;
+    for (int guard = 0; guard < 64; ++guard) {  // extended headers
+      unsigned char ext[2];
+      if (::pread(fd_, ext, 2, at) != 2) return false;
+      const uint16_t ext_size = Le16(ext);
+      at += 2;
+      if (ext_size == 0) break;
+      at += ext_size + 4;
+    }
+    if (entry) {
+      const size_t first = h[0];
+      if (first < 20 || first >= size) return false;
+      entry->file = h[6] == 0 || h[6] == 1;
+      entry->mtime = DosTime(Le32(h + 8));
+      entry->size = Le32(h + 16);
+      const char* name = head.data() + first;
+      entry->name.assign(name, strnlen(name, size - first));
+      at += Le32(h + 12);  // the compressed data
+    }
+    pos_ = at;
+    return true;
+  }
+
+  int fd_;
+  int64_t pos_ = 0;
+};
+
+bool ProgramOnPath(const char* program) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path && *path ? path : "/usr/bin:/bin";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    const std::string candidate = (end > start ? dirs.substr(start, end - start) : ".") + "/" + program;
+    if (::access(candidate.c_str(), X_OK) == 0) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// Runs argv with its output thrown away; its exit status, or -1.
+int RunQuietly(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  const int r = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (r != 0) return -1;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Extracts one ARJ member with the arj program into a private staging
+// folder, then moves it to its place.
+void ExtractArj(const std::string& archive, const std::string& stored, const std::string& safe, uint64_t size,
+                const ExtractLimits& limits, MemberWriter& writer) {
+  if (size > limits.member_bytes) throw EArchive(kMemberTooLarge);
+  const std::string staging = writer.MakeStagingFolder();
+  // Arguments go to arj as they are: no shell ever sees a member name.
+  const int status = RunQuietly({"arj", "e", "-y", archive, staging + "/", stored});
+  writer.AdoptStaged(staging, BaseName(stored), safe, status == 0);
+}
+
+void VisitArj(const std::string& path, const std::string& dest, ArchiveVisitor& visitor, const ExtractLimits& limits) {
+  if (!ProgramOnPath("arj")) throw EArchive(kArchiveFormatUnknown);
+  ArjFile arj(path);
+  if (!arj.FindMain()) throw EArchive("ARJ 書庫ではありません。");
+  MemberWriter writer(dest, limits);
+  ArjEntry e;
+  while (!visitor.Stop() && arj.Next(e)) {
+    if (!e.file) continue;
+    ArchiveMember member{SafeMemberPath(e.name), e.mtime, e.size};
+    if (member.path.empty()) member.path = DisplayMemberName(e.name);
+    if (!visitor.Wanted(member)) continue;
+    try {
+      if (SafeMemberPath(e.name).empty()) throw EArchive(kUnsafeMemberName);
+      ExtractArj(path, e.name, member.path, static_cast<uint64_t>(e.size), limits, writer);
+      visitor.Extracted(member, writer.LastFile());
+    } catch (const EArchive& error) {
+      visitor.Failed(member, error.what());
+      if (writer.ArchiveLimitReached()) return;
+    }
+  }
+}
+
+// ---- libarchive.
+
+bool UnderAnyOf(const std::string& path, const std::vector<std::string>& folders) {
+  for (const std::string& f : folders)
+    if (!f.empty() && path.size() > f.size() && path.compare(0, f.size(), f) == 0 && path[f.size()] == '/') return true;
+  return false;
+}
+
+std::string StoredName(struct archive_entry* entry) {
+  if (const char* raw = archive_entry_pathname(entry)) return raw;
+  if (const char* utf8 = archive_entry_pathname_utf8(entry)) return utf8;
+  return "";
+}
+
+void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::string& dest, ArchiveVisitor& visitor,
+                     const ExtractLimits& limits) {
+  const bool raw = format == ArchiveFormat::Tar && SingleCompressedFile(path);
+  Utf8NamesScope utf8_names;
+  ArchivePtr a = NewReader(format, raw);
+  if (!a) throw EArchive(kArchiveFormatUnknown);
+  if (archive_read_open_filename(a.get(), path.c_str(), 1 << 16) != ARCHIVE_OK)
+    throw EArchive(std::string("書庫を開けません: ") + (archive_error_string(a.get()) ? archive_error_string(a.get()) : ""));
+  MemberWriter writer(dest, limits);
+  bool any = false;
+  std::vector<std::string> links;  // members that are links: nothing is extracted through them
+  while (!visitor.Stop()) {
+    struct archive_entry* entry = nullptr;
+    const int r = archive_read_next_header(a.get(), &entry);
+    if (r == ARCHIVE_EOF) break;
+    if (r == ARCHIVE_RETRY) continue;
+    if (r == ARCHIVE_FATAL) {
+      const std::string why = archive_error_string(a.get()) ? archive_error_string(a.get()) : "";
+      if (!any) throw EArchive("書庫を読めません: " + why);
+      throw EArchive("書庫が壊れています: " + why);
+    }
+    any = true;
+    std::string stored = StoredName(entry);
+    if (archive_entry_filetype(entry) == AE_IFLNK) links.push_back(SafeMemberPath(stored));
+    if (archive_entry_filetype(entry) != AE_IFREG) continue;
+    if (raw && (stored.empty() || stored == "data")) stored = WithoutLastExtension(BaseName(path));
+    ArchiveMember member{SafeMemberPath(stored), archive_entry_mtime(entry),
+                         archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1};
+    const bool safe = !member.path.empty() && !UnderAnyOf(member.path, links);
+    if (member.path.empty()) member.path = DisplayMemberName(stored);
+    if (!visitor.Wanted(member)) continue;
+    try {
+      if (!safe) throw EArchive(kUnsafeMemberName);
+      writer.Begin(member.path);
+      const void* block;
+      size_t size;
+      la_int64_t offset;
+      int d;
+      while ((d = archive_read_data_block(a.get(), &block, &size, &offset)) == ARCHIVE_OK)
+        writer.Write(block, size, static_cast<uint64_t>(offset));
+      if (d != ARCHIVE_EOF) {
+        const std::string why = archive_error_string(a.get()) ? archive_error_string(a.get()) : "";
+        writer.Abandon();
+        throw EArchive("展開できません: " + why);
+      }
+      writer.Finish();
+      visitor.Extracted(member, writer.LastFile());
+    } catch (const EArchive& error) {
+      writer.Abandon();
+      visitor.Failed(member, error.what());
+      if (writer.ArchiveLimitReached()) return;
+    }
+  }
+}
+
+ArchiveFormat SelfExtractingFormat(const std::string& path) {
+  Utf8NamesScope utf8_names;
+  for (ArchiveFormat f : {ArchiveFormat::Lha, ArchiveFormat::Cab, ArchiveFormat::Zip, ArchiveFormat::Arj,
+                          ArchiveFormat::Rar, ArchiveFormat::Tar}) {
+    if (f == ArchiveFormat::Arj) {
+      try {
+        if (ProgramOnPath("arj") && ArjFile(path).FindMain()) return f;
+      } catch (const EArchive&) {
+      }
+      continue;
+    }
+    ArchivePtr a = NewReader(f, false);
+    if (!a || archive_read_open_filename(a.get(), path.c_str(), 1 << 16) != ARCHIVE_OK) continue;
+    struct archive_entry* entry;
+    if (archive_read_next_header(a.get(), &entry) == ARCHIVE_OK) return f;
+  }
+  return ArchiveFormat::None;
+}
+
+}  // namespace
+
+ArchiveFormat ArchiveFormatOf(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  if (ext == ".exe") return SelfExtractingFormat(path);
+  return FormatByExtension(ext);
+}
+
+bool ArchiveFormatAvailable(ArchiveFormat format) {
+  if (format == ArchiveFormat::Arj) return ProgramOnPath("arj");
+  return NewReader(format, false) != nullptr;
+}
+
+void VisitArchive(const std::string& path, const std::string& dest_folder, ArchiveVisitor& visitor,
+                  const ExtractLimits& limits) {
+  const ArchiveFormat format = ArchiveFormatOf(path);
+  switch (format) {
+    case ArchiveFormat::None:
+    case ArchiveFormat::Bga:
+    case ArchiveFormat::Yz1:
+      throw EArchive(kArchiveFormatUnknown);
+    case ArchiveFormat::Arj:
+      VisitArj(path, dest_folder, visitor, limits);
+      return;
+    default:
+      VisitLibarchive(path, format, dest_folder, visitor, limits);
+  }
+}
+
+std::string ExtractArchiveMember(const std::string& path, const std::string& member, const std::string& dest_folder,
+                                 const ExtractLimits& limits) {
+  struct One : ArchiveVisitor {
+    const std::string& wanted;
+    std::string file, failure;
+    bool done = false;
+    explicit One(const std::string& w) : wanted(w) {}
+    bool Wanted(const ArchiveMember& m) override { return !done && m.path == wanted; }
+    void Extracted(const ArchiveMember&, const std::string& f) override {
+      file = f;
+      done = true;
+    }
+    void Failed(const ArchiveMember&, const std::string& reason) override {
+      failure = reason;
+      done = true;
+    }
+    bool Stop() const override { return done; }
+  } one(member);
+  VisitArchive(path, dest_folder, one, limits);
+  if (!one.failure.empty()) throw EArchive(one.failure);
+  if (one.file.empty()) throw EArchive(member + " is not found");
+  return one.file;
+}
+
+}  // namespace lorvek
