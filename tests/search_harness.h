@@ -43,6 +43,8 @@ struct Harness {
   ResultStore store;
   SearchRun run{front, store, program.path().string()};
   Harness() {
+    // Filters and archive members never touch the user's work folder.
+    run.SetWorkFolder(WorkFolder(program.path().string(), "work"));
     run.options().fuzzy_char = false;
     run.options().whole_word = false;
     run.options().code_cng_mode = 1;

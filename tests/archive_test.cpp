@@ -1,0 +1,270 @@
+// Archives and filter programs: formats, hostile names and sizes, the
+// members' search through the work folder, quoting on the shell's command
+// line, and a filter that never ends.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <fstream>
+
+#include "search_harness.h"
+#include "sources/archive_paths.h"
+#include "sources/archive_reader.h"
+#include "sources/filter_source.h"
+#include "test_util.h"
+#include "text/cp932.h"
+
+namespace lorvek {
+namespace {
+
+using test::FixturePath;
+using test::Harness;
+using test::Sj;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+std::string Arc(const char* name) { return FixturePath("archives").string() + "/" + name; }
+
+struct Seen : ArchiveVisitor {
+  std::vector<std::string> extracted, failed, names;
+  std::map<std::string, std::string> contents;
+  std::map<std::string, int64_t> mtimes;
+  size_t stop_after = SIZE_MAX;
+  bool Wanted(const ArchiveMember& m) override {
+    names.push_back(m.path);
+    return true;
+  }
+  void Extracted(const ArchiveMember& m, const std::string& file) override {
+    extracted.push_back(m.path);
+    contents[m.path] = test::ReadBytes(file);
+    mtimes[m.path] = m.mtime;
+    fs::remove(file);
+  }
+  void Failed(const ArchiveMember& m, const std::string& reason) override { failed.push_back(m.path + ": " + reason); }
+  bool Stop() const override { return extracted.size() >= stop_after; }
+};
+
+Seen Visit(const std::string& archive, const ExtractLimits& limits = {}) {
+  TempDir dest;
+  Seen seen;
+  VisitArchive(archive, dest.path().string(), seen, limits);
+  return seen;
+}
+
+TEST(ArchiveFormats, ByExtensionAndSelfExtracting) {
+  const std::pair<const char*, ArchiveFormat> cases[] = {
+      {"a.LZH", ArchiveFormat::Lha}, {"a.jar", ArchiveFormat::Zip},      {"a.tar.gz", ArchiveFormat::Tar},
+      {"a.TZ", ArchiveFormat::Tar},  {"a.7z", ArchiveFormat::SevenZip}, {"a.gza", ArchiveFormat::Bga},
+      {"a.txt", ArchiveFormat::None}, {"dir.zip/a", ArchiveFormat::None}, {"noext", ArchiveFormat::None}};
+  for (const auto& [name, format] : cases) EXPECT_EQ(ArchiveFormatOf(name), format) << name;
+  TempDir tmp;
+  const fs::path sfx = tmp.Write("setup.exe", std::string(5000, 'M') + test::ReadBytes(Arc("sample.zip")));
+  EXPECT_EQ(ArchiveFormatOf(sfx.string()), ArchiveFormat::Zip);
+  EXPECT_EQ(ArchiveFormatOf(tmp.Write("plain.exe", "MZ not an archive").string()), ArchiveFormat::None);
+}
+
+TEST(ArchiveNames, OnlyRelativePathsInsideTheDestination) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"docs/a.txt", "docs/a.txt"}, {"docs\\a.txt", "docs/a.txt"}, {"./a//b/", "a/b"},
+      {"../x", ""},                 {"/etc/x", ""},                {"a/../b", ""},
+      {"\\\\server\\x", ""},        {"..\\x", ""},                 {"", ""},
+      {Sj("日本語/表.txt"), "日本語/表.txt"},  // Shift-JIS, whose 表 holds a backslash byte
+  };
+  for (const auto& [stored, safe] : cases) EXPECT_EQ(SafeMemberPath(stored), safe) << stored;
+}
+
+TEST(ArchiveMembers, EveryFormatGivesTheSameMembers) {
+  const Seen tar = Visit(Arc("sample.tar"));
+  ASSERT_EQ(tar.extracted, (std::vector<std::string>{"docs/a.txt", "b.bin", "sub/c.txt"}));
+  EXPECT_EQ(tar.mtimes.at("docs/a.txt"), 1704164646);
+  for (const char* name : {"sample.zip", "sample.jar", "sample.tgz", "sample.tar.bz2", "sample.lzh", "sample_lh5.lzh",
+                           "sample.cab", "sample.7z", "sample.arj"}) {
+    SCOPED_TRACE(name);
+    const Seen seen = Visit(Arc(name));
+    EXPECT_TRUE(seen.failed.empty());
+    EXPECT_EQ(seen.contents, tar.contents);
+  }
+  // One compressed file: its member is named by the header or the archive.
+  for (const char* name : {"a.txt.gz", "a.txt.bz2"}) {
+    const Seen seen = Visit(Arc(name));
+    ASSERT_EQ(seen.extracted, std::vector<std::string>{"a.txt"}) << name;
+    EXPECT_EQ(seen.contents.at("a.txt"), tar.contents.at("docs/a.txt"));
+  }
+  EXPECT_EQ(Visit(Arc("sjis_names.zip")).extracted,
+            (std::vector<std::string>{"日本語フォルダ/検索メモ.txt", "説明.txt"}));
+}
+
+TEST(ArchiveMembers, HostileNamesAndLinksAreRefusedAndNothingLandsOutside) {
+  TempDir outer;
+  const fs::path dest = outer / "dest";
+  fs::create_directory(dest);
+  Seen slip;
+  VisitArchive(Arc("zipslip.zip"), dest.string(), slip);
+  EXPECT_EQ(slip.extracted, (std::vector<std::string>{"win/path.txt", "good.txt"}));
+  ASSERT_EQ(slip.failed.size(), 3u);
+  for (const std::string& f : slip.failed) EXPECT_NE(f.find(kUnsafeMemberName), std::string::npos) << f;
+  EXPECT_FALSE(fs::exists(outer / "evil.txt"));
+  EXPECT_FALSE(fs::exists("/tmp/evil_abs.txt"));
+  Seen link;
+  VisitArchive(Arc("symlink.tar"), dest.string(), link);
+  EXPECT_EQ(link.extracted, std::vector<std::string>{"good.txt"});
+  ASSERT_EQ(link.failed.size(), 1u);
+  EXPECT_EQ(link.failed[0].rfind("link/evil3.txt: ", 0), 0u);
+  // A link planted in the destination is never written through.
+  fs::create_directory_symlink(outer.path(), dest / "docs");
+  Seen planted;
+  VisitArchive(Arc("sample.tar"), dest.string(), planted);
+  EXPECT_EQ(planted.extracted, (std::vector<std::string>{"b.bin", "sub/c.txt"}));
+  EXPECT_FALSE(fs::exists(outer / "a.txt"));
+}
+
+TEST(ArchiveMembers, ExtractionIsBoundedPerMemberAndPerArchive) {
+  const Seen per_member = Visit(Arc("bomb.zip"), {.member_bytes = 1 << 20, .archive_bytes = uint64_t{1} << 40});
+  EXPECT_TRUE(per_member.extracted.empty());
+  ASSERT_EQ(per_member.failed.size(), 3u);
+  EXPECT_NE(per_member.failed[0].find(kMemberTooLarge), std::string::npos);
+  // The whole archive's bound ends the visit at the member that crosses it.
+  const Seen per_archive = Visit(Arc("bomb.zip"), {.member_bytes = 4 << 20, .archive_bytes = 5 << 20});
+  EXPECT_EQ(per_archive.extracted, std::vector<std::string>{"one.txt"});
+  ASSERT_EQ(per_archive.failed.size(), 1u);
+  EXPECT_NE(per_archive.failed[0].find(kArchiveTooLarge), std::string::npos);
+  EXPECT_EQ(per_archive.names.size(), 2u);  // the third member is not even offered
+}
+
+TEST(ArchiveMembers, DamagedArchivesAndSingleMembers) {
+  EXPECT_THROW(Visit(Arc("notanarchive.zip")), EArchive);
+  EXPECT_THROW(Visit(Arc("a.gza")), EArchive);  // no reader for the format (and no file)
+  try {
+    Visit(Arc("damaged.zip"));
+    ADD_FAILURE() << "a damaged archive read to its end";
+  } catch (const EArchive&) {
+  }
+  TempDir dest;
+  const std::string file = ExtractArchiveMember(Arc("sample.7z"), "sub/c.txt", dest.path().string());
+  EXPECT_EQ(file, dest.path().string() + "/sub/c.txt");
+  EXPECT_EQ(test::ReadBytes(file), Visit(Arc("sample.tar")).contents.at("sub/c.txt"));
+  EXPECT_THROW(ExtractArchiveMember(Arc("sample.zip"), "missing.txt", dest.path().string()), EArchive);
+}
+
+TEST(ArchiveSearch, MembersSelectedByTheMasksSearchedAndCleanedUp) {
+  Harness h;
+  h.run.options().find_also_archive = true;
+  h.run.options().find_mode = 1;  // members are selected by the masks even in exclude mode
+  h.run.WildMatch2().SetMasks({"*.TAR", "*.ZIP"});
+  h.Search("検索", Arc("sample.tar"), "*.txt");
+  ASSERT_EQ(h.store.size(), 2u);
+  EXPECT_EQ(h.store[0].OpenPath, "@" + Arc("sample.tar") + "@docs/a.txt");
+  EXPECT_EQ(h.store[0].LineNo, 2);
+  EXPECT_EQ(h.store[0].LastWriteTime, FileTimeFromUnix(1704164646, 0));
+  EXPECT_EQ(h.store[1].OpenPath, "@" + Arc("sample.tar") + "@sub/c.txt");
+  EXPECT_EQ(h.store[1].EncodingCode, 4);  // EUC-JP, detected as on disk
+  EXPECT_TRUE(fs::is_empty(h.run.GetWorkFolder().Folder() + "/members"));
+  EXPECT_EQ(h.run.SearchedFileCount(), 1);
+
+  Harness broken;
+  broken.run.options().find_also_archive = true;
+  broken.run.WildMatch2().SetMasks({"*.ZIP"});
+  broken.Search("cat", FixturePath("archives").string(), "*.txt");
+  EXPECT_GE(broken.run.ErrorCount(), 5);  // damaged, not an archive, three refused names
+  EXPECT_NE(broken.Log().find(Sj("書庫エラー:") + Arc("zipslip.zip") + "/../evil.txt"), std::string::npos);
+  EXPECT_GT(broken.store.size(), 0u);  // and the search went on
+
+  Harness aborted;  // abort between members
+  aborted.run.options().find_also_archive = true;
+  aborted.run.WildMatch2().SetMasks({"*.TAR"});
+  aborted.front.on_events = [&] {
+    if (aborted.store.size() > 0) aborted.run.AbortBtnClick();
+  };
+  aborted.Search("検索", Arc("sample.tar"), "*");
+  EXPECT_EQ(aborted.store.size(), 1u);
+}
+
+// ---- Filters.
+
+TEST(Filters, ShellQuotingAndTheCommandLine) {
+  EXPECT_EQ(ShellQuote("a b"), "'a b'");
+  EXPECT_EQ(ShellQuote("it's"), "'it'\\''s'");
+  EXPECT_EQ(FilterCommandLine("/opt/my filter", "", "/d/A.PDF", "/w/out.txt"), "'/opt/my filter' '/d/A.PDF' > '/w/out.txt'");
+  EXPECT_EQ(FilterCommandLine("f", "-s -x", "i", "o"), "'f' -s -x 'i' > 'o'");
+}
+
+// A filter that prints its arguments, one per line.
+std::string EchoFilter(const TempDir& dir) {
+  const fs::path script = dir.Write("echo-args.sh", "#!/bin/sh\nfor a in \"$@\"; do printf 'arg:%s\\n' \"$a\"; done\n");
+  fs::permissions(script, fs::perms::owner_all);
+  return script.string();
+}
+
+TEST(Filters, HostileFileNamesArePassedAsNamesNeverRun) {
+  TempDir dir, files;
+  const fs::path marker = dir / "ran";
+  const std::string m = marker.string();
+  const std::vector<std::string> names = {"a\";touch " + m + ";\".pdf", "$(touch " + m + ").pdf",
+                                          "`touch " + m + "`.pdf", "new\nline.pdf", "it's.pdf"};
+  for (const std::string& n : names) files.Write(n, "x");
+  Harness h;
+  h.run.options().use_filter = true;
+  h.run.options().filter_name = EchoFilter(dir);
+  h.run.options().filter_sw = "-v";
+  h.run.WildMatch3().SetMasks({"*.pdf"});
+  h.Search("arg:", files.path().string(), "*");
+  EXPECT_FALSE(fs::exists(marker));
+  std::set<std::string> args;
+  for (size_t i = 0; i < h.store.size(); ++i) {
+    EXPECT_EQ(h.store[i].EncodingCode, 1011);
+    EXPECT_EQ(h.store[i].LineEndCode, 1);
+    EXPECT_TRUE(h.store[i].Filtered);
+    args.insert(h.store[i].LineText);
+  }
+  EXPECT_TRUE(args.count("arg:-v"));
+  EXPECT_TRUE(args.count("arg:" + (files / "it's.pdf").string()));
+  EXPECT_TRUE(args.count("arg:" + (files / ("$(touch " + m + ").pdf")).string()));
+  EXPECT_TRUE(args.count("arg:" + files.path().string() + "/new"));  // the newline ends the filter's line
+  EXPECT_EQ(h.run.ErrorCount(), 0);
+}
+
+TEST(Filters, OutputIsDecodedAndAMissingOutputIsLogged) {
+  TempDir dir, files;
+  files.Write("doc.pdf", "UTF-8 の検索テキスト\n");
+  const fs::path cat = dir.Write("cat.sh", "#!/bin/sh\ncat \"$1\"\n");
+  fs::permissions(cat, fs::perms::owner_all);
+  Harness h;
+  h.run.options().use_filter = true;
+  h.run.options().filter_name = cat.string();
+  h.run.WildMatch3().SetMasks({"*.pdf"});
+  h.Search("検索", files.path().string(), "*");
+  ASSERT_EQ(h.store.size(), 1u);
+  EXPECT_EQ(h.store[0].LineText, Sj("UTF-8 の検索テキスト"));
+  EXPECT_EQ(h.store[0].OpenPath, (files / "doc.pdf").string());  // the filtered file, not the work file
+  // A filter that leaves no output: one log line, one error.
+  const std::string work_file = h.run.GetWorkFolder().Folder() + "/____temp.txt";
+  const fs::path eraser = dir.Write("erase.sh", "#!/bin/sh\nrm -f '" + work_file + "'\n");
+  fs::permissions(eraser, fs::perms::owner_all);
+  h.run.options().filter_name = eraser.string();
+  h.Search("検索", files.path().string(), "*");
+  EXPECT_EQ(h.run.ErrorCount(), 1);
+  EXPECT_NE(h.Log().find(Sj("フィルタ変換エラー:") + (files / "doc.pdf").string()), std::string::npos);
+}
+
+TEST(Filters, AFilterThatNeverEndsIsKilledByTheAbortCommand) {
+  TempDir dir, files;
+  files.Write("a.pdf", "x");
+  files.Write("b.pdf", "x");
+  const fs::path sleeper = dir.Write("sleep.sh", "#!/bin/sh\nsleep 600\n");
+  fs::permissions(sleeper, fs::perms::owner_all);
+  Harness h;
+  h.run.options().use_filter = true;
+  h.run.options().filter_name = sleeper.string();
+  h.run.WildMatch3().SetMasks({"*.pdf"});
+  const auto start = std::chrono::steady_clock::now();
+  h.front.on_events = [&] {
+    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(200)) h.run.AbortBtnClick();
+  };
+  h.Search("x", files.path().string(), "*");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_EQ(h.front.panels[0], "検索を中止しました.");
+  EXPECT_EQ(h.run.ErrorCount(), 0);
+}
+
+}  // namespace
+}  // namespace lorvek
