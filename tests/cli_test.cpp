@@ -10,6 +10,8 @@
 namespace lorvek {
 namespace {
 
+namespace fs = std::filesystem;
+
 struct Result {
   std::string out, err;
   int status;
@@ -74,6 +76,29 @@ TEST(LorvekGrep, DocumentSwitches) {
   Result broken = Grep("--no-word -m oversize_sst.xls cat " + docs);
   EXPECT_EQ(broken.status, 2);
   EXPECT_NE(broken.err.find("EXCEL変換エラー:"), std::string::npos);
+}
+
+TEST(LorvekGrep, ArchivesAndFiltersWithAScratchFolderOfItsOwn) {
+  const std::string arcs = test::FixturePath("archives").string();
+  test::TempDir tmp;
+  const std::string env = "TMPDIR=" + tmp.path().string() + " ";
+  Result r = Grep("-z --no-word -m '*.txt' 検索 " + arcs + "/sample.zip " + arcs + "/sjis_names.zip");
+  EXPECT_EQ(r.out, "\"" + arcs + "/sample.zip/docs/a.txt\" 2: この行に検索という語があります。\n\"" + arcs +
+                       "/sample.zip/sub/c.txt\" 2: 検索とテストの行。\n\"" + arcs +
+                       "/sjis_names.zip/日本語フォルダ/検索メモ.txt\" 2: この行に検索という語があります。\n\"" + arcs +
+                       "/sjis_names.zip/説明.txt\" 2: 検索とテストの行。\n");
+  EXPECT_EQ(Grep("--no-archives --no-word 検索 " + arcs + "/sample.zip").status, 1);
+  const fs::path pdf = tmp.Write("in/a.pdf", "x");
+  r = Grep("--filter /bin/echo --filter-switches 'filtered' --filter-masks '*.PDF,*.pdf' --no-word filtered " +
+           pdf.parent_path().string());
+  EXPECT_NE(r.out.find("a.pdf\" 1: filtered " + pdf.string() + "\n"), std::string::npos) << r.out << r.err;
+  // The scratch folder goes with the run.
+  std::string env_run = env + std::string(LORVEK_GREP_BIN) + " -z --no-word 検索 " + arcs + "/sample.tar >/dev/null 2>&1";
+  EXPECT_EQ(std::system(env_run.c_str()), 0);
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(tmp.path()))
+    if (e.path().filename() != "in") left.push_back(e.path().filename().string());
+  EXPECT_TRUE(left.empty()) << left[0];
 }
 
 TEST(LorvekGrep, ContextLinesAndExitStatus) {
