@@ -21,12 +21,6 @@ constexpr u8 kHalfKanaSecond[63] = {
 
 u8 HalfKanaFirst(u8 b) { return (b <= 0xA5 || b == 0xB0 || b == 0xDE || b == 0xDF) ? 0x21 : 0x25; }
 
-std::string UnitsToSjis(std::u16string units) {
-  size_t nul = units.find(u'\0');
-  if (nul != std::u16string::npos) units.resize(nul);
-  return Utf16ToCp932(units);
-}
-
 }  // namespace
 
 void JisPairToSjis(u8 j1, u8 j2, u8& s1, u8& s2) {
@@ -93,18 +87,18 @@ std::string JisToSjis(std::string_view t) {
   return out;
 }
 
-std::string EucToSjis(std::string_view t) {
-  std::string out;
-  out.reserve(t.size());
-  for (size_t i = 0; i < t.size();) {
+void AppendEucAsSjis(std::string_view t, std::string& out) {
+  out.reserve(out.size() + t.size());
+  const size_t n = t.size();
+  for (size_t i = 0; i < n;) {
     u8 b = static_cast<u8>(t[i]);
     if (b <= 0x80 || b == 0xFF) {
       out.push_back(static_cast<char>(b));
       ++i;
     } else if (b == 0x8E) {
-      if (i + 1 < t.size()) out.push_back(t[i + 1]);
+      if (i + 1 < n) out.push_back(t[i + 1]);
       i += 2;
-    } else if (i + 1 >= t.size()) {
+    } else if (i + 1 >= n) {
       out.push_back(static_cast<char>(b));
       ++i;
     } else {
@@ -115,6 +109,11 @@ std::string EucToSjis(std::string_view t) {
       i += 2;
     }
   }
+}
+
+std::string EucToSjis(std::string_view t) {
+  std::string out;
+  AppendEucAsSjis(t, out);
   return out;
 }
 
@@ -198,12 +197,14 @@ std::string Utf16ToSjis(std::string_view t, bool big_endian) {
   return Utf16UnitsToSjis(t.size() >= 2 ? t.substr(2) : std::string_view(), big_endian);
 }
 
-std::string Utf8ToSjis(std::string_view text, bool has_mark) {
-  if (has_mark) text = text.size() >= 3 ? text.substr(3) : std::string_view();
+void AppendUtf8AsSjis(std::string_view text, std::string& out) {
   const size_t n = text.size();
   auto at = [&](size_t i) -> u8 { return i < n ? static_cast<u8>(text[i]) : 0; };
-  std::u16string units;
-  units.reserve(n);
+  // Units are gathered in a buffer kept between calls; ASCII runs go
+  // straight through.
+  thread_local std::u16string units;
+  units.clear();
+  bool nul = false;
   for (size_t i = 0; i < n && at(i) != 0;) {
     u8 c = at(i);
     if (c < 0x80) {
@@ -226,8 +227,18 @@ std::string Utf8ToSjis(std::string_view text, bool has_mark) {
     } else {
       throw EConversionError(kUtf8UnknownCode);
     }
+    if (!nul && units.back() == 0) nul = true;
   }
-  return UnitsToSjis(std::move(units));
+  std::u16string_view view(units);
+  if (nul) view = view.substr(0, view.find(u'\0'));  // nothing after a NUL (an overlong C0 80) counts
+  AppendUnitsAsCp932(view, out);
+}
+
+std::string Utf8ToSjis(std::string_view text, bool has_mark) {
+  if (has_mark) text = text.size() >= 3 ? text.substr(3) : std::string_view();
+  std::string out;
+  AppendUtf8AsSjis(text, out);
+  return out;
 }
 
 std::string SjisToUtf8(std::string_view text, bool with_mark) {
@@ -264,16 +275,22 @@ std::string SjisToUtf16(std::string_view text, bool big_endian, bool with_mark) 
   return bytes;
 }
 
-std::string Utf16UnitsToSjis(std::string_view t, bool big_endian) {
-  std::u16string units;
-  units.reserve(t.size() / 2);
+void AppendUtf16UnitsAsSjis(std::string_view t, bool big_endian, std::string& out) {
+  thread_local std::u16string units;
+  units.clear();
   for (size_t i = 0; i + 1 < t.size(); i += 2) {
     u8 a = static_cast<u8>(t[i]), b = static_cast<u8>(t[i + 1]);
     char16_t u = big_endian ? static_cast<char16_t>((a << 8) | b) : static_cast<char16_t>((b << 8) | a);
     if (u == 0) break;
     units.push_back(u);
   }
-  return Utf16ToCp932(units);
+  AppendUnitsAsCp932(units, out);
+}
+
+std::string Utf16UnitsToSjis(std::string_view t, bool big_endian) {
+  std::string out;
+  AppendUtf16UnitsAsSjis(t, big_endian, out);
+  return out;
 }
 
 std::string ConvertLineBreaks(std::string_view text, int32_t target) {

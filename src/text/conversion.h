@@ -34,6 +34,8 @@ struct JisDecoder {
 
 std::string JisToSjis(std::string_view text);
 std::string EucToSjis(std::string_view text);
+// The same appended to out (no string of its own: the decoding hot path).
+void AppendEucAsSjis(std::string_view text, std::string& out);
 // Designates with ESC $ B (ESC $ @ with old_designation, so a JIS78 file
 // keeps its own escapes); a text that ends in two-byte mode gets the return
 // sequence only with close_at_end (a line break follows it).
@@ -45,10 +47,13 @@ std::string SjisToEuc(std::string_view text);
 std::string Utf16ToSjis(std::string_view text, bool big_endian);
 // Converts units (no mark) up to the first 0000.
 std::string Utf16UnitsToSjis(std::string_view units, bool big_endian);
+void AppendUtf16UnitsAsSjis(std::string_view units, bool big_endian, std::string& out);
 // The text's UTF-16 units, two bytes each, after the mark when asked.
 std::string SjisToUtf16(std::string_view text, bool big_endian, bool with_mark);
 // Raises EConversionError(kUtf8UnknownCode) on a lead byte 80..BF or F8..FF.
 std::string Utf8ToSjis(std::string_view text, bool has_mark);
+// Appends the Shift-JIS of UTF-8 text without a mark; raises as Utf8ToSjis.
+void AppendUtf8AsSjis(std::string_view text, std::string& out);
 std::string SjisToUtf8(std::string_view text, bool with_mark);
 
 std::string ConvertLineBreaks(std::string_view text, int32_t target);

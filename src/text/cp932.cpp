@@ -3,6 +3,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <vector>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -129,7 +131,7 @@ std::u16string Cp932ToUtf16(std::string_view sjis) {
   return out;
 }
 
-std::string Utf16ToCp932(std::u16string_view units) {
+std::string Utf16ToCp932ByIconv(std::u16string_view units) {
   std::string bytes(units.size() * 2, '\0');
   for (size_t i = 0; i < units.size(); ++i) {
     bytes[2 * i] = static_cast<char>(units[i] & 0xFF);
@@ -144,6 +146,54 @@ std::string Utf16ToCp932(std::u16string_view units) {
       return size_t{4};
     return size_t{2};
   });
+}
+
+namespace {
+
+// Code page 932 bytes of every BMP unit as iconv converts it alone: one
+// byte (code < 0x100) or two (lead * 256 + trail); surrogates are handled
+// by the caller. Made once, on first use.
+const uint16_t* UnitTable() {
+  static const std::vector<uint16_t> table = [] {
+    std::vector<uint16_t> t(0x10000, '?');
+    for (uint32_t u = 0; u < 0x10000; ++u) {
+      if (u >= 0xD800 && u <= 0xDFFF) continue;
+      const char16_t unit = static_cast<char16_t>(u);
+      const std::string b = Utf16ToCp932ByIconv(std::u16string_view(&unit, 1));
+      if (b.size() == 1) t[u] = static_cast<unsigned char>(b[0]);
+      else if (b.size() == 2) t[u] = static_cast<uint16_t>(static_cast<unsigned char>(b[0]) << 8 | static_cast<unsigned char>(b[1]));
+    }
+    return t;
+  }();
+  return table.data();
+}
+
+}  // namespace
+
+void AppendUnitsAsCp932(std::u16string_view units, std::string& out) {
+  const uint16_t* table = UnitTable();
+  const size_t n = units.size();
+  out.reserve(out.size() + n * 2);
+  for (size_t i = 0; i < n; ++i) {
+    const char16_t u = units[i];
+    if (u < 0x80) {
+      out.push_back(static_cast<char>(u));
+    } else if (u >= 0xD800 && u <= 0xDFFF) {
+      // A valid pair is one character code page 932 lacks; a lone half too.
+      if (u <= 0xDBFF && i + 1 < n && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) ++i;
+      out.push_back('?');
+    } else {
+      const uint16_t code = table[u];
+      if (code > 0xFF) out.push_back(static_cast<char>(code >> 8));
+      out.push_back(static_cast<char>(code & 0xFF));
+    }
+  }
+}
+
+std::string Utf16ToCp932(std::u16string_view units) {
+  std::string out;
+  AppendUnitsAsCp932(units, out);
+  return out;
 }
 
 std::u16string CodePageToUtf16(std::string_view bytes, int codepage) {

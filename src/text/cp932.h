@@ -21,6 +21,12 @@ std::u16string Cp932ToUtf16(std::string_view sjis);
 
 // UTF-16 units to Shift-JIS; unmappable characters and lone surrogates become '?'.
 std::string Utf16ToCp932(std::u16string_view units);
+// The same appended to out, through a table made once from iconv's own
+// answers for every unit (the hot path of decoding files).
+void AppendUnitsAsCp932(std::u16string_view units, std::string& out);
+// The conversion as iconv does it, unit run by unit run: the reference the
+// table is checked against.
+std::string Utf16ToCp932ByIconv(std::u16string_view units);
 
 // Bytes of a Windows code page (932, 1252, ...) to UTF-16 units; a byte
 // sequence the code page does not define becomes U+FFFD, an unknown code

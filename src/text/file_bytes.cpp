@@ -95,7 +95,10 @@ InputFile::~InputFile() {
 size_t InputFile::Read(char* buffer, size_t n) {
   for (;;) {
     ssize_t r = read(fd_, buffer, n);
-    if (r >= 0) return static_cast<size_t>(r);
+    if (r >= 0) {
+      offset_ += static_cast<uint64_t>(r);
+      return static_cast<size_t>(r);
+    }
     if (errno != EINTR) Fail("read");
   }
 }
@@ -108,6 +111,7 @@ void InputFile::ReadRest(std::string& out) {
 
 void InputFile::Rewind() {
   if (lseek(fd_, 0, SEEK_SET) < 0) Fail("seek");
+  offset_ = 0;
 }
 
 std::string ReadFileBytes(const FileRef& file) {

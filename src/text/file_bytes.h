@@ -37,6 +37,15 @@ class InputFile {
   uint64_t ReportedSize() const { return size_; }
   // Reads up to n bytes; 0 at the end.
   size_t Read(char* buffer, size_t n);
+  // Bytes read since the start (or the last Rewind).
+  uint64_t Offset() const { return offset_; }
+  // A good size for the next read: what the reported size says is left,
+  // plus one byte to see the end (a file may have grown), at most limit.
+  size_t NextReadSize(size_t limit) const {
+    if (size_ == 0) return limit;
+    const uint64_t left = size_ > offset_ ? size_ - offset_ : 0;
+    return left + 1 < limit ? static_cast<size_t>(left + 1) : limit;
+  }
   // Appends the rest of the file to out.
   void ReadRest(std::string& out);
   // Starts again at the first byte.
@@ -45,6 +54,7 @@ class InputFile {
  private:
   int fd_ = -1;
   uint64_t size_ = 0;
+  uint64_t offset_ = 0;
 };
 
 // Reads a regular file whole (see InputFile).

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,13 +25,34 @@ struct LineSpan {
 template <typename F>
 void ForEachLine(std::string_view text, F&& f, int unit = 1, bool big_endian = false) {
   const size_t n = text.size();
+  size_t start = 0;
+  if (unit == 1) {
+    // Bytes: the next CR and the next LF are each found by memchr and
+    // kept until passed, so every byte is looked at about once.
+    const char* p = text.data();
+    auto find = [&](char c, size_t from) -> size_t {
+      const void* hit = from < n ? std::memchr(p + from, c, n - from) : nullptr;
+      return hit ? static_cast<size_t>(static_cast<const char*>(hit) - p) : n;
+    };
+    size_t cr = find('\r', 0), lf = find('\n', 0);
+    while (start < n) {
+      const size_t i = cr < lf ? cr : lf;
+      if (i >= n) break;
+      size_t next = i + 1;
+      if (p[i] == '\r' && next < n && p[next] == '\n') ++next;
+      f(LineSpan{start, i, next});
+      start = next;
+      if (cr < next) cr = find('\r', next);
+      if (lf < next) lf = find('\n', next);
+    }
+    if (start < n) f(LineSpan{start, n, n});
+    return;
+  }
   auto code = [&](size_t i) -> unsigned {
-    if (unit == 1) return static_cast<unsigned char>(text[i]);
     unsigned a = static_cast<unsigned char>(text[i]), b = static_cast<unsigned char>(text[i + 1]);
     return big_endian ? (a << 8 | b) : (b << 8 | a);
   };
   const size_t step = static_cast<size_t>(unit);
-  size_t start = 0;
   size_t i = 0;
   for (; i + step <= n; i += step) {
     unsigned c = code(i);

@@ -78,11 +78,11 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
     switch (enc) {
       case ecJis:
       case ecJisOld: jis.Decode(raw, d.text); break;
-      case ecEuc: d.text += EucToSjis(raw); break;
+      case ecEuc: AppendEucAsSjis(raw, d.text); break;
       case ecUtf16Le:
-      case ecUtf16Be: d.text += Utf16UnitsToSjis(raw, big_endian); break;
+      case ecUtf16Be: AppendUtf16UnitsAsSjis(raw, big_endian, d.text); break;
       case ecUtf8:
-      case ecUtf8N: d.text += Utf8ToSjis(raw, false); break;
+      case ecUtf8N: AppendUtf8AsSjis(raw, d.text); break;
       default: d.text += raw; break;
     }
     line.text_end = d.text.size();

@@ -44,7 +44,7 @@ TextFileFormat ProbeStream(InputFile& in, ProbeDetails* details) {
   bool pending_cr = false;
   bool whole_file = false;
   JisEscapeFinder escapes;
-  std::string chunk(kChunk, '\0');
+  thread_local std::string chunk(kChunk, '\0');  // made once: every file is probed
   for (;;) {
     const long long s = group - 1;
     // (DetectCode looks one byte past its window: that byte must be read too.)
@@ -145,9 +145,12 @@ bool TextBlockReader::Next(DecodedText& out) {
     }
     if (eof_) return false;
     // Read on: a block's worth, or on through a long line.
+    // Only as much room as the file can fill: a small file must not pay
+    // for clearing a whole block.
     const size_t was = data_.size();
-    data_.resize(was + block_size_);
-    const size_t r = in_.Read(data_.data() + was, block_size_);
+    const size_t want = in_.NextReadSize(block_size_);
+    data_.resize(was + want);
+    const size_t r = in_.Read(data_.data() + was, want);
     data_.resize(was + r);
     if (r == 0) {
       eof_ = true;
