@@ -72,6 +72,19 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
     }
     std::replace(line.begin() + static_cast<std::ptrdiff_t>(from), line.end(), '\0', ' ');
   };
+  // A pattern that is one fixed string (holding no blank, which a NUL byte
+  // would read as) cannot match a line whose bytes lack that string: such
+  // lines, when they lie whole in one block, are counted without the matcher.
+  std::string literal;
+  if (pattern.is_plain_string()) {
+    for (uint16_t code : pattern.plain_codes()) AppendCode(literal, code);
+    if (literal.find(' ') != std::string::npos) literal.clear();
+  }
+  auto lacks_literal = [&](std::string_view segment) {
+    return !literal.empty() &&
+           (segment.size() < literal.size() ||
+            !memmem(segment.data(), segment.size(), literal.data(), literal.size()));
+  };
   match.Begin();
   for (;;) {
     size_t r;
@@ -82,16 +95,35 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
     }
     if (r == 0) break;
     std::string_view data(block.data(), r);
+    const char* p = data.data();
     size_t start = 0;
     if (pending_cr) {
       pending_cr = false;
       if (data[0] == '\n') start = 1;
     }
-    for (size_t i = start; i < data.size(); ++i) {
-      char ch = data[i];
-      if (ch != '\r' && ch != '\n') continue;
-      piece(data.substr(start, i - start));
-      end_line();
+    // The block may hold the string nowhere: then no line that starts in it
+    // needs a closer look.
+    const bool block_lacks = lacks_literal(data);
+    // The next CR and the next LF, each kept until passed.
+    auto find = [&](char c, size_t from) -> size_t {
+      const void* hit = from < r ? std::memchr(p + from, c, r - from) : nullptr;
+      return hit ? static_cast<size_t>(static_cast<const char*>(hit) - p) : r;
+    };
+    size_t cr = find('\r', start), lf = find('\n', start);
+    auto next_break = [&](size_t from) -> size_t {
+      if (cr < from) cr = find('\r', from);
+      if (lf < from) lf = find('\n', from);
+      return cr < lf ? cr : lf;
+    };
+    for (size_t i = next_break(start); i < r; i = next_break(start)) {
+      const char ch = data[i];
+      const std::string_view segment = data.substr(start, i - start);
+      if (!line_started && (block_lacks || lacks_literal(segment))) {
+        ++line_no;  // a whole line without the string: no match, nothing kept
+      } else {
+        piece(segment);
+        end_line();
+      }
       if (ch == '\r') {
         if (i + 1 < data.size()) {
           if (data[i + 1] == '\n') ++i;

@@ -197,14 +197,15 @@ std::string Utf16ToSjis(std::string_view t, bool big_endian) {
   return Utf16UnitsToSjis(t.size() >= 2 ? t.substr(2) : std::string_view(), big_endian);
 }
 
-void AppendUtf8AsSjis(std::string_view text, std::string& out) {
+namespace {
+
+// The UTF-8 decoding by way of UTF-16 units: the reference the fast path
+// below hands over to where units interact (surrogate halves, a NUL).
+void AppendUtf8ByUnits(std::string_view text, std::string& out) {
   const size_t n = text.size();
   auto at = [&](size_t i) -> u8 { return i < n ? static_cast<u8>(text[i]) : 0; };
-  // Units are gathered in a buffer kept between calls; ASCII runs go
-  // straight through.
   thread_local std::u16string units;
   units.clear();
-  bool nul = false;
   for (size_t i = 0; i < n && at(i) != 0;) {
     u8 c = at(i);
     if (c < 0x80) {
@@ -227,11 +228,58 @@ void AppendUtf8AsSjis(std::string_view text, std::string& out) {
     } else {
       throw EConversionError(kUtf8UnknownCode);
     }
-    if (!nul && units.back() == 0) nul = true;
   }
   std::u16string_view view(units);
-  if (nul) view = view.substr(0, view.find(u'\0'));  // nothing after a NUL (an overlong C0 80) counts
+  view = view.substr(0, view.find(u'\0'));  // nothing after a NUL unit (an overlong C0 80) counts
   AppendUnitsAsCp932(view, out);
+}
+
+}  // namespace
+
+void AppendUtf8AsSjis(std::string_view text, std::string& out) {
+  // Straight from bytes to code page 932 through the unit table, into a
+  // buffer kept between calls; a sequence that makes a surrogate half or a
+  // NUL unit sends the whole text the long way, which pairs them as iconv does.
+  const uint16_t* table = Cp932UnitTable();
+  const size_t n = text.size();
+  const u8* p = reinterpret_cast<const u8*>(text.data());
+  auto at = [&](size_t i) -> u8 { return i < n ? p[i] : 0; };
+  thread_local std::string buffer;
+  if (buffer.size() < n * 2 + 8) buffer.resize(n * 2 + 8);
+  char* o = buffer.data();
+  size_t i = 0;
+  while (i < n) {
+    const u8 c = p[i];
+    if (c < 0x80) {
+      if (c == 0) break;
+      *o++ = static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    uint32_t u;
+    if (c >= 0xC0 && c <= 0xDF) {
+      u = ((c & 0x1Fu) << 6) | (at(i + 1) & 0x3Fu);
+      i += 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      u = ((c & 0x0Fu) << 12) | ((at(i + 1) & 0x3Fu) << 6) | (at(i + 2) & 0x3Fu);
+      i += 3;
+    } else if (c >= 0xF0 && c <= 0xF7) {
+      *o++ = '?';  // a pair of its own: one character code page 932 lacks
+      i += 4;
+      continue;
+    } else {
+      throw EConversionError(kUtf8UnknownCode);
+    }
+    if (u == 0 || (u >= 0xD800 && u <= 0xDFFF)) return AppendUtf8ByUnits(text, out);
+    if (u < 0x80) {
+      *o++ = static_cast<char>(u);
+    } else {
+      const uint16_t code = table[u];
+      if (code > 0xFF) *o++ = static_cast<char>(code >> 8);
+      *o++ = static_cast<char>(code & 0xFF);
+    }
+  }
+  out.append(buffer.data(), static_cast<size_t>(o - buffer.data()));
 }
 
 std::string Utf8ToSjis(std::string_view text, bool has_mark) {

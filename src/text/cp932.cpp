@@ -153,7 +153,7 @@ namespace {
 // Code page 932 bytes of every BMP unit as iconv converts it alone: one
 // byte (code < 0x100) or two (lead * 256 + trail); surrogates are handled
 // by the caller. Made once, on first use.
-const uint16_t* UnitTable() {
+const uint16_t* MakeUnitTable() {
   static const std::vector<uint16_t> table = [] {
     std::vector<uint16_t> t(0x10000, '?');
     for (uint32_t u = 0; u < 0x10000; ++u) {
@@ -170,8 +170,13 @@ const uint16_t* UnitTable() {
 
 }  // namespace
 
+const uint16_t* Cp932UnitTable() {
+  static const uint16_t* table = MakeUnitTable();
+  return table;
+}
+
 void AppendUnitsAsCp932(std::u16string_view units, std::string& out) {
-  const uint16_t* table = UnitTable();
+  const uint16_t* table = Cp932UnitTable();
   const size_t n = units.size();
   out.reserve(out.size() + n * 2);
   for (size_t i = 0; i < n; ++i) {

@@ -3,6 +3,7 @@
 // instead, so a conversion never fails on content.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,9 @@ std::string Utf16ToCp932(std::u16string_view units);
 // The same appended to out, through a table made once from iconv's own
 // answers for every unit (the hot path of decoding files).
 void AppendUnitsAsCp932(std::u16string_view units, std::string& out);
+// The table behind it: the code page 932 code of every BMP unit outside the
+// surrogates (one byte below 0x100, else lead * 256 + trail).
+const uint16_t* Cp932UnitTable();
 // The conversion as iconv does it, unit run by unit run: the reference the
 // table is checked against.
 std::string Utf16ToCp932ByIconv(std::u16string_view units);

@@ -1,5 +1,6 @@
 #include "text/text_stream.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "text/encoding.h"
@@ -29,6 +30,32 @@ void JisEscapeFinder::Feed(std::string_view bytes) {
   }
 }
 
+namespace {
+
+// The first byte with its top bit set, or n; eight bytes at a time.
+size_t FirstHighByte(const char* p, size_t n) {
+  size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    if (w & 0x8080808080808080ull) break;
+  }
+  for (; i < n; ++i)
+    if (static_cast<unsigned char>(p[i]) & 0x80) return i;
+  return n;
+}
+
+// The first CR, LF or NUL, or n.
+size_t FirstBreakOrNul(const char* p, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const char c = p[i];
+    if (c == '\n' || c == '\r' || c == 0) return i;
+  }
+  return n;
+}
+
+}  // namespace
+
 TextFileFormat ProbeStream(InputFile& in, ProbeDetails* details) {
   // The probe's windows (see ProbeBufferCode): the first 2,048 bytes when no
   // byte has its top bit set, else the 256 bytes from just before the first
@@ -56,14 +83,21 @@ TextFileFormat ProbeStream(InputFile& in, ProbeDetails* details) {
       break;
     }
     escapes.Feed(std::string_view(chunk.data(), r));
-    for (size_t i = 0; i < r; ++i) {
-      const unsigned char b = static_cast<unsigned char>(chunk[i]);
-      if (group < 0 && (b & 0x80)) group = static_cast<long long>((total + i) & ~uint64_t{3});
-      if (line_end != leUnread) continue;
-      if (pending_cr) line_end = b == '\n' ? leCrLf : leCr;
-      else if (b == 0) line_end = leNone;
-      else if (b == '\n') line_end = leLf;
-      else if (b == '\r') pending_cr = true;
+    const char* p = chunk.data();
+    if (group < 0) {
+      const size_t i = FirstHighByte(p, r);
+      if (i < r) group = static_cast<long long>((total + i) & ~uint64_t{3});
+    }
+    if (line_end == leUnread) {
+      size_t i = 0;
+      if (pending_cr) line_end = p[0] == '\n' ? leCrLf : leCr;
+      else i = FirstBreakOrNul(p, r);
+      if (i < r && line_end == leUnread) {
+        if (p[i] == 0) line_end = leNone;
+        else if (p[i] == '\n') line_end = leLf;
+        else if (i + 1 < r) line_end = p[i + 1] == '\n' ? leCrLf : leCr;
+        else pending_cr = true;  // the next read's first byte decides
+      }
     }
     if (head.size() < 2049) head.append(chunk, 0, std::min(r, 2049 - head.size()));
     tail.append(chunk, 0, r);
