@@ -127,11 +127,15 @@ TEST(FastConversions, LineSplitterAgreesWithAByteLoop) {
   }
 }
 
+int plain_scans = 0;
+
 std::vector<std::pair<int32_t, std::string>> Scan(const std::string& pattern, const std::string& file) {
   std::vector<std::pair<int32_t, std::string>> hits;
   TGrep grep;
   grep.OnMatch = [&](TGrep&, const RE_LineInfo_t& info) { hits.emplace_back(info.LineNo, info.Line); };
+  grep.SetUseFuzzyCharDic(false);
   grep.SetRegExp(pattern);
+  plain_scans += grep.Current().is_plain_string();
   grep.Grep(file);
   return hits;
 }
@@ -146,15 +150,22 @@ TEST(FastBinaryScan, LinesWithoutTheStringAreSkippedExactly) {
   const std::string pieces[] = {word, word.substr(1), word.substr(0, 3), "\r", "\n", "\r\n", std::string(1, '\0'),
                                 "\x82", "abc", Sj("テ"), std::string(3000, 'x')};
   TempDir dir;
+  size_t found = 0;
   for (int round = 0; round < 40; ++round) {
     std::string bytes;
     while (bytes.size() < TGrep::kBlockSize * 3) {
       if (Pick(50) == 0) bytes += std::string(TGrep::kBlockSize - bytes.size() % TGrep::kBlockSize - 1, 'y') + "\r";
+      // The string early in a line that runs on into the next block.
+      if (Pick(200) == 0) bytes += word + std::string(TGrep::kBlockSize + Pick(1000), 'z');
       bytes += pieces[Pick(std::size(pieces))];
     }
     const std::string path = dir.Write("f" + std::to_string(round) + ".bin", bytes).string();
-    ASSERT_EQ(Scan(word, path), Scan(other, path)) << round;
+    const auto hits = Scan(word, path);
+    ASSERT_EQ(hits, Scan(other, path)) << round;
+    found += hits.size();
   }
+  EXPECT_EQ(plain_scans, 40);  // the fast way was taken
+  EXPECT_GT(found, 40u);
 }
 
 }  // namespace
