@@ -72,19 +72,13 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
     }
     std::replace(line.begin() + static_cast<std::ptrdiff_t>(from), line.end(), '\0', ' ');
   };
-  // A pattern that is one fixed string (holding no blank, which a NUL byte
-  // would read as) cannot match a line whose bytes lack that string: such
-  // lines, when they lie whole in one block, are counted without the matcher.
-  std::string literal;
-  if (pattern.is_plain_string()) {
-    for (uint16_t code : pattern.plain_codes()) AppendCode(literal, code);
-    if (literal.find(' ') != std::string::npos) literal.clear();
-  }
-  auto lacks_literal = [&](std::string_view segment) {
-    return !literal.empty() &&
-           (segment.size() < literal.size() ||
-            !memmem(segment.data(), segment.size(), literal.data(), literal.size()));
-  };
+  // A pattern whose every match begins with one of a few fixed strings
+  // (none holding a blank, which a NUL byte would read as) cannot match a
+  // line whose bytes lack them all: such lines, when they lie whole in one
+  // block, are counted without the matcher.
+  bool literals = !pattern.literals().empty();
+  for (const std::string& l : pattern.literals()) literals = literals && l.find(' ') == std::string::npos;
+  auto lacks_literal = [&](std::string_view segment) { return literals && pattern.LacksEveryLiteral(segment); };
   match.Begin();
   for (;;) {
     size_t r;

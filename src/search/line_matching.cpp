@@ -50,6 +50,12 @@ bool SearchRun::Line(std::string_view line) {
   return !feed_.done && !stopped_;
 }
 
+bool SearchRun::SkipLines(int32_t n) {
+  if (feed_.done || stopped_) return false;
+  feed_.count += n;
+  return true;
+}
+
 void SearchRun::EndLines() {
   if (!options_.wide_preview || feed_.done || stopped_) return;
   // The last two lines have nothing (or one line) after them.

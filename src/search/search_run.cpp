@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "search/read_ahead.h"
 #include "sources/html_strip.h"
 #include "text/cp932.h"
 
@@ -130,7 +131,7 @@ void SearchRun::RunSearch(const std::vector<std::string>& given) {
       struct stat st;
       source_.target_is_file = stat(target.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
       source_.archive_mode = false;
-      WalkTarget(target, rules, *this);
+      WalkOne(target, rules);
     }
   } catch (const std::exception& e) {
     // A failure that ends the run: show it and go back to the idle state.
@@ -176,6 +177,29 @@ void SearchRun::SetFinalTexts() {
 }
 
 void SearchRun::ListingFolder(const std::string& folder) { front_end_.SetStatusText(0, PathForDisplay(folder)); }
+
+void SearchRun::WalkOne(const std::string& target, const WalkRules& rules) {
+  if (read_ahead_workers_ <= 0) return WalkTarget(target, rules, *this);
+  ReadAheadPlan plan;
+  plan.workers = read_ahead_workers_;
+  plan.model = this;
+  plan.plain = [this](const WalkItem& item) {
+    return !item.archive && ChooseSource(item.file.path, item.filter_match, options_) == SourceKind::PlainText;
+  };
+  plan.read = [this](const FileRef& file, MatchTarget& target) { plain_source_.Search(file, target); };
+  WalkWithReadAhead(target, rules, plan, *this);
+}
+
+void SearchRun::FileFound(const WalkItem& item, TextRecording* recording) {
+  if (!recording) return FileFound(item);
+  source_.path = item.file.path;
+  source_.last_write_time = item.last_write_time;
+  front_end_.SetStatusText(0, PathForDisplay(item.file.path));
+  source_.document = false;
+  source_.filtered = false;
+  ReplayRecording(*recording, *this, [this](int32_t count) { feed_.count = count; });
+  CountSearchedFile();
+}
 
 void SearchRun::FileFound(const WalkItem& item) {
   if (item.archive) {

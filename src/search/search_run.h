@@ -16,6 +16,7 @@
 #include "search/folder_walk.h"
 #include "search/mask.h"
 #include "search/record_builder.h"
+#include "search/read_ahead.h"
 #include "search/record_sink.h"
 #include "search/run_log.h"
 #include "search/search_front_end.h"
@@ -29,7 +30,7 @@
 
 namespace lorvek {
 
-class SearchRun : private MatchTarget, private WalkObserver {
+class SearchRun : private MatchTarget, private WalkObserver, private ReadAheadSink {
  public:
   static constexpr size_t kEarlyRows = 20;
 
@@ -59,6 +60,9 @@ class SearchRun : private MatchTarget, private WalkObserver {
   void SetWorkFolder(WorkFolder folder) { work_folder_ = std::move(folder); }
   const WorkFolder& GetWorkFolder() const { return work_folder_; }
   void SetExtractLimits(const ExtractLimits& limits) { extract_limits_ = limits; }
+  // Threads that read plain text files ahead of the matching (0: the run
+  // reads every file itself). The records are the same either way.
+  void SetReadAheadWorkers(int workers) { read_ahead_workers_ = workers; }
   // Runs at the end of every run (step 15): the command line's tag list output.
   std::function<void()> TagListOutput;
 
@@ -95,6 +99,7 @@ class SearchRun : private MatchTarget, private WalkObserver {
   void SetCodes(int32_t encoding, int32_t line_end) override;
   void BeginLines(bool filtered) override;
   bool Line(std::string_view line) override;
+  bool SkipLines(int32_t n) override;
   void EndLines() override;
   bool MatchParagraph(std::string_view text, int32_t line_no) override;
   bool MatchCell(std::string_view text, std::string_view label, int32_t ordinal) override;
@@ -112,6 +117,12 @@ class SearchRun : private MatchTarget, private WalkObserver {
   bool StopWalking() const override { return abort_requested_ || stopped_; }
   void FileFound(const WalkItem& item) override;
   void CannotList(const std::string& path, int error) override;
+
+  // ReadAheadSink (the other walk events are the WalkObserver's)
+  void FileFound(const WalkItem& item, TextRecording* recording) override;
+  bool Halted() const override { return abort_requested_ || stopped_; }
+  void Waiting() override { front_end_.ProcessPendingEvents(); }
+  void WalkOne(const std::string& target, const WalkRules& rules);
 
   void SearchFile(const FileRef& file, bool filter_match);
   // The members of one archive that the file masks select, one at a time
@@ -141,6 +152,7 @@ class SearchRun : private MatchTarget, private WalkObserver {
   WordSource word_source_{plain_source_};
   WorkFolder work_folder_;
   ExtractLimits extract_limits_;
+  int read_ahead_workers_ = DefaultReadAheadWorkers();
   FilterSource filter_source_{binary_source_, [this] {
                                 work_folder_.Ensure();
                                 return work_folder_.WorkFile();

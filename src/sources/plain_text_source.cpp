@@ -1,5 +1,7 @@
 #include "sources/plain_text_source.h"
 
+#include <string.h>
+
 #include <cstring>
 #include <system_error>
 
@@ -20,6 +22,51 @@ void SetCodesOf(const TextFileFormat& format, const DecodedText& first_block, Ma
   if (record_code == ecFiltered) return target.SetCodes(ecFiltered, leCrLf);
   target.SetCodes(record_code >= 0 ? record_code : format.encoding,
                   IsUtf16(format.encoding) ? first_block.format.line_end : format.line_end);
+}
+
+// The fixed strings every match begins with, found over the whole block's
+// text at once: only the lines they fall in are handed over one by one, the
+// lines between are passed over in bulk. Without such strings (or with
+// WidePreview, where every line is context) each line is handed over.
+bool FeedBlock(const DecodedText& block, MatchTarget& target) {
+  const CompiledPattern& pattern = target.SearchWord().Term(0);
+  const std::vector<std::string>& literals = pattern.literals();
+  const size_t n = block.size();
+  if (literals.empty() || target.Options().wide_preview) {
+    bool more = true;
+    for (size_t i = 0; i < n && more; ++i) more = target.Line(block.Line(i));
+    return more;
+  }
+  const std::string_view text = block.text;
+  // The next place of each string at or after a position, kept until passed.
+  std::vector<size_t> next(literals.size(), 0);
+  std::vector<bool> known(literals.size(), false);
+  auto candidate = [&](size_t from) {
+    size_t best = std::string_view::npos;
+    for (size_t k = 0; k < literals.size(); ++k) {
+      if (!known[k] || (next[k] != std::string_view::npos && next[k] < from)) {
+        const std::string& l = literals[k];
+        const void* hit = from + l.size() <= text.size() ? memmem(text.data() + from, text.size() - from, l.data(), l.size())
+                                                         : nullptr;
+        next[k] = hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
+        known[k] = true;
+      }
+      if (next[k] < best) best = next[k];
+    }
+    return best;
+  };
+  size_t i = 0;
+  while (i < n) {
+    const size_t at = candidate(block.lines[i].text_begin);
+    if (at == std::string_view::npos) return target.SkipLines(static_cast<int32_t>(n - i));
+    // The line the string starts in (lines lie back to back in the text).
+    size_t j = i;
+    while (j + 1 < n && block.lines[j].text_end <= at) ++j;
+    if (j > i && !target.SkipLines(static_cast<int32_t>(j - i))) return false;
+    if (!target.Line(block.Line(j))) return false;
+    i = j + 1;
+  }
+  return true;
 }
 
 }  // namespace
@@ -114,7 +161,7 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   while (more && reader.Next(block)) {
     if (first) SetCodesOf(format, block, target, record_code);
     first = false;
-    for (size_t i = 0; i < block.size() && more; ++i) more = target.Line(block.Line(i));
+    more = FeedBlock(block, target);
     if (more) {
       target.ProcessPendingEvents();
       more = !target.Stopped();

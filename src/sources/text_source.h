@@ -33,6 +33,9 @@ class MatchTarget {
   // then EndLines. filtered marks the output of a filter program.
   virtual void BeginLines(bool filtered) = 0;
   virtual bool Line(std::string_view line) = 0;
+  // n lines that hold no hit, passed over (only without WidePreview, where
+  // a line without a hit does nothing but count).
+  virtual bool SkipLines(int32_t n) = 0;
   virtual void EndLines() = 0;
   // One paragraph of a document (no whole-word retry); true when a record
   // was offered for it.

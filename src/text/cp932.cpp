@@ -64,8 +64,9 @@ class Converter {
 };
 
 Converter& Get(const char* to, const char* from, int slot) {
-  thread_local Converter* cache[6] = {};
-  if (!cache[slot]) cache[slot] = new Converter(to, from);
+  // One set per thread (the search reads files on several), freed with it.
+  thread_local std::unique_ptr<Converter> cache[6];
+  if (!cache[slot]) cache[slot] = std::make_unique<Converter>(to, from);
   return *cache[slot];
 }
 

@@ -1,5 +1,9 @@
 #include "search/regex/automaton.h"
 
+#include <string.h>
+
+#include <functional>
+
 #include <algorithm>
 #include <map>
 
@@ -329,11 +333,21 @@ class SubsetBuilder {
 
 }  // namespace
 
+bool CompiledPattern::LacksEveryLiteral(std::string_view s) const {
+  if (literals_.empty()) return false;
+  for (const std::string& l : literals_)
+    if (l.size() <= s.size() && memmem(s.data(), s.size(), l.data(), l.size())) return false;
+  return true;
+}
+
 bool CompiledPattern::FindPlainString(std::string_view s, size_t* start, size_t* end) const {
   size_t boundary = 0;  // a known character boundary at or before the candidate
   for (size_t from = 0; from <= s.size();) {
-    size_t hit = s.find(plain_bytes_, from);
-    if (hit == std::string_view::npos) return false;
+    const void* found = from + plain_bytes_.size() <= s.size()
+                            ? memmem(s.data() + from, s.size() - from, plain_bytes_.data(), plain_bytes_.size())
+                            : nullptr;
+    if (!found) return false;
+    const size_t hit = static_cast<size_t>(static_cast<const char*>(found) - s.data());
     while (boundary < hit) boundary += CharLength(s, boundary);
     if (boundary == hit) {
       size_t p = hit;
@@ -479,6 +493,41 @@ std::shared_ptr<CompiledPattern> CompilePattern(std::string_view pattern, uint16
       c.plain_codes_ = std::move(codes);
       for (uint16_t code : c.plain_codes_) AppendCode(c.plain_bytes_, code);
     }
+  }
+
+  // The fixed strings every match begins with: the paths from the start to
+  // the first accepting state on each, when there are few and all short.
+  if (!c.anchored_start_ && !c.anchored_end_ && !c.accepting_[static_cast<size_t>(c.start_)]) {
+    constexpr size_t kMaxLiterals = 32, kMaxDepth = 64, kMaxRange = 4;
+    std::vector<std::string> found;
+    bool ok = true;
+    std::string path;
+    std::function<void(int, size_t)> walk = [&](int state, size_t depth) {
+      if (!ok) return;
+      if (c.accepting_[static_cast<size_t>(state)]) {
+        found.push_back(path);
+        if (found.size() > kMaxLiterals) ok = false;
+        return;
+      }
+      if (depth >= kMaxDepth) {
+        ok = false;
+        return;
+      }
+      for (const auto& [range, target] : c.sorted_[static_cast<size_t>(state)]) {
+        if (range.hi >= 0xFFFD || range.hi - range.lo >= kMaxRange) {
+          ok = false;
+          return;
+        }
+        for (unsigned code = range.lo; code <= range.hi && ok; ++code) {
+          const size_t mark = path.size();
+          AppendCode(path, static_cast<uint16_t>(code));
+          walk(target, depth + 1);
+          path.resize(mark);
+        }
+      }
+    };
+    walk(c.start_, 0);
+    if (ok && !found.empty()) c.literals_ = std::move(found);
   }
 
   // Bytes that can begin a match from the start state.

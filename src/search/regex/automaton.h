@@ -49,6 +49,13 @@ class CompiledPattern {
   // by character (a trail byte may equal an ASCII byte). Byte offsets.
   bool FindPlainString(std::string_view s, size_t* start, size_t* end) const;
 
+  // Every match is, or begins with, one of a few fixed byte strings (a
+  // pattern whose language is small and finite, like an alternation of
+  // words): true when s holds none of them, so nothing in s can match.
+  // False whenever the pattern has no such strings.
+  bool LacksEveryLiteral(std::string_view s) const;
+  const std::vector<std::string>& literals() const { return literals_; }
+
   // Byte values that can start a match as a single-byte character or as a
   // lead byte (conservative: a lead byte is marked when any of its codes can).
   bool CanStartWithByte(unsigned char b) const { return start_bytes_[b]; }
@@ -69,6 +76,7 @@ class CompiledPattern {
   bool plain_ = false;
   std::vector<uint16_t> plain_codes_;
   std::string plain_bytes_;
+  std::vector<std::string> literals_;
   bool start_bytes_[256] = {};
 };
 
