@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QToolBar>
 #include <fstream>
 
@@ -46,6 +48,7 @@ class MainWindowTest : public QObject {
   void ListCommandsSortingPreviewAndCopies();
   void DragStartsOnlyBeyondTwoPixels();
   void ModelAnswersOnlyTheRowsItWasTold();
+  void SearchStaysResponsiveAndAbortsAtOnce();
 };
 
 void MainWindowTest::initTestCase() { IsolateFromTheUsersLorvek(); }
@@ -381,6 +384,49 @@ void MainWindowTest::ModelAnswersOnlyTheRowsItWasTold() {
   model.SetRowCount(100);  // never more rows than records
   QCOMPARE(model.rowCount(), 25);
   QCOMPARE(ResultModel::DateText(0), QLocale::system().toString(QDate(1899, 12, 30), QLocale::ShortFormat));
+}
+
+// The window is served while the search runs (files read ahead on workers,
+// a filter program waited for), and the abort command ends the run at once,
+// killing the filter.
+void MainWindowTest::SearchStaysResponsiveAndAbortsAtOnce() {
+  QTemporaryDir dir, tree;
+  std::string text;
+  for (int k = 0; k < 300; ++k) text += "line " + std::to_string(k) + (k == 150 ? " with a cat" : "") + "\r\n";
+  for (int i = 0; i < 400; ++i) WriteFile(tree.path().toStdString() + "/a" + std::to_string(1000 + i) + ".txt", text);
+  WriteFile(tree.path().toStdString() + "/zz.pdf", "x");
+  const std::string filter = Folder(dir) + "slow.sh";
+  WriteFile(filter, "#!/bin/sh\nsleep 30\n");
+  QFile::setPermissions(QString::fromStdString(filter), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  WriteFile(Folder(dir) + "Lorvek.ini", "[Options]\r\nUseFilter=1\r\nFilterName=" + filter +
+                                            "\r\nFilterExt=*.pdf\r\nWholeWord=0\r\n");
+  TLorvekMain w(Folder(dir), {});
+  Quiet q;
+  q.Attach(w);
+  w.show();
+  w.findChild<QComboBox*>("FindWord")->setEditText("cat");
+  w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, worst = 0, clicked = -1;
+  QTimer tick;
+  tick.setInterval(5);
+  connect(&tick, &QTimer::timeout, [&] {
+    worst = std::max(worst, clock.elapsed() - last);
+    last = clock.elapsed();
+  });
+  tick.start();
+  QTimer::singleShot(600, [&] {
+    clicked = clock.elapsed();
+    w.findChild<QAction*>("AbortBtn")->trigger();
+  });
+  w.FindButtonClick();
+  const qint64 ended = clock.elapsed();
+  tick.stop();
+  QVERIFY(clicked >= 0);
+  QVERIFY2(ended - clicked < 100, qPrintable(QString::number(ended - clicked)));
+  QVERIFY2(worst < 50, qPrintable(QString::number(worst)));
+  QCOMPARE(w.store().size(), size_t{400});  // every text file was searched before the filter
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -176,6 +177,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
 
   std::vector<std::string> folder_list_;
   bool headless_ = false;
+  std::chrono::steady_clock::time_point last_events_{};
   bool headless_failed_ = false;
   std::optional<std::string> refused_text_;  // a /K or /E value code page 932 cannot hold
   int parse_result_ = kParseNone;
