@@ -196,6 +196,20 @@ void TIniGT::WriteStr(std::string_view section, std::string_view key, std::strin
   Store();
 }
 
+void TIniGT::EraseSection(std::string_view section) {
+  Load();
+  std::vector<std::string> kept;
+  bool in_section = false;
+  for (const std::string& line : lines_) {
+    std::string_view name;
+    if (SectionName(line, &name)) in_section = SameIniName(name, section);
+    if (!in_section) kept.push_back(line);
+  }
+  if (kept.size() == lines_.size()) return;
+  lines_ = std::move(kept);
+  Store();
+}
+
 void TIniGT::WriteInt(std::string_view section, std::string_view key, int value) {
   WriteStr(section, key, std::to_string(value));
 }

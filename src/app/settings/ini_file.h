@@ -38,6 +38,9 @@ class TIniGT {
   // Writes the value as given (callers quote values that must keep blanks).
   void WriteStr(std::string_view section, std::string_view key, std::string_view value);
 
+  // Removes a section with every key in it (each copy of it).
+  void EraseSection(std::string_view section);
+
   // Groups writes into one file update; nested calls are counted.
   void BeginUpdate();
   void EndUpdate();

@@ -514,7 +514,7 @@ std::shared_ptr<CompiledPattern> CompilePattern(std::string_view pattern, uint16
         return;
       }
       for (const auto& [range, target] : c.sorted_[static_cast<size_t>(state)]) {
-        if (range.hi >= 0xFFFD || range.hi - range.lo >= kMaxRange) {
+        if (range.hi >= 0xFFFD || static_cast<size_t>(range.hi - range.lo) >= kMaxRange) {
           ok = false;
           return;
         }

@@ -1,0 +1,210 @@
+#include "view/text_tools.h"
+
+#include "search/regex/matcher.h"
+#include "search/whole_word.h"
+#include "text/sjis.h"
+
+namespace lorvek {
+
+std::string LiteralPattern(std::string_view word, bool match_case) {
+  static const std::string_view kSpecial = ".*+?|()^$[]\\{}&";
+  std::string out;
+  for (size_t i = 0; i < word.size();) {
+    const size_t len = CharLength(word, i);
+    const char c = word[i];
+    if (len == 1 && !match_case && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) {
+      const char lower = static_cast<char>(c | 0x20), upper = static_cast<char>(c & ~0x20);
+      out += '[';
+      out += upper;
+      out += lower;
+      out += ']';
+    } else {
+      if (len == 1 && kSpecial.find(c) != std::string_view::npos) out += '\\';
+      out.append(word.substr(i, len));
+    }
+    i += len;
+  }
+  return out;
+}
+
+TextFinder::TextFinder(std::string_view word, int options) : whole_word_((options & kWholeWord) != 0) {
+  const std::string pattern = (options & kRegExp) ? std::string(word) : LiteralPattern(word, options & kMatchCase);
+  pattern_ = CompileStringPattern(pattern, (options & kFuzzy) != 0);
+}
+
+TextMatch TextFinder::FindIn(std::string_view line, size_t from) const {
+  TextMatch m;
+  if (from > line.size()) return m;
+  // Matched from a character boundary at or after from; positions are 1-based.
+  size_t start = 0;
+  while (start < from) start += CharLength(line, start);
+  while (start <= line.size()) {
+    const MatchPos pos = MatchLeftmostLongest(*pattern_, line.substr(start), mcls_CRLF);
+    if (!pos) return m;
+    const size_t at = start + pos.start - 1;
+    // The whole-word test looks at the whole line, the character before the
+    // match included; a refused match is tried again one character on.
+    if (!whole_word_ || IsWholeWd(line, at + 1, pos.length)) {
+      m.found = true;
+      m.at.col = at;
+      m.length = pos.length;
+      return m;
+    }
+    if (at >= line.size()) return m;
+    start = at + CharLength(line, at);
+  }
+  return m;
+}
+
+TextMatch TextFinder::Next(const std::vector<std::string>& lines, TextPoint from) const {
+  for (size_t l = from.line; l < lines.size(); ++l) {
+    TextMatch m = FindIn(lines[l], l == from.line ? from.col : 0);
+    if (m.found) {
+      m.at.line = l;
+      return m;
+    }
+  }
+  return {};
+}
+
+TextMatch TextFinder::Previous(const std::vector<std::string>& lines, TextPoint before) const {
+  for (size_t l = std::min(before.line + 1, lines.size()); l-- > 0;) {
+    const size_t limit = l == before.line ? before.col : SIZE_MAX;
+    TextMatch last;
+    for (size_t col = 0;;) {
+      TextMatch m = FindIn(lines[l], col);
+      if (!m.found || m.at.col >= limit) break;
+      last = m;
+      col = m.at.col + std::max<size_t>(1, m.length);
+    }
+    if (last.found) {
+      last.at.line = l;
+      return last;
+    }
+  }
+  return {};
+}
+
+FindAllResult FindAll(const std::vector<std::string>& lines, const TextFinder& finder, size_t first, size_t last) {
+  FindAllResult result;
+  for (size_t l = first; l < lines.size() && l <= last; ++l) {
+    bool listed = false;
+    for (size_t col = 0; col <= lines[l].size();) {
+      const TextMatch m = finder.FindIn(lines[l], col);
+      if (!m.found) break;
+      ++result.count;
+      if (!listed) {
+        result.entries.push_back({static_cast<int32_t>(l + 1), TrimLine(lines[l])});
+        listed = true;
+      }
+      col = m.at.col + std::max<size_t>(1, m.length);
+    }
+  }
+  return result;
+}
+
+size_t ReplaceAll(std::vector<std::string>& lines, const TextFinder& finder, std::string_view replacement) {
+  size_t count = 0;
+  for (std::string& line : lines) {
+    std::string out;
+    size_t col = 0, copied = 0;
+    while (col <= line.size()) {
+      const TextMatch m = finder.FindIn(line, col);
+      if (!m.found) break;
+      out.append(line, copied, m.at.col - copied);
+      out.append(replacement);
+      copied = m.at.col + m.length;
+      ++count;
+      // An empty match steps one character on, copying it.
+      if (m.length == 0) {
+        if (copied >= line.size()) break;
+        const size_t len = CharLength(line, copied);
+        out.append(line, copied, len);
+        copied += len;
+      }
+      col = copied;
+    }
+    if (copied > 0 || count > 0) {
+      out.append(line, std::min(copied, line.size()), std::string::npos);
+      line = out;
+    }
+  }
+  return count;
+}
+
+void QuoteLines(std::vector<std::string>& lines, size_t first, size_t last) {
+  for (size_t l = first; l <= last && l < lines.size(); ++l) lines[l].insert(0, "> ");
+}
+
+void UnquoteLines(std::vector<std::string>& lines, size_t first, size_t last) {
+  for (size_t l = first; l <= last && l < lines.size(); ++l)
+    if (lines[l].compare(0, 2, "> ") == 0) lines[l].erase(0, 2);
+}
+
+void IndentLines(std::vector<std::string>& lines, size_t first, size_t last) {
+  for (size_t l = first; l <= last && l < lines.size(); ++l) lines[l].insert(0, "\t");
+}
+
+void UnindentLines(std::vector<std::string>& lines, size_t first, size_t last) {
+  for (size_t l = first; l <= last && l < lines.size(); ++l) {
+    std::string& s = lines[l];
+    if (!s.empty() && s[0] == '\t') {
+      s.erase(0, 1);
+      continue;
+    }
+    size_t n = 0;
+    while (n < 4 && n < s.size() && s[n] == ' ') ++n;
+    s.erase(0, n);
+  }
+}
+
+std::vector<std::string> ReformatLines(const std::vector<std::string>& lines, size_t width) {
+  std::vector<std::string> out;
+  for (const std::string& line : lines) {
+    if (line.empty()) {
+      out.emplace_back();
+      continue;
+    }
+    std::string piece;
+    size_t columns = 0;
+    for (size_t i = 0; i < line.size();) {
+      const size_t len = CharLength(line, i);
+      const size_t w = len;  // a double-byte character is two columns wide
+      if (columns + w > width && !piece.empty()) {
+        out.push_back(piece);
+        piece.clear();
+        columns = 0;
+      }
+      piece.append(line, i, len);
+      columns += w;
+      i += len;
+    }
+    out.push_back(piece);
+  }
+  return out;
+}
+
+std::string TrimLine(std::string_view line) {
+  size_t b = 0, e = line.size();
+  auto blank_at = [&](size_t i) -> size_t {  // the blank's length at i, or 0
+    if (line[i] == ' ' || line[i] == '\t') return 1;
+    if (i + 1 < line.size() && static_cast<unsigned char>(line[i]) == 0x81 && static_cast<unsigned char>(line[i + 1]) == 0x40)
+      return 2;
+    return 0;
+  };
+  while (b < e) {
+    const size_t n = blank_at(b);
+    if (n == 0) break;
+    b += n;
+  }
+  // From the end: walk characters from b and remember where the last non-blank ends.
+  size_t end = b;
+  for (size_t i = b; i < e;) {
+    const size_t len = CharLength(line, i);
+    if (blank_at(i) == 0) end = i + len;
+    i += len;
+  }
+  return std::string(line.substr(b, end - b));
+}
+
+}  // namespace lorvek

@@ -1,0 +1,86 @@
+// The viewer's text operations on Shift-JIS lines, free of any widget:
+// finding with the option set, find all for the tag list, replacing,
+// quoting, indenting and reformatting to a width.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "search/regex/regular_expression.h"
+
+namespace lorvek {
+
+// The find option set.
+enum FindOption : int { kMatchCase = 1, kRegExp = 2, kFuzzy = 4, kWholeWord = 8 };
+
+// A place in the text: a line (0-based) and a byte offset in it.
+struct TextPoint {
+  size_t line = 0;
+  size_t col = 0;
+  bool operator==(const TextPoint&) const = default;
+};
+
+struct TextMatch {
+  TextPoint at;
+  size_t length = 0;  // bytes
+  bool found = false;
+};
+
+// The search word under an option set, through the system's own matcher:
+// a word without kRegExp is taken literally; without kMatchCase a literal
+// word's letters match either case (a regular expression is as written);
+// kFuzzy widens it with the fuzzy table; kWholeWord applies the whole-word
+// rule with its retry. Raises ERegExpParser for a bad expression.
+class TextFinder {
+ public:
+  TextFinder(std::string_view word, int options);
+  // The first match in line at or after byte from.
+  TextMatch FindIn(std::string_view line, size_t from) const;
+  // The first match after (forward) or before (backward) the point.
+  TextMatch Next(const std::vector<std::string>& lines, TextPoint from) const;
+  TextMatch Previous(const std::vector<std::string>& lines, TextPoint before) const;
+
+ private:
+  PatternRef pattern_;
+  bool whole_word_;
+};
+
+// The regular expression that matches word as it is written.
+std::string LiteralPattern(std::string_view word, bool match_case);
+
+struct TagEntry {
+  int32_t line_no = 0;  // 1-based
+  std::string text;     // the line, trimmed
+};
+
+struct FindAllResult {
+  std::vector<TagEntry> entries;  // one per line with a match
+  size_t count = 0;               // every match
+};
+
+// Every match in lines [first, last] (by line), in text order.
+FindAllResult FindAll(const std::vector<std::string>& lines, const TextFinder& finder, size_t first = 0,
+                      size_t last = SIZE_MAX);
+
+// Replaces every match; returns how many.
+size_t ReplaceAll(std::vector<std::string>& lines, const TextFinder& finder, std::string_view replacement);
+
+// "> " before each line from first to last; Unquote takes it away where a
+// line starts with it. Lines past the end are left alone.
+void QuoteLines(std::vector<std::string>& lines, size_t first, size_t last);
+void UnquoteLines(std::vector<std::string>& lines, size_t first, size_t last);
+// A tab before each line; Unindent takes one tab, or up to four blanks, away.
+void IndentLines(std::vector<std::string>& lines, size_t first, size_t last);
+void UnindentLines(std::vector<std::string>& lines, size_t first, size_t last);
+
+// Every line broken so that none is wider than width columns (a double-
+// byte character is two), never inside a character. Empty lines stay.
+std::vector<std::string> ReformatLines(const std::vector<std::string>& lines, size_t width);
+
+// Leading and trailing blanks and tabs (and full-width blanks) removed.
+std::string TrimLine(std::string_view line);
+
+}  // namespace lorvek

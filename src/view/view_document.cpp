@@ -1,0 +1,115 @@
+#include "view/view_document.h"
+
+#include <cstring>
+#include <system_error>
+
+#include "text/encoding.h"
+#include "text/file_bytes.h"
+#include "text/second_look.h"
+#include "text/text_codec.h"
+#include "text/text_stream.h"
+
+namespace lorvek {
+namespace {
+
+std::vector<std::string> BinaryLines(const std::string& bytes) {
+  std::string shown = bytes;
+  for (char& c : shown) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b != '\r' && b != '\n' && !(b >= 0x20 && b <= 0xFB)) c = '.';
+  }
+  DecodedText d = DecodeFileText(shown, TextFileFormat::FromCodes(ecSjis, leCrLf));
+  return d.Lines();
+}
+
+}  // namespace
+
+std::string EncodingDisplayName(int32_t code) {
+  switch (code) {
+    case ecBinary: return "BINARY";
+    case ecJis: return "JIS83";
+    case ecJisOld: return "JIS78";
+    case ecEuc: return "EUC";
+    case ecSjis: return "SJIS";
+    case ecEucOrSjis: return "EUCorSJIS";
+    case ecUtf16Le: return "UNI-LI";
+    case ecUtf16Be: return "UNI-BI";
+    case ecUtf8: return "UTF-8";
+    case ecUtf8N: return "UTF-8N";
+    default: return "";
+  }
+}
+
+ViewDocument LoadViewDocument(const std::string& path) {
+  ViewDocument doc;
+  InputFile in(FileRef::FromPath(path));
+  ProbeDetails details;
+  TextFileFormat format = ProbeStream(in, &details);
+  const int32_t code = SecondLook(in, format.encoding, details);
+  if (code != format.encoding) format = TextFileFormat::FromCodes(code, format.line_end);
+  std::string bytes;
+  in.ReadRest(bytes);
+  doc.encoding_code = format.encoding;
+  if (format.encoding == ecUnread) {  // an empty file: a new Shift-JIS text
+    doc.format = TextFileFormat::FromCodes(ecSjis, leCrLf);
+    doc.encoding_code = ecSjis;
+    return doc;
+  }
+  if (format.encoding == ecBinary) {
+    doc.lines = BinaryLines(bytes);
+    doc.format = TextFileFormat::FromCodes(ecSjis, leCrLf);
+    doc.read_only_reason = "バイナリファイルのため編集できません.";
+    return doc;
+  }
+  // Still undecided between EUC-JP and Shift-JIS: read as Shift-JIS.
+  if (format.encoding == ecEucOrSjis) format = TextFileFormat::FromCodes(ecSjis, format.line_end);
+  DecodeOptions options;
+  options.check_round_trip = true;
+  DecodedText decoded;
+  try {
+    decoded = DecodeFileText(bytes, format, options);
+  } catch (const std::exception& e) {
+    // Bytes the decoder refuses: shown as bytes, never written back.
+    doc.lines = BinaryLines(bytes);
+    doc.format = TextFileFormat::FromCodes(ecSjis, leCrLf);
+    doc.read_only_reason = std::string("文字コードを変換できないため編集できません: ") + e.what();
+    return doc;
+  }
+  doc.lines = decoded.Lines();
+  doc.format = decoded.format;
+  const std::vector<size_t> lossy = decoded.LossyLines();
+  if (!lossy.empty())
+    doc.read_only_reason = std::to_string(lossy.front() + 1) + " 行目が元の文字コードに戻せないため編集できません.";
+  // A file that encodes back whole must also give its own bytes (mark,
+  // breaks, final break).
+  else if (EncodeFileText(doc.lines, doc.format) != bytes)
+    doc.read_only_reason = "改行やマークを元どおりに戻せないため編集できません.";
+  return doc;
+}
+
+std::string SaveViewDocument(const std::string& path, const std::vector<std::string>& lines,
+                             const TextFileFormat& format) {
+  const std::string bytes = EncodeFileText(lines, format);
+  try {
+    const DecodedText back = DecodeFileText(bytes, format);
+    const std::vector<std::string> again = back.Lines();
+    for (size_t i = 0; i < lines.size(); ++i) {
+      // An empty last line without a break is no line of the file.
+      if (i >= again.size()) {
+        if (i + 1 == lines.size() && lines[i].empty()) break;
+        return std::to_string(i + 1) + " 行目を元の文字コードで保存できません.";
+      }
+      if (again[i] != lines[i]) return std::to_string(i + 1) + " 行目を元の文字コードで保存できません.";
+    }
+  } catch (const std::exception& e) {
+    return std::string("保存できません: ") + e.what();
+  }
+  try {
+    WriteFileAtomically(path, bytes);
+  } catch (const std::system_error& e) {
+    return "保存できません: " + path + ": " + std::strerror(e.code().value());
+  }
+  return "";
+}
+
+}  // namespace lorvek

@@ -1,0 +1,41 @@
+// The text the viewer edits: a file read into Shift-JIS lines with the
+// format it was stored in, and written back in that same format. A file
+// whose bytes do not come back exactly from its lines is opened read-only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "text/text_format.h"
+
+namespace lorvek {
+
+struct ViewDocument {
+  std::vector<std::string> lines;  // Shift-JIS
+  TextFileFormat format;           // encoding, breaks, mark, final break
+  int32_t encoding_code = ecSjis;  // as detected (1 binary, 2 JIS, ...)
+  // Why the text cannot be saved back (empty: it can): a binary file, or
+  // a line that does not encode back to its own bytes.
+  std::string read_only_reason;
+  bool editable() const { return read_only_reason.empty(); }
+};
+
+// Reads a file for viewing: detected as the search detects, decoded, each
+// line checked to encode back to its bytes. A binary file shows its bytes
+// with everything but CR, LF and 20..FB hexadecimal as ".". Raises
+// std::system_error when the file cannot be read.
+ViewDocument LoadViewDocument(const std::string& path);
+
+// The encoding's name for the status bar ("SJIS", "UTF-8N", ...; "" for
+// codes without one).
+std::string EncodingDisplayName(int32_t code);
+
+// Writes lines to path in format, atomically (a temporary file in the same
+// folder, flushed and renamed over the file, its permissions kept). Before
+// anything is written the encoded bytes are decoded again: a line the
+// format cannot hold exactly refuses the save. Returns "" on success, else
+// the reason (the file is then untouched).
+std::string SaveViewDocument(const std::string& path, const std::vector<std::string>& lines,
+                             const TextFileFormat& format);
+
+}  // namespace lorvek

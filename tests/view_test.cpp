@@ -1,0 +1,216 @@
+// The viewer's engine: loading a file for editing and saving it back in
+// its own format, the find and edit operations on lines, file environments
+// and keyboard macro files.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <random>
+
+#include "test_util.h"
+#include "text/cp932.h"
+#include "text/encoding.h"
+#include "text/text_codec.h"
+#include "view/environment.h"
+#include "view/key_macro.h"
+#include "view/text_tools.h"
+#include "view/view_document.h"
+
+namespace lorvek {
+namespace {
+
+using test::FixturePath;
+using test::Sj;
+using test::TempDir;
+namespace fs = std::filesystem;
+
+TEST(ViewDocument, EveryEncodingSavesOneChangedLineAndLeavesTheRestByteForByte) {
+  for (const char* name : {"sjis_crlf.txt", "sjis_lf.txt", "sjis_cr.txt", "eucjp_crlf.txt", "eucjp_lf.txt",
+                           "jis_crlf.txt", "jis78_crlf.txt", "utf8_bom.txt", "utf8_nobom_lf.txt", "utf16le_bom.txt",
+                           "utf16be_bom.txt", "ascii.txt", "no_final_newline.txt"}) {
+    SCOPED_TRACE(name);
+    TempDir dir;
+    const std::string original = test::ReadBytes(FixturePath(std::string("text/") + name));
+    const std::string path = dir.Write(name, original).string();
+    ViewDocument doc = LoadViewDocument(path);
+    ASSERT_TRUE(doc.editable()) << doc.read_only_reason;
+    ASSERT_GE(doc.lines.size(), 3u);
+    const std::string changed = doc.encoding_code == ecAscii ? "changed line" : Sj("変更した行です");
+    doc.lines[1] = changed;
+    ASSERT_EQ(SaveViewDocument(path, doc.lines, doc.format), "");
+    // The file is the original with that one line's bytes replaced.
+    DecodedText decoded = DecodeFileText(original, doc.format);
+    EXPECT_EQ(test::ReadBytes(path), RebuildFileBytes(original, decoded, {{1, changed}}));
+    const ViewDocument again = LoadViewDocument(path);
+    EXPECT_EQ(again.lines, doc.lines);
+    EXPECT_EQ(again.encoding_code, doc.encoding_code);
+  }
+}
+
+TEST(ViewDocument, UnexactFilesOpenReadOnly) {
+  TempDir dir;
+  // A character code page 932 lacks, a binary file, and breaks of two kinds.
+  const std::string emoji = dir.Write("emoji.txt", "abc\n\xF0\x9F\x98\x80 smile \xE6\x97\xA5\n").string();
+  EXPECT_FALSE(LoadViewDocument(emoji).editable());
+  const ViewDocument binary = LoadViewDocument(FixturePath("text/binary_with_sjis.bin").string());
+  EXPECT_FALSE(binary.editable());
+  EXPECT_EQ(binary.encoding_code, ecBinary);
+  for (const std::string& line : binary.lines)
+    for (char c : line) EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20) << line;
+  EXPECT_FALSE(LoadViewDocument(FixturePath("text/mixed_breaks.txt").string()).editable());
+  EXPECT_EQ(EncodingDisplayName(ecUtf16Be), "UNI-BI");
+  EXPECT_EQ(EncodingDisplayName(ecJisOld), "JIS78");
+}
+
+TEST(ViewDocument, ASaveThatCannotBeExactWritesNothing) {
+  TempDir dir;
+  const std::string path = dir.Write("e.txt", "abc\n").string();
+  const TextFileFormat euc = TextFileFormat::FromCodes(ecEuc, leLf);
+  // An IBM extension character has no place in EUC-JP.
+  EXPECT_NE(SaveViewDocument(path, {"abc", "\xFA\x40"}, euc), "");
+  EXPECT_EQ(test::ReadBytes(path), "abc\n");
+  // UTF-16 is written as UTF-16, mark first.
+  const TextFileFormat utf16 = LoadViewDocument(FixturePath("text/utf16le_bom.txt").string()).format;
+  ASSERT_EQ(SaveViewDocument(path, {Sj("日本")}, utf16), "");
+  EXPECT_EQ(test::ReadBytes(path).substr(0, 6), std::string("\xFF\xFE\xE5\x65\x2C\x67", 6));
+}
+
+TEST(ViewDocument, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
+  std::vector<std::string> old_lines, new_lines;
+  for (int i = 0; i < 80000; ++i) {
+    old_lines.push_back("old line " + std::to_string(i));
+    new_lines.push_back("new line " + std::to_string(i));
+  }
+  const TextFileFormat format = TextFileFormat::FromCodes(ecSjis, leCrLf);
+  const std::string old_bytes = EncodeFileText(old_lines, format), new_bytes = EncodeFileText(new_lines, format);
+  std::mt19937 rng(7);
+  int killed = 0;
+  for (int round = 0; round < 10; ++round) {
+    TempDir dir;
+    const std::string path = dir.Write("big.txt", old_bytes).string();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      SaveViewDocument(path, new_lines, format);
+      _exit(0);
+    }
+    usleep(static_cast<useconds_t>(rng() % 80000));
+    kill(child, SIGKILL);
+    int status;
+    waitpid(child, &status, 0);
+    killed += WIFSIGNALED(status);
+    const std::string now = test::ReadBytes(path);
+    EXPECT_TRUE(now == old_bytes || now == new_bytes) << round;
+  }
+  EXPECT_GT(killed, 0);
+}
+
+TEST(ViewFind, OptionsFindAllNextAndPrevious) {
+  const std::vector<std::string> lines = {Sj("猫 cat Cat CAT"), Sj("　ない行　"), Sj("catalog cat"), Sj("ﾈｺ ねこ")};
+  const FindAllResult three = FindAll(lines, TextFinder("cat", 0));
+  ASSERT_EQ(three.entries.size(), 2u);
+  EXPECT_EQ(three.count, 5u);  // three on line 1, two on line 3: one entry a line
+  EXPECT_EQ(three.entries[0].line_no, 1);
+  EXPECT_EQ(FindAll(lines, TextFinder("cat", kMatchCase)).count, 3u);
+  EXPECT_EQ(FindAll(lines, TextFinder("cat", kMatchCase | kWholeWord)).count, 2u);
+  EXPECT_EQ(FindAll(lines, TextFinder("c.t", kMatchCase)).count, 0u);  // taken literally
+  EXPECT_EQ(FindAll(lines, TextFinder("c.t", kRegExp)).count, 3u);    // a regular expression is as written
+  EXPECT_EQ(FindAll(lines, TextFinder(Sj("ねこ"), kFuzzy)).count, 2u);  // ﾈｺ too
+  EXPECT_EQ(FindAll(lines, TextFinder(Sj("ない"), 0)).entries[0].text, Sj("ない行"));  // trimmed
+  EXPECT_EQ(FindAll(lines, TextFinder("cat", 0), 2, 2).count, 2u);
+  const TextFinder cat("cat", kMatchCase);
+  TextMatch m = cat.Next(lines, {0, 0});
+  EXPECT_EQ(m.at, (TextPoint{0, 3}));
+  m = cat.Next(lines, {0, 4});
+  EXPECT_EQ(m.at, (TextPoint{2, 0}));
+  m = cat.Previous(lines, {2, 8});
+  EXPECT_EQ(m.at, (TextPoint{2, 0}));
+  m = cat.Previous(lines, {2, 0});
+  EXPECT_EQ(m.at, (TextPoint{0, 3}));
+  EXPECT_FALSE(cat.Previous(lines, {0, 3}).found);
+  EXPECT_THROW(TextFinder("(cat", kRegExp), ERegExpParser);
+}
+
+TEST(ViewEdits, ReplaceQuoteIndentAndReformat) {
+  std::vector<std::string> lines = {"a cat and a cat", Sj("猫"), ""};
+  EXPECT_EQ(ReplaceAll(lines, TextFinder("cat", kMatchCase), "dog"), 2u);
+  EXPECT_EQ(lines[0], "a dog and a dog");
+  std::vector<std::string> q = {"one", "> two", "three"};
+  QuoteLines(q, 0, 1);
+  EXPECT_EQ(q, (std::vector<std::string>{"> one", "> > two", "three"}));
+  UnquoteLines(q, 0, 2);
+  EXPECT_EQ(q, (std::vector<std::string>{"one", "> two", "three"}));
+  QuoteLines(q, 2, 9);  // past the end: the last line only
+  EXPECT_EQ(q[2], "> three");
+  std::vector<std::string> in = {"x", "      y", "\tz"};
+  IndentLines(in, 0, 0);
+  UnindentLines(in, 1, 2);
+  EXPECT_EQ(in, (std::vector<std::string>{"\tx", "  y", "z"}));
+  // Width counts a double-byte character as two and never splits one.
+  EXPECT_EQ(ReformatLines({Sj("あいうえお"), "", "abcdefghijk"}, 5),
+            (std::vector<std::string>{Sj("あい"), Sj("うえ"), Sj("お"), "", "abcde", "fghij", "k"}));
+}
+
+TEST(ViewEnvironments, BlocksChoiceFiltersAndRows) {
+  TempDir dir;
+  TIniGT file((dir / "e.env").string());
+  const std::string block(64, '\xAB');
+  WriteEnvBlock(file, block);
+  EXPECT_EQ(file.ReadInt("TEditorEx", "DataSize", 0), 64);
+  std::string ab;
+  for (int i = 0; i < 32; ++i) ab += "AB";
+  EXPECT_EQ(file.ReadStr("TEditorEx", "Data01", ""), ab);
+  EXPECT_EQ(file.ReadStr("TEditorEx", "Data02", "").size(), 64u);
+  EXPECT_TRUE(file.HasKey("TEditorEx", "Data03"));
+  EXPECT_EQ(file.ReadStr("TEditorEx", "Data03", "x"), "");
+  EXPECT_EQ(ReadEnvBlock(file), block);
+  WriteEnvBlock(file, "xyz");  // the section is rewritten whole
+  EXPECT_FALSE(file.HasKey("TEditorEx", "Data02"));
+  EXPECT_EQ(ReadEnvBlock(file), "xyz");
+
+  EditorProperties p;
+  p.font_size = 14;
+  p.word_wrap = true;
+  p.back_color = 0x102030;
+  EXPECT_EQ(DeserializeProperties(SerializeProperties(p)), p);
+  EXPECT_FALSE(DeserializeProperties("garbage").has_value());
+  WriteEnvFile((dir / "c.env").string(), "C", "*.c,*.h", p);
+  EXPECT_EQ(ReadEnvFileProperties((dir / "c.env").string()), p);
+
+  TIniGT ini((dir / "Lorvek.ini").string());
+  EnvTable table = ReadEnvTable(ini, dir.path().string());
+  EXPECT_EQ(table[0].name, "Default");
+  EXPECT_EQ(table[0].file, (dir / "default.env").string());
+  table[1] = {"c.env", "C", "*.c,*.h"};
+  table[2] = {"t.env", "Text", "*.txt"};
+  EXPECT_EQ(ChooseEnvironment(table, "/x/a.txt"), 2u);
+  EXPECT_EQ(ChooseEnvironment(table, "/x/a.H"), 1u);
+  EXPECT_EQ(ChooseEnvironment(table, "/x/a.doc"), 0u);
+  EXPECT_EQ(EnvDialogFilters(table),
+            (std::vector<std::string>{"(*.*)|*.*", "C(*.c,*.h)|*.c;*.h", "Text(*.txt)|*.txt"}));
+  WriteEnvTable(ini, table);
+  EXPECT_EQ(ReadEnvTable(ini, dir.path().string()), table);
+  for (size_t i = 3; i < 6; ++i) table[i] = {"f" + std::to_string(i), "N" + std::to_string(i), "*.x"};
+  DeleteEnvRow(table, 3);  // row 4 of 6 named rows
+  EXPECT_EQ(table[3].name, "N4");
+  EXPECT_EQ(table[4].name, "N5");
+  for (size_t i = 5; i < kEnvRows; ++i) EXPECT_TRUE(table[i].name.empty());
+}
+
+TEST(ViewMacros, SavedTextLoadsBackToTheSameEvents) {
+  const std::vector<MacroEvent> events = {{kCnKeyDown, 13, 0, 0, 0, 0},
+                                          {kCnChar, 0x8C9F, 0, 0, 0, 0},
+                                          {kCnChar, '7', 0, 128, 0, 0},
+                                          {kCnChar, 9, 0, 0, 128, 0},
+                                          {kCnKeyDown, 0x01000012, 33554432, 128, 128, 128}};
+  const std::string text = SaveMacroText(events);
+  EXPECT_NE(text.find("CN_CHAR: 48386, CharCode: 35999, KeyData: 0, Shift: 0, Ctrl: 0, Alt: 0 // \x8C\x9F"),
+            std::string::npos);
+  EXPECT_NE(text.find(" // #9"), std::string::npos);
+  EXPECT_EQ(LoadMacroText(text), events);
+  EXPECT_TRUE(LoadMacroText("junk\r\nCN_CHAR: 1, 2, 3\r\n").empty());
+}
+
+}  // namespace
+}  // namespace lorvek
