@@ -1,0 +1,102 @@
+#include "view/ui/find_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/settings/history.h"
+#include "app/ui/qt_text.h"
+#include "view/text_tools.h"
+
+namespace lorvek {
+
+TFindDlg::TFindDlg(TIniGT& ini, Mode mode, const QString& word, bool has_selection, QWidget* parent)
+    : QDialog(parent), ini_(ini) {
+  setObjectName("TFindDlg");
+  setWindowTitle(mode == Mode::Find ? U("検索") : U("すべて検索"));
+  auto* layout = new QVBoxLayout(this);
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(U("検索する文字列(&F):"), this));
+  word_ = new QComboBox(this);
+  word_->setEditable(true);
+  word_->setMinimumWidth(280);
+  THistoryEx history(ini_, "FindHistory");
+  history.LoadHistory();
+  for (const std::string& e : history.Entries()) word_->addItem(FromSjis(e));
+  word_->setEditText(word);
+  row->addWidget(word_, 1);
+  layout->addLayout(row);
+  whole_word_ = new QCheckBox(U("単語単位で探す(&W)"), this);
+  regexp_ = new QCheckBox(U("正規表現(&R)"), this);
+  fuzzy_ = new QCheckBox(U("あいまい検索(&Z)"), this);
+  match_case_ = new QCheckBox(U("大文字と小文字を区別(&C)"), this);
+  selection_ = new QCheckBox(U("選択した範囲内(&S)"), this);
+  whole_word_->setChecked(ini_.ReadBool("Find", "WholeWord", false));
+  regexp_->setChecked(ini_.ReadBool("Find", "RegExp", false));
+  fuzzy_->setChecked(ini_.ReadBool("Find", "Fuzzy", false));
+  match_case_->setChecked(ini_.ReadBool("Find", "MatchCase", false));
+  selection_->setEnabled(has_selection);
+  selection_->setChecked(has_selection && ini_.ReadBool("Find", "FindArea", false));
+  for (QCheckBox* b : {whole_word_, regexp_, fuzzy_, match_case_, selection_}) layout->addWidget(b);
+  if (mode == Mode::Find) {
+    from_top_ = new QCheckBox(U("ﾍﾟｰｼﾞ先頭から(&T)"), this);
+    from_top_->setChecked(ini_.ReadBool("Find", "FromTop", false));
+    layout->addWidget(from_top_);
+  }
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  if (mode == Mode::Find) {
+    up_ = new QPushButton(U("上検索(&P)"), this);
+    down_ = new QPushButton(U("下検索(&N)"), this);
+    down_->setDefault(true);
+    buttons->addWidget(up_);
+    buttons->addWidget(down_);
+    connect(up_, &QPushButton::clicked, this, [this] { Finish(Result::Up); });
+    connect(down_, &QPushButton::clicked, this, [this] { Finish(Result::Down); });
+  } else {
+    all_ = new QPushButton(U("検索(&O)"), this);
+    all_->setDefault(true);
+    buttons->addWidget(all_);
+    connect(all_, &QPushButton::clicked, this, [this] { Finish(Result::All); });
+  }
+  auto* cancel = new QPushButton(U("キャンセル"), this);
+  buttons->addWidget(cancel);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  layout->addLayout(buttons);
+  word_->lineEdit()->selectAll();
+  word_->setFocus();
+}
+
+QString TFindDlg::Word() const { return word_->currentText(); }
+
+int TFindDlg::Options() const {
+  return (match_case_->isChecked() ? kMatchCase : 0) | (regexp_->isChecked() ? kRegExp : 0) |
+         (fuzzy_->isChecked() ? kFuzzy : 0) | (whole_word_->isChecked() ? kWholeWord : 0);
+}
+
+bool TFindDlg::InSelection() const { return selection_->isEnabled() && selection_->isChecked(); }
+bool TFindDlg::FromTop() const { return from_top_ && from_top_->isChecked(); }
+
+void TFindDlg::Finish(Result r) {
+  if (Word().isEmpty()) return;
+  chosen_ = r;
+  ini_.BeginUpdate();
+  ini_.WriteBool("Find", "WholeWord", whole_word_->isChecked());
+  ini_.WriteBool("Find", "RegExp", regexp_->isChecked());
+  ini_.WriteBool("Find", "Fuzzy", fuzzy_->isChecked());
+  ini_.WriteBool("Find", "MatchCase", match_case_->isChecked());
+  ini_.WriteBool("Find", "FindArea", selection_->isChecked());
+  if (from_top_) ini_.WriteBool("Find", "FromTop", from_top_->isChecked());
+  ini_.EndUpdate();
+  THistoryEx history(ini_, "FindHistory");
+  history.LoadHistory();
+  history.AddHistory(ToSjis(Word()));
+  history.SaveHistory();
+  accept();
+}
+
+}  // namespace lorvek

@@ -1,0 +1,75 @@
+// The text-editing control of the viewer (and of the preview pane): a
+// QScintilla editor that holds UTF-8, while the rest of the program sees
+// Shift-JIS lines and Shift-JIS byte columns, converted here only. Finding
+// uses the system's own matcher on those lines.
+#pragma once
+
+#include <Qsci/qsciscintilla.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "view/environment.h"
+#include "view/text_tools.h"
+
+namespace lorvek {
+
+class TEditorEx : public QsciScintilla {
+  Q_OBJECT
+ public:
+  explicit TEditorEx(QWidget* parent = nullptr);
+
+  // The whole text as Shift-JIS lines; setting it clears undo and the
+  // modified flag.
+  void SetLines(const std::vector<std::string>& lines);
+  // exact: false when a character has no Shift-JIS form (it reads as '?').
+  std::vector<std::string> Lines(bool* exact = nullptr) const;
+  std::string LineText(int line) const;
+  int LineCount() const { return lines(); }
+
+  TextPoint Caret() const;
+  void SetCaret(TextPoint p);
+  void Select(TextPoint from, size_t sjis_length);
+  // The selection as Shift-JIS points (start <= end); equal when none.
+  std::pair<TextPoint, TextPoint> SelectionRange() const;
+  std::string SelectedSjis() const;
+  std::string WordAtCaret() const;
+  void InsertSjis(const std::string& text);
+  void DeleteCurrentLine();
+  // Replaces lines [first, last] with new ones as one undoable step.
+  void ReplaceLines(size_t first, size_t last, const std::vector<std::string>& lines);
+
+  // Finding with the option set (FindOption bits); raises ERegExpParser.
+  void SetFind(const std::string& word, int options);
+  const std::string& FindWord() const { return find_word_; }
+  int FindOptions() const { return find_options_; }
+  bool FindNext();
+  bool FindPrevious();
+  // Every match replaced (one undoable step); the count, -1 when none.
+  int ReplaceAllMatches(const std::string& replacement);
+  // Every match of the find word marked.
+  void SetHighlight(bool on);
+  bool Highlight() const { return highlight_; }
+  void RefreshHighlight();
+
+  void ApplyProperties(const EditorProperties& p);
+  const EditorProperties& Properties() const { return properties_; }
+
+  // Shift-JIS point <-> the control's byte position.
+  long PositionOf(TextPoint p) const;
+  TextPoint PointOf(long position) const;
+
+ signals:
+  void CaretMoved();
+  void Changed();
+
+ private:
+  std::unique_ptr<TextFinder> finder_;
+  std::string find_word_;
+  int find_options_ = 0;
+  bool highlight_ = false;
+  EditorProperties properties_;
+};
+
+}  // namespace lorvek

@@ -1,0 +1,503 @@
+// TView: finding, the tag list, replacing, the writing aids, bookmarks,
+// canned texts, the command entry and keyboard macros.
+#include <QAction>
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QMenu>
+#include <QProcess>
+#include <QTime>
+#include <QTreeWidget>
+
+#include "app/settings/ini_file.h"
+#include "app/ui/qt_text.h"
+#include "replace/ui/replace_dialogs.h"
+#include "text/file_bytes.h"
+#include "text/sjis.h"
+#include "view/ui/environment_dialogs.h"
+#include "view/ui/find_dialog.h"
+#include "view/ui/text_editor.h"
+#include "view/ui/view_window.h"
+#include "view/view_document.h"
+
+namespace lorvek {
+namespace {
+
+// Lines of a text with CR LF, CR or LF breaks.
+std::vector<std::string> SplitBreaks(const std::string& text) {
+  std::vector<std::string> lines(1);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      lines.emplace_back();
+    } else {
+      lines.back().push_back(text[i]);
+    }
+  }
+  return lines;
+}
+
+std::string JoinLf(const std::vector<std::string>& lines) {
+  std::string out;
+  for (size_t i = 0; i < lines.size(); ++i) out += (i ? "\n" : "") + lines[i];
+  return out;
+}
+
+}  // namespace
+
+// ---- finding ----
+
+void TView::Find() {
+  const bool selected = editor_->hasSelectedText();
+  const std::string word = selected ? editor_->SelectedSjis() : editor_->WordAtCaret();
+  TFindDlg d(*ini_, TFindDlg::Mode::Find, FromSjis(word), selected, this);
+  if (RunDialog(d) != QDialog::Accepted) return;
+  try {
+    editor_->SetFind(ToSjis(d.Word()), d.Options());
+  } catch (const std::exception& e) {
+    SetStatus(0, QString::fromUtf8(e.what()));
+    return;
+  }
+  if (d.FromTop()) editor_->SetCaret({0, 0});
+  FindNextCommand(d.Chosen() != TFindDlg::Result::Up);
+}
+
+void TView::FindNextCommand(bool forward) {
+  if (editor_->FindWord().empty()) return Find();
+  const bool found = forward ? editor_->FindNext() : editor_->FindPrevious();
+  if (!found) {
+    SetStatus(0, "[" + FromSjis(editor_->FindWord()) + U("] は見つかりません."));
+    return;
+  }
+  editor_->RefreshHighlight();
+  UpdateCaretPanels();
+  SelectTagOfCaretLine();
+}
+
+void TView::FindAllCommand() {
+  const bool selected = editor_->hasSelectedText();
+  const std::string word = selected ? editor_->SelectedSjis() : editor_->WordAtCaret();
+  TFindDlg d(*ini_, TFindDlg::Mode::FindAll, FromSjis(word), selected, this);
+  if (RunDialog(d) != QDialog::Accepted) return;
+  const std::string sjis = ToSjis(d.Word());
+  try {
+    editor_->SetFind(sjis, d.Options());
+  } catch (const std::exception& e) {
+    SetStatus(0, QString::fromUtf8(e.what()));
+    return;
+  }
+  size_t first = 0, last = SIZE_MAX;
+  if (d.InSelection()) {
+    const auto [a, b] = editor_->SelectionRange();
+    first = a.line;
+    last = b.line;
+  }
+  const FindAllResult result = FindAll(editor_->Lines(), TextFinder(sjis, d.Options()), first, last);
+  SetTags(result.entries);
+  editor_->SetHighlight(true);
+  actions_["ViewFound"]->setChecked(true);
+  tags_->show();
+  if (result.count > 0)
+    SetStatus(0, QString::number(result.count) + U(" 個見つかりました."));
+  else
+    SetStatus(0, d.Word() + U(" は見つかりませんでした."));
+}
+
+void TView::JumpToTag(int row) {
+  if (row < 0 || row >= static_cast<int>(tag_entries_.size())) return;
+  const size_t line = static_cast<size_t>(tag_entries_[static_cast<size_t>(row)].line_no - 1);
+  if (line >= static_cast<size_t>(editor_->LineCount())) return;
+  editor_->SetCaret({line, 0});
+  // The occurrence in that line is selected when there is one.
+  if (!editor_->FindWord().empty()) {
+    try {
+      const TextFinder finder(editor_->FindWord(), editor_->FindOptions());
+      const TextMatch m = finder.FindIn(editor_->LineText(static_cast<int>(line)), 0);
+      if (m.found) editor_->Select({line, m.at.col}, m.length);
+    } catch (const std::exception&) {
+    }
+  }
+  tags_->setCurrentItem(tags_->topLevelItem(row));
+  UpdateCaretPanels();
+}
+
+void TView::MoveTag(int step) {
+  const int count = tags_->topLevelItemCount();
+  if (count == 0) return;
+  const int now = tags_->currentItem() ? tags_->indexOfTopLevelItem(tags_->currentItem()) : -1;
+  const int next = now + step;
+  if (next < 0 || next >= count) return;  // no wrap at the ends
+  tags_->setCurrentItem(tags_->topLevelItem(next));
+  if (tags_->isVisible()) {
+    tags_->scrollToItem(tags_->topLevelItem(next));
+    JumpToTag(next);
+  }
+}
+
+void TView::SelectTagOfCaretLine() {
+  const int line = static_cast<int>(editor_->Caret().line) + 1;
+  for (size_t i = 0; i < tag_entries_.size(); ++i) {
+    if (tag_entries_[i].line_no == line) {
+      tags_->setCurrentItem(tags_->topLevelItem(static_cast<int>(i)));
+      tags_->scrollToItem(tags_->currentItem());
+      return;
+    }
+  }
+}
+
+// ---- replacing ----
+
+void TView::Replace() {
+  if (!editable_) return;
+  const bool selected = editor_->hasSelectedText();
+  const std::string word = selected ? editor_->SelectedSjis() : editor_->WordAtCaret();
+  TReplDlg d(*ini_, FromSjis(word), selected, this);
+  if (RunDialog(d) != QDialog::Accepted) return;
+  const ReplaceConditions c = d.Conditions();
+  const std::string find = ToSjis(c.find), replacement = ToSjis(c.replace);
+  const int options = (c.whole_word ? kWholeWord : 0) | (c.regexp ? kRegExp : 0) | (c.fuzzy ? kFuzzy : 0) |
+                      (c.match_case ? kMatchCase : 0);
+  try {
+    editor_->SetFind(find, options);
+  } catch (const std::exception& e) {
+    SetStatus(0, QString::fromUtf8(e.what()));
+    return;
+  }
+  const bool in_selection = c.start == ReplaceConditions::InSelection;
+  long range_end = -1;
+  std::pair<TextPoint, TextPoint> kept;
+  if (in_selection) {
+    kept = editor_->SelectionRange();
+    range_end = editor_->PositionOf(kept.second);
+    editor_->SetCaret(kept.first);
+  }
+  const bool backward = c.backward && !in_selection && c.start != ReplaceConditions::FromTop;
+  if (c.start == ReplaceConditions::FromTop) editor_->SetCaret({0, 0});
+  const QString not_found = "[" + c.find + U("] は見つかりませんでした.");
+  if (c.replace_all && !c.query && c.start == ReplaceConditions::FromTop) {
+    const int n = editor_->ReplaceAllMatches(replacement);
+    SetStatus(0, n > 0 ? QString::number(n) + U("個を置換しました.") : not_found);
+    return;
+  }
+  int count = 0;
+  bool ask_each = c.query;
+  editor_->beginUndoAction();
+  for (;;) {
+    const bool found = backward ? editor_->FindPrevious() : editor_->FindNext();
+    if (!found) {
+      if (count == 0) SetStatus(0, not_found);
+      break;
+    }
+    const long start = editor_->SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART);
+    if (in_selection && start >= range_end) break;
+    if (ask_each) {
+      const QString question = "\"" + FromSjis(editor_->SelectedSjis()) + U("\" を\n\r\"") + c.replace +
+                               U("\" に置換しますか?");
+      if (!c.replace_all) {
+        if (Ask(question, QMessageBox::Yes | QMessageBox::No, U("置換の確認")) == QMessageBox::Yes) {
+          editor_->InsertSjis(replacement);
+          ++count;
+        }
+        break;
+      }
+      const auto answer = Ask(question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::YesToAll,
+                              U("置換の確認"));
+      if (answer == QMessageBox::Cancel) break;
+      if (answer == QMessageBox::No) continue;
+      if (answer == QMessageBox::YesToAll) ask_each = false;
+    }
+    editor_->InsertSjis(replacement);
+    ++count;
+    if (backward) {
+      const long now = editor_->SendScintilla(QsciScintilla::SCI_GETCURRENTPOS);
+      editor_->SendScintilla(QsciScintilla::SCI_GOTOPOS, static_cast<unsigned long>(now - static_cast<long>(Cp932ToUtf8(replacement).size())));
+    }
+  }
+  editor_->endUndoAction();
+  if (count > 0) SetStatus(0, QString::number(count) + U("個を置換しました."));
+  if (in_selection) editor_->Select(kept.first, 0);
+  editor_->RefreshHighlight();
+}
+
+// ---- writing aids ----
+
+void TView::QuoteCommand(bool quote) {
+  if (!editable_) return;
+  const auto [a, b] = editor_->SelectionRange();
+  size_t last = b.line;
+  if (b.line > a.line && b.col == 0) --last;  // a selection ending at a line's start leaves that line out
+  std::vector<std::string> lines;
+  for (size_t l = a.line; l <= last && l < static_cast<size_t>(editor_->LineCount()); ++l)
+    lines.push_back(editor_->LineText(static_cast<int>(l)));
+  if (quote) QuoteLines(lines, 0, lines.size() - 1);
+  else UnquoteLines(lines, 0, lines.size() - 1);
+  editor_->ReplaceLines(a.line, a.line + lines.size() - 1, lines);
+  const long from = editor_->PositionOf({a.line, 0});
+  const long to = editor_->PositionOf({a.line + lines.size() - 1, lines.back().size()});
+  editor_->SendScintilla(QsciScintilla::SCI_SETSEL, static_cast<unsigned long>(from), to);
+}
+
+void TView::IndentCommand(bool indent) {
+  if (!editable_ || !editor_->hasSelectedText()) return;
+  const auto [a, b] = editor_->SelectionRange();
+  size_t last = b.line;
+  if (b.line > a.line && b.col == 0) --last;
+  std::vector<std::string> lines;
+  for (size_t l = a.line; l <= last; ++l) lines.push_back(editor_->LineText(static_cast<int>(l)));
+  if (indent) IndentLines(lines, 0, lines.size() - 1);
+  else UnindentLines(lines, 0, lines.size() - 1);
+  editor_->ReplaceLines(a.line, last, lines);
+  editor_->SendScintilla(QsciScintilla::SCI_SETSEL, static_cast<unsigned long>(editor_->PositionOf({a.line, 0})),
+                         editor_->PositionOf({last, lines.back().size()}));
+}
+
+void TView::InsertDateTime(bool date) {
+  if (!editable_) return;
+  const QLocale locale = QLocale::system();
+  const QString text = date ? locale.toString(QDate::currentDate(), QLocale::ShortFormat)
+                            : locale.toString(QTime::currentTime(), QLocale::LongFormat);
+  editor_->InsertSjis(ToSjis(text) + "\n");
+}
+
+void TView::InsertSignature() {
+  if (!editable_) return;
+  try {
+    const ViewDocument sign = LoadViewDocument(program_folder_ + "signature.txt");
+    editor_->InsertSjis(JoinLf(sign.lines));
+  } catch (const std::exception&) {
+    const QString text = U("署名ファイルがありません.\r\n署名のテキストをアプリケーションフォルダ内に\r\n"
+                           "[signature.txt]という名前で保存して下さい.");
+    if (ask) ask(U("Lorvek"), text, QMessageBox::Ok);
+    else QMessageBox::information(this, U("Lorvek"), text);
+  }
+}
+
+void TView::Reformat() {
+  if (!editable_) return;
+  bool ok = false;
+  const QString value = Input(U("整形"), U("整形する桁数を指定してください."), "60", &ok);
+  if (!ok) return;
+  const int width = value.toInt();
+  if (width < 10) {
+    if (ask) ask(U("整形"), U("10桁以上で指定してください."), QMessageBox::Ok);
+    else QMessageBox::warning(this, U("整形"), U("10桁以上で指定してください."));
+    return;
+  }
+  const std::vector<std::string> lines = ReformatLines(editor_->Lines(), static_cast<size_t>(width));
+  editor_->ReplaceLines(0, static_cast<size_t>(editor_->LineCount() - 1), lines);
+  SetStatus(0, U("整形しました."));
+}
+
+void TView::InsertFileCommand() {
+  if (!editable_) return;
+  const QString chosen = choose_file ? choose_file(false, QString::fromStdString(DialogFolder()), QString())
+                                     : QFileDialog::getOpenFileName(this, U("ファイルの挿入"),
+                                                                    QString::fromStdString(DialogFolder()));
+  if (chosen.isEmpty()) return;
+  try {
+    editor_->InsertSjis(JoinLf(LoadViewDocument(ToPath(chosen)).lines));
+  } catch (const std::exception& e) {
+    SetStatus(0, QString::fromUtf8(e.what()));
+  }
+}
+
+void TView::RunCommand() {
+  bool ok = false;
+  const QString last = QString::fromStdString(ini_->ReadStr("Viewew", "LastCommad", ""));
+  const QString line = Input(U("コマンド実行"), U("実行するコマンドを入力"), last, &ok).trimmed();
+  if (!ok || line.isEmpty()) return;
+  ini_->WriteStr("Viewew", "LastCommad", line.toStdString());
+  const int blank = line.indexOf(' ');
+  const QString program = blank < 0 ? line : line.left(blank);
+  const QString parameters = blank < 0 ? QString() : line.mid(blank + 1).left(255);
+  // Started on its own: Lorvek does not wait for it.
+  if (!QProcess::startDetached(program, QProcess::splitCommand(parameters)))
+    SetStatus(0, U("コマンドを実行できません: ") + program);
+}
+
+// ---- bookmarks and canned texts ----
+
+void TView::SetBookmark(int n) {
+  const int line = static_cast<int>(editor_->Caret().line);
+  bookmarks_[static_cast<size_t>(n)] = line;
+  const QString text = QString("&%1 (%2)").arg(n + 1).arg(line + 1);
+  jump_actions_[static_cast<size_t>(n)]->setText(text);
+  mark_actions_[static_cast<size_t>(n)]->setText(text);
+}
+
+void TView::JumpToBookmark(int n) {
+  const int line = bookmarks_[static_cast<size_t>(n)];
+  if (line < 0) return;
+  editor_->SetCaret({static_cast<size_t>(line), 0});
+  SetStatus(0, U("ｼﾞｬﾝﾌﾟ ") + QString::number(n + 1));
+  UpdateCaretPanels();
+}
+
+void TView::RebuildCannedTexts() {
+  canned_menu_->clear();
+  QDir sent(QString::fromStdString(program_folder_ + "Sent"));
+  for (const QString& name : sent.entryList({"*.txt"}, QDir::Files, QDir::Name)) {
+    const std::string path = ToPath(sent.filePath(name));
+    QAction* a = canned_menu_->addAction(name.left(name.size() - 4));
+    connect(a, &QAction::triggered, this, [this, path] { InsertCannedText(path); });
+  }
+  canned_menu_->menuAction()->setEnabled(!canned_menu_->isEmpty());
+}
+
+void TView::InsertCannedText(const std::string& path) {
+  if (!editable_) return;
+  try {
+    const ViewDocument text = LoadViewDocument(path);
+    const long pos = editor_->SendScintilla(QsciScintilla::SCI_GETCURRENTPOS);
+    editor_->SendScintilla(QsciScintilla::SCI_SETEMPTYSELECTION, static_cast<unsigned long>(pos));
+    editor_->InsertSjis(JoinLf(text.lines));
+  } catch (const std::exception& e) {
+    SetStatus(0, QString::fromUtf8(e.what()));
+  }
+}
+
+// ---- keyboard macros ----
+
+bool TView::eventFilter(QObject* o, QEvent* e) {
+  // Escape closes the viewer (the editor would keep it for itself).
+  if (o == editor_ && e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape &&
+      static_cast<QKeyEvent*>(e)->modifiers() == Qt::NoModifier && !playing_) {
+    Exit();
+    return true;
+  }
+  if (o == editor_ && e->type() == QEvent::KeyPress && recording_ && !playing_) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    MacroEvent m;
+    const Qt::KeyboardModifiers mods = k->modifiers();
+    m.shift = mods & Qt::ShiftModifier ? 128 : 0;
+    m.ctrl = mods & Qt::ControlModifier ? 128 : 0;
+    m.alt = mods & Qt::AltModifier ? 128 : 0;
+    m.key_data = static_cast<int>(mods);
+    const QString text = k->text();
+    if (!text.isEmpty() && text[0].isPrint() && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
+      for (QChar ch : text) {
+        const std::string sjis = ToSjis(QString(ch));
+        m.message = kCnChar;
+        m.code = sjis.size() == 2 ? (static_cast<unsigned char>(sjis[0]) << 8 | static_cast<unsigned char>(sjis[1]))
+                                  : (sjis.empty() ? 0 : static_cast<unsigned char>(sjis[0]));
+        macro_.push_back(m);
+      }
+    } else {
+      m.message = kCnKeyDown;
+      m.code = k->key();
+      macro_.push_back(m);
+    }
+  }
+  return QMainWindow::eventFilter(o, e);
+}
+
+void TView::ToggleMacroRecording() {
+  if (!recording_) {
+    macro_.clear();
+    recording_ = true;
+    SetStatus(0, U("マクロ記録中..."));
+  } else {
+    recording_ = false;
+    SetStatus(0, U("マクロ記録完了."));
+  }
+  UpdateEnabling();
+}
+
+void TView::PlayMacro() {
+  if (macro_.empty() || recording_) return;
+  playing_ = true;
+  UpdateEnabling();
+  SetStatus(0, U("マクロ実行中."));
+  for (const MacroEvent& m : macro_) {
+    Qt::KeyboardModifiers mods;
+    if (m.shift) mods |= Qt::ShiftModifier;
+    if (m.ctrl) mods |= Qt::ControlModifier;
+    if (m.alt) mods |= Qt::AltModifier;
+    if (m.message == kCnChar || m.message == kWmImeChar) {
+      std::string sjis;
+      if (m.code > 0xFF) AppendCode(sjis, static_cast<uint16_t>(m.code));
+      else sjis.push_back(static_cast<char>(m.code));
+      QKeyEvent press(QEvent::KeyPress, 0, mods, FromSjis(sjis));
+      QApplication::sendEvent(editor_, &press);
+    } else {
+      QKeyEvent press(QEvent::KeyPress, m.code, mods);
+      QApplication::sendEvent(editor_, &press);
+      QKeyEvent release(QEvent::KeyRelease, m.code, mods);
+      QApplication::sendEvent(editor_, &release);
+    }
+  }
+  playing_ = false;
+  UpdateEnabling();
+  SetStatus(0, U("マクロ実行完了."));
+}
+
+void TView::SaveMacro() {
+  if (macro_.empty()) return;
+  const QString folder = QString::fromStdString(program_folder_ + "macro");
+  QString chosen = choose_file ? choose_file(true, folder, "*.mcr")
+                               : QFileDialog::getSaveFileName(this, U("マクロの保存"),
+                                                              QDir(folder).exists() ? folder : QString::fromStdString(program_folder_),
+                                                              U("マクロ (*.mcr)"));
+  if (chosen.isEmpty()) return;
+  if (!chosen.endsWith(".mcr")) chosen += ".mcr";
+  try {
+    WriteFileAtomically(ToPath(chosen), SaveMacroText(macro_));
+  } catch (const std::exception& e) {
+    SetStatus(0, QString::fromUtf8(e.what()));
+  }
+  RebuildMacroMenu();
+}
+
+void TView::LoadMacro(const std::string& path) {
+  try {
+    macro_ = LoadMacroText(ReadFileBytes(path));
+  } catch (const std::exception& e) {
+    SetStatus(0, QString::fromUtf8(e.what()));
+  }
+  UpdateEnabling();
+}
+
+void TView::RebuildMacroMenu() {
+  macro_menu_->clear();
+  QDir folder(QString::fromStdString(program_folder_ + "macro"));
+  for (const QString& name : folder.entryList({"*.mcr"}, QDir::Files, QDir::Name)) {
+    const std::string path = ToPath(folder.filePath(name));
+    QAction* a = macro_menu_->addAction(name);
+    connect(a, &QAction::triggered, this, [this, path] { LoadMacro(path); });
+  }
+  macro_menu_->menuAction()->setEnabled(!macro_menu_->isEmpty());
+}
+
+// ---- properties and environments ----
+
+void TView::EditProperties() {
+  std::map<std::string, std::string> keys;
+  static const char* const kKeys[] = {"Save", "SaveAs", "Undo", "Redo", "Cut", "Copy", "Paste", "Delete",
+                                      "DelLine", "FindAll", "LineNext", "LinePrev", "Find", "FindNext", "FIndPrev",
+                                      "Replace", "Indent", "UnIndent", "Quate", "UnQuate", "InsDate", "InsTime",
+                                      "InsSign", "Seikei", "ViewTag", "ViewFound", "InsFile", "Print", "Command",
+                                      "MacroRec", "MacroPlay"};
+  for (const char* k : kKeys) keys[k] = actions_.at(k)->shortcut().toString().toStdString();
+  const EnvRow& row = env_table_[env_row_];
+  TmEditorProp d(QString::fromStdString(row.name) + U(" のプロパティ"), editor_->Properties(), &keys, this);
+  if (RunDialog(d) != QDialog::Accepted) return;
+  ini_->BeginUpdate();
+  for (const auto& [key, value] : d.Shortcuts()) ini_->WriteStr("Viewer", key, value);
+  ini_->EndUpdate();
+  const EditorProperties p = d.Properties();
+  WriteEnvFile(row.file, row.name, row.ext, p);
+  editor_->ApplyProperties(p);
+  ApplyShortcuts();
+}
+
+void TView::EditEnvironments() {
+  TFileEnv d(*ini_, program_folder_, this);
+  RunDialog(d);
+  env_table_ = ReadEnvTable(*ini_, program_folder_);
+  ApplyEnvironment(file_name_ == "新規" ? "" : file_name_);
+}
+
+}  // namespace lorvek

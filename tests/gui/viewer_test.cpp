@@ -1,0 +1,260 @@
+// The viewer driven as a user drives it: keys into the editor, menu
+// commands by their shortcuts, dialogs answered through their own buttons.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/ui/translations.h"
+#include "gui_test_util.h"
+#include "text/file_bytes.h"
+#include "replace/ui/replace_dialogs.h"
+#include "view/ui/find_dialog.h"
+#include "view/ui/text_editor.h"
+#include "view/ui/view_window.h"
+
+using namespace lorvek;
+using namespace lorvek::gui_test;
+
+namespace {
+
+std::string Sj(const char* utf8) { return Utf8ToCp932(utf8); }
+
+// Shown and active, as a window must be for its shortcuts.
+void Show(TView& v) {
+  v.show();
+  v.activateWindow();
+  QApplication::setActiveWindow(&v);
+  QTest::qWaitForWindowActive(&v);
+  v.Editor()->setFocus();
+}
+
+const std::string kText = Sj("一行目の文\r\n検索と検索と検索の行\r\n三行目\r\nもう一度の検索\r\n最後の行\r\n");
+
+}  // namespace
+
+class ViewerTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() {
+    IsolateFromTheUsersLorvek();
+    InstallJapaneseTranslations(*qApp);
+  }
+
+  void LoadJumpTypeAndSaveKeepsTheOtherLines() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", kText);
+    TView v(Folder(dir));
+    Show(v);
+    QVERIFY(v.LoadIntoViewer(Folder(dir) + "a.txt"));
+    QCOMPARE(v.Panel(5), QString("SJIS"));
+    QCOMPARE(v.windowTitle(), QString::fromStdString(Folder(dir) + "a.txt"));
+    v.SetFindString(Sj("検索"), 0);
+    QVERIFY(v.JumpToHit(0, 3, 4));  // 検索 at the start of the fourth line's text? no: "もう一度の"
+    QCOMPARE(v.Panel(2), U8("行:4"));
+    v.Editor()->setFocus();
+    QTest::keyClick(v.Editor(), Qt::Key_End);
+    QTest::keyClicks(v.Editor(), "X");
+    QCOMPARE(v.Panel(3), U8("変更あり"));
+    QTest::keyClick(v.Editor(), Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(v.Panel(3), QString());
+    QCOMPARE(ReadFileBytes(Folder(dir) + "a.txt"),
+             Sj("一行目の文\r\n検索と検索と検索の行\r\n三行目\r\nもう一度の検索X\r\n最後の行\r\n"));
+  }
+
+  void FindAllListsALineOnceAndCountsEveryHit() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", kText);
+    TView v(Folder(dir));
+    Show(v);
+    v.LoadIntoViewer(Folder(dir) + "a.txt");
+    v.show_dialog = [](QDialog& d) {
+      auto& f = static_cast<TFindDlg&>(d);
+      f.WordBox()->setEditText(U8("検索"));
+      QTest::mouseClick(f.AllButton(), Qt::LeftButton);
+    };
+    QTest::keyClick(v.Editor(), Qt::Key_F5);
+    QCOMPARE(v.TagList()->topLevelItemCount(), 2);
+    QCOMPARE(v.Panel(0), U8("4 個見つかりました."));
+    QCOMPARE(v.TagList()->topLevelItem(0)->text(0), QString("2"));
+    // F4 goes down the list and stops at its end.
+    QTest::keyClick(v.Editor(), Qt::Key_F4);
+    QTest::keyClick(v.Editor(), Qt::Key_F4);
+    QCOMPARE(v.Panel(2), U8("行:4"));
+    QTest::keyClick(v.Editor(), Qt::Key_F4);
+    QCOMPARE(v.TagList()->indexOfTopLevelItem(v.TagList()->currentItem()), 1);
+    QCOMPARE(v.Editor()->SelectedSjis(), Sj("検索"));
+    // Not found: the status says so.
+    v.show_dialog = [](QDialog& d) {
+      auto& f = static_cast<TFindDlg&>(d);
+      f.WordBox()->setEditText(U8("鵺"));
+      QTest::mouseClick(f.AllButton(), Qt::LeftButton);
+    };
+    QTest::keyClick(v.Editor(), Qt::Key_F5);
+    QCOMPARE(v.Panel(0), U8("鵺 は見つかりませんでした."));
+  }
+
+  void WritingAidsBookmarksAndReformat() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", "one\r\ntwo\r\nthree\r\n");
+    WriteFile(Folder(dir) + "signature.txt", "-- \r\nme\r\n");
+    TView v(Folder(dir));
+    Show(v);
+    v.LoadIntoViewer(Folder(dir) + "a.txt");
+    v.Editor()->setFocus();
+    QTest::keyClick(v.Editor(), Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(v.Editor(), Qt::Key_Q, Qt::AltModifier);
+    QCOMPARE(v.Editor()->Lines(), (std::vector<std::string>{"> one", "two", "three"}));
+    QTest::keyClick(v.Editor(), Qt::Key_Q, Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(v.Editor()->Lines()[0], std::string("one"));
+    // Bookmark 1 on the third line, then back to it from the top.
+    v.Editor()->SetCaret({2, 0});
+    QTest::keyClick(v.Editor(), Qt::Key_1, Qt::AltModifier);
+    QCOMPARE(v.Bookmark(0), 2);
+    v.Editor()->SetCaret({0, 0});
+    QTest::keyClick(v.Editor(), Qt::Key_1, Qt::ControlModifier);
+    QCOMPARE(v.Editor()->Caret().line, size_t{2});
+    QCOMPARE(v.Panel(0), U8("ｼﾞｬﾝﾌﾟ 1"));
+    // The signature goes in at the caret.
+    QTest::keyClick(v.Editor(), Qt::Key_S, Qt::AltModifier);
+    QCOMPARE(v.Editor()->Lines()[2], std::string("-- "));
+    // Reformat: 9 columns refused, 10 accepted.
+    QStringList said;
+    v.ask = [&](const QString&, const QString& text, QMessageBox::StandardButtons) {
+      said << text;
+      return QMessageBox::Ok;
+    };
+    QString width = "9";
+    v.input = [&](const QString&, const QString&, const QString&, bool* ok) {
+      *ok = true;
+      return width;
+    };
+    v.Editor()->SetLines({"abcdefghijklmnop"});
+    QTest::keyClick(v.Editor(), Qt::Key_K, Qt::AltModifier);
+    QCOMPARE(said, QStringList{U8("10桁以上で指定してください.")});
+    QCOMPARE(v.Editor()->Lines().size(), size_t{1});
+    width = "10";
+    QTest::keyClick(v.Editor(), Qt::Key_K, Qt::AltModifier);
+    QCOMPARE(v.Editor()->Lines(), (std::vector<std::string>{"abcdefghij", "klmnop"}));
+    QCOMPARE(v.Panel(0), U8("整形しました."));
+  }
+
+  void ReadOnlyFilesCannotBeChangedOrSaved() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "b.bin", std::string("text\0\0\x01\x02 more\r\n", 16));
+    TView v(Folder(dir));
+    Show(v);
+    v.LoadIntoViewer(Folder(dir) + "b.bin");
+    QCOMPARE(v.Panel(3), U8("編集不可"));
+    QVERIFY(!v.Panel(0).isEmpty());
+    QVERIFY(!v.Action("Save")->isEnabled());
+    QTest::keyClicks(v.Editor(), "zzz");
+    QVERIFY(!v.Modified());
+    QVERIFY(!v.Save());
+    QCOMPARE(ReadFileBytes(Folder(dir) + "b.bin"), std::string("text\0\0\x01\x02 more\r\n", 16));
+  }
+
+  void AMacroRecordedSavedLoadedAndPlayedTypesTheSame() {
+    QTemporaryDir dir;
+    TView v(Folder(dir));
+    Show(v);
+    v.Editor()->setFocus();
+    QTest::keyClick(v.Editor(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(v.Panel(0), U8("マクロ記録中..."));
+    QTest::keyClicks(v.Editor(), "ab");
+    QTest::keyClick(v.Editor(), Qt::Key_Return);
+    QTest::keyClicks(v.Editor(), "c");
+    QTest::keyClick(v.Editor(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(v.Panel(0), U8("マクロ記録完了."));
+    const std::vector<std::string> typed = v.Editor()->Lines();
+    QCOMPARE(typed, (std::vector<std::string>{"ab", "c"}));
+    const std::string file = Folder(dir) + "m.mcr";
+    v.choose_file = [&](bool, const QString&, const QString&) { return QString::fromStdString(file); };
+    v.SaveMacro();
+    QVERIFY(ReadFileBytes(file).find("CN_CHAR: 48386, CharCode: 97") != std::string::npos);
+    v.ask = [](const QString&, const QString&, QMessageBox::StandardButtons) { return QMessageBox::No; };
+    v.New();
+    v.LoadMacro(file);
+    QTest::keyClick(v.Editor(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(v.Panel(0), U8("マクロ実行完了."));
+    QCOMPARE(v.Editor()->Lines(), typed);
+  }
+
+  void ExitAsksAndKeepsTheUnsavedText() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", "one\r\n");
+    TView v(Folder(dir));
+    Show(v);
+    v.LoadIntoViewer(Folder(dir) + "a.txt");
+    QTest::keyClicks(v.Editor(), "new ");
+    QString asked;
+    v.ask = [&](const QString&, const QString& text, QMessageBox::StandardButtons) {
+      asked = text;
+      return QMessageBox::Cancel;
+    };
+    QTest::keyClick(v.Editor(), Qt::Key_Escape);
+    QVERIFY(!v.isVisible());
+    QVERIFY(asked.endsWith(U8("]は変更されています.保存しますか?")));
+    Show(v);
+    QVERIFY(v.Modified());
+    QCOMPARE(v.Editor()->Lines()[0], std::string("new one"));
+    QCOMPARE(ReadFileBytes(Folder(dir) + "a.txt"), std::string("one\r\n"));
+  }
+
+  void ReplaceAsksForEachMatch() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", "cat cat\r\ncat\r\n");
+    TView v(Folder(dir));
+    Show(v);
+    v.LoadIntoViewer(Folder(dir) + "a.txt");
+    v.show_dialog = [](QDialog& d) {
+      auto& r = static_cast<TReplDlg&>(d);
+      r.FindBox()->setEditText("cat");
+      r.ReplaceBox()->setEditText("dog");
+      QTest::mouseClick(r.FromTop(), Qt::LeftButton);
+      QTest::mouseClick(r.ReplaceAllButton(), Qt::LeftButton);
+    };
+    int asked = 0;
+    v.ask = [&](const QString& caption, const QString&, QMessageBox::StandardButtons) {
+      if (caption != U8("置換の確認")) asked += 100;
+      return ++asked == 2 ? QMessageBox::No : QMessageBox::Yes;
+    };
+    QTest::keyClick(v.Editor(), Qt::Key_R, Qt::ControlModifier);
+    QCOMPARE(asked, 3);
+    QCOMPARE(v.Editor()->Lines(), (std::vector<std::string>{"dog cat", "dog"}));
+    QCOMPARE(v.Panel(0), U8("2個を置換しました."));
+  }
+
+  // A screenshot for a look by eye (LORVEK_VIEWER_SHOT=path, under Xvfb).
+  void Screenshot() {
+    const QByteArray target = qgetenv("LORVEK_VIEWER_SHOT");
+    if (target.isEmpty()) QSKIP("LORVEK_VIEWER_SHOT not set");
+    QTemporaryDir dir;
+    std::string text;
+    for (int i = 1; i <= 40; ++i)
+      text += Sj(i % 7 == 3 ? "この行には検索という語があり、もう一度検索が出てきます。" : "日本語の文章の行です。半角ｶﾀｶﾅも。") +
+              "\r\n";
+    WriteFile(Folder(dir) + "sample.txt", text);
+    TView v(Folder(dir));
+    v.resize(800, 560);
+    Show(v);
+    v.LoadIntoViewer(Folder(dir) + "sample.txt");
+    v.SetFindString(Sj("検索"), 0);
+    v.Editor()->SetHighlight(true);
+    std::vector<TagEntry> tags;
+    for (int i = 1; i <= 40; ++i)
+      if (i % 7 == 3) tags.push_back({i, Sj("この行には検索という語があり、もう一度検索が出てきます。")});
+    v.SetTags(tags);
+    v.JumpToHit(10, 9, 4);
+    QTest::qWait(300);
+    v.grab().save(QString::fromUtf8(target));
+  }
+};
+
+QTEST_MAIN(ViewerTest)
+#include "viewer_test.moc"
