@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeySequenceEdit>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,6 +17,7 @@
 #include "gui_test_util.h"
 #include "text/file_bytes.h"
 #include "replace/ui/replace_dialogs.h"
+#include "view/ui/environment_dialogs.h"
 #include "view/ui/find_dialog.h"
 #include "view/ui/text_editor.h"
 #include "view/ui/view_window.h"
@@ -228,6 +232,58 @@ class ViewerTest : public QObject {
     QCOMPARE(asked, 3);
     QCOMPARE(v.Editor()->Lines(), (std::vector<std::string>{"dog cat", "dog"}));
     QCOMPARE(v.Panel(0), U8("2個を置換しました."));
+  }
+
+  void EnvironmentTableRules() {
+    QTemporaryDir dir;
+    const std::string f = Folder(dir);
+    EditorProperties p;
+    for (int i = 2; i <= 6; ++i) WriteEnvFile(f + "e" + std::to_string(i) + ".env", "Env" + std::to_string(i), "*.x", p);
+    WriteEnvFile(f + "other.env", "ENV3", "*.new", p);  // a name already in row 3 (case aside)
+    WriteFile(f + "broken.env", "[Environ]\r\nName=B\r\n");
+    TIniGT ini(f + "Lorvek.ini");
+    TFileEnv d(ini, f);
+    QStringList told;
+    d.tell = [&](const QString& m) { told << m; };
+    d.confirm = [](const QString&) { return true; };
+    for (int i = 2; i <= 6; ++i) QVERIFY(d.LoadFile(f + "e" + std::to_string(i) + ".env"));
+    QCOMPARE(d.Table()[5].name, std::string("Env6"));
+    QVERIFY(d.LoadFile(f + "other.env"));
+    QCOMPARE(d.Table()[2].ext, std::string("*.new"));
+    QCOMPARE(d.Table()[2].file, f + "e3.env");  // its file stays
+    QVERIFY(!d.LoadFile(f + "broken.env"));
+    QCOMPARE(told, QStringList{U8("環境ﾌｧｲﾙが異常です.")});
+    // Row 1 can be neither deleted nor renamed.
+    d.Grid()->setCurrentCell(0, 0);
+    QVERIFY(!d.Button("Delete")->isEnabled());
+    QVERIFY(!d.NameEdit()->isEnabled());
+    QVERIFY(d.Button("Settings")->isEnabled());
+    d.Grid()->setCurrentCell(3, 0);  // row 4 of 6 named rows
+    QTest::mouseClick(d.Button("Delete"), Qt::LeftButton);
+    QCOMPARE(d.Table()[3].name, std::string("Env5"));
+    QCOMPARE(d.Table()[4].name, std::string("Env6"));
+    QVERIFY(d.Table()[5].name.empty());
+    QTest::mouseClick(d.Button("Ok"), Qt::LeftButton);
+    QCOMPARE(ReadEnvTable(ini, f), d.Table());
+  }
+
+  void PropertiesDialogWritesShortcutsAndTheEnvironment() {
+    QTemporaryDir dir;
+    TView v(Folder(dir));
+    Show(v);
+    v.show_dialog = [](QDialog& d) {
+      auto& prop = static_cast<TmEditorProp&>(d);
+      prop.FontSize()->setValue(17);
+      auto* save = prop.findChild<QKeySequenceEdit*>("Save");
+      save->setKeySequence(QKeySequence("Ctrl+W"));
+      d.accept();
+    };
+    v.EditProperties();
+    QCOMPARE(v.Editor()->Properties().font_size, 17);
+    QCOMPARE(v.Action("Save")->shortcut(), QKeySequence("Ctrl+W"));
+    TIniGT ini(Folder(dir) + "Lorvek.ini");
+    QCOMPARE(ini.ReadStr("Viewer", "Save", ""), std::string("Ctrl+W"));
+    QCOMPARE(ReadEnvFileProperties(Folder(dir) + "default.env")->font_size, 17);
   }
 
   // A screenshot for a look by eye (LORVEK_VIEWER_SHOT=path, under Xvfb).

@@ -7,35 +7,20 @@
 
 namespace lorvek {
 
-PreviewPane::PreviewPane(QWidget* parent) : QsciScintilla(parent) {
+PreviewPane::PreviewPane(QWidget* parent) : TEditorEx(parent) {
   setObjectName("Memo1");
-  setUtf8(true);
   setReadOnly(true);
-  setMarginWidth(1, 0);
-  setMarginLineNumbers(1, false);
-  setWrapMode(QsciScintilla::WrapCharacter);
-  QFont font("IPAGothic");
-  font.setStyleHint(QFont::Monospace);
-  font.setFixedPitch(true);
-  if (!QFontDatabase::families().contains("IPAGothic")) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  setFont(font);
+  EditorProperties p;
+  p.line_numbers = false;
+  p.word_wrap = true;
+  p.wrap_width = kWrapColumns;
+  p.horizontal_scroll_bar = false;
+  if (!QFontDatabase::families().contains("IPAGothic"))
+    p.font_family = QFontDatabase::systemFont(QFontDatabase::FixedFont).family().toStdString();
+  ApplyProperties(p);
   setSelectionForegroundColor(Qt::white);
   setSelectionBackgroundColor(QColor(0, 0, 128));
-  setCaretLineVisible(false);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-}
-
-void PreviewPane::FitWrapWidth() {
-  // Lines wrap at 80 half-width cells: the rest of the width is right margin.
-  QFontMetrics fm(font());
-  int text_width = fm.horizontalAdvance(QString(kWrapColumns, 'x'));
-  int spare = viewport()->width() - text_width;
-  SendScintilla(SCI_SETMARGINRIGHT, spare > 0 ? spare : 0);
-}
-
-void PreviewPane::resizeEvent(QResizeEvent* e) {
-  QsciScintilla::resizeEvent(e);
-  FitWrapWidth();
 }
 
 void PreviewPane::Clear() {

@@ -2,13 +2,14 @@
 // the hit with its context lines, the match selected.
 #pragma once
 
-#include <Qsci/qsciscintilla.h>
+#include "view/ui/text_editor.h"
 
 #include "results/result_rows.h"
 
 namespace lorvek {
 
-class PreviewPane : public QsciScintilla {
+// The viewer's own editing control, read-only, wrapping at 80 cells.
+class PreviewPane : public TEditorEx {
   Q_OBJECT
  public:
   static constexpr int kWrapColumns = 80;
@@ -19,12 +20,6 @@ class PreviewPane : public QsciScintilla {
   void Clear();
   // The selected text (UTF-8), for tests.
   QString SelectedText() const { return selectedText(); }
-
- protected:
-  void resizeEvent(QResizeEvent* e) override;
-
- private:
-  void FitWrapWidth();
 };
 
 }  // namespace lorvek

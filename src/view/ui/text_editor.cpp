@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QFontMetrics>
 
 #include "text/cp932.h"
 #include "text/sjis.h"
@@ -194,6 +195,24 @@ void TEditorEx::RefreshHighlight() {
   }
 }
 
+void TEditorEx::resizeEvent(QResizeEvent* e) {
+  QsciScintilla::resizeEvent(e);
+  FitWrapWidth();
+}
+
+void TEditorEx::FitWrapWidth() {
+  if (!properties_.word_wrap) {
+    SendScintilla(SCI_SETMARGINRIGHT, 0);
+    return;
+  }
+  const QFontMetrics fm(font());
+  const int text_width = fm.horizontalAdvance(QString(properties_.wrap_width, 'x'));
+  int margins = 0;
+  for (int m = 0; m < 3; ++m) margins += marginWidth(m);
+  const int spare = viewport()->width() - margins - text_width;
+  SendScintilla(SCI_SETMARGINRIGHT, spare > 0 ? spare : 0);
+}
+
 void TEditorEx::ApplyProperties(const EditorProperties& p) {
   properties_ = p;
   QFont font(QString::fromStdString(p.font_family), p.font_size);
@@ -217,6 +236,7 @@ void TEditorEx::ApplyProperties(const EditorProperties& p) {
   SendScintilla(SCI_SETHSCROLLBAR, p.horizontal_scroll_bar ? 1 : 0);
   SendScintilla(SCI_SETVSCROLLBAR, p.vertical_scroll_bar ? 1 : 0);
   setCaretLineVisible(p.caret_line_visible);
+  FitWrapWidth();
   RefreshHighlight();
 }
 

@@ -64,7 +64,14 @@ class TEditorEx : public QsciScintilla {
   void CaretMoved();
   void Changed();
 
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
  private:
+  // With word wrap, lines wrap at the properties' width in half-width
+  // cells: the rest of the window's width becomes right margin.
+  void FitWrapWidth();
+
   std::unique_ptr<TextFinder> finder_;
   std::string find_word_;
   int find_options_ = 0;
