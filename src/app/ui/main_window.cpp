@@ -1,6 +1,8 @@
 // Composition of the main window and its settings.
 #include "app/ui/main_window.h"
 
+#include "view/ui/view_window.h"
+
 #include <algorithm>
 
 #include <QAction>
@@ -63,6 +65,7 @@ TLorvekMain::TLorvekMain(std::string program_folder, std::vector<std::string> ar
   setWindowTitle("Lorvek");
   QApplication::setApplicationName("Lorvek");
   run_ = std::make_unique<SearchRun>(*this, store_, program_folder_);
+  view_ = std::make_unique<TView>(program_folder_);
   run_->TagListOutput = [this] { TagListOutput(); };
   BuildActions();
   BuildToolBars();

@@ -81,6 +81,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
 
   // For tests and the start-up paths.
   SearchRun& run() { return *run_; }
+  TView& Viewer() { return *view_; }
   ResultStore& store() { return store_; }
   THistoryEx& WordHistory() { return history_words_; }
   THistoryEx& FolderHistory() { return history_folders_; }
@@ -174,6 +175,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   WorkFolder work_folder_;
   ResultStore store_;
   std::unique_ptr<SearchRun> run_;
+  // The built-in viewer: made at start-up, hidden until a hit is opened in it.
+  std::unique_ptr<class TView> view_;
 
   std::vector<std::string> folder_list_;
   bool headless_ = false;

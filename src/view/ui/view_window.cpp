@@ -281,7 +281,7 @@ void TView::ReadSettings() {
 }
 
 void TView::WriteSettings() {
-  if (ini_->IsReadOnly()) return;
+  if (!shown_ || ini_->IsReadOnly()) return;
   ini_->BeginUpdate();
   const QRect g = geometry();
   ini_->WriteInt("Desktop", "View.Top", g.top());
@@ -519,6 +519,11 @@ void TView::Exit() {
   // unsaved text stays in it for the next time it is shown.
   AskToSave();
   hide();
+}
+
+void TView::showEvent(QShowEvent* e) {
+  shown_ = true;
+  QMainWindow::showEvent(e);
 }
 
 void TView::closeEvent(QCloseEvent* e) {

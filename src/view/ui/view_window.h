@@ -94,6 +94,7 @@ class TView : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* e) override;
+  void showEvent(QShowEvent* e) override;
   bool eventFilter(QObject* o, QEvent* e) override;
 
  private:
@@ -141,6 +142,7 @@ class TView : public QMainWindow {
   size_t env_row_ = 0;
   std::vector<MacroEvent> macro_;
   bool recording_ = false, playing_ = false;
+  bool shown_ = false;  // settings are written only by a viewer that was seen
   int ime_pending_ = 0;
 };
 
