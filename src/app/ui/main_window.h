@@ -38,6 +38,8 @@ class ResultList;
 class ResultModel;
 struct AutoSearchValues;
 
+class TView;
+
 class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   Q_OBJECT
  public:
@@ -176,7 +178,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   ResultStore store_;
   std::unique_ptr<SearchRun> run_;
   // The built-in viewer: made at start-up, hidden until a hit is opened in it.
-  std::unique_ptr<class TView> view_;
+  std::unique_ptr<TView> view_;
 
   std::vector<std::string> folder_list_;
   bool headless_ = false;
