@@ -12,6 +12,7 @@
 #include "text/cp932.h"
 #include "text/encoding.h"
 #include "text/text_codec.h"
+#include "view/editor_command.h"
 #include "view/environment.h"
 #include "view/key_macro.h"
 #include "view/text_tools.h"
@@ -210,6 +211,96 @@ TEST(ViewMacros, SavedTextLoadsBackToTheSameEvents) {
   EXPECT_NE(text.find(" // #9"), std::string::npos);
   EXPECT_EQ(LoadMacroText(text), events);
   EXPECT_TRUE(LoadMacroText("junk\r\nCN_CHAR: 1, 2, 3\r\n").empty());
+}
+
+}  // namespace
+}  // namespace lorvek
+
+namespace lorvek {
+namespace {
+
+// Runs a command line through /bin/sh with a fake editor that writes each
+// argument it gets on a line of its own; returns those arguments.
+std::vector<std::string> ArgumentsReceived(const std::string& command_line, const std::string& record) {
+  EXPECT_EQ(std::system(command_line.c_str()), 0) << command_line;
+  std::vector<std::string> args;
+  std::string all = test::ReadBytes(record);
+  size_t start = 0, end;
+  while ((end = all.find('\0', start)) != std::string::npos) {
+    args.push_back(all.substr(start, end - start));
+    start = end + 1;
+  }
+  return args;
+}
+
+TEST(EditorCommands, EveryTemplateAndHostileData) {
+  TempDir dir;
+  const std::string record = (dir / "args").string();
+  const fs::path fake = dir.Write("fake editor", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > '" + record + "'\n");
+  fs::permissions(fake, fs::perms::owner_all);
+  EditorHit hit;
+  hit.path = (dir / "a $(touch x) `id`.txt").string();
+  hit.line = 12;
+  hit.col = 5;
+  hit.len = 3;
+  hit.word = "say \"hi\" $(touch y) `id`";
+  EditorSettings s;
+  s.editor = fake.string();
+  // kmthNotePad
+  s.editor_is = 1;
+  s.editor_sw = "-l";
+  EXPECT_EQ(ArgumentsReceived(EditorCommandLine(s, hit), record),
+            (std::vector<std::string>{"-l12", "/C", "4", "/S", "3", hit.path}));
+  // Generic, every switch, the path last and first.
+  s.editor_is = 7;
+  s.editor_sw = "+";
+  s.ed_sendkeyw = s.ed_send_col = s.ed_sendkeyw_n = true;
+  s.ed_keyw_sw = "--find=";
+  s.ed_col_sw = "-c";
+  s.ed_keyw_n_sw = "-n";
+  EXPECT_EQ(ArgumentsReceived(EditorCommandLine(s, hit), record),
+            (std::vector<std::string>{"+12", "--find=" + hit.word, "-c4", "-n3", hit.path}));
+  s.editor_sw_s = 1;
+  EXPECT_EQ(ArgumentsReceived(EditorCommandLine(s, hit), record),
+            (std::vector<std::string>{hit.path, "+12", "--find=" + hit.word, "-c4", "-n3"}));
+  s.editor_sw.clear();
+  s.ed_sendkeyw = s.ed_send_col = s.ed_sendkeyw_n = false;
+  EXPECT_EQ(ArgumentsReceived(EditorCommandLine(s, hit), record), (std::vector<std::string>{hit.path}));
+  EXPECT_FALSE(fs::exists("x"));
+  EXPECT_FALSE(fs::exists("y"));
+  // TEAD: the marks are cut at a blank so the line stays within 240.
+  s.editor_is = 0;
+  s.editor_sw = "-";
+  hit.path = "/f.txt";
+  for (int i = 1000; i < 1100; ++i) hit.mark_lines.push_back(i);
+  const std::string args = EditorArguments(s, hit);
+  EXPECT_LE(s.editor.size() + 1 + args.size(), 240u);
+  EXPECT_EQ(args.rfind("'/f.txt' -12 /M1000 /M1001", 0), 0u);
+  EXPECT_EQ(args.back(), ' ');
+  s.ed_add_mark = false;
+  EXPECT_EQ(EditorArguments(s, hit), "'/f.txt' -12");
+}
+
+TEST(EditorCommands, TheDesktopsAssociation) {
+  TempDir dir;
+  const std::string data = (dir / "data").string(), config = (dir / "config").string();
+  dir.Write("data/applications/fake-viewer.desktop",
+            "[Desktop Entry]\nName=Fake\nExec=/opt/fake/viewer --new-window %U\nType=Application\n");
+  dir.Write("config/mimeapps.list", "[Added Associations]\ntext/plain=other.desktop\n"
+                                    "[Default Applications]\ntext/plain=missing.desktop;fake-viewer.desktop\n");
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  setenv("XDG_DATA_DIRS", (dir / "none").c_str(), 1);
+  setenv("XDG_CONFIG_DIRS", (dir / "none").c_str(), 1);
+  const std::optional<std::string> entry = DefaultDesktopEntry("text/plain");
+  ASSERT_TRUE(entry.has_value());
+  EXPECT_EQ(*entry, data + "/applications/fake-viewer.desktop");
+  EXPECT_EQ(DesktopEntryCommand(*entry), "/opt/fake/viewer --new-window");
+  EXPECT_FALSE(DefaultDesktopEntry("application/x-unknown").has_value());
+  unsetenv("XDG_DATA_HOME");
+  unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_DATA_DIRS");
+  unsetenv("XDG_CONFIG_DIRS");
 }
 
 }  // namespace

@@ -130,6 +130,12 @@ void TLorvekMain::BuildActions() {
   open_editor_act_->setShortcut(QKeySequence("Ctrl+J"));
   open_app_act_ = new QAction(U("アプリケーションで開く(&O)..."), this);
   open_app_act_->setShortcut(QKeySequence("Ctrl+X"));
+  open_viewer_act_->setObjectName("OpenViewer");
+  open_editor_act_->setObjectName("OpenEditor");
+  open_app_act_->setObjectName("OpenApp");
+  connect(open_viewer_act_, &QAction::triggered, this, [this] { OpenHit(OpenForce::Viewer); });
+  connect(open_editor_act_, &QAction::triggered, this, [this] { OpenHit(OpenForce::Editor); });
+  connect(open_app_act_, &QAction::triggered, this, &TLorvekMain::OpenWithApplication);
 
   copy_names_act_ = new QAction(U("ファイル名をコﾋﾟー(&C)"), this);
   connect(copy_names_act_, &QAction::triggered, this, &TLorvekMain::CopyFileNames);
@@ -233,7 +239,8 @@ void TLorvekMain::BuildCentre() {
   });
   list_->on_escape = [this] { run_->RequestAbort(); };
   list_->drag_paths = [this] { return HitFilePaths(store_, list_->SelectedRows(), work_folder_.Folder()); };
-  list_->on_enter = [] {};  // opening a hit arrives with the viewer
+  list_->on_enter = [this] { OpenHit(OpenForce::None); };
+  connect(list_, &QAbstractItemView::doubleClicked, this, [this] { OpenHit(OpenForce::None); });
 
   memo1_ = new PreviewPane(this);
   splitter_ = new QSplitter(Qt::Vertical, this);

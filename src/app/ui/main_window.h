@@ -61,6 +61,10 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
 
   // Commands.
   void FindButtonClick();
+  // Opening the first selected hit (main_window_open.cpp).
+  enum class OpenForce { None, Viewer, Editor };
+  void OpenHit(OpenForce force);
+  void OpenWithApplication();
   void AbortBtnClick();
   // A later start's hand-off: taken at once (the later start waits for
   // that), carried out at the next idle moment.
@@ -95,6 +99,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   std::function<void(const QString& title, const QString& text)> show_message;
   // Shows the replace report as usual, or hands it to this hook (tests).
   std::function<void(class TReplReport&)> show_report;
+  // Told every command line started for an editor or an application.
+  std::function<void(const std::string& command)> started_command;
 
   // The replace commands (Part of the tool menu and the command tool bar).
   void ReplaceAllCommand();
@@ -138,6 +144,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void ExportHtml();
   void CopyTagList();
   void OpenTagListInEditor();
+
   void WriteTagList();
   void ClearHistory(bool words);
   void BrowseFolder();
@@ -179,6 +186,12 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   std::unique_ptr<SearchRun> run_;
   // The built-in viewer: made at start-up, hidden until a hit is opened in it.
   std::unique_ptr<TView> view_;
+  void OpenInViewer(const MatchRecord& rec, const std::string& path, bool temporary, int col, int len, bool html);
+  void OpenInEditor(const MatchRecord& rec, size_t row, const std::string& path, int col, int len, bool html);
+  // The readable text of a Word, Excel, filtered or HTML hit; prepared is
+  // false when the file is read as it is.
+  std::vector<std::string> PreparedLines(const std::string& path, int32_t code, bool filtered, bool html,
+                                         bool* prepared);
 
   std::vector<std::string> folder_list_;
   bool headless_ = false;

@@ -160,7 +160,7 @@ void TLorvekMain::OnSwitchToggled() {
 
 void TLorvekMain::OnSelectionChanged() {
   std::vector<size_t> rows = list_->SelectedRows();
-  repl_sel_act_->setEnabled(!rows.empty() && !run_->Searching());
+  UpdateRowCommands();
   if (rows.empty() || rows[0] >= store_.size()) return;
   const MatchRecord& r = store_[rows[0]];
   SetStatusText(0, PathForDisplay(lorvek::StatusText(r)));
@@ -202,6 +202,9 @@ void TLorvekMain::UpdateRowCommands() {
   const bool searching = run_->Searching();
   repl_all_act_->setEnabled(any && !searching);
   repl_sel_act_->setEnabled(selected && !searching);
+  open_viewer_act_->setEnabled(selected && !searching);
+  open_editor_act_->setEnabled(selected && !searching && !options_.editor.empty());
+  open_app_act_->setEnabled(selected && !searching);
 }
 
 void TLorvekMain::ShowContextMenu(const QPoint& pos) {
@@ -210,7 +213,13 @@ void TLorvekMain::ShowContextMenu(const QPoint& pos) {
   QAction* viewer = menu.addAction(U("内蔵ビュワーで表示(&V)..."));
   QAction* editor = menu.addAction(U("エディタで開く(&E)..."));
   QAction* app = menu.addAction(U("アプリケーションから開く(&O)..."));
-  for (QAction* a : {viewer, editor, app}) a->setEnabled(false);  // opening hits arrives with the viewer
+  const bool idle = !run_->Searching();
+  viewer->setEnabled(selected && idle);
+  editor->setEnabled(selected && idle && !options_.editor.empty());
+  app->setEnabled(selected && idle);
+  connect(viewer, &QAction::triggered, this, [this] { OpenHit(OpenForce::Viewer); });
+  connect(editor, &QAction::triggered, this, [this] { OpenHit(OpenForce::Editor); });
+  connect(app, &QAction::triggered, this, &TLorvekMain::OpenWithApplication);
   menu.addSeparator();
   QAction* names = menu.addAction(U("ファイル名をコピー(&C)"), this, &TLorvekMain::CopyFileNames);
   QAction* folder = menu.addAction(U("パス名をコピー(&P)"), this, &TLorvekMain::CopyFolder);

@@ -21,10 +21,7 @@ void TLorvekMain::BuildMenus() {
   file_menu_->addAction(U("検索対象ファイル(&L)..."), this, &TLorvekMain::InputMasks);
   file_menu_->addAction(U("検索フォルダ参照(&B)..."), this, &TLorvekMain::BrowseFolder);
   file_menu_->addSeparator();
-  for (QAction* a : {open_viewer_act_, open_editor_act_, open_app_act_}) {
-    a->setEnabled(false);  // opening hits arrives with the viewer
-    file_menu_->addAction(a);
-  }
+  for (QAction* a : {open_viewer_act_, open_editor_act_, open_app_act_}) file_menu_->addAction(a);
   file_menu_->addSeparator();
   file_menu_->addAction(exit_act_);
   connect(file_menu_, &QMenu::aboutToShow, this, &TLorvekMain::UpdateRowCommands);

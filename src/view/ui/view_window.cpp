@@ -396,6 +396,34 @@ bool TView::LoadIntoViewer(const std::string& path) {
   return true;
 }
 
+void TView::LoadLines(const std::vector<std::string>& lines, const std::string& path, int32_t code) {
+  editor_->setReadOnly(false);
+  editor_->clear();
+  ApplyEnvironment(path);
+  editor_->SetLines(lines);
+  format_ = TextFileFormat::FromCodes(ecSjis, leCrLf);
+  encoding_code_ = code;
+  read_only_reason_ = "変換したテキストのため編集できません.";
+  file_name_ = path;
+  SetCaption();
+  SetStatus(5, QString::fromStdString(EncodingDisplayName(code)));
+  bookmarks_.fill(-1);
+  editor_->setModified(false);
+  SetEditable(false);
+  SetStatus(0, U("ファイルを読込みました."));
+  UpdateCaretPanels();
+}
+
+void TView::SetShownName(const std::string& name) {
+  file_name_ = name;
+  SetCaption();
+}
+
+void TView::ShowTagPanel(bool on) {
+  tags_->setVisible(on);
+  actions_["ViewTag"]->setVisible(on);
+}
+
 void TView::SetTags(const std::vector<TagEntry>& entries) {
   tag_entries_ = entries;
   tags_->clear();

@@ -40,6 +40,15 @@ class TView : public QMainWindow {
 
   // What the opener (and the viewer's own open command) drives.
   bool LoadIntoViewer(const std::string& path);
+  // A prepared text (Word paragraphs, cells, a filter's output, HTML without
+  // tags) shown under the path it came from; never saved over it.
+  void LoadLines(const std::vector<std::string>& lines, const std::string& path, int32_t code);
+  // Before the text is replaced: the save question when it has changes;
+  // false when the user cancelled.
+  bool AskToSaveChanges() { return AskToSave(); }
+  void ShowTagPanel(bool on);
+  // The name the text is shown under (an archive member's "archive/member").
+  void SetShownName(const std::string& name);
   void SetTags(const std::vector<TagEntry>& entries);
   void SetFindString(const std::string& sjis_word, int options);
   // Caret to the hit (0-based line, Shift-JIS byte column) with a selection.
