@@ -9,6 +9,8 @@
 #include <QTreeWidget>
 
 #include <sys/stat.h>
+
+#include <cerrno>
 #include <unistd.h>
 
 #include "app/ui/main_window.h"
@@ -140,9 +142,13 @@ void TLorvekMain::OpenHit(OpenForce force) {
       force == OpenForce::Editor || (force != OpenForce::Viewer && options_.use_editor && rec.EncodingCode != ecExcel);
   if (to_editor) OpenInEditor(rec, rows[0], path, col, len, html);
   else OpenInViewer(rec, path, temporary, col, len, html);
-  if (temporary) {
-    ::unlink(path.c_str());
-    if (open.IsMember()) {
+  // A prepared file goes once it has been read: at once for the viewer,
+  // after the editor for one waited for; one left to a running editor stays
+  // in the work folder until the program ends.
+  if (temporary && (!to_editor || !options_.edit_exec_done)) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+      Message(U("作業ファイルの削除に失敗しました.\n\r次回起動時に削除します."), true);
+    } else if (open.IsMember()) {
       // Folders the member brought with it go too.
       std::string dir = path.substr(0, path.find_last_of('/'));
       const std::string root = work_folder_.Folder() + "/open";
