@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QThread>
 #include <fstream>
@@ -60,6 +62,26 @@ namespace lorvek::gui_test {
 
 // Each test program gets a runtime and temporary folder of its own, so a
 // Lorvek the user runs meanwhile is neither reached nor disturbed.
+// Runs a later start (program with args, or a script that starts it) and
+// keeps this process answering its hand-off until it ends; true when it
+// ended well. env: further variables for it.
+inline bool RunLaterStart(const QString& program, const QStringList& args,
+                          const QList<QPair<QString, QString>>& env = {}) {
+  QProcess p;
+  QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+  e.insert("QT_QPA_PLATFORM", "vnc:port=0");  // a screen of sorts: a later start hands over
+  for (const auto& [k, v] : env) e.insert(k, v);
+  p.setProcessEnvironment(e);
+  p.start(program, args);
+  QElapsedTimer t;
+  t.start();
+  while (p.state() != QProcess::NotRunning && t.elapsed() < 10000) {
+    QCoreApplication::processEvents();
+    p.waitForFinished(10);
+  }
+  return p.state() == QProcess::NotRunning && p.exitCode() == 0;
+}
+
 inline void IsolateFromTheUsersLorvek() {
   static QTemporaryDir runtime;
   qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());

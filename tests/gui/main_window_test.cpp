@@ -223,22 +223,7 @@ void MainWindowTest::HandOffFromASecondProcess() {
     return true;
   };
   instance.take_hand_off = [&w] { w.ReceiveHandOff(); };
-  auto second = [&](const QStringList& args) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "vnc:port=0");  // a screen of sorts: a later start hands over
-    p.setProcessEnvironment(env);
-    p.start(bin, args);
-    // The later start waits for this instance to take its request: keep
-    // answering while it runs.
-    QElapsedTimer t;
-    t.start();
-    while (p.state() != QProcess::NotRunning && t.elapsed() < 10000) {
-      QCoreApplication::processEvents();
-      p.waitForFinished(10);
-    }
-    return p.state() == QProcess::NotRunning && p.exitCode() == 0;
-  };
+  auto second = [&](const QStringList& args) { return RunLaterStart(bin, args); };
 
   // A plain folder: the start dialog lists it under "Lorvek-シェル起動".
   QVERIFY(second({tree.path()}));

@@ -12,8 +12,11 @@ std::string ProgramFolder() {
   std::error_code ec;
   std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) {
-    std::string dir = exe.parent_path().string();
-    if (access(dir.c_str(), W_OK) == 0) return dir + "/";
+    const std::filesystem::path dir = exe.parent_path();
+    // An installed program (its share/lorvek beside its bin folder) is not
+    // a portable copy, even for a user who may write to its folder (root).
+    const bool installed = std::filesystem::exists(dir.parent_path() / "share" / "lorvek", ec);
+    if (!installed && access(dir.c_str(), W_OK) == 0) return dir.string() + "/";
   }
   std::string base;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) base = xdg;

@@ -123,6 +123,7 @@ void TLorvekMain::BuildActions() {
   property_act_ = new QAction(U("設定(&P)..."), this);
   property_act_->setObjectName("Property1");
   property_act_->setShortcut(QKeySequence("Ctrl+P"));
+  connect(property_act_, &QAction::triggered, this, &TLorvekMain::EditOptions);
 
   open_viewer_act_ = new QAction(U("内蔵ビュワーで開く(&V)..."), this);
   open_viewer_act_->setShortcut(QKeySequence("Ctrl+W"));

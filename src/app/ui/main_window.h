@@ -65,6 +65,9 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   enum class OpenForce { None, Viewer, Editor };
   void OpenHit(OpenForce force);
   void OpenWithApplication();
+  // The options dialog: filled, shown, taken back (main_window_options.cpp).
+  void EditOptions();
+  std::function<void(class TOptionPanel&)> show_options;  // runs the dialog instead of exec()
   void AbortBtnClick();
   // A later start's hand-off: taken at once (the later start waits for
   // that), carried out at the next idle moment.
@@ -88,6 +91,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   // For tests and the start-up paths.
   SearchRun& run() { return *run_; }
   TView& Viewer() { return *view_; }
+  const Options& options() const { return options_; }
   ResultStore& store() { return store_; }
   THistoryEx& WordHistory() { return history_words_; }
   THistoryEx& FolderHistory() { return history_folders_; }

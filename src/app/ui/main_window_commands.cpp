@@ -100,7 +100,7 @@ void TLorvekMain::ShowWarning(const std::string& message) { Message(QString::fro
 void TLorvekMain::SetSearchingState(bool on) {
   find_act_->setEnabled(!on);
   exit_act_->setEnabled(!on);
-  property_act_->setEnabled(false);  // the options dialog is a later part
+  property_act_->setEnabled(!on);
   abort_act_->setEnabled(on);
   for (QMenu* m : {file_menu_, view_menu_, tool_menu_, help_menu_, option_menu_}) m->setEnabled(!on);
   for (QToolBar* tb : {toolbar1_, toolbar3_, toolbar4_}) tb->setEnabled(!on);
@@ -427,7 +427,11 @@ void TLorvekMain::EditMasks() {
 }
 
 void TLorvekMain::ShowHelp() {
+  // Beside the program (a build or portable copy), else where an
+  // installation puts it.
   QString path = QString::fromStdString(program_folder_) + "help/index.html";
+  if (!QFileInfo::exists(path)) path = QCoreApplication::applicationDirPath() + "/help/index.html";
+  if (!QFileInfo::exists(path)) path = QCoreApplication::applicationDirPath() + "/../share/lorvek/help/index.html";
   auto* w = new QTextBrowser;
   w->setAttribute(Qt::WA_DeleteOnClose);
   w->setWindowTitle(U("Lorvek ヘルプ"));

@@ -105,7 +105,6 @@ void TLorvekMain::BuildMenus() {
     for (int i = 0; i < code_items.size(); ++i) code_items[i]->setChecked(i == mode);
   });
   option_menu_->addSeparator();
-  property_act_->setEnabled(false);  // the options dialog is a later part
   option_menu_->addAction(property_act_);
   QMenu* clear = option_menu_->addMenu(U("履歴消去(&H)"));
   clear->addAction(U("検索フォルダ消去(&F)"), this, [this] { ClearHistory(false); });

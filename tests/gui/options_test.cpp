@@ -1,0 +1,178 @@
+// The options dialog through its controls: every setting filled and taken
+// back, Cancel changing nothing, the pages' rules, and the file managers'
+// command registered, run and removed.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+#include "app/desktop_integration.h"
+#include "app/settings/settings_schema.h"
+#include "app/ui/auto_search_dialog.h"
+#include "app/ui/options_dialog.h"
+#include "app/ui/single_instance.h"
+#include "app/ui/translations.h"
+#include "gui_test_util.h"
+#include "text/file_bytes.h"
+
+using namespace lorvek;
+using namespace lorvek::gui_test;
+
+namespace {
+
+// Every [Options] value as the file would hold it.
+std::map<std::string, std::string> Texts(const Options& o) {
+  std::map<std::string, std::string> out;
+  for (const SettingKey& k : SettingKeys())
+    if (k.member) out[k.key] = k.member.Text(o);
+  return out;
+}
+
+const char kIni[] =
+    "[Options]\r\nEditor=\"/usr/bin/gvim\"\r\nEditorSw=\"+\"\r\nEditorSwS=1\r\nEditorIs=7\r\nEdAddMark=0\r\n"
+    "UseEditor=1\r\nEditExecDone=0\r\nEdSendkeyw=1\r\nEdKeywSw=-k\r\nEdSendCol=1\r\nEdColSw=-c\r\n"
+    "EdSendkeywN=1\r\nEdKeywNSw=-n\r\nPathPrint=2\r\nSamePrint=1\r\nPreview=1\r\nWidePreview=1\r\n"
+    "PrevLine=2\r\nNextLine=1\r\nShowFDate=1\r\nFuzzyChar=0\r\nWholeWord=0\r\nFindSub=0\r\n"
+    "FindAlsoArchive=1\r\nCodeCngMode=3\r\nAutoDocDetect=1\r\nXlsGrep=0\r\nXlsAlsoNum=1\r\nXlsErrLog=1\r\n"
+    "FindOnece=1\r\nHTMLTag=1\r\nUseFilter=1\r\nFilterName=/opt/my filter\r\nFilterExt=*.PDF,*.PPT\r\n"
+    "FilterSw=-s\r\nSilenceRestart=1\r\nCSVTerms=1\r\nCSVQuates=2\r\nArcFiles=*.ZIP\r\n"
+    "[MaskSet]\r\nMask0=\"*.txt,\"\r\nExcd0=0\r\nMask1=\"*.o,*.a\"\r\nExcd1=1\r\nMask2=\"!\"\r\n";
+
+}  // namespace
+
+class OptionsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void initTestCase() {
+    IsolateFromTheUsersLorvek();
+    InstallJapaneseTranslations(*qApp);
+  }
+
+  void OkKeepsEverySettingAndCancelChangesNothing() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "Lorvek.ini", kIni);
+    TLorvekMain w(Folder(dir), {});
+    Quiet q;
+    q.Attach(w);
+    const std::string before = ReadFileBytes(Folder(dir) + "Lorvek.ini");
+    const Options loaded = w.options();
+    // Cancel: the file and the live settings stay as they were, mode 3 too.
+    w.show_options = [](TOptionPanel& d) { QTest::mouseClick(d.findChild<QPushButton*>("CancelButton"), Qt::LeftButton); };
+    w.findChild<QAction*>("Property1")->trigger();
+    QCOMPARE(ReadFileBytes(Folder(dir) + "Lorvek.ini"), before);
+    QCOMPARE(Texts(w.options()), Texts(loaded));
+    // OK without a change: every setting comes back as it was.
+    QStringList grid;
+    w.show_options = [&](TOptionPanel& d) {
+      for (int n = 0; n < 3; ++n) grid << d.MaskGrid()->item(n, 0)->text();
+      QTest::mouseClick(d.findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+    };
+    w.findChild<QAction*>("Property1")->trigger();
+    QCOMPARE(grid, (QStringList{"*.txt", "*.o,*.a", ""}));  // one trailing comma and "!" not shown
+    QCOMPARE(Texts(w.options())["CodeCngMode"], std::string("3"));
+    std::map<std::string, std::string> now = Texts(w.options()), then = Texts(loaded);
+    now.erase("ArcFiles");
+    then.erase("ArcFiles");
+    QCOMPARE(now, then);
+    TIniGT ini(Folder(dir) + "Lorvek.ini");
+    QCOMPARE(ini.ReadStr("Options", "ArcFiles", ""), std::string("*.ZIP"));
+    QCOMPARE(ini.ReadStr("MaskSet", "Mask0", ""), std::string("*.txt"));
+    QCOMPARE(ini.ReadStr("MaskSet", "Excd1", ""), std::string("1"));
+  }
+
+  void PageRulesAndAMissingBackEnd() {
+    OptionsDialogData data;
+    data.archive_masks = {"*.LZH", "*.RAR", "*.ZIP"};
+    ArchiveProbe probe;
+    probe.lzh = probe.zip = probe.tar = true;  // no RAR reader here
+    TOptionPanel d(data, probe);
+    d.show();
+    auto* rar = static_cast<QCheckBox*>(d.Control("Arc.RAR"));
+    QVERIFY(!rar->isEnabled());
+    QVERIFY(!rar->isChecked());
+    QCOMPARE(d.Values().archive_masks, (std::vector<std::string>{"*.LZH", "*.ZIP"}));
+    // emo takes the word with /ff; kmthNotePad clears the DDE link.
+    d.EditorList()->setFocus();
+    d.EditorList()->setCurrentIndex(4);
+    QTest::keyClick(d.EditorList(), Qt::Key_Down);  // to emo
+    QCOMPARE(d.EditorList()->currentIndex(), 5);
+    QVERIFY(static_cast<QCheckBox*>(d.Control("EdSendkeyw"))->isChecked());
+    QCOMPARE(static_cast<QLineEdit*>(d.Control("EdKeywSw"))->text(), QString("/ff"));
+    QCOMPARE(static_cast<QLineEdit*>(d.Control("EditorSw"))->text(), QString("/l"));
+    QVERIFY(!d.Control("EditorSw")->isEnabled());
+    d.EditorList()->setCurrentIndex(0);
+    static_cast<QCheckBox*>(d.Control("TeadDde"))->setChecked(true);
+    QVERIFY(!d.Control("EdAddMark")->isEnabled());
+    d.EditorList()->setCurrentIndex(2);
+    QTest::keyClick(d.EditorList(), Qt::Key_Up);  // to kmthNotePad
+    QVERIFY(!static_cast<QCheckBox*>(d.Control("TeadDde"))->isChecked());
+    QVERIFY(!d.Control("TeadDde")->isEnabled());
+    // The tree chooses the page.
+    d.Tree()->setCurrentItem(d.Tree()->topLevelItem(5));
+    QCOMPARE(d.Pages()->currentIndex(), 5);
+  }
+
+  void TheFileManagersCommandIsRegisteredRunAndRemoved() {
+    QTemporaryDir data, dir, tree1, tree2;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    WriteFile(Folder(dir) + "Lorvek.ini", "[Options]\r\n");
+    {
+      TLorvekMain w(Folder(dir), {});
+      Quiet q;
+      q.Attach(w);
+      w.show_options = [](TOptionPanel& d) {
+        static_cast<QCheckBox*>(d.Control("Register"))->setChecked(true);
+        QTest::mouseClick(d.findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+      };
+      w.findChild<QAction*>("Property1")->trigger();
+      QCOMPARE(q.messages, QStringList{U8(kRegistered)});
+    }
+    QVERIFY(IsIntegrationRegistered());
+    for (const std::string& f : IntegrationFiles()) QVERIFY2(QFileInfo::exists(QString::fromStdString(f)), f.c_str());
+    const QString validate = "/usr/bin/desktop-file-validate";
+    if (QFileInfo::exists(validate)) {
+      QProcess p;
+      p.start(validate, {QString::fromStdString(IntegrationFiles()[0])});
+      p.waitForFinished();
+      QVERIFY2(p.exitCode() == 0, p.readAllStandardOutput().constData());
+    }
+    // The installed script with two folders selected starts a search on both.
+    QVERIFY(RegisterIntegration(LORVEK_GUI_BIN).empty());
+    const QString bin = QString::fromUtf8(LORVEK_GUI_BIN);
+    SingleInstance instance;
+    QVERIFY2(instance.Claim(), "another Lorvek is running");
+    MakeTree(tree1.path().toStdString(), 2);
+    MakeTree(tree2.path().toStdString(), 3);
+    TLorvekMain w(QFileInfo(bin).absolutePath().toStdString() + "/", {});
+    Quiet q;
+    q.Attach(w);
+    QStringList folders;
+    w.run_dialog = [&](TAutoSearch& d) {
+      for (int i = 0; i < d.findChild<QListWidget*>("FolderList")->count(); ++i)
+        folders << d.findChild<QListWidget*>("FolderList")->item(i)->text();
+      d.WordBox()->setEditText("cat");
+      return true;
+    };
+    instance.take_hand_off = [&w] { w.ReceiveHandOff(); };
+    QVERIFY(RunLaterStart("/bin/sh", {QString::fromStdString(IntegrationFiles()[1])},
+                          {{"NAUTILUS_SCRIPT_SELECTED_FILE_PATHS", tree1.path() + "\n" + tree2.path() + "\n"}}));
+    QTRY_COMPARE(folders, (QStringList{tree1.path(), tree2.path()}));
+    QTRY_COMPARE(w.store().size(), size_t{5});
+    // Unregistering removes exactly those files, and leaves another's alone.
+    WriteFile(data.path().toStdString() + "/applications/other.desktop", "[Desktop Entry]\n");
+    QVERIFY(UnregisterIntegration().empty());
+    for (const std::string& f : IntegrationFiles()) QVERIFY(!QFileInfo::exists(QString::fromStdString(f)));
+    QVERIFY(QFileInfo::exists(data.path() + "/applications/other.desktop"));
+    qunsetenv("XDG_DATA_HOME");
+  }
+};
+
+QTEST_MAIN(OptionsTest)
+#include "options_test.moc"
