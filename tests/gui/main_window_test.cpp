@@ -73,9 +73,13 @@ void MainWindowTest::SearchingStateEnablesExactlyTheListedControls() {
   QVERIFY(!action("AbortBtn")->isEnabled());
   for (const char* m : {"File1", "Option1", "T1", "Help1", "Option2"}) QVERIFY(menu(m)->isEnabled());
   for (const char* b : {"Toolbar1", "ToolBar3", "Toolbar4"}) QVERIFY(bar(b)->isEnabled());
-  // Replace and the options dialog belong to later parts: never enabled yet.
+  // Replacing the selection needs a selected row; the options dialog is
+  // there whenever no search runs.
   QVERIFY(!action("ReplSelBtn")->isEnabled());
+  QVERIFY(action("Property1")->isEnabled());
+  w.SetSearchingState(true);
   QVERIFY(!action("Property1")->isEnabled());
+  w.SetSearchingState(false);
 }
 
 void MainWindowTest::CloseIsRefusedWhileSearching() {

@@ -119,6 +119,23 @@ class OptionsTest : public QObject {
     QCOMPARE(d.Pages()->currentIndex(), 5);
   }
 
+  // Every page for a look by eye (LORVEK_OPTIONS_SHOTS=folder, under Xvfb).
+  void Screenshots() {
+    const QByteArray folder = qgetenv("LORVEK_OPTIONS_SHOTS");
+    if (folder.isEmpty()) QSKIP("LORVEK_OPTIONS_SHOTS not set");
+    OptionsDialogData data;
+    data.archive_masks = {"*.LZH", "*.ZIP", "*.TAR"};
+    data.masks[0] = {"*.txt,*.htm", false};
+    data.masks[1] = {"*.o,*.a", true};
+    TOptionPanel d(data, ArchiveProbe::OfThisMachine());
+    d.show();
+    for (int i = 0; i < d.Tree()->topLevelItemCount(); ++i) {
+      d.Tree()->setCurrentItem(d.Tree()->topLevelItem(i));
+      QTest::qWait(100);
+      d.grab().save(QString("%1/page%2.png").arg(QString::fromUtf8(folder)).arg(i, 2, 10, QChar('0')));
+    }
+  }
+
   void TheFileManagersCommandIsRegisteredRunAndRemoved() {
     QTemporaryDir data, dir, tree1, tree2;
     qputenv("XDG_DATA_HOME", data.path().toUtf8());

@@ -101,8 +101,10 @@ TOptionPanel::TOptionPanel(const OptionsDialogData& data, const ArchiveProbe& pr
     auto* form = new QVBoxLayout(page);
     form->addWidget(Check(page, "UseEditor", "テキストを外部エディタで表示する(&E)", o.use_editor));
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(U("エディタ(&T)"), page));
+    auto* label = new QLabel(U("エディタ(&T)"), page);
+    row->addWidget(label);
     auto* editor = Edit(page, "Editor", o.editor);
+    label->setBuddy(editor);
     editor->setText(FromPath(o.editor));
     row->addWidget(editor, 1);
     auto* browse = new QPushButton(U("参照..."), page);
