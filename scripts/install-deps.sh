@@ -9,7 +9,7 @@ packages=(
   clang libclang-rt-dev
   libuchardet-dev libgsf-1-dev libarchive-dev arj
   qt6-base-dev libqscintilla2-qt6-dev libgl-dev qt6-translations-l10n
-  fonts-ipafont-gothic xvfb xauth time desktop-file-utils dpkg-dev
+  fonts-ipafont-gothic xvfb xauth time desktop-file-utils dpkg-dev poppler-utils
 )
 
 missing=()

@@ -8,6 +8,8 @@
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QTime>
 #include <QTreeWidget>
@@ -19,6 +21,7 @@
 #include "text/sjis.h"
 #include "view/ui/environment_dialogs.h"
 #include "view/ui/find_dialog.h"
+#include "view/ui/printing.h"
 #include "view/ui/text_editor.h"
 #include "view/ui/view_window.h"
 #include "view/view_document.h"
@@ -498,6 +501,68 @@ void TView::EditEnvironments() {
   RunDialog(d);
   env_table_ = ReadEnvTable(*ini_, program_folder_);
   ApplyEnvironment(file_name_ == "新規" ? "" : file_name_);
+}
+
+// ---- printing ----
+
+namespace {
+
+// Tabs expanded to blanks at the tab width, counting a double-byte
+// character as two cells.
+std::string ExpandTabs(const std::string& line, int width) {
+  std::string out;
+  size_t cells = 0;
+  for (size_t i = 0; i < line.size(); i += CharLength(line, i)) {
+    if (line[i] == '\t') {
+      const size_t n = static_cast<size_t>(width) - cells % static_cast<size_t>(width);
+      out.append(n, ' ');
+      cells += n;
+    } else {
+      out.append(line, i, CharLength(line, i));
+      cells += CharLength(line, i);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+QPrinter& TView::Printer() {
+  if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  return *printer_;
+}
+
+void TView::PrintCommand() {
+  for (;;) {
+    TPrintDlg d(*ini_, Printer(), this);
+    if (RunDialog(d) != QDialog::Accepted || d.Chosen() == TPrintDlg::Choice::Cancel) return;
+    QPrinter& printer = Printer();
+    if (printer.outputFormat() == QPrinter::NativeFormat && QPrinterInfo::availablePrinters().isEmpty()) {
+      SetStatus(0, U("ﾃﾞﾌｫﾙﾄ ﾌﾟﾘﾝﾀが存在しません"));
+      return;
+    }
+    if (!printer.isValid()) {
+      SetStatus(0, U("選択したﾌﾟﾘﾝﾀは有効ではありません"));
+      return;
+    }
+    std::vector<std::string> lines = editor_->Lines();
+    for (std::string& l : lines) l = ExpandTabs(l, std::max(1, editor_->Properties().tab_width));
+    QFont font = editor_->font();
+    TStringsPrinter strings(printer, font, d.Settings(), ToSjis(FromPath(file_name_)), lines);
+    strings.on_progress = print_progress;
+    const bool preview = d.Chosen() == TPrintDlg::Choice::Preview;
+    if (!strings.Prepare(preview)) {
+      if (preview) continue;  // the dialog comes back after a cancelled preview
+      return;
+    }
+    if (!preview) {
+      const std::string failure = strings.Print();
+      SetStatus(0, failure.empty() ? U("印刷しました.") : QString::fromStdString(failure));
+      return;
+    }
+    TPreviewWindow window(strings, this);
+    RunDialog(window);
+  }
 }
 
 }  // namespace lorvek

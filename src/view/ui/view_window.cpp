@@ -12,6 +12,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -155,7 +156,7 @@ void TView::BuildActions() {
       {"ViewTag", [this] { tags_->setVisible(!tags_->isVisible()); }},
       {"ViewFound", [this] { editor_->SetHighlight(actions_["ViewFound"]->isChecked()); }},
       {"InsFile", [this] { InsertFileCommand(); }},
-      {"Print", [] {}},
+      {"Print", [this] { PrintCommand(); }},
       {"Command", [this] { RunCommand(); }},
       {"MacroRec", [this] { ToggleMacroRecording(); }},
       {"MacroPlay", [this] { PlayMacro(); }},
@@ -169,7 +170,6 @@ void TView::BuildActions() {
     actions_[row.key] = a;
   }
   actions_["ViewFound"]->setCheckable(true);
-  actions_["Print"]->setEnabled(false);  // printing is a later part
   auto add = [this](const char* key, const char* caption, std::function<void()> f, const QKeySequence& keys = {}) {
     auto* a = new QAction(U(caption), this);
     a->setObjectName(key);

@@ -21,6 +21,7 @@
 #include "text/text_format.h"
 
 class QAction;
+class QPrinter;
 class QLabel;
 class QMenu;
 class QSplitter;
@@ -100,6 +101,10 @@ class TView : public QMainWindow {
   void InsertCannedText(const std::string& path);
   void EditProperties();
   void EditEnvironments();
+  void PrintCommand();
+  QPrinter& Printer();
+  // Tests: told the layout's progress (false cancels it).
+  std::function<bool(size_t done, size_t total)> print_progress;
 
  protected:
   void closeEvent(QCloseEvent* e) override;
@@ -152,6 +157,7 @@ class TView : public QMainWindow {
   std::vector<MacroEvent> macro_;
   bool recording_ = false, playing_ = false;
   bool shown_ = false;  // settings are written only by a viewer that was seen
+  std::unique_ptr<QPrinter> printer_;
   int ime_pending_ = 0;
 };
 
