@@ -179,6 +179,26 @@ class PrintTest : public QObject {
     QVERIFY(w.v->Panel(0) != U8("印刷しました."));
   }
 
+  void TypedHeaderTextIsKeptAsTyped() {
+    Viewer w;
+    w.v->show_dialog = [&](QDialog& d) {
+      auto* p = qobject_cast<TPrintDlg*>(&d);
+      if (!p) return;
+      p->HeaderBox()->setFocus();
+      QTest::keyClick(p->HeaderBox(), Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(p->HeaderBox(), "CONFIDENTIAL %p");
+      QTest::keyClick(p->HeaderBox(), Qt::Key_Return);  // the default button: キャンセル
+      QCOMPARE(p->HeaderBox()->count(), 6);
+      QCOMPARE(p->Settings().header, std::string("CONFIDENTIAL %p"));
+      if (p->isVisible()) Click(p->Button("Cancel"));
+    };
+    w.v->Action("Print")->trigger();
+    QVERIFY(!QFile::exists(w.pdf));
+    std::ifstream ini(Folder(w.dir) + "Lorvek.ini");
+    const std::string stored((std::istreambuf_iterator<char>(ini)), {});
+    QVERIFY2(stored.find("Header=CONFIDENTIAL %p") != std::string::npos, stored.c_str());
+  }
+
   void CancelInTheDialogPrintsNothing() {
     Viewer w;
     w.v->show_dialog = [&](QDialog& d) {

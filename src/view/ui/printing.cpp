@@ -70,12 +70,15 @@ TPrintDlg::TPrintDlg(TIniGT& ini, QPrinter& printer, QWidget* parent) : QDialog(
     auto* label = new QLabel(U(caption), this);
     box = new QComboBox(this);
     box->setEditable(true);
+    box->setInsertPolicy(QComboBox::NoInsert);  // typed text is the text, never a new entry
     for (const auto& e : kEntries) box->addItem(U(e[0]));
     box->setEditText(FromSjis(ini_.ReadStr("Print", key, "")));
     label->setBuddy(box);
     // An entry chosen stands for its codes.
     connect(box, qOverload<int>(&QComboBox::activated), box,
-            [box](int i) { box->setEditText(QString::fromUtf8(kEntries[i][1])); });
+            [box](int i) {
+              if (i >= 0 && static_cast<size_t>(i) < std::size(kEntries)) box->setEditText(QString::fromUtf8(kEntries[i][1]));
+            });
     row->addWidget(label);
     row->addWidget(box, 1);
     auto* g = new QGroupBox(U(pos_caption), this);
@@ -289,9 +292,12 @@ TPreviewWindow::TPreviewWindow(const TStringsPrinter& printer, QWidget* parent) 
   for (const auto& [key, caption] : names) {
     auto* b = new QPushButton(U(caption), this);
     b->setObjectName(key);
+    b->setAutoDefault(false);  // Enter does not turn pages or change the zoom
     buttons_[key] = b;
     bar->addWidget(b);
   }
+  // Wide enough for four-digit page counts, so the bar never shifts.
+  label_->setMinimumWidth(label_->fontMetrics().horizontalAdvance("9999 / 9999 "));
   layout->addLayout(bar);
   area_ = new QScrollArea(this);
   area_->setAlignment(Qt::AlignCenter);
@@ -308,17 +314,23 @@ TPreviewWindow::TPreviewWindow(const TStringsPrinter& printer, QWidget* parent) 
   });
   connect(buttons_["FitWidth"], &QPushButton::clicked, this, [this] {
     const double full = printer_.PaperPixels().width() * ScreenDpi() / double(printer_.Geometry().dpi);
-    zoom_ = (area_->viewport()->width() - area_->verticalScrollBar()->sizeHint().width()) / full;
+    // The area without its scroll bars, less the one the other side needs.
+    zoom_ = (area_->maximumViewportSize().width() - area_->verticalScrollBar()->sizeHint().width()) / full;
     Redraw();
   });
   connect(buttons_["FitHeight"], &QPushButton::clicked, this, [this] {
     const double full = printer_.PaperPixels().height() * ScreenDpi() / double(printer_.Geometry().dpi);
-    zoom_ = (area_->viewport()->height() - area_->horizontalScrollBar()->sizeHint().height()) / full;
+    zoom_ = (area_->maximumViewportSize().height() - area_->horizontalScrollBar()->sizeHint().height()) / full;
     Redraw();
   });
   connect(buttons_["Close"], &QPushButton::clicked, this, &QDialog::accept);
-  if (QScreen* s = QGuiApplication::primaryScreen()) move(s->geometry().center() - rect().center());
   ShowPage(0);
+}
+
+void TPreviewWindow::showEvent(QShowEvent* e) {
+  // Centred once the layout has given the window its final size.
+  if (QScreen* s = QGuiApplication::primaryScreen()) move(s->availableGeometry().center() - rect().center());
+  QDialog::showEvent(e);
 }
 
 QPushButton* TPreviewWindow::Button(const char* name) const { return buttons_.at(name); }

@@ -103,6 +103,9 @@ class TPreviewWindow : public QDialog {
   QPushButton* Button(const char* name) const;
   void ShowPage(int page);
 
+ protected:
+  void showEvent(QShowEvent* e) override;
+
  private:
   void Redraw();
 
