@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
-  libuchardet-dev libgsf-1-dev libarchive-dev arj
+  libuchardet-dev libgsf-1-dev libarchive-dev arj libxml2-dev libpoppler-cpp-dev
   qt6-base-dev libqscintilla2-qt6-dev libgl-dev qt6-translations-l10n
   fonts-ipafont-gothic xvfb xauth time desktop-file-utils dpkg-dev poppler-utils
 )

@@ -78,6 +78,20 @@ TEST(LorvekGrep, DocumentSwitches) {
   EXPECT_NE(broken.err.find("EXCEL変換エラー:"), std::string::npos);
 }
 
+TEST(LorvekGrep, OfficeAndPdfSwitches) {
+  const std::string office = test::FixturePath("office").string();
+  Result cells = Grep("--no-word -m sample.xlsx 離れた " + office);
+  EXPECT_EQ(cells.out, "\"" + office + "/sample.xlsx\" 19: 離れたセルの検索語 [Page:2(5:2)]\n");
+  EXPECT_EQ(Grep("--no-office --no-word -m sample.xlsx 離れた " + office).status, 1);
+  Result pdf = Grep("--no-word -m sample.pdf 脚注 " + office);
+  EXPECT_EQ(pdf.status, 0);
+  EXPECT_EQ(Grep("--no-pdf --no-word -m sample.pdf 脚注 " + office).status, 1);
+  Result broken = Grep("--no-word -m 'protected.docx;sample.odt' 脚注 " + office);
+  EXPECT_EQ(broken.status, 2);  // found, but one document could not be read
+  EXPECT_NE(broken.err.find("文書変換エラー:"), std::string::npos);
+  EXPECT_NE(broken.out.find("sample.odt\" 17: 脚注の検索語\n"), std::string::npos);
+}
+
 TEST(LorvekGrep, ArchivesAndFiltersWithAScratchFolderOfItsOwn) {
   const std::string arcs = test::FixturePath("archives").string();
   test::TempDir tmp;

@@ -145,7 +145,7 @@ TEST(Settings, FreshStartDefaults) {
   TIniGT ini((dir / "Lorvek.ini").string());
   Options o = ReadOptions(ini);
   for (bool on : {o.search.fuzzy_char, o.search.whole_word, o.search.find_sub, o.ed_add_mark, o.edit_exec_done,
-                  o.search.xls_grep})
+                  o.search.xls_grep, o.search.office_xml_grep, o.search.pdf_grep})
     EXPECT_TRUE(on);
   EXPECT_TRUE(ReadBoolSetting(ini, "Viewer", "ShowTag"));
   EXPECT_EQ(o.search.code_cng_mode, 1000);

@@ -52,6 +52,10 @@ const char kUsage[] =
     "      --xls             search the cells of .xls workbooks (default)\n"
     "      --no-xls          read .xls files as they are\n"
     "      --xls-numbers     search numeric cells too (default: text cells only)\n"
+    "      --office          search .docx/.xlsx/.pptx and .odt/.ods/.odp files (default)\n"
+    "      --no-office       read them as they are\n"
+    "      --pdf             search the text of .pdf files (default)\n"
+    "      --no-pdf          read them as they are\n"
     "      --html-tags       search .htm and .html files without their tags\n"
     "      --no-html-tags    search them with their tags (default)\n"
     "  -z, --archives        search inside archives (.zip, .lzh, .tar.gz, ...):\n"
@@ -234,6 +238,10 @@ int Main(int argc, char** argv) {
     else if (a == "--xls") opts.xls_grep = true;
     else if (a == "--no-xls") opts.xls_grep = false;
     else if (a == "--xls-numbers") opts.xls_also_num = true;
+    else if (a == "--office") opts.office_xml_grep = true;
+    else if (a == "--no-office") opts.office_xml_grep = false;
+    else if (a == "--pdf") opts.pdf_grep = true;
+    else if (a == "--no-pdf") opts.pdf_grep = false;
     else if (a == "-z" || a == "--archives") opts.find_also_archive = true;
     else if (a == "--no-archives") opts.find_also_archive = false;
     else if (a == "--filter") {

@@ -17,6 +17,8 @@ struct SearchOptions {
   bool xls_grep = true;            // XlsGrep
   bool xls_also_num = false;       // XlsAlsoNum: numeric cells are searched too
   bool xls_err_log = false;        // XlsErrLog: report spreadsheet failures at the end
+  bool office_xml_grep = true;     // OfficeXmlGrep: .docx/.xlsx/.pptx and OpenDocument files
+  bool pdf_grep = true;            // PdfGrep: PDF files
   bool use_filter = false;         // UseFilter
   std::string filter_name;         // FilterName: the filter program
   std::string filter_sw;           // FilterSw: its switches, as the user wrote them

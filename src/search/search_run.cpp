@@ -237,6 +237,9 @@ void SearchRun::SearchFile(const FileRef& file, bool filter_match) {
     case SourceKind::Spreadsheet:
       spreadsheet_source_.Search(file, *this);
       break;
+    case SourceKind::OfficeDocument:
+      office_source_.Search(file, *this);
+      break;
     case SourceKind::PlainText:
     case SourceKind::BinaryFile:
       plain_source_.Search(file, *this);

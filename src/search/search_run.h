@@ -158,6 +158,7 @@ class SearchRun : private MatchTarget, private WalkObserver, private ReadAheadSi
                                 return work_folder_.WorkFile();
                               }};
   SpreadsheetSource spreadsheet_source_;
+  OfficeSource office_source_;
 
   std::string word_;
   CompiledWordRef compiled_;

@@ -1,6 +1,7 @@
 #include "sources/document_sources.h"
 
 #include "sources/excel_biff.h"
+#include "sources/office_text.h"
 #include "sources/word_document.h"
 
 namespace lorvek {
@@ -55,6 +56,37 @@ void SpreadsheetSource::Search(const FileRef& file, MatchTarget& target) {
     target.LogError("EXCEL変換エラー:", target.FailureName(file.path), e.what());
   }
   target.SetProgressText("");
+}
+
+void OfficeSource::Search(const FileRef& file, MatchTarget& target) {
+  const OfficeFormat format = OfficeFormatOf(file.path);
+  const bool find_once = target.Options().find_onece;
+  target.ProcessPendingEvents();
+  try {
+    if (IsSheetFormat(format)) {
+      target.SetCodes(ecExcel, 1);
+      const bool numbers = target.Options().xls_also_num;
+      int32_t ordinal = 0;
+      ReadOfficeCells(file.path, format, [&](const ExcelCell& cell) {
+        ++ordinal;
+        if (ordinal % 1024 == 0) target.ProcessPendingEvents();
+        if (cell.numeric && !numbers) return !target.Stopped();
+        const bool hit = target.MatchCell(cell.text, CellLabel(cell.sheet, cell.row, cell.col), ordinal);
+        return !(hit && find_once) && !target.Stopped();
+      });
+    } else {
+      target.SetCodes(ecWord, 0);
+      int32_t line_no = 0;
+      ReadOfficeLines(file.path, format, [&](std::string_view line) {
+        ++line_no;
+        if (line_no % 1024 == 0) target.ProcessPendingEvents();
+        const bool hit = target.MatchParagraph(line, line_no);
+        return !(hit && find_once) && !target.Stopped();
+      });
+    }
+  } catch (const std::exception& e) {
+    target.LogError("文書変換エラー:", target.FailureName(file.path), e.what());
+  }
 }
 
 }  // namespace lorvek

@@ -34,6 +34,14 @@ class SpreadsheetSource : public TextSource {
   int32_t failed_ = 0;
 };
 
+// Today's office documents (.docx, .xlsx, .pptx, OpenDocument, PDF): text
+// as Word text, line by line, spreadsheets as Excel cells. A document that
+// cannot be read is logged ("文書変換エラー:") and the run goes on.
+class OfficeSource : public TextSource {
+ public:
+  void Search(const FileRef& file, MatchTarget& target) override;
+};
+
 // The position marker of a cell: "[Page:1(0:0)]".
 std::string CellLabel(int sheet, int row, int col);
 

@@ -1,3 +1,4 @@
+#include "sources/office_text.h"
 #include "sources/text_source.h"
 
 namespace lorvek {
@@ -24,6 +25,11 @@ SourceKind ChooseSource(const std::string& path, bool filter_match, const Search
        [](const std::string& e, bool, const SearchOptions& o) { return o.auto_doc_detect && (e == ".DOC" || e == ".RTF"); }},
       {SourceKind::Spreadsheet,
        [](const std::string& e, bool, const SearchOptions& o) { return o.xls_grep && e == ".XLS"; }},
+      {SourceKind::OfficeDocument,
+       [](const std::string& e, bool, const SearchOptions& o) {
+         const OfficeFormat f = OfficeFormatOfExtension(e);
+         return f == OfficeFormat::Pdf ? o.pdf_grep : o.office_xml_grep && f != OfficeFormat::None;
+       }},
   };
   const std::string ext = UpperExtension(path);
   for (const Row& row : kTable)

@@ -68,7 +68,7 @@ class TextSource {
   virtual void Search(const FileRef& file, MatchTarget& target) = 0;
 };
 
-enum class SourceKind { Filter, WordDocument, Spreadsheet, PlainText, BinaryFile };
+enum class SourceKind { Filter, WordDocument, Spreadsheet, OfficeDocument, PlainText, BinaryFile };
 
 // The dispatch table of a selected file, by its name and the switches. A
 // plain text file that probes as binary goes on to BinaryFile.

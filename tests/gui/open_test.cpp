@@ -119,6 +119,25 @@ class OpenTest : public QObject {
     QVERIFY(!QFile::exists(QDir::tempPath() + "/Lorvek-" + QString::number(getuid()) + "/____temp.txt"));
   }
 
+  void TodaysDocumentsOpenReadOnlyAtTheirHits() {
+    QTemporaryDir dir;
+    for (const char* name : {"sample.docx", "sample.ods", "sample.pptx", "sample.pdf"})
+      Copy(kData + "/office/" + name, dir, name);
+    Window win("");
+    win.Search(U8("検索語"), dir.path());
+    QVERIFY(win.w->store().size() >= 8);
+    TView& v = win.w->Viewer();
+    for (size_t i = 0; i < win.w->store().size(); ++i) {
+      const MatchRecord& rec = win.w->store()[i];
+      win.Open(static_cast<int>(i));
+      QVERIFY2(v.isVisible(), rec.OpenPath.c_str());
+      QCOMPARE(v.Panel(3), U8("編集不可"));
+      const std::string line = v.Editor()->LineText(static_cast<int>(v.Editor()->Caret().line));
+      QVERIFY2(line.find(Utf8ToCp932("検索語")) != std::string::npos, rec.OpenPath.c_str());
+      QCOMPARE(static_cast<int>(v.Editor()->Caret().line) + 1, rec.LineNo);
+    }
+  }
+
   void AnArchiveMemberIsExtractedShownAndDeleted() {
     QTemporaryDir dir;
     Copy(kData + "/archives/sample.zip", dir, "s.zip");

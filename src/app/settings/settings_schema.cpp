@@ -56,6 +56,8 @@ std::vector<SettingKey> BuildKeys() {
       {"Options", "XlsGrep", B, "1", kClose, &SearchOptions::xls_grep},
       {"Options", "XlsAlsoNum", B, "0", kClose, &SearchOptions::xls_also_num},
       {"Options", "XlsErrLog", B, "0", kClose, &SearchOptions::xls_err_log},
+      {"Options", "OfficeXmlGrep", B, "1", kClose, &SearchOptions::office_xml_grep},
+      {"Options", "PdfGrep", B, "1", kClose, &SearchOptions::pdf_grep},
       {"Options", "HTMLTag", B, "0", kClose, &SearchOptions::html_tag},
       {"Options", "UseFilter", B, "0", kClose, &SearchOptions::use_filter},
       {"Options", "FilterName", S, "", kClose, &SearchOptions::filter_name},

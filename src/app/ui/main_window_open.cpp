@@ -20,6 +20,7 @@
 #include "search/compiled_word.h"
 #include "search/open_path.h"
 #include "search/search_terms.h"
+#include "sources/office_text.h"
 #include "sources/archive_reader.h"
 #include "sources/excel_biff.h"
 #include "sources/filter_source.h"
@@ -68,6 +69,26 @@ std::vector<std::string> SplitAt(const std::string& text, const std::string& bre
 std::vector<std::string> TLorvekMain::PreparedLines(const std::string& path, int32_t code, bool filtered, bool html,
                                                     bool* prepared) {
   *prepared = true;
+  const OfficeFormat office = OfficeFormatOf(path);
+  if ((code == ecWord || code == ecExcel) && office != OfficeFormat::None) {
+    // Today's formats: the lines or cells as the search saw them.
+    std::vector<std::string> lines;
+    try {
+      if (IsSheetFormat(office))
+        ReadOfficeCells(path, office, [&](const ExcelCell& c) {
+          lines.push_back(c.text);
+          return true;
+        });
+      else
+        ReadOfficeLines(path, office, [&](std::string_view l) {
+          lines.emplace_back(l);
+          return true;
+        });
+    } catch (const std::exception&) {
+      Message(U("テキスト変換に失敗しました."), true);
+    }
+    return lines;
+  }
   if (code == ecWord) {
     std::vector<std::string> lines;
     if (ExtractWordText(path, [&](std::string_view text, int) {

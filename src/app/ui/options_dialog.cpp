@@ -212,6 +212,8 @@ TOptionPanel::TOptionPanel(const OptionsDialogData& data, const ArchiveProbe& pr
     box->addWidget(err);
     box->addWidget(Check(page, "FindOnece", "検索語が見つかれば次のファイルへ(&S)", so.find_onece));
     box->addWidget(Check(page, "HTMLTag", "HTMLファイルのタグを無視する(&H)", so.html_tag));
+    box->addWidget(Check(page, "OfficeXmlGrep", "*.docx,*.xlsx,*.pptx,*.odt,*.ods,*.odpファイル内を検索する(&O)", so.office_xml_grep));
+    box->addWidget(Check(page, "PdfGrep", "*.pdfファイル内を検索する(&P)", so.pdf_grep));
     box->addStretch();
     AddPage(U("拡張設定"), page);
   }
@@ -427,6 +429,8 @@ OptionsDialogData TOptionPanel::Values() const {
   so.xls_err_log = on("XlsErrLog");
   so.find_onece = on("FindOnece");
   so.html_tag = on("HTMLTag");
+  so.office_xml_grep = on("OfficeXmlGrep");
+  so.pdf_grep = on("PdfGrep");
   // Archive masks in the order of the settings file.
   d.archive_masks.clear();
   for (const char* key : {"Arc.LZH", "Arc.ZIP", "Arc.ARJ", "Arc.CAB", "Arc.RAR"})

@@ -1,0 +1,231 @@
+// Today's office documents: .docx/.pptx/.xlsx, OpenDocument and PDF files
+// made by LibreOffice from the sample text, hand-made workbooks for what an
+// office suite does not write, and hostile packages.
+#include <gtest/gtest.h>
+
+#include "search_harness.h"
+#include "sources/office_text.h"
+#include "sources/package_parts.h"
+#include "sources/xml_walk.h"
+#include "test_util.h"
+#include "text/cp932.h"
+
+namespace lorvek {
+namespace {
+
+using test::FixturePath;
+using test::Harness;
+using test::Sj;
+
+std::string Office(const char* name) { return FixturePath("office").string() + "/" + name; }
+
+std::vector<std::string> SampleLines() {
+  std::vector<std::string> lines;
+  const std::string text = test::ReadBytes(FixturePath("text/sjis_crlf.txt"));
+  size_t start = 0, end;
+  while ((end = text.find("\r\n", start)) != std::string::npos) {
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+std::vector<std::string> Lines(const char* name, const PackageLimits& limits = {}) {
+  std::vector<std::string> out;
+  ReadOfficeLines(Office(name), OfficeFormatOf(name), [&](std::string_view l) {
+    out.push_back(Cp932ToUtf8(l));
+    return true;
+  }, limits);
+  return out;
+}
+
+std::vector<std::string> Cells(const char* name) {
+  std::vector<std::string> out;
+  ReadOfficeCells(Office(name), OfficeFormatOf(name), [&](const ExcelCell& c) {
+    out.push_back(Cp932ToUtf8(c.text) + " " + CellLabel(c.sheet, c.row, c.col) + (c.numeric ? " #" : ""));
+    return true;
+  });
+  return out;
+}
+
+std::string FailureOf(const char* name) {
+  try {
+    if (IsSheetFormat(OfficeFormatOf(name))) Cells(name);
+    else Lines(name);
+  } catch (const DocumentError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(OfficeDocuments, WordProcessorFilesGiveEveryParagraphOnItsLine) {
+  const std::vector<std::string> sample = SampleLines();
+  ASSERT_EQ(sample.size(), 16u);
+  for (const char* name : {"sample.docx", "sample.odt"}) {
+    SCOPED_TRACE(name);
+    const std::vector<std::string> got = Lines(name);
+    ASSERT_GE(got.size(), 17u);
+    for (size_t i = 0; i < 15; ++i) EXPECT_EQ(got[i], Cp932ToUtf8(sample[i])) << i;
+    EXPECT_EQ(got[15], Cp932ToUtf8(sample[15]) + "注記の段落");  // the footnote's mark is not text
+    // The footnote follows the body.
+    EXPECT_NE(std::find_if(got.begin() + 16, got.end(),
+                           [](const std::string& l) { return l.find("脚注の検索語") != std::string::npos; }),
+              got.end());
+  }
+  // Headers and footers of a .docx follow the body, before the notes.
+  const std::vector<std::string> docx = Lines("sample.docx");
+  EXPECT_EQ(std::vector<std::string>(docx.begin() + 16, docx.begin() + 18),
+            (std::vector<std::string>{"ヘッダーの検索語", "フッターの検索語"}));
+  EXPECT_EQ(docx.back(), "\t脚注の検索語");
+  EXPECT_EQ(docx.size(), 19u);  // no lines for the notes' separators
+}
+
+TEST(OfficeDocuments, PresentationsGiveSlidesThenTheirNotesInOrder) {
+  const std::vector<std::string> expected = {"一枚目の題：検索の紹介", "本文の一行目",          "本文の二行目",
+                                             "1枚目のノートの検索語", "二枚目の題：置換",      "最後のスライドの検索語",
+                                             "2枚目のノートの検索語"};
+  EXPECT_EQ(Lines("sample.pptx"), expected);
+  EXPECT_EQ(Lines("sample.odp"), expected);
+}
+
+TEST(OfficeDocuments, PdfPagesGiveTheirTextLinesInReadingOrder) {
+  const std::vector<std::string> got = Lines("sample.pdf");
+  ASSERT_GE(got.size(), 18u);
+  EXPECT_EQ(got.front(), "ヘッダーの検索語");
+  EXPECT_EQ(got.back(), "フッターの検索語");
+  // Every short sample line is one text line, in order.
+  size_t at = 0;
+  for (const std::string& line : SampleLines()) {
+    const std::string utf8 = Cp932ToUtf8(line);
+    if (utf8.find('\t') != std::string::npos || utf8.size() > 100 || utf8.find("AND") == 0) continue;
+    auto it = std::find_if(got.begin() + static_cast<long>(at), got.end(),
+                           [&](const std::string& g) { return g.rfind(utf8, 0) == 0; });
+    ASSERT_NE(it, got.end()) << utf8;
+    at = static_cast<size_t>(it - got.begin()) + 1;
+  }
+}
+
+TEST(OfficeDocuments, SpreadsheetsGiveTheLegacyCellModel) {
+  const std::vector<std::string> expected = {
+      "検索テスト [Page:1(0:0)]", "1.5 [Page:1(0:1)] #",   "100 [Page:1(0:2)] #",        "テスト [Page:1(0:3)]",
+      "cat [Page:1(1:0)]",        "TRUE [Page:1(1:1)]",    "全文検索 [Page:1(1:2)]",      "12.34 [Page:1(1:3)] #",
+      "concatenate (cat) [Page:1(2:0)]", "3.14159 [Page:1(2:1)] #", "catfish [Page:1(2:2)]", "全文検索 [Page:1(2:3)]",
+      "-7 [Page:1(3:0)] #",       "1e+20 [Page:1(3:1)] #", "0.000123 [Page:1(3:2)] #",   "123456789012 [Page:1(3:3)] #",
+      "ｶﾀｶﾅ [Page:2(0:0)]",       "半角ｶﾀｶﾅと全角カタカナ [Page:2(1:0)]", "離れたセルの検索語 [Page:2(5:2)]"};
+  EXPECT_EQ(Cells("sample.xlsx"), expected);
+  EXPECT_EQ(Cells("sample.ods"), expected);
+  // Shared strings without their phonetic guide, inline strings, a
+  // formula's cached string, booleans and errors, a cell without a
+  // reference, an index past the shared strings, sheets in the workbook's
+  // order whatever their part names.
+  EXPECT_EQ(Cells("handmade.xlsx"),
+            (std::vector<std::string>{"共有の検索語 [Page:1(0:0)]", "インラインの検索語 [Page:1(0:2)]",
+                                      "2.5 [Page:1(2:1)] #", "数式の文字列 [Page:1(2:3)]", "TRUE [Page:1(2:4)]",
+                                      "#DIV/0! [Page:1(2:5)]", "漢字 混在 [Page:1(3:0)]", "二枚目 [Page:2(1:27)]"}));
+}
+
+TEST(OfficeDocuments, DamagedProtectedAndHostileFilesFailCleanly) {
+  EXPECT_EQ(FailureOf("protected.docx"), "パスワードで保護されています");
+  EXPECT_EQ(FailureOf("protected.pdf"), "パスワードで保護されています");
+  EXPECT_NE(FailureOf("damaged.docx"), "");
+  EXPECT_EQ(FailureOf("notzip.xlsx").rfind("ZIP形式の文書ではありません", 0), 0u);
+  // Entity expansion is refused before any parsing.
+  EXPECT_EQ(FailureOf("laughs.docx"), "XMLに文書型宣言があります");
+  EXPECT_EQ(FailureOf("repeated.ods"), "繰り返しセルが多すぎます");
+  // A part that inflates past the bound.
+  PackageLimits small;
+  small.part_bytes = 1 << 20;
+  EXPECT_THROW(Lines("inflating.docx", small), DocumentError);
+  EXPECT_EQ(Lines("inflating.docx").at(0).size(), 700000u * 3);
+  small = {};
+  small.total_bytes = 1 << 20;
+  EXPECT_THROW(Lines("inflating.docx", small), DocumentError);
+}
+
+TEST(OfficeDocuments, XmlWalkAndPartNames) {
+  struct Collect : XmlHandler {
+    std::string trace;
+    void Start(std::string_view n, const XmlAttributes& a) override {
+      trace += "<" + std::string(n) + ":" + std::string(a.Get("id")) + "/" + std::string(a.GetPrefixed("id"));
+    }
+    void End(std::string_view n) override { trace += "</" + std::string(n); }
+    void Text(std::string_view t) override { trace += std::string(t); }
+  };
+  Collect c;
+  WalkXml(R"(<p:a xmlns:p="u" xmlns:r="v" id="1" r:id="r9">x&amp;y<p:b/></p:a>)", c);
+  EXPECT_EQ(c.trace, "<a:1/r9x&y<b:/</b</a");
+  Collect bad;
+  EXPECT_THROW(WalkXml("<a><b></a>", bad), DocumentError);
+  EXPECT_THROW(WalkXml("<a>&undefined;</a>", bad), DocumentError);
+  EXPECT_THROW(WalkXml(R"(<!DOCTYPE a SYSTEM "http://example.invalid/a.dtd"><a/>)", bad), DocumentError);
+
+  EXPECT_EQ(ResolvePartName("xl", "worksheets/sheet1.xml"), "xl/worksheets/sheet1.xml");
+  EXPECT_EQ(ResolvePartName("xl", "/xl/worksheets/sheet1.xml"), "xl/worksheets/sheet1.xml");
+  EXPECT_EQ(ResolvePartName("ppt/slides", "../notesSlides/notesSlide1.xml"), "ppt/notesSlides/notesSlide1.xml");
+  EXPECT_EQ(ResolvePartName("ppt", "../../etc/passwd"), "");
+  EXPECT_EQ(ResolvePartName("", "./a//b.xml"), "a/b.xml");
+  EXPECT_EQ(OfficeFormatOf("/d/A.Docx"), OfficeFormat::WordXml);
+  EXPECT_EQ(OfficeFormatOf("/d/a.ods"), OfficeFormat::OdfSheet);
+  EXPECT_EQ(OfficeFormatOf("/d/a.doc"), OfficeFormat::None);
+}
+
+// ---- In a search run.
+
+TEST(OfficeSearch, HitsCarryTheDocumentCodesAndFailuresAreLoggedAndCounted) {
+  Harness h;
+  h.Search("検索語", FixturePath("office").string(), "sample.*;protected.*;damaged.docx");
+  std::map<std::string, std::vector<std::pair<int32_t, int32_t>>> hits;
+  for (size_t i = 0; i < h.store.size(); ++i)
+    hits[FileNamePart(h.store[i].OpenPath)].push_back({h.store[i].LineNo, h.store[i].EncodingCode});
+  EXPECT_EQ(hits["sample.docx"], (std::vector<std::pair<int32_t, int32_t>>{{17, 1007}, {18, 1007}, {19, 1007}}));
+  EXPECT_EQ(hits["sample.odt"], (std::vector<std::pair<int32_t, int32_t>>{{17, 1007}}));
+  EXPECT_EQ(hits["sample.pptx"], (std::vector<std::pair<int32_t, int32_t>>{{4, 1007}, {6, 1007}, {7, 1007}}));
+  EXPECT_EQ(hits["sample.xlsx"], (std::vector<std::pair<int32_t, int32_t>>{{19, 1008}}));
+  EXPECT_EQ(hits["sample.ods"], (std::vector<std::pair<int32_t, int32_t>>{{19, 1008}}));
+  EXPECT_EQ(hits["sample.pdf"].size(), 3u);
+  for (size_t i = 0; i < h.store.size(); ++i)
+    if (h.store[i].EncodingCode == 1008) EXPECT_EQ(h.store[i].LineText, Sj("離れたセルの検索語 [Page:2(5:2)]"));
+  EXPECT_EQ(h.run.ErrorCount(), 3);
+  const std::string log = h.Log();
+  for (const char* name : {"protected.docx", "protected.pdf", "damaged.docx"})
+    EXPECT_NE(log.find(Sj("文書変換エラー:") + Office(name)), std::string::npos) << name;
+
+  // Switched off, they are files like any other: no document hits.
+  Harness off;
+  off.run.options().office_xml_grep = false;
+  off.run.options().pdf_grep = false;
+  off.Search("検索語", FixturePath("office").string(), "sample.*");
+  for (size_t i = 0; i < off.store.size(); ++i) EXPECT_LT(off.store[i].EncodingCode, 1000);
+  EXPECT_EQ(off.run.ErrorCount(), 0);
+
+  // One switch at a time.
+  Harness pdf_only;
+  pdf_only.run.options().office_xml_grep = false;
+  pdf_only.Search("検索語", FixturePath("office").string(), "sample.pdf;sample.docx");
+  std::set<std::string> names;
+  for (size_t i = 0; i < pdf_only.store.size(); ++i)
+    if (pdf_only.store[i].EncodingCode == 1007) names.insert(FileNamePart(pdf_only.store[i].OpenPath));
+  EXPECT_EQ(names, std::set<std::string>{"sample.pdf"});
+}
+
+TEST(OfficeSearch, FirstHitOnlyAndDocumentsInsideArchives) {
+  Harness once;
+  once.run.options().find_onece = true;
+  once.Search("検索語", Office("sample.docx"));
+  EXPECT_EQ(once.store.size(), 1u);
+
+  Harness h;
+  h.run.options().find_also_archive = true;
+  h.run.WildMatch2().SetMasks({"*.ZIP"});
+  h.Search("検索語", Office("documents.zip"), "*.docx;*.xlsx;*.pdf");
+  std::map<std::string, int32_t> codes;
+  for (size_t i = 0; i < h.store.size(); ++i) codes[h.store[i].OpenPath] = h.store[i].EncodingCode;
+  const std::string prefix = "@" + Office("documents.zip") + "@書類/";
+  EXPECT_EQ(codes[prefix + "sample.docx"], 1007);
+  EXPECT_EQ(codes[prefix + "sample.xlsx"], 1008);
+  EXPECT_EQ(codes[prefix + "sample.pdf"], 1007);
+  EXPECT_EQ(codes.size(), 3u);
+}
+
+}  // namespace
+}  // namespace lorvek
