@@ -40,7 +40,7 @@ cd "$tree"
 read_text="find . -name '*.pdf' -exec pdftotext -q {} - \\; ; find . -type f ! -name '*.pdf' -exec unzip -p -qq {} '*.xml' \\;"
 tools_t=$(best "$read_text")
 lorvek_t=$(best "$lorvek --no-word --no-fuzzy -m '*' -- 検索語 . | cat")
-hits=$("$lorvek" --no-word --no-fuzzy -m '*' -- 検索語 . | wc -l)
+hits=$("$lorvek" --no-word --no-fuzzy -m '*' -- 検索語 . 2>/dev/null | wc -l)
 echo "| documents | pdftotext + unzip -p | lorvek-grep | ratio |"
 echo "|---:|---:|---:|---:|"
 echo "| $(find . -type f | wc -l) | $tools_t | $lorvek_t | $(echo "scale=2; $lorvek_t / $tools_t" | bc) |"

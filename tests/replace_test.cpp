@@ -3,6 +3,8 @@
 #include "replace/replace_run.h"
 
 #include <gtest/gtest.h>
+
+#include <set>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -186,6 +188,20 @@ TEST(ReplaceRun, SkipsAreNotedOnceAndSaidAtTheEnd) {
   r = f.Replace("dog");
   EXPECT_EQ(r.notes.front(), "テキストファイル以外は置換できない:" + (f.dir / "b.bin").string());
   EXPECT_EQ(r.notes[1], "コード変換なしモードでSJIS以外は置換できない:" + u);
+}
+
+TEST(ReplaceRun, OfficeDocumentsAreNeverRewritten) {
+  Fixture f;
+  for (const char* name : {"sample.docx", "sample.xlsx", "sample.pdf"})
+    f.dir.Write(name, test::ReadBytes(test::FixturePath(std::string("office/") + name)));
+  f.Search("検索語");
+  ASSERT_GE(f.store.size(), 5u);
+  const ReplaceResult r = f.Replace("置換語");
+  std::set<std::string> skipped(r.notes.begin(), r.notes.end());
+  for (const char* name : {"sample.docx", "sample.xlsx", "sample.pdf"}) {
+    EXPECT_TRUE(skipped.count("テキストファイル以外は置換できない:" + (f.dir / name).string())) << name;
+    EXPECT_EQ(f.Bytes(name), test::ReadBytes(test::FixturePath(std::string("office/") + name)));
+  }
 }
 
 TEST(ReplaceRun, LinesThatCannotComeBackAreNeverRewritten) {
