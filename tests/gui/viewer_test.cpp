@@ -63,6 +63,9 @@ class ViewerTest : public QObject {
     QCOMPARE(v.Panel(2), U8("行:4"));
     v.Editor()->setFocus();
     QTest::keyClick(v.Editor(), Qt::Key_End);
+    // Alt with a letter no menu takes types nothing.
+    QTest::keyClick(v.Editor(), Qt::Key_Z, Qt::AltModifier);
+    QCOMPARE(v.Panel(3), QString());
     QTest::keyClicks(v.Editor(), "X");
     QCOMPARE(v.Panel(3), U8("変更あり"));
     QTest::keyClick(v.Editor(), Qt::Key_S, Qt::ControlModifier);

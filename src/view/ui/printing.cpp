@@ -296,8 +296,8 @@ TPreviewWindow::TPreviewWindow(const TStringsPrinter& printer, QWidget* parent) 
     buttons_[key] = b;
     bar->addWidget(b);
   }
-  // Wide enough for four-digit page counts, so the bar never shifts.
-  label_->setMinimumWidth(label_->fontMetrics().horizontalAdvance("9999 / 9999 "));
+  // Wide enough for five-digit page counts, so the bar never shifts.
+  label_->setMinimumWidth(label_->fontMetrics().horizontalAdvance("99999 / 99999 "));
   layout->addLayout(bar);
   area_ = new QScrollArea(this);
   area_->setAlignment(Qt::AlignCenter);

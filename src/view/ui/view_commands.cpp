@@ -371,6 +371,14 @@ bool TView::eventFilter(QObject* o, QEvent* e) {
     Exit();
     return true;
   }
+  // Alt with a key no menu or command took is not typing: the editor
+  // would insert the bare letter.
+  if (o == editor_ && e->type() == QEvent::KeyPress) {
+    auto* k = static_cast<QKeyEvent*>(e);
+    if ((k->modifiers() & Qt::AltModifier) && !(k->modifiers() & Qt::ControlModifier) && !k->text().isEmpty() &&
+        k->text()[0].isPrint())
+      return true;
+  }
   if (o == editor_ && e->type() == QEvent::KeyPress && recording_ && !playing_) {
     auto* k = static_cast<QKeyEvent*>(e);
     MacroEvent m;
