@@ -72,6 +72,10 @@ TEST(OfficeDocuments, WordProcessorFilesGiveEveryParagraphOnItsLine) {
                            [](const std::string& l) { return l.find("脚注の検索語") != std::string::npos; }),
               got.end());
   }
+  // The headers and footers of an .odt (in its styles) follow its notes.
+  const std::vector<std::string> odt = Lines("sample.odt");
+  EXPECT_EQ(std::vector<std::string>(odt.begin() + 16, odt.end()),
+            (std::vector<std::string>{"脚注の検索語", "ヘッダーの検索語", "フッターの検索語"}));
   // Headers and footers of a .docx follow the body, before the notes.
   const std::vector<std::string> docx = Lines("sample.docx");
   EXPECT_EQ(std::vector<std::string>(docx.begin() + 16, docx.begin() + 18),
@@ -142,6 +146,31 @@ TEST(OfficeDocuments, DamagedProtectedAndHostileFilesFailCleanly) {
   EXPECT_THROW(Lines("inflating.docx", small), DocumentError);
 }
 
+TEST(OfficeDocuments, WhatRealDocumentsCarryBesideTheirText) {
+  // Ruby readings, the old place of moved text and deleted text are not
+  // text; a page break is not a line break, a line break is; tab stop
+  // definitions are not tabs.
+  EXPECT_EQ(Lines("markup.docx"),
+            (std::vector<std::string>{"ルビ：東京都", "残る文", "改ページ前改ページ後", "前\t後", "改行後", "移動した文"}));
+  // Fields keep their text (only an annotation's author and date are
+  // left out); the annotation follows its paragraph; a manifest naming a
+  // file "encryption-data" is not encryption.
+  EXPECT_EQ(Lines("markup.odt"), (std::vector<std::string>{"ルビ：東京都", "日付：3/15/24 作者：山田", "注釈つきの段落",
+                                                            "注釈の本文", "空白   三つ"}));
+  // Escapes decoded, "$B$3" placed, references past the sheet and a row
+  // number past it ignored, a non-numeric string index skipped, ISO
+  // dates as text, a sheet listed twice read once.
+  EXPECT_EQ(Cells("markup.xlsx"), (std::vector<std::string>{"改行\r付き [Page:1(2:1)]",
+                                                            "2024-03-15T00:00:00 [Page:1(2:2)]", "共有 [Page:1(2:4)]"}));
+  // Packages that name nothing readable are failures, not empty files.
+  EXPECT_EQ(FailureOf("self.docx"), "本文がありません");
+  EXPECT_EQ(FailureOf("climbing.xlsx"), "ワークシートを読めません");
+  // Small files that would make gigabytes of text or hours of parsing.
+  EXPECT_EQ(FailureOf("spaces.odt"), "段落が長すぎます");
+  EXPECT_EQ(FailureOf("wide_rows.ods"), "繰り返しセルが多すぎます");
+  EXPECT_EQ(FailureOf("crowded.docx"), "XMLの属性が多すぎます");
+}
+
 TEST(OfficeDocuments, XmlWalkAndPartNames) {
   struct Collect : XmlHandler {
     std::string trace;
@@ -178,7 +207,7 @@ TEST(OfficeSearch, HitsCarryTheDocumentCodesAndFailuresAreLoggedAndCounted) {
   for (size_t i = 0; i < h.store.size(); ++i)
     hits[FileNamePart(h.store[i].OpenPath)].push_back({h.store[i].LineNo, h.store[i].EncodingCode});
   EXPECT_EQ(hits["sample.docx"], (std::vector<std::pair<int32_t, int32_t>>{{17, 1007}, {18, 1007}, {19, 1007}}));
-  EXPECT_EQ(hits["sample.odt"], (std::vector<std::pair<int32_t, int32_t>>{{17, 1007}}));
+  EXPECT_EQ(hits["sample.odt"], (std::vector<std::pair<int32_t, int32_t>>{{17, 1007}, {18, 1007}, {19, 1007}}));
   EXPECT_EQ(hits["sample.pptx"], (std::vector<std::pair<int32_t, int32_t>>{{4, 1007}, {6, 1007}, {7, 1007}}));
   EXPECT_EQ(hits["sample.xlsx"], (std::vector<std::pair<int32_t, int32_t>>{{19, 1008}}));
   EXPECT_EQ(hits["sample.ods"], (std::vector<std::pair<int32_t, int32_t>>{{19, 1008}}));

@@ -4,6 +4,7 @@
 // (paragraphs or text lines), spreadsheets as cells.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -38,13 +39,20 @@ void ReadOfficeCells(const std::string& path, OfficeFormat format, const OfficeC
 void ReadWordXmlLines(const PackageParts& parts, const OfficeLineFn& line);
 void ReadSlideXmlLines(const PackageParts& parts, const OfficeLineFn& line);
 void ReadSheetXmlCells(const PackageParts& parts, const OfficeCellFn& cell);
-// content.xml of an OpenDocument file.
-void ReadOdfLines(std::string_view content, const OfficeLineFn& line);
+// content.xml of an OpenDocument file (and styles.xml, whose master pages
+// hold the headers and footers).
+void ReadOdfLines(std::string_view content, const OfficeLineFn& line, std::string_view styles = {});
 void ReadOdfCells(std::string_view content, const OfficeCellFn& cell);
 void ReadPdfLines(const std::string& path, const OfficeLineFn& line);
 
-// Cells an OpenDocument sheet may produce by repetition before it is taken
-// for a bomb.
+// Bounds that keep a small hostile file from producing gigabytes of text:
+// cells an OpenDocument sheet may produce by repetition, the text of one
+// line or cell, the text of one document, and the size of a sheet (rows
+// and columns past it are not cells of any office suite).
 inline constexpr long kMaxRepeatedCells = 5'000'000;
+inline constexpr size_t kMaxLineText = size_t{16} << 20;
+inline constexpr uint64_t kMaxDocumentText = uint64_t{512} << 20;
+inline constexpr long kMaxSheetRows = 1'048'576;
+inline constexpr long kMaxSheetColumns = 16'384;
 
 }  // namespace lorvek

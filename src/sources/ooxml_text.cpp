@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "sources/office_text.h"
@@ -43,6 +44,8 @@ std::map<std::string, std::string> Relationships(const PackageParts& parts, cons
   return out;
 }
 
+bool EndsWithXml(const std::string& name) { return name.size() > 4 && name.compare(name.size() - 4, 4, ".xml") == 0; }
+
 // The main part the package's own relationships name (officeDocument).
 std::string MainPart(const PackageParts& parts, const std::string& fallback) {
   const std::string* rels = Part(parts, "_rels/.rels");
@@ -63,15 +66,18 @@ std::string MainPart(const PackageParts& parts, const std::string& fallback) {
 }
 
 // Paragraphs of WordprocessingML and DrawingML: p, runs of t, tab and
-// break elements; deleted text, field instructions and the fallback copy
-// of alternate content are not text.
+// break elements; deleted text, the old place of moved text, field
+// instructions, ruby readings, tab stop definitions and the fallback copy
+// of alternate content are not text. A page or column break is not a line
+// break.
 class ParagraphHandler : public XmlHandler {
  public:
   explicit ParagraphHandler(ParagraphCollector& out) : out_(out) {}
   void Start(std::string_view name, const XmlAttributes& a) override {
     // The separator lines of the footnote and endnote parts are not notes.
     const bool separator = (name == "footnote" || name == "endnote") && !a.Get("type").empty() && a.Get("type") != "normal";
-    if (skip_ > 0 || separator || name == "delText" || name == "instrText" || name == "Fallback" || name == "rPh") {
+    if (skip_ > 0 || separator || name == "delText" || name == "instrText" || name == "Fallback" || name == "rPh" ||
+        name == "rt" || name == "moveFrom" || name == "tabs") {
       ++skip_;
       return;
     }
@@ -79,7 +85,8 @@ class ParagraphHandler : public XmlHandler {
     else if (name == "r") ++run_;
     else if (name == "t") in_text_ = true;
     else if (name == "tab" && run_ > 0) out_.Append("\t");
-    else if ((name == "br" || name == "cr") && out_.IsOpen()) out_.Break();
+    else if (name == "cr" && out_.IsOpen()) out_.Break();
+    else if (name == "br" && out_.IsOpen() && (a.Get("type").empty() || a.Get("type") == "textWrapping")) out_.Break();
     else if (name == "noBreakHyphen" && run_ > 0) out_.Append("-");
   }
   void End(std::string_view name) override {
@@ -132,7 +139,7 @@ std::vector<std::string> PartsNamed(const PackageParts& parts, const std::string
 
 void ReadWordXmlLines(const PackageParts& parts, const OfficeLineFn& line) {
   const std::string main = MainPart(parts, "word/document.xml");
-  const std::string* body = Part(parts, main);
+  const std::string* body = EndsWithXml(main) ? Part(parts, main) : nullptr;
   if (!body) throw DocumentError("本文がありません");
   ParagraphCollector out(line);
   WalkParagraphs(*body, out);
@@ -160,30 +167,75 @@ void ReadSlideXmlLines(const PackageParts& parts, const OfficeLineFn& line) {
   WalkXml(*presentation, order);
   const auto rels = Relationships(parts, main);
   ParagraphCollector out(line);
+  std::set<std::string> walked;  // a slide listed twice is read once
   for (const std::string& id : order.ids) {
     auto it = rels.find(id);
-    if (it == rels.end() || !Part(parts, it->second)) continue;
+    if (it == rels.end() || !Part(parts, it->second) || it->second == main || !walked.insert(it->second).second) continue;
     const std::string& slide = it->second;
     WalkParagraphs(*Part(parts, slide), out);
     // The slide's notes follow it.
     for (const auto& [rid, target] : Relationships(parts, slide))
-      if (target.find("notesSlide") != std::string::npos && Part(parts, target)) WalkParagraphs(*Part(parts, target), out);
+      if (target.find("notesSlide") != std::string::npos && Part(parts, target) && walked.insert(target).second)
+        WalkParagraphs(*Part(parts, target), out);
     if (out.Stopped()) return;
   }
 }
 
 namespace {
 
-// "AB12" to column 27 (zero-based) and row 11; -1 where absent.
+// "AB12" (or "$AB$12") to column 27 (zero-based) and row 11; -1 where
+// absent or past the sheet's size.
 void CellReference(std::string_view ref, int& row, int& col) {
   size_t i = 0;
+  if (i < ref.size() && ref[i] == '$') ++i;
   long c = 0;
-  while (i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])) && c < 100000)
+  while (i < ref.size() && std::isalpha(static_cast<unsigned char>(ref[i])) && c <= kMaxSheetColumns)
     c = c * 26 + (std::toupper(static_cast<unsigned char>(ref[i++])) - 'A' + 1);
+  if (i < ref.size() && ref[i] == '$') ++i;
   long r = 0;
-  while (i < ref.size() && std::isdigit(static_cast<unsigned char>(ref[i])) && r < 100000000) r = r * 10 + (ref[i++] - '0');
-  col = c > 0 ? static_cast<int>(c - 1) : -1;
-  row = r > 0 ? static_cast<int>(r - 1) : -1;
+  while (i < ref.size() && std::isdigit(static_cast<unsigned char>(ref[i])) && r <= kMaxSheetRows)
+    r = r * 10 + (ref[i++] - '0');
+  col = c > 0 && c <= kMaxSheetColumns ? static_cast<int>(c - 1) : -1;
+  row = r > 0 && r <= kMaxSheetRows ? static_cast<int>(r - 1) : -1;
+}
+
+// A non-negative decimal index, or -1.
+long Index(std::string_view text) {
+  if (text.empty() || text.size() > 9) return -1;
+  long n = 0;
+  for (char ch : text) {
+    if (ch < '0' || ch > '9') return -1;
+    n = n * 10 + (ch - '0');
+  }
+  return n;
+}
+
+// Characters XML cannot carry are written "_xHHHH_" in spreadsheet text
+// ("_x000D_" a carriage return); "_x005F_" escapes an underscore.
+std::string DecodeEscapes(const std::string& utf8) {
+  if (utf8.find("_x") == std::string::npos) return utf8;
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    if (utf8.compare(i, 2, "_x") == 0 && i + 7 <= utf8.size() && utf8[i + 6] == '_' &&
+        std::all_of(utf8.begin() + static_cast<long>(i) + 2, utf8.begin() + static_cast<long>(i) + 6,
+                    [](char ch) { return std::isxdigit(static_cast<unsigned char>(ch)); })) {
+      const unsigned long code = std::strtoul(utf8.substr(i + 2, 4).c_str(), nullptr, 16);
+      if (code < 0x80) {
+        out += static_cast<char>(code);
+      } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+      } else {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+      }
+      i += 7;
+    } else {
+      out += utf8[i++];
+    }
+  }
+  return out;
 }
 
 std::vector<std::string> SharedStrings(const PackageParts& parts, const std::string& workbook) {
@@ -198,7 +250,10 @@ std::vector<std::string> SharedStrings(const PackageParts& parts, const std::str
     int phonetic = 0;
     bool in_text = false;
     void Start(std::string_view name, const XmlAttributes&) override {
-      if (name == "si") strings.emplace_back();
+      if (name == "si") {
+        strings.emplace_back();
+        bytes = 0;
+      }
       else if (name == "rPh") ++phonetic;
       else if (name == "t") in_text = true;
     }
@@ -207,21 +262,26 @@ std::vector<std::string> SharedStrings(const PackageParts& parts, const std::str
       else if (name == "t") in_text = false;
     }
     void Text(std::string_view utf8) override {
-      if (in_text && phonetic == 0 && !strings.empty()) strings.back() += utf8;
+      if (!in_text || phonetic != 0 || strings.empty()) return;
+      if ((bytes += utf8.size()) > kMaxLineText) throw DocumentError("セルの文字列が長すぎます");
+      strings.back() += utf8;
     }
+    size_t bytes = 0;
   } handler;
   WalkXml(*xml, handler);
+  // Converted once, however many cells refer to a string.
+  for (std::string& s : handler.strings) s = Utf8ToCp932(DecodeEscapes(s));
   return std::move(handler.strings);
 }
 
 class SheetHandler : public XmlHandler {
  public:
-  SheetHandler(int sheet, const std::vector<std::string>& shared, const OfficeCellFn& cell)
-      : sheet_(sheet), shared_(shared), cell_(cell) {}
+  SheetHandler(int sheet, const std::vector<std::string>& shared, const OfficeCellFn& cell, uint64_t& produced)
+      : sheet_(sheet), shared_(shared), cell_(cell), produced_(produced) {}
   void Start(std::string_view name, const XmlAttributes& a) override {
     if (name == "row") {
-      const std::string_view r = a.Get("r");
-      row_ = r.empty() ? row_ + 1 : std::atoi(std::string(r).c_str()) - 1;
+      const long r = Index(a.Get("r"));
+      row_ = r > 0 && r <= kMaxSheetRows ? static_cast<int>(r - 1) : row_ + 1;
       col_ = -1;
     } else if (name == "c") {
       int row = -1, col = -1;
@@ -229,7 +289,7 @@ class SheetHandler : public XmlHandler {
       col_ = col >= 0 ? col : col_ + 1;
       if (row >= 0) row_ = row;
       type_ = std::string(a.Get("t"));
-      attr_ = std::atoi(std::string(a.Get("s")).c_str());
+      attr_ = static_cast<int>(std::max(0L, Index(a.Get("s"))));
       value_.clear();
       inline_.clear();
       has_value_ = false;
@@ -253,8 +313,10 @@ class SheetHandler : public XmlHandler {
     else if (name == "c" && has_value_ && !stopped_) Emit();
   }
   void Text(std::string_view utf8) override {
-    if (in_value_) value_ += utf8;
-    else if (in_text_ && phonetic_ == 0) inline_ += utf8;
+    std::string& to = in_value_ ? value_ : inline_;
+    if (!in_value_ && !(in_text_ && phonetic_ == 0)) return;
+    if (to.size() + utf8.size() > kMaxLineText) throw DocumentError("セルの文字列が長すぎます");
+    to += utf8;
   }
   bool Continue() const override { return !stopped_; }
 
@@ -267,13 +329,16 @@ class SheetHandler : public XmlHandler {
     c.attr = attr_;
     std::string utf8;
     if (type_ == "s") {
-      const long index = std::strtol(value_.c_str(), nullptr, 10);
-      if (index < 0 || static_cast<size_t>(index) >= shared_.size()) return;
-      utf8 = shared_[static_cast<size_t>(index)];
+      const long index = Index(value_);
+      if (index < 0 || static_cast<size_t>(index) >= shared_.size() || shared_[static_cast<size_t>(index)].empty()) return;
+      c.text = shared_[static_cast<size_t>(index)];
+      Count(c.text.size());
+      if (!cell_(c)) stopped_ = true;
+      return;
     } else if (type_ == "inlineStr") {
-      utf8 = inline_;
-    } else if (type_ == "str" || type_ == "e") {
-      utf8 = value_;
+      utf8 = DecodeEscapes(inline_);
+    } else if (type_ == "str" || type_ == "e" || type_ == "d") {
+      utf8 = DecodeEscapes(value_);  // a formula's string, an error, an ISO date
     } else if (type_ == "b") {
       utf8 = value_ == "1" || value_ == "true" ? "TRUE" : "FALSE";
     } else {
@@ -285,8 +350,15 @@ class SheetHandler : public XmlHandler {
     }
     if (utf8.empty() && !c.numeric) return;
     c.text = Utf8ToCp932(utf8);
+    Count(c.text.size());
     if (!cell_(c)) stopped_ = true;
   }
+
+  // One long shared string referred to by many cells is text many times.
+  void Count(size_t bytes) {
+    if ((produced_ += bytes) > kMaxDocumentText) throw DocumentError("テキストが大きすぎます");
+  }
+  uint64_t& produced_;  // over the whole workbook
 
   int sheet_;
   const std::vector<std::string>& shared_;
@@ -315,12 +387,17 @@ void ReadSheetXmlCells(const PackageParts& parts, const OfficeCellFn& cell) {
   const std::vector<std::string> shared = SharedStrings(parts, main);
   bool stopped = false;
   const OfficeCellFn counted = [&](const ExcelCell& c) { return !(stopped = !cell(c)); };
+  std::set<std::string> walked;  // a sheet listed twice is read once
+  uint64_t produced = 0;
   for (size_t i = 0; i < order.ids.size() && !stopped; ++i) {
     auto it = rels.find(order.ids[i]);
-    if (it == rels.end() || !Part(parts, it->second)) continue;  // a chart sheet, say
-    SheetHandler handler(static_cast<int>(i + 1), shared, counted);
+    // A chart sheet has no worksheet part; a target may not be the workbook.
+    if (it == rels.end() || it->second == main || !Part(parts, it->second) || !walked.insert(it->second).second) continue;
+    SheetHandler handler(static_cast<int>(i + 1), shared, counted, produced);
     WalkXml(*Part(parts, it->second), handler);
   }
+  if (walked.empty() && !order.ids.empty()) throw DocumentError("ワークシートを読めません");
+  if (order.ids.empty()) throw DocumentError("ワークシートがありません");
 }
 
 }  // namespace lorvek

@@ -18,7 +18,11 @@ class ParagraphCollector {
   void Open() { stack_.emplace_back(); }
   bool IsOpen() const { return !stack_.empty(); }
   void Append(std::string_view utf8) {
-    if (!stack_.empty()) stack_.back() += utf8;
+    if (stack_.empty()) return;
+    total_ += utf8.size();
+    if (stack_.back().size() + utf8.size() > kMaxLineText) throw DocumentError("段落が長すぎます");
+    if (total_ > kMaxDocumentText) throw DocumentError("テキストが大きすぎます");
+    stack_.back() += utf8;
   }
   // A line break: the text so far is one line, the paragraph goes on.
   void Break() {
@@ -48,6 +52,7 @@ class ParagraphCollector {
   const OfficeLineFn& line_;
   std::vector<std::string> stack_;
   std::vector<std::string> held_;  // lines of nested paragraphs
+  uint64_t total_ = 0;
   bool stopped_ = false;
 };
 

@@ -1,5 +1,8 @@
-// PDF: the text of every page in poppler's reading order, one line per text
-// line; a page boundary ends a line.
+// PDF: the text of every page in the order its content draws it (the
+// reading order of what office suites and word processors write), one line
+// per text line; a page boundary ends a line. The physical layout would
+// redo a page's columns in time that a page of scattered glyphs makes
+// minutes long.
 #include <poppler/cpp/poppler-document.h>
 #include <poppler/cpp/poppler-global.h>
 #include <poppler/cpp/poppler-page.h>
@@ -18,10 +21,11 @@ void ReadPdfLines(const std::string& path, const OfficeLineFn& line) {
   if (!doc) throw DocumentError("PDFを読めません");
   if (doc->is_locked()) throw DocumentError("パスワードで保護されています");
   const int pages = doc->pages();
+  if (pages <= 0) throw DocumentError("PDFにページがありません");
   for (int i = 0; i < pages; ++i) {
     std::unique_ptr<poppler::page> page(doc->create_page(i));
     if (!page) throw DocumentError("PDFのページを読めません");
-    const std::vector<char> utf8 = page->text().to_utf8();
+    const std::vector<char> utf8 = page->text(poppler::rectf(), poppler::page::raw_order_layout).to_utf8();
     std::string_view text(utf8.data(), utf8.size());
     // Lines end in LF (CR LF from some producers); a form feed ends a page.
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '\f')) text.remove_suffix(1);

@@ -215,6 +215,76 @@ def hostile():
     package("repeated.ods", [("mimetype", "application/vnd.oasis.opendocument.spreadsheet"), ("content.xml", content)])
 
 
+ODF_NS = ('xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" '
+          'xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0" '
+          'xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" '
+          'xmlns:dc="http://purl.org/dc/elements/1.1/"')
+
+
+def odf(name, body, mime="application/vnd.oasis.opendocument.text", manifest=None):
+    content = '<office:document-content %s><office:body>%s</office:body></office:document-content>' % (ODF_NS, body)
+    parts = [("mimetype", mime), ("content.xml", content)]
+    if manifest:
+        parts.append(("META-INF/manifest.xml", manifest))
+    package(name, parts)
+
+
+def markup():
+    """What real documents carry beside their text: ruby readings, moved
+    and deleted text, page breaks, tab stops, fields, annotations, escapes,
+    odd references; each with the text it must give."""
+    body = ('<w:document %s><w:body>'
+            '<w:p><w:r><w:t>ルビ：</w:t></w:r><w:r><w:ruby><w:rt><w:r><w:t>とう</w:t></w:r></w:rt>'
+            '<w:rubyBase><w:r><w:t>東</w:t></w:r></w:rubyBase></w:ruby></w:r><w:r><w:t>京都</w:t></w:r></w:p>'
+            '<w:p><w:moveFrom><w:r><w:t>移動した文</w:t></w:r></w:moveFrom><w:r><w:t>残る文</w:t></w:r>'
+            '<w:del><w:r><w:delText>消した文</w:delText></w:r></w:del></w:p>'
+            '<w:p><w:r><w:t>改ページ前</w:t><w:br w:type="page"/><w:t>改ページ後</w:t></w:r></w:p>'
+            '<w:p><w:pPr><w:tabs><w:tab w:val="left" w:pos="720"/></w:tabs></w:pPr>'
+            '<w:r><w:t>前</w:t><w:tab/><w:t>後</w:t><w:br/><w:t>改行後</w:t></w:r></w:p>'
+            '<w:p><w:moveTo><w:r><w:t>移動した文</w:t></w:r></w:moveTo></w:p>'
+            '</w:body></w:document>' % W)
+    package("markup.docx", [("_rels/.rels", RELS % "word/document.xml"), ("word/document.xml", body),
+                            ("customXml/item1.xml", "<a>" + "x" * 100 + "</a>")])
+    odf("markup.odt", '<office:text>'
+        '<text:p>ルビ：<text:ruby><text:ruby-base>東京</text:ruby-base><text:ruby-text>とうきょう</text:ruby-text></text:ruby>都</text:p>'
+        '<text:p>日付：<text:date>3/15/24</text:date> 作者：<text:creator>山田</text:creator></text:p>'
+        '<text:p>注釈つき<office:annotation><dc:creator>tester</dc:creator><dc:date>2024-03-15</dc:date>'
+        '<text:p>注釈の本文</text:p></office:annotation>の段落</text:p>'
+        '<text:p>空白<text:s text:c="3"/>三つ</text:p></office:text>',
+        manifest='<manifest:manifest xmlns:manifest="urn:oasis:names:tc:opendocument:xmlns:manifest:1.0">'
+                 '<manifest:file-entry manifest:full-path="Pictures/encryption-data.png"/></manifest:manifest>')
+    sheet = ('<worksheet %s><sheetData><row r="99999999999"><c r="$B$3" t="inlineStr"><is><t>改行_x000D_付き</t></is></c>'
+             '<c r="ZZZZZZZZZZ99999999999" t="d"><v>2024-03-15T00:00:00</v></c><c t="s"><v>abc</v></c>'
+             '<c t="s"><v>0</v></c></row></sheetData></worksheet>' % S)
+    workbook = '<workbook %s %s><sheets><sheet r:id="rId1"/><sheet r:id="rId1"/></sheets></workbook>' % (S, R)
+    rels = ('<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+            '<Relationship Id="rId1" Type="x" Target="worksheets/sheet1.xml"/></Relationships>')
+    shared = '<sst %s><si><t>共有</t></si></sst>' % S
+    package("markup.xlsx", [("_rels/.rels", RELS % "xl/workbook.xml"), ("xl/workbook.xml", workbook),
+                            ("xl/_rels/workbook.xml.rels", rels), ("xl/sharedStrings.xml", shared),
+                            ("xl/worksheets/sheet1.xml", sheet)])
+    # Packages that name nothing readable.
+    self_rels = RELS % "_rels/.rels"
+    package("self.docx", [("_rels/.rels", self_rels)])
+    climbing = ('<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">'
+                '<Relationship Id="rId1" Type="x" Target="../../etc/passwd"/></Relationships>')
+    package("climbing.xlsx", [("_rels/.rels", RELS % "xl/workbook.xml"), ("xl/workbook.xml", workbook),
+                              ("xl/_rels/workbook.xml.rels", climbing)])
+
+
+def bombs():
+    """Small files that would make gigabytes of text or hours of work."""
+    spaces = '<text:s text:c="2000000000"/>' * 100000
+    odf("spaces.odt", '<office:text><text:p>findme%s</text:p></office:text>' % spaces)
+    cell = ('<table:table-cell table:number-columns-repeated="16384"><text:p>findme%s</text:p></table:table-cell>'
+            % ('<text:s text:c="1000"/>' * 30))
+    odf("wide_rows.ods", '<office:spreadsheet><table:table><table:table-row table:number-rows-repeated="1048576">%s'
+        '</table:table-row></table:table></office:spreadsheet>' % cell, "application/vnd.oasis.opendocument.spreadsheet")
+    crowded = '<w:document %s><w:body><w:p %s><w:r><w:t>x</w:t></w:r></w:p></w:body></w:document>' % (
+        W, " ".join('a%d="1"' % i for i in range(50000)))
+    package("crowded.docx", [("_rels/.rels", RELS % "word/document.xml"), ("word/document.xml", crowded)])
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     if "--office" in sys.argv:
@@ -222,6 +292,8 @@ def main():
             office(tmp)
     handmade_workbook()
     hostile()
+    markup()
+    bombs()
     # Documents inside an archive (not named as documents there: the
     # members are chosen by the masks).
     with zipfile.ZipFile(os.path.join(OUT, "documents.zip"), "w", zipfile.ZIP_DEFLATED) as z:
