@@ -169,6 +169,13 @@ TEST(OfficeDocuments, WhatRealDocumentsCarryBesideTheirText) {
   EXPECT_EQ(FailureOf("spaces.odt"), "段落が長すぎます");
   EXPECT_EQ(FailureOf("wide_rows.ods"), "繰り返しセルが多すぎます");
   EXPECT_EQ(FailureOf("crowded.docx"), "XMLの属性が多すぎます");
+  EXPECT_EQ(FailureOf("crowded_comment.docx"), "XMLの属性が多すぎます");  // an apostrophe in a comment hides nothing
+  EXPECT_EQ(FailureOf("wide_text.ods"), "繰り返しセルが多すぎます");
+  // OpenDocument whitespace: runs are one space, none at a paragraph's
+  // start; a frame's title and description are not text; a note inside a
+  // cell's paragraph does not cut the paragraph short.
+  EXPECT_EQ(Lines("pretty.odt"), (std::vector<std::string>{"前の文 検索 と 後 ", "画像の後"}));
+  EXPECT_EQ(Cells("nested.ods"), (std::vector<std::string>{"前\n注後の検索 [Page:1(0:0)]"}));
 }
 
 TEST(OfficeDocuments, XmlWalkAndPartNames) {

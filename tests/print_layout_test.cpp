@@ -134,6 +134,24 @@ TEST(PrintLayout, LongLinesBreakAfterTheLastFittingBlankAndNeverInsideACharacter
   EXPECT_EQ(BreakPrintLine("short", 100, m), (std::vector<std::string>{"short"}));
 }
 
+TEST(PrintLayout, AVeryLongLineCostsInProportionToItsLength) {
+  // Counts the bytes measured: measuring the whole rest of the line for
+  // every piece would come to about length² / piece length.
+  struct Counting : FixedWidth {
+    mutable size_t measured = 0;
+    double Width(const std::string& sjis) const override {
+      measured += sjis.size();
+      return FixedWidth::Width(sjis);
+    }
+  } m;
+  std::string line;
+  for (int i = 0; i < 20000; ++i) line += "word ";
+  const auto pieces = BreakPrintLine(line, 100, m);
+  EXPECT_EQ(pieces.size(), 10000u);  // "word word " in each ten-byte strip
+  EXPECT_EQ(pieces.front(), "word word ");
+  EXPECT_LT(m.measured, 100 * line.size());
+}
+
 TEST(PrintLayout, HeaderAndFooterCodes) {
   EXPECT_EQ(ExpandPrintCodes("p.%p/%x", 3, "/a/b.txt", 0, NoTime), "p.3/x");
   EXPECT_EQ(ExpandPrintCodes("%F|%f", 1, "/home/u/資料/b.txt", 0, NoTime), "b.txt|/home/u/資料/b.txt");

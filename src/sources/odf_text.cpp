@@ -18,10 +18,30 @@ long Count(std::string_view text, long fallback, long most) {
   return std::clamp(n, 1L, most);
 }
 
+// Character data of a paragraph as the format reads it: runs of blanks,
+// tabs and line ends are one space, and none at the paragraph's start
+// (text:s, text:tab and text:line-break carry the real ones). last_space
+// is true after a collapsible space or at the start.
+std::string Collapse(std::string_view utf8, bool& last_space) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (char ch : utf8) {
+    if (ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n') {
+      if (!last_space) out += ' ';
+      last_space = true;
+    } else {
+      out += ch;
+      last_space = false;
+    }
+  }
+  return out;
+}
+
 // Text inside paragraphs: spans, runs of spaces (text:s), tabs and line
 // breaks. An annotation's author and date, the record of tracked changes
-// (deleted text), note citations and ruby readings are not text of the
-// document; only_masters keeps to the master pages' headers and footers.
+// (deleted text), note citations, ruby readings and a frame's title and
+// description are not text of the document; only_masters keeps to the
+// master pages' headers and footers.
 class OdfTextHandler : public XmlHandler {
  public:
   OdfTextHandler(ParagraphCollector& out, bool only_masters) : out_(out), only_masters_(only_masters) {}
@@ -29,15 +49,27 @@ class OdfTextHandler : public XmlHandler {
     if (name == "master-styles") ++masters_;
     if (only_masters_ && masters_ == 0) return;
     if (name == "annotation") ++annotation_;
+    if (name == "frame") ++frame_;
     if (skip_ > 0 || name == "tracked-changes" || name == "note-citation" || name == "ruby-text" ||
-        (annotation_ > 0 && (name == "creator" || name == "date"))) {
+        (annotation_ > 0 && (name == "creator" || name == "date")) || (frame_ > 0 && (name == "title" || name == "desc"))) {
       ++skip_;
       return;
     }
-    if (name == "p" || name == "h") out_.Open();
-    else if (name == "s" && out_.IsOpen()) out_.Append(std::string(static_cast<size_t>(Count(a.Get("c"), 1, 1000)), ' '));
-    else if (name == "tab" && out_.IsOpen()) out_.Append("\t");
-    else if (name == "line-break" && out_.IsOpen()) out_.Break();
+    if (name == "p" || name == "h") {
+      out_.Open();
+      last_space_.push_back(true);
+    } else if (!out_.IsOpen()) {
+      return;
+    } else if (name == "s") {
+      out_.Append(std::string(static_cast<size_t>(Count(a.Get("c"), 1, 1000)), ' '));
+      last_space_.back() = false;
+    } else if (name == "tab") {
+      out_.Append("\t");
+      last_space_.back() = false;
+    } else if (name == "line-break") {
+      out_.Break();
+      last_space_.back() = true;
+    }
   }
   void End(std::string_view name) override {
     if (only_masters_ && masters_ == 0) return;
@@ -46,18 +78,25 @@ class OdfTextHandler : public XmlHandler {
       --skip_;
     } else if (name == "p" || name == "h") {
       out_.Close();
+      if (!last_space_.empty()) last_space_.pop_back();
     }
     if (name == "annotation") --annotation_;
+    if (name == "frame") --frame_;
   }
   void Text(std::string_view utf8) override {
-    if ((!only_masters_ || masters_ > 0) && skip_ == 0 && out_.IsOpen()) out_.Append(utf8);
+    if ((!only_masters_ || masters_ > 0) && skip_ == 0 && out_.IsOpen() && !last_space_.empty()) {
+      bool last = last_space_.back();
+      out_.Append(Collapse(utf8, last));
+      last_space_.back() = last;
+    }
   }
   bool Continue() const override { return !out_.Stopped(); }
 
  private:
   ParagraphCollector& out_;
   bool only_masters_;
-  int skip_ = 0, annotation_ = 0, masters_ = 0;
+  int skip_ = 0, annotation_ = 0, masters_ = 0, frame_ = 0;
+  std::vector<char> last_space_;  // per open paragraph (vector<bool> has no references)
 };
 
 // Sheets of table:table, rows and cells with their repeat counts; a cell's
@@ -67,13 +106,17 @@ class OdfSheetHandler : public XmlHandler {
  public:
   explicit OdfSheetHandler(const OfficeCellFn& emit) : emit_(emit) {}
   void Start(std::string_view name, const XmlAttributes& a) override {
-    if (skip_ > 0 || name == "annotation" || name == "ruby-text") {
+    if (skip_ > 0 || name == "annotation" || name == "ruby-text" || name == "title" || name == "desc") {
       ++skip_;
       return;
     }
-    if (name == "table" && depth_table_++ == 0) {
-      ++sheet_;
-      next_row_ = 0;
+    if (name == "table") {
+      if (depth_table_++ == 0) {
+        ++sheet_;
+        next_row_ = 0;
+      }
+    } else if (depth_table_ > 1 && (name == "table-row" || name == "table-cell" || name == "covered-table-cell")) {
+      // A table inside a cell (a frame's): its text joins the cell's.
     } else if (name == "table-row") {
       row_repeat_ = Count(a.Get("number-rows-repeated"), 1, kMaxSheetRows);
       next_col_ = 0;
@@ -96,13 +139,17 @@ class OdfSheetHandler : public XmlHandler {
       }
     } else if (in_cell_ && name == "p") {
       if (paragraphs_++ > 0) Add("\n");
-      in_paragraph_ = true;
-    } else if (in_paragraph_ && name == "s") {
+      ++in_paragraph_;
+      last_space_ = true;
+    } else if (in_paragraph_ > 0 && name == "s") {
       Add(std::string(static_cast<size_t>(Count(a.Get("c"), 1, 1000)), ' '));
-    } else if (in_paragraph_ && name == "tab") {
+      last_space_ = false;
+    } else if (in_paragraph_ > 0 && name == "tab") {
       Add("\t");
-    } else if (in_paragraph_ && name == "line-break") {
+      last_space_ = false;
+    } else if (in_paragraph_ > 0 && name == "line-break") {
       Add("\n");
+      last_space_ = true;
     }
   }
   void End(std::string_view name) override {
@@ -113,14 +160,16 @@ class OdfSheetHandler : public XmlHandler {
     if (name == "table") {
       --depth_table_;
     } else if (name == "p") {
-      in_paragraph_ = false;
+      in_paragraph_ = std::max(0, in_paragraph_ - 1);
+    } else if (depth_table_ > 1 && (name == "table-row" || name == "table-cell" || name == "covered-table-cell")) {
+      // inside a nested table: nothing ends here
     } else if (name == "table-cell" || name == "covered-table-cell") {
       in_cell_ = false;
       if (!current_.numeric && !boolean_) current_.text = Utf8ToCp932(text_);
       // Columns past the sheet's last are not cells.
       const long repeat = std::min(col_repeat_, std::max(0L, kMaxSheetColumns - next_col_));
       if (!current_.text.empty() && repeat > 0) {
-        Budget(repeat, current_.text.size());
+        Budget(repeat, current_.text.size() * static_cast<size_t>(repeat));
         for (long k = 0; k < repeat; ++k) {
           current_.col = static_cast<int>(next_col_ + k);
           row_cells_.push_back(current_);
@@ -147,7 +196,7 @@ class OdfSheetHandler : public XmlHandler {
     }
   }
   void Text(std::string_view utf8) override {
-    if (in_paragraph_ && skip_ == 0) Add(utf8);
+    if (in_paragraph_ > 0 && skip_ == 0) Add(Collapse(utf8, last_space_));
   }
   bool Continue() const override { return !stopped_; }
 
@@ -166,10 +215,10 @@ class OdfSheetHandler : public XmlHandler {
   ExcelCell current_;
   std::vector<ExcelCell> row_cells_;
   std::string text_;
-  int sheet_ = 0, depth_table_ = 0, skip_ = 0, paragraphs_ = 0;
+  int sheet_ = 0, depth_table_ = 0, skip_ = 0, paragraphs_ = 0, in_paragraph_ = 0;
   long next_row_ = 0, next_col_ = 0, row_repeat_ = 1, col_repeat_ = 1, cells_ = 0;
   uint64_t bytes_ = 0;
-  bool in_cell_ = false, in_paragraph_ = false, boolean_ = false, stopped_ = false;
+  bool in_cell_ = false, boolean_ = false, stopped_ = false, last_space_ = true;
 };
 
 }  // namespace

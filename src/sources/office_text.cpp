@@ -24,8 +24,7 @@ bool WantedPart(OfficeFormat format, const std::string& name) {
     case OfficeFormat::WordXml:
       return XmlIn(name, "word/") || name == "word/_rels/document.xml.rels";
     case OfficeFormat::SheetXml:
-      return name == "xl/workbook.xml" || name == "xl/_rels/workbook.xml.rels" || name == "xl/sharedStrings.xml" ||
-             XmlIn(name, "xl/worksheets/");
+      return XmlIn(name, "xl/") || name == "xl/_rels/workbook.xml.rels" || XmlIn(name, "xl/worksheets/");
     case OfficeFormat::SlideXml:
       return name == "ppt/presentation.xml" || name == "ppt/_rels/presentation.xml.rels" ||
              XmlIn(name, "ppt/slides/") || (StartsWith(name, "ppt/slides/_rels/") && EndsWith(name, ".rels")) ||
@@ -51,8 +50,8 @@ bool ManifestEncrypts(const std::string& manifest) {
   for (size_t at = manifest.find("encryption-data"); at != std::string::npos;
        at = manifest.find("encryption-data", at + 1)) {
     size_t start = at;
-    while (start > 0 && manifest[start - 1] != '<' && manifest[start - 1] != ' ' && manifest[start - 1] != '"' &&
-           manifest[start - 1] != '/' && manifest[start - 1] != '>')
+    while (start > 0 && at - start < 64 && manifest[start - 1] != '<' && manifest[start - 1] != ' ' &&
+           manifest[start - 1] != '"' && manifest[start - 1] != '/' && manifest[start - 1] != '>')
       --start;
     if (start > 0 && manifest[start - 1] == '<') return true;
   }

@@ -22,8 +22,18 @@ std::string FolderOf(const std::string& part) {
   return slash == std::string::npos ? "" : part.substr(0, slash);
 }
 
-// The relationships of a part: Id to the target's part name.
-std::map<std::string, std::string> Relationships(const PackageParts& parts, const std::string& part) {
+// Entries of the lists a package keeps (relationships, sheets, slides):
+// more than any office suite writes is a hostile file.
+constexpr size_t kMostEntries = 65536;
+
+void CountEntry(size_t& n) {
+  if (++n > kMostEntries) throw DocumentError("一覧の項目が多すぎます");
+}
+
+// The relationships of a part: Id to the target's part name; with
+// type_suffix, only those whose type ends so.
+std::map<std::string, std::string> Relationships(const PackageParts& parts, const std::string& part,
+                                                 std::string_view type_suffix = {}) {
   const std::string folder = FolderOf(part);
   const std::string rels_name = (folder.empty() ? "" : folder + "/") + "_rels/" + part.substr(folder.empty() ? 0 : folder.size() + 1) + ".rels";
   std::map<std::string, std::string> out;
@@ -32,14 +42,20 @@ std::map<std::string, std::string> Relationships(const PackageParts& parts, cons
   struct Handler : XmlHandler {
     std::map<std::string, std::string>& out;
     const std::string& folder;
-    Handler(std::map<std::string, std::string>& o, const std::string& f) : out(o), folder(f) {}
+    std::string_view suffix;
+    size_t entries = 0;
+    Handler(std::map<std::string, std::string>& o, const std::string& f, std::string_view s)
+        : out(o), folder(f), suffix(s) {}
     void Start(std::string_view name, const XmlAttributes& a) override {
-      if (name == "Relationship" && a.Get("TargetMode") != "External")
-        out[std::string(a.Get("Id"))] = ResolvePartName(folder, std::string(a.Get("Target")));
+      if (name != "Relationship" || a.Get("TargetMode") == "External") return;
+      CountEntry(entries);
+      const std::string_view type = a.Get("Type");
+      if (!suffix.empty() && (type.size() < suffix.size() || type.substr(type.size() - suffix.size()) != suffix)) return;
+      out[std::string(a.Get("Id"))] = ResolvePartName(folder, std::string(a.Get("Target")));
     }
     void End(std::string_view) override {}
     void Text(std::string_view) override {}
-  } handler(out, folder);
+  } handler(out, folder, type_suffix);
   WalkXml(*rels, handler);
   return out;
 }
@@ -158,8 +174,12 @@ void ReadSlideXmlLines(const PackageParts& parts, const OfficeLineFn& line) {
   if (!presentation) throw DocumentError("プレゼンテーションがありません");
   struct Handler : XmlHandler {
     std::vector<std::string> ids;
+    size_t entries = 0;
     void Start(std::string_view name, const XmlAttributes& a) override {
-      if (name == "sldId") ids.emplace_back(a.GetPrefixed("id"));
+      if (name == "sldId") {
+        CountEntry(entries);
+        ids.emplace_back(a.GetPrefixed("id"));
+      }
     }
     void End(std::string_view) override {}
     void Text(std::string_view) override {}
@@ -240,8 +260,7 @@ std::string DecodeEscapes(const std::string& utf8) {
 
 std::vector<std::string> SharedStrings(const PackageParts& parts, const std::string& workbook) {
   std::string name = "xl/sharedStrings.xml";
-  for (const auto& [id, target] : Relationships(parts, workbook))
-    if (target.find("sharedStrings") != std::string::npos) name = target;
+  for (const auto& [id, target] : Relationships(parts, workbook, "/sharedStrings")) name = target;
   const std::string* xml = Part(parts, name);
   if (!xml) return {};
   // Each si is one string: its runs' t, without the phonetic guide (rPh).
@@ -251,6 +270,8 @@ std::vector<std::string> SharedStrings(const PackageParts& parts, const std::str
     bool in_text = false;
     void Start(std::string_view name, const XmlAttributes&) override {
       if (name == "si") {
+        // An empty string still costs its entry: charged with the text.
+        if ((total += sizeof(std::string)) > kMaxDocumentText) throw DocumentError("共有文字列が多すぎます");
         strings.emplace_back();
         bytes = 0;
       }
@@ -264,9 +285,11 @@ std::vector<std::string> SharedStrings(const PackageParts& parts, const std::str
     void Text(std::string_view utf8) override {
       if (!in_text || phonetic != 0 || strings.empty()) return;
       if ((bytes += utf8.size()) > kMaxLineText) throw DocumentError("セルの文字列が長すぎます");
+      if ((total += utf8.size()) > kMaxDocumentText) throw DocumentError("共有文字列が多すぎます");
       strings.back() += utf8;
     }
     size_t bytes = 0;
+    uint64_t total = 0;
   } handler;
   WalkXml(*xml, handler);
   // Converted once, however many cells refer to a string.
@@ -376,8 +399,12 @@ void ReadSheetXmlCells(const PackageParts& parts, const OfficeCellFn& cell) {
   if (!workbook) throw DocumentError("ブックがありません");
   struct Handler : XmlHandler {
     std::vector<std::string> ids;
+    size_t entries = 0;
     void Start(std::string_view name, const XmlAttributes& a) override {
-      if (name == "sheet") ids.emplace_back(a.GetPrefixed("id"));
+      if (name == "sheet") {
+        CountEntry(entries);
+        ids.emplace_back(a.GetPrefixed("id"));
+      }
     }
     void End(std::string_view) override {}
     void Text(std::string_view) override {}

@@ -14,27 +14,38 @@ std::string_view View(const xmlChar* s) { return s ? std::string_view(reinterpre
 void Silence(void*, const char*, ...) {}
 
 // libxml2 checks an element's attributes against each other, in time that
-// grows with the square of their number: a tag with tens of thousands of
-// them is refused before parsing. Counts "=" outside quoted values.
+// grows with the square of their number: a tag with more than any office
+// suite writes (the widest, a root with its namespaces, has about forty) is
+// refused before parsing. Counts "=" outside quoted values; comments,
+// processing instructions and CDATA sections are passed over whole.
 bool HasCrowdedTag(std::string_view xml) {
-  constexpr int kMostAttributes = 4096;
-  bool in_tag = false;
-  char quote = 0;
-  int count = 0;
-  for (char ch : xml) {
-    if (quote) {
-      if (ch == quote) quote = 0;
-    } else if (!in_tag) {
-      if (ch == '<') {
-        in_tag = true;
-        count = 0;
+  constexpr int kMostAttributes = 256;
+  size_t i = 0;
+  while ((i = xml.find('<', i)) != std::string_view::npos) {
+    const std::string_view rest = xml.substr(i);
+    const char* close = nullptr;
+    if (rest.substr(0, 4) == "<!--") close = "-->";
+    else if (rest.substr(0, 9) == "<![CDATA[") close = "]]>";
+    else if (rest.substr(0, 2) == "<?") close = "?>";
+    if (close) {
+      const size_t end = xml.find(close, i + 2);
+      if (end == std::string_view::npos) return false;  // malformed: the parser says so
+      i = end + std::char_traits<char>::length(close);
+      continue;
+    }
+    char quote = 0;
+    int count = 0;
+    for (++i; i < xml.size(); ++i) {
+      const char ch = xml[i];
+      if (quote) {
+        if (ch == quote) quote = 0;
+      } else if (ch == '"' || ch == '\'') {
+        quote = ch;
+      } else if (ch == '>') {
+        break;
+      } else if (ch == '=' && ++count > kMostAttributes) {
+        return true;
       }
-    } else if (ch == '"' || ch == '\'') {
-      quote = ch;
-    } else if (ch == '>') {
-      in_tag = false;
-    } else if (ch == '=' && ++count > kMostAttributes) {
-      return true;
     }
   }
   return false;

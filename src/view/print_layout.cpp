@@ -53,36 +53,45 @@ double TextStripWidth(double body_width, double strip, double gap, int columns) 
 }
 
 std::vector<std::string> BreakPrintLine(const std::string& sjis, double width, const TextMeasure& m) {
+  if (width <= 0 || m.Width(sjis) <= width) return {sjis};
+  // The piece is the longest run of whole characters that fits, found by
+  // halving within a window about twice a piece's estimated length (grown
+  // while the whole window fits), so a long line costs in proportion to
+  // its length, not its square.
+  const size_t estimate = static_cast<size_t>(std::max(2.0, 2 * width / std::max(1.0, m.AverageCharWidth())));
   std::vector<std::string> pieces;
-  std::string rest = sjis;
-  if (width <= 0) return {rest};
-  while (m.Width(rest) > width && rest.size() > CharLength(rest, 0)) {
-    // A first guess from the number of strips the line needs.
-    const size_t strips = static_cast<size_t>(std::ceil(m.Width(rest) / width));
-    size_t cut = std::max<size_t>(1, rest.size() / std::max<size_t>(strips, 1));
-    auto boundary = [&](size_t at) {  // the character boundary at or before at
-      size_t b = 0;
-      while (b < rest.size()) {
-        const size_t next = b + CharLength(rest, b);
-        if (next > at) break;
-        b = next;
+  std::vector<size_t> ends;  // character ends within the window
+  size_t pos = 0;
+  while (pos < sjis.size()) {
+    size_t window = estimate;
+    size_t fit = 0;  // characters that fit
+    for (;;) {
+      ends.clear();
+      for (size_t i = pos; i < sjis.size() && i - pos < window;) {
+        i += CharLength(sjis, i);
+        ends.push_back(std::min(i, sjis.size()));
       }
-      return std::max<size_t>(b, CharLength(rest, 0));
-    };
-    cut = boundary(cut);
-    while (cut < rest.size() && m.Width(rest.substr(0, cut + CharLength(rest, cut))) <= width) cut += CharLength(rest, cut);
-    while (cut > CharLength(rest, 0) && m.Width(rest.substr(0, cut)) > width) cut = boundary(cut - 1);
+      size_t lo = 0, hi = ends.size();  // ends[lo - 1] fits, ends[hi] does not
+      while (lo < hi) {
+        const size_t mid = (lo + hi + 1) / 2;
+        if (m.Width(sjis.substr(pos, ends[mid - 1] - pos)) <= width) lo = mid;
+        else hi = mid - 1;
+      }
+      fit = lo;
+      if (fit < ends.size() || ends.back() >= sjis.size()) break;
+      window *= 2;
+    }
+    size_t cut = fit == 0 ? ends.front() : ends[fit - 1];  // at least one character
     // Prefer to end the piece after its last blank or control character.
-    if (cut < rest.size() && static_cast<unsigned char>(rest[cut]) > 32) {
+    if (cut < sjis.size() && static_cast<unsigned char>(sjis[cut]) > 32) {
       size_t last_blank = std::string::npos;
-      for (size_t i = 0; i < cut; i += CharLength(rest, i))
-        if (static_cast<unsigned char>(rest[i]) <= 32) last_blank = i;
+      for (size_t i = pos; i < cut; i += CharLength(sjis, i))
+        if (static_cast<unsigned char>(sjis[i]) <= 32) last_blank = i;
       if (last_blank != std::string::npos) cut = last_blank + 1;
     }
-    pieces.push_back(rest.substr(0, cut));
-    rest.erase(0, cut);
+    pieces.push_back(sjis.substr(pos, cut - pos));
+    pos = cut;
   }
-  pieces.push_back(rest);
   return pieces;
 }
 

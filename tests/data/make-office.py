@@ -263,6 +263,16 @@ def markup():
     package("markup.xlsx", [("_rels/.rels", RELS % "xl/workbook.xml"), ("xl/workbook.xml", workbook),
                             ("xl/_rels/workbook.xml.rels", rels), ("xl/sharedStrings.xml", shared),
                             ("xl/worksheets/sheet1.xml", sheet)])
+    # Indented XML of another producer, an image's title and description,
+    # a note inside a cell's paragraph.
+    odf("pretty.odt", '<office:text>\n  <text:p>\n    前の文\n    <text:span>検索</text:span>  と\t後\n  </text:p>\n'
+        '  <text:p>画像<draw:frame xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0" '
+        'xmlns:svg="urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0"><svg:title>題</svg:title>'
+        '<svg:desc>説明</svg:desc></draw:frame>の後</text:p>\n</office:text>')
+    odf("nested.ods", '<office:spreadsheet><table:table><table:table-row><table:table-cell office:value-type="string">'
+        '<text:p>前<text:note><text:note-body><text:p>注</text:p></text:note-body></text:note>後の検索</text:p>'
+        '</table:table-cell></table:table-row></table:table></office:spreadsheet>',
+        "application/vnd.oasis.opendocument.spreadsheet")
     # Packages that name nothing readable.
     self_rels = RELS % "_rels/.rels"
     package("self.docx", [("_rels/.rels", self_rels)])
@@ -283,6 +293,13 @@ def bombs():
     crowded = '<w:document %s><w:body><w:p %s><w:r><w:t>x</w:t></w:r></w:p></w:body></w:document>' % (
         W, " ".join('a%d="1"' % i for i in range(50000)))
     package("crowded.docx", [("_rels/.rels", RELS % "word/document.xml"), ("word/document.xml", crowded)])
+    hidden = crowded.replace("<w:body>", "<!-- don't --><w:body>")
+    package("crowded_comment.docx", [("_rels/.rels", RELS % "word/document.xml"), ("word/document.xml", hidden)])
+    # One cell of 100 KB repeated across the row: 1.6 GB if copied.
+    odf("wide_text.ods", '<office:spreadsheet><table:table><table:table-row>'
+        '<table:table-cell table:number-columns-repeated="16384"><text:p>%s</text:p></table:table-cell>'
+        '</table:table-row></table:table></office:spreadsheet>' % ("x" * 100000),
+        "application/vnd.oasis.opendocument.spreadsheet")
 
 
 def main():
