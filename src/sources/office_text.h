@@ -51,7 +51,7 @@ void ReadPdfLines(const std::string& path, const OfficeLineFn& line);
 // and columns past it are not cells of any office suite).
 inline constexpr long kMaxRepeatedCells = 5'000'000;
 inline constexpr size_t kMaxLineText = size_t{16} << 20;
-inline constexpr uint64_t kMaxDocumentText = uint64_t{512} << 20;
+inline constexpr uint64_t kMaxDocumentText = uint64_t{256} << 20;
 inline constexpr long kMaxSheetRows = 1'048'576;
 inline constexpr long kMaxSheetColumns = 16'384;
 
