@@ -30,8 +30,8 @@ struct IntegrationFile {
   mode_t mode;
 };
 
-// A value for a desktop entry's Exec key: the program quoted as the
-// specification asks (double quotes, with \ " ` $ escaped).
+// A value for a desktop entry's Exec key: the program quoted as desktop
+// entries require (double quotes, with \ " ` $ escaped).
 std::string ExecQuote(const std::string& program) {
   std::string out = "\"";
   for (char c : program) {
