@@ -7,6 +7,7 @@
 #   bench/office.sh [TREE]      (default /tmp/lorvek-office-bench)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
+. "$here/bench/bench_lib.sh"
 tree="${1:-/tmp/lorvek-office-bench}"
 lorvek="${LORVEK:-$here/build/lorvek-grep}"
 runs="${RUNS:-3}"
@@ -25,16 +26,6 @@ if [ ! -d "$tree" ]; then
   done
 fi
 
-best() {
-  local cmd="$1" best=""
-  for _ in $(seq "$runs"); do
-    local s e t
-    s=$(date +%s.%N); bash -c "$cmd" >/dev/null 2>&1 || true; e=$(date +%s.%N)
-    t=$(echo "$e - $s" | bc)
-    if [ -z "$best" ] || [ "$(echo "$t < $best" | bc)" = 1 ]; then best=$t; fi
-  done
-  printf '%.2f' "$best"
-}
 
 cd "$tree"
 read_text="find . -name '*.pdf' -exec pdftotext -q {} - \\; ; find . -type f ! -name '*.pdf' -exec unzip -p -qq {} '*.xml' \\;"

@@ -6,33 +6,24 @@
 #
 #   bench/speed.sh [CORPUS]          CORPUS defaults to $TMPDIR/lorvek-bench/corpus
 #
-# A missing corpus is built with the bench's make-corpus.sh (MAKE_CORPUS
-# names it; NFILES makes a smaller one). LORVEK_OLD=path/to/lorvek-grep adds
+# A missing corpus is built with bench/make-corpus.py from the project's own
+# text (MAKE_CORPUS names another builder, called with the corpus folder;
+# NFILES makes a smaller one). LORVEK_OLD=path/to/lorvek-grep adds
 # an older build as a column, for before/after tables. Needs ripgrep.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
+. "$here/bench/bench_lib.sh"
 corpus="${1:-${TMPDIR:-/tmp}/lorvek-bench/corpus}"
 lorvek="${LORVEK:-$here/build/lorvek-grep}"
 runs="${RUNS:-3}"
 if [ ! -d "$corpus/tree" ]; then
-  make_corpus="${MAKE_CORPUS:-$here/../shared/bench/make-corpus.sh}"
-  [ -x "$make_corpus" ] || { echo "no corpus at $corpus and no make-corpus.sh (set MAKE_CORPUS)" >&2; exit 2; }
+  make_corpus="${MAKE_CORPUS:-$here/bench/make-corpus.py}"
+  [ -x "$make_corpus" ] || { echo "no corpus at $corpus and no corpus builder $make_corpus" >&2; exit 2; }
   "$make_corpus" "$corpus"
 fi
 command -v rg >/dev/null || { echo "ripgrep (rg) is needed" >&2; exit 2; }
 cd "$corpus/tree"
 
-# The best wall time of $runs runs of a shell command, in seconds.
-best() {
-  local cmd="$1" best=""
-  for _ in $(seq "$runs"); do
-    local s e t
-    s=$(date +%s.%N); bash -c "$cmd" >/dev/null 2>&1 || true; e=$(date +%s.%N)
-    t=$(echo "$e - $s" | bc)
-    if [ -z "$best" ] || [ "$(echo "$t < $best" | bc)" = 1 ]; then best=$t; fi
-  done
-  printf '%.2f' "$best"
-}
 
 queries=("ファイル" "全角" "socket" "検索|置換" "鵺鵺鵺")
 cat_time=$(best "find . -type f -print0 | xargs -0 cat")
