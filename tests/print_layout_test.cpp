@@ -152,6 +152,13 @@ TEST(PrintLayout, AVeryLongLineCostsInProportionToItsLength) {
   EXPECT_LT(m.measured, 100 * line.size());
 }
 
+TEST(PrintLayout, TabsExpandToTheNextStopCountingDoubleByteCharactersAsTwo) {
+  EXPECT_EQ(ExpandPrintTabs("a\tb", 4), "a   b");
+  EXPECT_EQ(ExpandPrintTabs("abcd\tb", 4), "abcd    b");
+  EXPECT_EQ(ExpandPrintTabs(Sj("表") + "\tx", 4), Sj("表") + "  x");
+  EXPECT_EQ(ExpandPrintTabs("\t", 0), " ");  // a width below 1 counts as 1
+}
+
 TEST(PrintLayout, HeaderAndFooterCodes) {
   EXPECT_EQ(ExpandPrintCodes("p.%p/%x", 3, "/a/b.txt", 0, NoTime), "p.3/x");
   EXPECT_EQ(ExpandPrintCodes("%F|%f", 1, "/home/u/資料/b.txt", 0, NoTime), "b.txt|/home/u/資料/b.txt");

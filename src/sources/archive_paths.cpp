@@ -17,32 +17,14 @@ namespace {
 
 std::string Why(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
-// Removes a folder we made, with everything in it, never following links.
-void RemoveTree(int parent_fd, const std::string& name) {
-  const int fd = ::openat(parent_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd >= 0) {
-    if (DIR* dir = ::fdopendir(fd)) {
-      std::vector<std::string> names;
-      while (dirent* e = ::readdir(dir))
-        if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-      for (const std::string& n : names)
-        if (::unlinkat(dirfd(dir), n.c_str(), 0) != 0) RemoveTree(dirfd(dir), n);
-      ::closedir(dir);
-    } else {
-      ::close(fd);
-    }
-  }
-  ::unlinkat(parent_fd, name.c_str(), AT_REMOVEDIR);
-}
+void RemoveTree(int parent_fd, const std::string& name);
 
-}  // namespace
-
-void RemoveFolderContents(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) return;
-  DIR* dir = ::fdopendir(fd);
+// Removes everything in the open folder dir_fd (taken and closed), never
+// following links.
+void RemoveEntries(int dir_fd) {
+  DIR* dir = ::fdopendir(dir_fd);
   if (!dir) {
-    ::close(fd);
+    ::close(dir_fd);
     return;
   }
   std::vector<std::string> names;
@@ -51,6 +33,20 @@ void RemoveFolderContents(const std::string& folder) {
   for (const std::string& n : names)
     if (::unlinkat(dirfd(dir), n.c_str(), 0) != 0) RemoveTree(dirfd(dir), n);
   ::closedir(dir);
+}
+
+// Removes a folder we made, with everything in it.
+void RemoveTree(int parent_fd, const std::string& name) {
+  const int fd = ::openat(parent_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) RemoveEntries(fd);
+  ::unlinkat(parent_fd, name.c_str(), AT_REMOVEDIR);
+}
+
+}  // namespace
+
+void RemoveFolderContents(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0) RemoveEntries(fd);
 }
 
 std::string DisplayMemberName(const std::string& stored) {

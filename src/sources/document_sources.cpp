@@ -10,6 +10,18 @@ std::string CellLabel(int sheet, int row, int col) {
   return "[Page:" + std::to_string(sheet) + "(" + std::to_string(row) + ":" + std::to_string(col) + ")]";
 }
 
+namespace {
+
+// One cell offered to the run (numeric cells only with XlsAlsoNum, which
+// still count for the ordinal); false ends the workbook.
+bool OfferCell(MatchTarget& target, const ExcelCell& cell, int32_t ordinal) {
+  if (cell.numeric && !target.Options().xls_also_num) return !target.Stopped();
+  const bool hit = target.MatchCell(cell.text, CellLabel(cell.sheet, cell.row, cell.col), ordinal);
+  return !(hit && target.Options().find_onece) && !target.Stopped();
+}
+
+}  // namespace
+
 void WordSource::Search(const FileRef& file, MatchTarget& target) {
   target.SetCodes(ecWord, 0);
   target.ProcessPendingEvents();
@@ -31,17 +43,9 @@ void WordSource::Search(const FileRef& file, MatchTarget& target) {
 void SpreadsheetSource::Search(const FileRef& file, MatchTarget& target) {
   target.SetCodes(ecExcel, 1);
   ++tried_;
-  const bool numbers = target.Options().xls_also_num;
-  const bool find_once = target.Options().find_onece;
   int32_t ordinal = 0;
   TXBiff reader;
-  reader.OnReadCell = [&](const ExcelCell& cell) {
-    ++ordinal;
-    if (cell.numeric && !numbers) return !target.Stopped();
-    const bool hit = target.MatchCell(cell.text, CellLabel(cell.sheet, cell.row, cell.col), ordinal);
-    if (hit && find_once) return false;
-    return !target.Stopped();
-  };
+  reader.OnReadCell = [&](const ExcelCell& cell) { return OfferCell(target, cell, ++ordinal); };
   reader.OnProgress = [&](int percent) {
     if (percent != 0) target.SetProgressText(std::to_string(percent) + "%");
     target.ProcessPendingEvents();
@@ -65,14 +69,10 @@ void OfficeSource::Search(const FileRef& file, MatchTarget& target) {
   try {
     if (IsSheetFormat(format)) {
       target.SetCodes(ecExcel, 1);
-      const bool numbers = target.Options().xls_also_num;
       int32_t ordinal = 0;
       ReadOfficeCells(file.path, format, [&](const ExcelCell& cell) {
-        ++ordinal;
-        if (ordinal % 1024 == 0) target.ProcessPendingEvents();
-        if (cell.numeric && !numbers) return !target.Stopped();
-        const bool hit = target.MatchCell(cell.text, CellLabel(cell.sheet, cell.row, cell.col), ordinal);
-        return !(hit && find_once) && !target.Stopped();
+        if (++ordinal % 1024 == 0) target.ProcessPendingEvents();
+        return OfferCell(target, cell, ordinal);
       });
     } else {
       target.SetCodes(ecWord, 0);

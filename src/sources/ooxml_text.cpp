@@ -30,6 +30,24 @@ void CountEntry(size_t& n) {
   if (++n > kMostEntries) throw DocumentError("一覧の項目が多すぎます");
 }
 
+// The relationship ids of the list entries named element (a presentation's
+// sldId, a workbook's sheet), in order.
+std::vector<std::string> ListedIds(const std::string& xml, std::string_view element) {
+  struct Handler : XmlHandler {
+    std::string_view element;
+    std::vector<std::string> ids;
+    size_t entries = 0;
+    explicit Handler(std::string_view e) : element(e) {}
+    void Start(std::string_view name, const XmlAttributes& a) override {
+      if (name != element) return;
+      CountEntry(entries);
+      ids.emplace_back(a.GetPrefixed("id"));
+    }
+  } handler(element);
+  WalkXml(xml, handler);
+  return std::move(handler.ids);
+}
+
 // The relationships of a part: Id to the target's part name; with
 // type_suffix, only those whose type ends so.
 std::map<std::string, std::string> Relationships(const PackageParts& parts, const std::string& part,
@@ -53,8 +71,6 @@ std::map<std::string, std::string> Relationships(const PackageParts& parts, cons
       if (!suffix.empty() && (type.size() < suffix.size() || type.substr(type.size() - suffix.size()) != suffix)) return;
       out[std::string(a.Get("Id"))] = ResolvePartName(folder, std::string(a.Get("Target")));
     }
-    void End(std::string_view) override {}
-    void Text(std::string_view) override {}
   } handler(out, folder, type_suffix);
   WalkXml(*rels, handler);
   return out;
@@ -74,8 +90,6 @@ std::string MainPart(const PackageParts& parts, const std::string& fallback) {
           type.substr(type.size() - 15) == "/officeDocument")
         main = ResolvePartName("", std::string(a.Get("Target")));
     }
-    void End(std::string_view) override {}
-    void Text(std::string_view) override {}
   } handler;
   WalkXml(*rels, handler);
   return handler.main.empty() ? fallback : handler.main;
@@ -172,23 +186,11 @@ void ReadSlideXmlLines(const PackageParts& parts, const OfficeLineFn& line) {
   const std::string main = MainPart(parts, "ppt/presentation.xml");
   const std::string* presentation = Part(parts, main);
   if (!presentation) throw DocumentError("プレゼンテーションがありません");
-  struct Handler : XmlHandler {
-    std::vector<std::string> ids;
-    size_t entries = 0;
-    void Start(std::string_view name, const XmlAttributes& a) override {
-      if (name == "sldId") {
-        CountEntry(entries);
-        ids.emplace_back(a.GetPrefixed("id"));
-      }
-    }
-    void End(std::string_view) override {}
-    void Text(std::string_view) override {}
-  } order;
-  WalkXml(*presentation, order);
+  const std::vector<std::string> ids = ListedIds(*presentation, "sldId");
   const auto rels = Relationships(parts, main);
   ParagraphCollector out(line);
   std::set<std::string> walked;  // a slide listed twice is read once
-  for (const std::string& id : order.ids) {
+  for (const std::string& id : ids) {
     auto it = rels.find(id);
     if (it == rels.end() || !Part(parts, it->second) || it->second == main || !walked.insert(it->second).second) continue;
     const std::string& slide = it->second;
@@ -397,34 +399,22 @@ void ReadSheetXmlCells(const PackageParts& parts, const OfficeCellFn& cell) {
   const std::string main = MainPart(parts, "xl/workbook.xml");
   const std::string* workbook = Part(parts, main);
   if (!workbook) throw DocumentError("ブックがありません");
-  struct Handler : XmlHandler {
-    std::vector<std::string> ids;
-    size_t entries = 0;
-    void Start(std::string_view name, const XmlAttributes& a) override {
-      if (name == "sheet") {
-        CountEntry(entries);
-        ids.emplace_back(a.GetPrefixed("id"));
-      }
-    }
-    void End(std::string_view) override {}
-    void Text(std::string_view) override {}
-  } order;
-  WalkXml(*workbook, order);
+  const std::vector<std::string> ids = ListedIds(*workbook, "sheet");
   const auto rels = Relationships(parts, main);
   const std::vector<std::string> shared = SharedStrings(parts, main);
   bool stopped = false;
   const OfficeCellFn counted = [&](const ExcelCell& c) { return !(stopped = !cell(c)); };
   std::set<std::string> walked;  // a sheet listed twice is read once
   uint64_t produced = 0;
-  for (size_t i = 0; i < order.ids.size() && !stopped; ++i) {
-    auto it = rels.find(order.ids[i]);
+  for (size_t i = 0; i < ids.size() && !stopped; ++i) {
+    auto it = rels.find(ids[i]);
     // A chart sheet has no worksheet part; a target may not be the workbook.
     if (it == rels.end() || it->second == main || !Part(parts, it->second) || !walked.insert(it->second).second) continue;
     SheetHandler handler(static_cast<int>(i + 1), shared, counted, produced);
     WalkXml(*Part(parts, it->second), handler);
   }
-  if (walked.empty() && !order.ids.empty()) throw DocumentError("ワークシートを読めません");
-  if (order.ids.empty()) throw DocumentError("ワークシートがありません");
+  if (walked.empty() && !ids.empty()) throw DocumentError("ワークシートを読めません");
+  if (ids.empty()) throw DocumentError("ワークシートがありません");
 }
 
 }  // namespace lorvek

@@ -34,8 +34,8 @@ class XmlHandler {
   // Names are local names (the prefix dropped). An empty element gets
   // Start and End at once.
   virtual void Start(std::string_view name, const XmlAttributes& attributes) = 0;
-  virtual void End(std::string_view name) = 0;
-  virtual void Text(std::string_view utf8) = 0;
+  virtual void End(std::string_view) {}
+  virtual void Text(std::string_view) {}
   // False stops the walk early (the caller wants no more).
   virtual bool Continue() const { return true; }
 };

@@ -42,6 +42,23 @@ std::string ExpandPrintCodes(const std::string& text, int page, const std::strin
   return out;
 }
 
+std::string ExpandPrintTabs(const std::string& sjis, int tab_width) {
+  const size_t width = static_cast<size_t>(std::max(1, tab_width));
+  std::string out;
+  size_t cells = 0;
+  for (size_t i = 0; i < sjis.size(); i += CharLength(sjis, i)) {
+    if (sjis[i] == '\t') {
+      const size_t n = width - cells % width;
+      out.append(n, ' ');
+      cells += n;
+    } else {
+      out.append(sjis, i, CharLength(sjis, i));
+      cells += CharLength(sjis, i);
+    }
+  }
+  return out;
+}
+
 double NumberStripWidth(size_t line_count, double average_char_width, bool line_numbers) {
   if (!line_numbers) return 0;
   const size_t digits = std::to_string(std::max<size_t>(line_count, 1)).size();

@@ -46,6 +46,10 @@ Offsets PrintableOffsets(int paper_width, int paper_height, int page_width, int 
 std::string ExpandPrintCodes(const std::string& text, int page, const std::string& path, std::time_t now,
                              const std::function<std::string(std::time_t)>& long_time);
 
+// Tabs expanded to blanks at the tab width (at least 1), a double-byte
+// character counting as two cells.
+std::string ExpandPrintTabs(const std::string& sjis, int tab_width);
+
 // The width of a column's number strip: (digits of the line count + 2)
 // average character widths; 0 without line numbers.
 double NumberStripWidth(size_t line_count, double average_char_width, bool line_numbers);

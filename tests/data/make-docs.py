@@ -292,24 +292,27 @@ def office(tmp):
     # results as 0 without their STRING records.
     script = os.path.join(tmp, "calc.py")
     with open(script, "w", encoding="utf-8") as f:
-        f.write(CALC_SCRIPT)
+        f.write(uno_script(2099, CALC_SCRIPT))
     subprocess.run(["/usr/bin/python3", script, soffice, tmp, DOCS], check=True)
 
 
-CALC_SCRIPT = r'''
+# The start and end of the scripts that drive LibreOffice through UNO
+# (run by /usr/bin/python3, whose uno module they need): argv[1:3] are
+# soffice and a scratch folder; @PORT@ is the socket they share.
+UNO_START = r'''
 import os, subprocess, sys, time
 import uno
 from com.sun.star.beans import PropertyValue
 
-soffice, tmp, docs = sys.argv[1:4]
-proc = subprocess.Popen([soffice, "-env:UserInstallation=file://" + tmp + "/calcprofile", "--headless",
-                         "--accept=socket,host=localhost,port=2099;urp;", "--norestore"])
+soffice, tmp = sys.argv[1:3]
+proc = subprocess.Popen([soffice, "-env:UserInstallation=file://" + tmp + "/profile@PORT@", "--headless",
+                         "--accept=socket,host=localhost,port=@PORT@;urp;", "--norestore"])
 ctx = None
 for _ in range(60):
     try:
         local = uno.getComponentContext()
         resolver = local.ServiceManager.createInstanceWithContext("com.sun.star.bridge.UnoUrlResolver", local)
-        ctx = resolver.resolve("uno:socket,host=localhost,port=2099;urp;StarOffice.ComponentContext")
+        ctx = resolver.resolve("uno:socket,host=localhost,port=@PORT@;urp;StarOffice.ComponentContext")
         break
     except Exception:
         time.sleep(1)
@@ -317,6 +320,24 @@ desktop = ctx.ServiceManager.createInstanceWithContext("com.sun.star.frame.Deskt
 
 def prop(name, value):
     p = PropertyValue(); p.Name = name; p.Value = value; return p
+'''
+
+UNO_END = r'''
+try:
+    desktop.terminate()
+except Exception:
+    pass
+proc.wait(timeout=60)
+'''
+
+
+def uno_script(port, body):
+    """A whole UNO script: the start, body, the end."""
+    return UNO_START.replace("@PORT@", str(port)) + body + UNO_END
+
+
+CALC_SCRIPT = r'''
+docs = sys.argv[3]
 
 def save(doc, name):
     doc.calculateAll()
@@ -351,11 +372,6 @@ for r in range(600):
     if r in (450, 499): text = "行%d：ここに検索の目印と cat があります。" % (r + 1)
     s1.getCellByPosition(0, r).String = text
 save(doc, "sst_continue.xls")
-try:
-    desktop.terminate()
-except Exception:
-    pass
-proc.wait(timeout=60)
 '''
 
 

@@ -27,31 +27,14 @@ sys.path.insert(0, HERE)
 from importlib import import_module  # noqa: E402
 
 SAMPLE = import_module("make-data").SAMPLE
-compound_file = import_module("make-docs").compound_file
+DOCS_SCRIPT = import_module("make-docs")
+compound_file = DOCS_SCRIPT.compound_file
 OUT = os.path.join(HERE, "office")
 
 UNO_SCRIPT = r'''
-import os, subprocess, sys, time
-import uno
-from com.sun.star.beans import PropertyValue
 from com.sun.star.awt import Point, Size
 
-soffice, tmp, out, text_file = sys.argv[1:5]
-proc = subprocess.Popen([soffice, "-env:UserInstallation=file://" + tmp + "/profile", "--headless",
-                         "--accept=socket,host=localhost,port=2098;urp;", "--norestore"])
-ctx = None
-for _ in range(60):
-    try:
-        local = uno.getComponentContext()
-        resolver = local.ServiceManager.createInstanceWithContext("com.sun.star.bridge.UnoUrlResolver", local)
-        ctx = resolver.resolve("uno:socket,host=localhost,port=2098;urp;StarOffice.ComponentContext")
-        break
-    except Exception:
-        time.sleep(1)
-desktop = ctx.ServiceManager.createInstanceWithContext("com.sun.star.frame.Desktop", ctx)
-
-def prop(name, value):
-    p = PropertyValue(); p.Name = name; p.Value = value; return p
+out, text_file = sys.argv[3:5]
 
 def store(doc, name, filter_name, *extra):
     doc.storeToURL("file://" + os.path.join(out, name), (prop("FilterName", filter_name),) + extra)
@@ -129,11 +112,6 @@ for i, lines in enumerate([["一枚目の題：検索の紹介", "本文の一�
 store(doc, "sample.pptx", "Impress MS PowerPoint 2007 XML")
 store(doc, "sample.odp", "impress8")
 doc.close(True)
-try:
-    desktop.terminate()
-except Exception:
-    pass
-proc.wait(timeout=60)
 '''
 
 
@@ -143,7 +121,7 @@ def office(tmp):
         f.write("\n".join(SAMPLE) + "\n")
     script = os.path.join(tmp, "office.py")
     with open(script, "w", encoding="utf-8") as f:
-        f.write(UNO_SCRIPT)
+        f.write(DOCS_SCRIPT.uno_script(2098, UNO_SCRIPT))
     subprocess.run(["/usr/bin/python3", script, "soffice", tmp, OUT, text_file], check=True)
 
 

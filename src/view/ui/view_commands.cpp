@@ -513,28 +513,6 @@ void TView::EditEnvironments() {
 
 // ---- printing ----
 
-namespace {
-
-// Tabs expanded to blanks at the tab width, counting a double-byte
-// character as two cells.
-std::string ExpandTabs(const std::string& line, int width) {
-  std::string out;
-  size_t cells = 0;
-  for (size_t i = 0; i < line.size(); i += CharLength(line, i)) {
-    if (line[i] == '\t') {
-      const size_t n = static_cast<size_t>(width) - cells % static_cast<size_t>(width);
-      out.append(n, ' ');
-      cells += n;
-    } else {
-      out.append(line, i, CharLength(line, i));
-      cells += CharLength(line, i);
-    }
-  }
-  return out;
-}
-
-}  // namespace
-
 QPrinter& TView::Printer() {
   if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
   return *printer_;
@@ -554,7 +532,7 @@ void TView::PrintCommand() {
       return;
     }
     std::vector<std::string> lines = editor_->Lines();
-    for (std::string& l : lines) l = ExpandTabs(l, std::max(1, editor_->Properties().tab_width));
+    for (std::string& l : lines) l = ExpandPrintTabs(l, editor_->Properties().tab_width);
     QFont font = editor_->font();
     TStringsPrinter strings(printer, font, d.Settings(), ToSjis(FromPath(file_name_)), lines);
     strings.on_progress = print_progress;
