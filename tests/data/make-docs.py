@@ -320,6 +320,28 @@ desktop = ctx.ServiceManager.createInstanceWithContext("com.sun.star.frame.Deskt
 
 def prop(name, value):
     p = PropertyValue(); p.Name = name; p.Value = value; return p
+
+# The sample workbook: text, numbers and formulas with string and boolean
+# results on the first sheet, katakana on the second (returned).
+def sample_workbook():
+    doc = desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, (prop("Hidden", True),))
+    sheets = doc.Sheets
+    sheets.getByIndex(0).Name = "シート1"
+    s1 = sheets.getByIndex(0)
+    rows = [["検索テスト", 1.5, 100, "テスト"], ["cat", "=1=1", "全文検索", 12.34],
+            ["concatenate (cat)", 3.14159, '=A2&"fish"', "=CONCATENATE(\"全文\";\"検索\")"],
+            [-7, 1e20, 0.000123, 123456789012]]
+    for r, row in enumerate(rows):
+        for c, v in enumerate(row):
+            cell = s1.getCellByPosition(c, r)
+            if isinstance(v, str) and v.startswith("="): cell.Formula = v
+            elif isinstance(v, str): cell.String = v
+            else: cell.Value = float(v)
+    if sheets.getCount() < 2: sheets.insertNewByName("Sheet2", 1)
+    s2 = sheets.getByIndex(1)
+    s2.getCellByPosition(0, 0).String = "ｶﾀｶﾅ"
+    s2.getCellByPosition(0, 1).String = "半角ｶﾀｶﾅと全角カタカナ"
+    return doc, s2
 '''
 
 UNO_END = r'''
@@ -344,23 +366,7 @@ def save(doc, name):
     doc.storeToURL("file://" + os.path.join(docs, name), (prop("FilterName", "MS Excel 97"),))
     doc.close(True)
 
-doc = desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, (prop("Hidden", True),))
-sheets = doc.Sheets
-sheets.getByIndex(0).Name = "シート1"
-s1 = sheets.getByIndex(0)
-rows = [["検索テスト", 1.5, 100, "テスト"], ["cat", "=1=1", "全文検索", 12.34],
-        ["concatenate (cat)", 3.14159, '=A2&"fish"', "=CONCATENATE(\"全文\";\"検索\")"],
-        [-7, 1e20, 0.000123, 123456789012]]
-for r, row in enumerate(rows):
-    for c, v in enumerate(row):
-        cell = s1.getCellByPosition(c, r)
-        if isinstance(v, str) and v.startswith("="): cell.Formula = v
-        elif isinstance(v, str): cell.String = v
-        else: cell.Value = float(v)
-if sheets.getCount() < 2: sheets.insertNewByName("Sheet2", 1)
-s2 = sheets.getByIndex(1)
-s2.getCellByPosition(0, 0).String = "ｶﾀｶﾅ"
-s2.getCellByPosition(0, 1).String = "半角ｶﾀｶﾅと全角カタカナ"
+doc, s2 = sample_workbook()
 s2.getCellByPosition(1, 1).Formula = "=1=2"
 s2.getCellByPosition(0, 2).String = "English cat & dog"
 save(doc, "sample.xls")

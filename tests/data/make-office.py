@@ -65,23 +65,7 @@ store(doc, "protected.pdf", "writer_pdf_Export", prop("FilterData", encrypt))
 doc.close(True)
 
 # Calc: text, numbers, a formula with a string result, booleans, two sheets.
-doc = desktop.loadComponentFromURL("private:factory/scalc", "_blank", 0, (prop("Hidden", True),))
-sheets = doc.Sheets
-sheets.getByIndex(0).Name = "シート1"
-s1 = sheets.getByIndex(0)
-rows = [["検索テスト", 1.5, 100, "テスト"], ["cat", "=1=1", "全文検索", 12.34],
-        ["concatenate (cat)", 3.14159, '=A2&"fish"', "=CONCATENATE(\"全文\";\"検索\")"],
-        [-7, 1e20, 0.000123, 123456789012]]
-for r, row in enumerate(rows):
-    for c, v in enumerate(row):
-        cell = s1.getCellByPosition(c, r)
-        if isinstance(v, str) and v.startswith("="): cell.Formula = v
-        elif isinstance(v, str): cell.String = v
-        else: cell.Value = float(v)
-if sheets.getCount() < 2: sheets.insertNewByName("Sheet2", 1)
-s2 = sheets.getByIndex(1)
-s2.getCellByPosition(0, 0).String = "ｶﾀｶﾅ"
-s2.getCellByPosition(0, 1).String = "半角ｶﾀｶﾅと全角カタカナ"
+doc, s2 = sample_workbook()
 s2.getCellByPosition(2, 5).String = "離れたセルの検索語"
 doc.calculateAll()
 store(doc, "sample.xlsx", "Calc MS Excel 2007 XML")
