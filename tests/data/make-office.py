@@ -110,9 +110,10 @@ def office(tmp):
 
 
 def package(name, parts):
+    """A zip of the parts, byte for byte the same on every run."""
     with zipfile.ZipFile(os.path.join(OUT, name), "w", zipfile.ZIP_DEFLATED) as z:
         for part, data in parts:
-            z.writestr(part, data)
+            z.writestr(zipfile.ZipInfo(part, date_time=(2024, 1, 1, 0, 0, 0)), data, zipfile.ZIP_DEFLATED)
 
 
 RELS = ('<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/'
@@ -275,9 +276,11 @@ def main():
     bombs()
     # Documents inside an archive (not named as documents there: the
     # members are chosen by the masks).
-    with zipfile.ZipFile(os.path.join(OUT, "documents.zip"), "w", zipfile.ZIP_DEFLATED) as z:
-        for name in ("sample.docx", "sample.xlsx", "sample.pdf"):
-            z.write(os.path.join(OUT, name), "書類/" + name)
+    members = []
+    for name in ("sample.docx", "sample.xlsx", "sample.pdf"):
+        with open(os.path.join(OUT, name), "rb") as f:
+            members.append(("書類/" + name, f.read()))
+    package("documents.zip", members)
 
 
 if __name__ == "__main__":
