@@ -10,6 +10,10 @@
 #include <unistd.h>
 
 #include <deque>
+#include <functional>
+#include <iterator>
+#include <sys/stat.h>
+#include <utility>
 #include <random>
 
 #include "search/search_run.h"
@@ -30,6 +34,7 @@ class ScriptedFrontEnd : public ReplaceFrontEnd {
   std::deque<Answer> answers;  // Yes when it runs out
   std::vector<std::string> questions;
   bool html_answer = true;
+  bool html_dont_show_again = false;
   int html_asked = 0;
   Answer AskReplace(const std::string& q) override {
     questions.push_back(q);
@@ -38,8 +43,9 @@ class ScriptedFrontEnd : public ReplaceFrontEnd {
     answers.pop_front();
     return a;
   }
-  bool ContinueDespiteHtmlTags() override {
+  bool ContinueDespiteHtmlTags(bool& dont_show_again) override {
     ++html_asked;
+    dont_show_again = html_dont_show_again;
     return html_answer;
   }
   void ShowProgress(size_t) override {}
@@ -111,34 +117,40 @@ TEST(ReplaceRun, YesAndNoInOneLineThenASecondRun) {
   EXPECT_EQ(f.Bytes("a.bak(1)"), "one dog and a cat\r\nnone\r\n");
 }
 
-TEST(ReplaceRun, WholeWordOffersWhatTheRemainderShows) {
+// Every match is one the whole line holds: the whole-word test sees the
+// real neighbours, anchors the real start, and a replacement is never
+// matched again.
+TEST(ReplaceRun, MatchesAreThoseOfTheWholeLine) {
   Fixture f;
   f.settings.whole_word = true;
   f.dir.Write("w.txt", "cat catalog\ncatcat cat\n");
   f.Search("cat");
   ASSERT_EQ(f.store.size(), 2u);
   ReplaceResult r = f.Replace("X");
-  EXPECT_EQ(f.Bytes("w.txt"), "X catalog\ncatX X\n");
-  EXPECT_EQ(f.replies.questions.size(), 3u);
-  EXPECT_EQ(r.replaced, 3);
-}
-
-TEST(ReplaceRun, AnchoredPatternAndAllAndEmptyMatches) {
-  Fixture f;
-  f.dir.Write("a.txt", "aaa\n");
-  f.Search("^a");
-  f.replies.answers = {Answer::All};
-  ReplaceResult r = f.Replace("b");
-  EXPECT_EQ(f.Bytes("a.txt"), "bbb\n");
-  EXPECT_EQ(r.replaced, 3);
-  EXPECT_EQ(f.replies.questions.size(), 1u);  // no question after すべて
-  // A pattern that matches the empty string steps past each empty match.
-  f.dir.Write("e.txt", "xy\n");
-  f.Search("z*", "e.txt");
-  ASSERT_EQ(f.store.size(), 1u);
-  f.replies.answers = {Answer::All};
-  r = f.Replace("-");
-  EXPECT_EQ(f.Bytes("e.txt"), "-x-y-\n");  // as sed's s/z*/-/g gives
+  EXPECT_EQ(f.Bytes("w.txt"), "X catalog\ncatcat X\n");
+  EXPECT_EQ(f.replies.questions.size(), 2u);
+  EXPECT_EQ(r.replaced, 2);
+  f.settings.whole_word = false;
+  struct Case {
+    const char *line, *word, *with, *expected;
+  } cases[] = {
+      {"aaa", "^a", "b", "baa"},
+      {"ababx", "^ab", "R", "Rabx"},
+      {"# # x", "^# ", "", "# x"},
+      {"xy", "^", "R", "Rxy"},
+      {"xyx", "x$", "R", "xyR"},
+      {"xy", "z*", "-", "-x-y-"},  // as sed's s/z*/-/g gives
+      {"aaaa", "aa", "a", "aa"},   // the replacement is not matched again
+  };
+  for (const Case& c : cases) {
+    f.dir.Write("c.txt", std::string(c.line) + "\n");
+    f.Search(c.word, "c.txt");
+    ASSERT_EQ(f.store.size(), 1u) << c.word;
+    f.replies.answers = {Answer::All};
+    f.Replace(c.with);
+    EXPECT_EQ(f.Bytes("c.txt"), std::string(c.expected) + "\n") << c.line << " / " << c.word;
+  }
+  EXPECT_EQ(f.replies.questions.size(), 2u + std::size(cases));  // no question after すべて
 }
 
 TEST(ReplaceRun, AbortKeepsTheLineAndWritesWhatWasDone) {
@@ -304,6 +316,155 @@ TEST(ReplaceRun, AKillDuringTheWriteLeavesTheOldOrTheNewFile) {
     if (now == replaced) EXPECT_EQ(f.Bytes("big.bak"), old);
   }
   EXPECT_GT(killed_midway, 0);
+}
+
+// A file reached through a symbolic link: its backup holds the old text, and
+// a file reached both directly and through a link is replaced once.
+TEST(ReplaceRun, LinksBackUpTheFileTheyNameAndReplaceItOnce) {
+  Fixture f;
+  f.dir.Write("real.txt", Sj("ファイル\r\n"));
+  std::filesystem::create_symlink("real.txt", f.dir / "via.txt");
+  TempDir outside;
+  outside.Write("far.txt", Sj("ファイル\r\n"));
+  std::filesystem::create_symlink(outside / "far.txt", f.dir / "far.txt");
+  f.Search("ファイル");
+  ASSERT_EQ(f.store.size(), 3u);
+  f.replies.answers = {Answer::All};
+  const ReplaceResult r = f.Replace("ファイルの");
+  EXPECT_EQ(f.Bytes("real.txt"), Sj("ファイルの\r\n"));
+  EXPECT_EQ(test::ReadBytes(outside / "far.txt"), Sj("ファイルの\r\n"));
+  EXPECT_TRUE(std::filesystem::is_symlink(f.dir / "via.txt"));
+  EXPECT_TRUE(std::filesystem::is_symlink(f.dir / "far.txt"));
+  EXPECT_EQ(r.replaced, 2);
+  // Every backup holds the old text.
+  int backups = 0;
+  for (const auto& e : std::filesystem::directory_iterator(f.dir.path()))
+    if (e.path().filename().string().find(".bak") != std::string::npos) {
+      ++backups;
+      EXPECT_EQ(test::ReadBytes(e.path()), Sj("ファイル\r\n")) << e.path();
+    }
+  EXPECT_EQ(backups, 2);
+}
+
+// The new file keeps the old one's owner, group and mode.
+TEST(ReplaceRun, OwnerGroupAndModeAreKept) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs to give a file away";
+  Fixture f;
+  const std::string path = f.dir.Write("theirs.txt", "a cat\n").string();
+  ASSERT_EQ(chown(path.c_str(), 12345, 23456), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  f.Search("cat");
+  f.replies.answers = {Answer::All};
+  EXPECT_EQ(f.Replace("dog").files, 1);
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(f.Bytes("theirs.txt"), "a dog\n");
+  EXPECT_EQ(st.st_uid, 12345u);
+  EXPECT_EQ(st.st_gid, 23456u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// A file changed on disk after the run read it is not written: the change
+// made meanwhile survives, and the run says so and counts it as failed.
+TEST(ReplaceRun, AFileChangedMeanwhileIsNotOverwritten) {
+  Fixture f;
+  f.dir.Write("a.txt", "one cat\ntwo cat\n");
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 2u);
+  // A second run over the same file lands while the first asks its first question.
+  ResultStore other_store;
+  NullFrontEnd other_front;
+  SearchRun other{other_front, other_store, f.program.path().string()};
+  other.options().code_cng_mode = 1;
+  other.options().fuzzy_char = false;
+  other.options().whole_word = false;
+  other.FindButtonClick("cat", f.dir.path().string(), "*");
+  struct Interleaved : ScriptedFrontEnd {
+    std::function<void()> meanwhile;
+    Answer AskReplace(const std::string& q) override {
+      if (meanwhile) std::exchange(meanwhile, nullptr)();
+      return ScriptedFrontEnd::AskReplace(q);
+    }
+  } first;
+  first.answers = {Answer::All};
+  int other_replaced = 0;
+  first.meanwhile = [&] {
+    ScriptedFrontEnd all;
+    all.answers = {Answer::All};
+    other_replaced = ReplaceRun(other_store, *other.Compiled(), f.settings, all).Run("cow", false).replaced;
+  };
+  const ReplaceResult r = ReplaceRun(f.store, *f.run.Compiled(), f.settings, first).Run("dog", false);
+  EXPECT_EQ(other_replaced, 2);
+  EXPECT_EQ(f.Bytes("a.txt"), "one cow\ntwo cow\n");
+  EXPECT_EQ(f.Bytes("a.bak"), "one cat\ntwo cat\n");
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "a.bak(1)"));  // none for a file not written
+  EXPECT_EQ(r.failed, 1);
+  EXPECT_EQ(r.files, 0);
+  EXPECT_EQ(r.replaced, 0);
+  EXPECT_EQ(r.notes, (std::vector<std::string>{"読み込み後に変更されたため置換できない:" + (f.dir / "a.txt").string()}));
+  EXPECT_EQ(f.store[0].LineText, "one cat");  // the row keeps its old text
+}
+
+// Counts say what was written; a refused file keeps its rows. A name near
+// the system's limit can be replaced; one whose backup name is too long is
+// refused, not written without a backup.
+TEST(ReplaceRun, CountsSayWhatWasWrittenAndLongNamesWork) {
+  Fixture f;
+  const std::string long_name = std::string(246, 'n') + ".txt";  // 250 bytes
+  const std::string longest = std::string(255, 'm');             // no room for ".bak"
+  f.dir.Write(long_name, "cat\n");
+  f.dir.Write(longest, "cat\n");
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 2u);
+  const ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(f.Bytes(long_name), "dog\n");
+  EXPECT_EQ(f.Bytes(std::string(246, 'n') + ".bak"), "cat\n");
+  EXPECT_EQ(f.Bytes(longest), "cat\n");
+  EXPECT_EQ(r.files, 1);
+  EXPECT_EQ(r.replaced, 1);
+  EXPECT_EQ(r.failed, 1);
+  EXPECT_EQ(r.notes, (std::vector<std::string>{"バックアップを作成できないため置換できない:" + (f.dir / longest).string()}));
+  const size_t refused_row = f.store[0].OpenPath == (f.dir / longest).string() ? 0 : 1;
+  EXPECT_EQ(f.store[refused_row].LineText, "cat");
+  EXPECT_EQ(f.store[1 - refused_row].LineText, "dog");
+  EXPECT_NE(r.summary.find("1 個のファイルの 1 個の文字を変換しました."), std::string::npos);
+  // The status bar's text is one line.
+  EXPECT_EQ(r.status.find_first_of("\r\n"), std::string::npos);
+  EXPECT_EQ(r.status, "1 個のファイルの 1 個の文字を変換しました. 1 個のファイルは置換できませんでした.");
+}
+
+// Temporaries of a killed writer are removed when a later run writes in
+// their folder; a running writer's and other files are left alone.
+TEST(ReplaceRun, TemporariesOfKilledWritersAreRemoved) {
+  Fixture f;
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  waitpid(gone, nullptr, 0);
+  const std::string dead = std::to_string(gone), alive = std::to_string(getppid());
+  f.dir.Write(".lorvek-" + dead + "-abcdef", "x");
+  f.dir.Write(".a.txt.lorvek-" + dead + "-ghijkl", "x");  // the older form
+  f.dir.Write(".lorvek-" + alive + "-abcdef", "x");
+  f.dir.Write(".lorvek-" + dead + "-abcdefg", "x");  // not a name we make
+  f.dir.Write("a.txt", "cat\n");
+  f.Search("cat", "a.txt");
+  f.Replace("dog");
+  EXPECT_FALSE(std::filesystem::exists(f.dir / (".lorvek-" + dead + "-abcdef")));
+  EXPECT_FALSE(std::filesystem::exists(f.dir / (".a.txt.lorvek-" + dead + "-ghijkl")));
+  EXPECT_TRUE(std::filesystem::exists(f.dir / (".lorvek-" + alive + "-abcdef")));
+  EXPECT_TRUE(std::filesystem::exists(f.dir / (".lorvek-" + dead + "-abcdefg")));
+}
+
+// Ticking "do not show again" holds for the rest of the run.
+TEST(ReplaceRun, TheHtmlWarningStopsOnceTicked) {
+  Fixture f;
+  f.settings.html_tag = true;
+  f.dir.Write("a.htm", "cat\n");
+  f.dir.Write("b.html", "cat\n");
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 2u);
+  f.replies.html_dont_show_again = true;
+  EXPECT_EQ(f.Replace("dog").files, 2);
+  EXPECT_EQ(f.replies.html_asked, 1);
 }
 
 }  // namespace

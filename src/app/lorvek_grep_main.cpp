@@ -133,7 +133,7 @@ struct CliOptions {
 class CliReplace : public ReplaceFrontEnd {
  public:
   Answer AskReplace(const std::string&) override { return Answer::All; }
-  bool ContinueDespiteHtmlTags() override { return true; }
+  bool ContinueDespiteHtmlTags(bool&) override { return true; }
   void ShowProgress(size_t) override {}
   void SetProgress(size_t) override {}
   void HideProgress() override {}
@@ -163,8 +163,7 @@ int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const
     if (ch == '\r') ch = '\n';
   std::cerr << report << "\n";
   // Skipped archives and documents are no error; a file that could not be written back is.
-  for (const std::string& note : r.notes)
-    if (note.rfind("変換できない", 0) == 0 || note.rfind("バックアップ", 0) == 0 || note.rfind("書き込み", 0) == 0) return 2;
+  if (r.failed > 0) return 2;
   if (dry_run) return r.changes.empty() ? 1 : 0;
   return r.replaced > 0 ? 0 : 1;
 }

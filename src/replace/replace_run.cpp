@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <system_error>
 
+#include "search/compiled_word.h"
 #include "search/whole_word.h"
 #include "sources/plain_text_source.h"
 #include "sources/text_source.h"
@@ -30,18 +32,21 @@ const char kUtf8NoConversionNote[] = "UTF8コード変換なしモードでUTF8�
 const char kCannotConvertNote[] = "変換できない文字を含むため置換できない:";
 const char kNoBackupNote[] = "バックアップを作成できないため置換できない:";
 const char kWriteFailedNote[] = "書き込みに失敗したため置換できない:";
+const char kChangedNote[] = "読み込み後に変更されたため置換できない:";
 
 bool Exists(const std::string& path) {
   struct stat st;
   return lstat(path.c_str(), &st) == 0;
 }
 
-// The backup holds the old bytes before the file is touched: a hard link
-// when the file system allows it, else a copy flushed to disk.
-bool MakeBackup(const std::string& path, const std::string& backup, const std::string& bytes) {
-  if (link(path.c_str(), backup.c_str()) == 0) return true;
+// Copies bytes to a new file of name backup with the file's permissions
+// (and owner, where allowed), flushed to disk.
+bool CopyBackup(const std::string& path, const std::string& backup, const std::string& bytes, int& error) {
   const int fd = open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    error = errno;
+    return false;
+  }
   size_t done = 0;
   bool ok = true;
   while (ok && done < bytes.size()) {
@@ -51,14 +56,33 @@ bool MakeBackup(const std::string& path, const std::string& backup, const std::s
     else done += static_cast<size_t>(w);
   }
   struct stat st;
-  if (ok && stat(path.c_str(), &st) == 0) fchmod(fd, st.st_mode & 07777);
+  if (ok && stat(path.c_str(), &st) == 0) {
+    if (fchown(fd, st.st_uid, st.st_gid) != 0) { /* the backup is ours then; the file keeps its owner */ }
+    fchmod(fd, st.st_mode & 07777);
+  }
   ok = ok && fsync(fd) == 0;
   if (close(fd) != 0) ok = false;
   if (!ok) unlink(backup.c_str());
+  error = ok ? 0 : EIO;
   return ok;
 }
 
-std::string UpperExt(const std::string& path) { return UpperExtension(path); }
+// Keeps the old bytes of the file path leads to before anything is written:
+// a hard link to that file (through a symbolic link to the file it names)
+// when the file system allows it, else a copy. Returns the backup's name,
+// "" when none could be made.
+std::string MakeBackup(const std::string& path, const std::string& bytes) {
+  // Another run may take the same name meanwhile: then the next one.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string backup = BackupName(path);
+    if (linkat(AT_FDCWD, path.c_str(), AT_FDCWD, backup.c_str(), AT_SYMLINK_FOLLOW) == 0) return backup;
+    if (errno == EEXIST) continue;
+    int error = 0;
+    if (CopyBackup(path, backup, bytes, error)) return backup;
+    if (error != EEXIST) return "";
+  }
+  return "";
+}
 
 }  // namespace
 
@@ -96,78 +120,96 @@ void ReplaceRun::Note(const std::string& text) {
 
 bool ReplaceRun::Load(File& file, int32_t encoding, int32_t line_end) {
   try {
-    file.bytes = ReadFileBytes(file.path);
+    file.bytes = ReadFileBytes(file.path, &file.stamp);
     file.text = DecodeFileText(file.bytes, TextFileFormat::FromCodes(encoding, line_end), {.check_round_trip = true});
   } catch (const std::exception&) {
     return false;  // a file that cannot be read or decoded is passed over
   }
-  file.changes.clear();
-  file.dirty = false;
+  auto& done = done_lines_[{file.stamp.device, file.stamp.inode}];
+  if (!done) done = std::make_shared<std::set<size_t>>();
+  file.done = done;
   return true;
 }
 
+void ReplaceRun::Refuse(File& file, const std::string& note) {
+  Note(note);
+  ++result_.failed;
+  file.row_texts.clear();
+}
+
+// A file is written, counted and its rows shown changed only when all of it
+// can be written: a refused or failed file keeps its old bytes and rows.
 void ReplaceRun::WriteBack(File& file) {
   file.dirty = false;
-  // Only lines that encode back to their own bytes may be rewritten, and
-  // only with text the file's encoding can hold.
-  for (const auto& [index, text] : file.changes) {
-    const bool original_exact = file.text.lines[index].lossless;
-    DecodedText back = DecodeFileText(EncodeLine(text, file.text.format), file.text.format, {.at_file_start = false});
-    if (!original_exact || back.size() > 1 || (back.size() == 1 ? std::string(back.Line(0)) : std::string()) != text) {
-      Note(kCannotConvertNote + PathForDisplay(file.path));
-      return;
-    }
+  const std::string shown = PathForDisplay(file.path);
+  std::map<size_t, std::string> line_bytes;
+  for (const auto& [index, edits] : file.edits) {
+    if (edits.empty()) continue;  // every match declined: the line keeps its bytes
+    std::optional<std::string> bytes = EditLineBytes(file.bytes, file.text, index, edits);
+    if (!bytes) return Refuse(file, kCannotConvertNote + shown);
+    line_bytes[index] = std::move(*bytes);
   }
   if (dry_run_) {
-    for (const auto& [index, text] : file.changes)
+    for (const auto& [index, text] : file.new_lines)
       if (text != file.text.Line(index))
         result_.changes.push_back({file.path, static_cast<int32_t>(index + 1), std::string(file.text.Line(index)), text});
+    ++result_.files;
+    result_.replaced += file.replaced;
     return;
   }
-  const std::string bytes = RebuildFileBytes(file.bytes, file.text, file.changes);
-  if (!MakeBackup(file.path, BackupName(file.path), file.bytes)) {
-    Note(kNoBackupNote + PathForDisplay(file.path));
-    return;
-  }
+  const std::string bytes = RebuildFileWithLineBytes(file.bytes, file.text, line_bytes);
+  if (!(StampOf(file.path) == file.stamp)) return Refuse(file, kChangedNote + shown);
+  const std::string backup = MakeBackup(file.path, file.bytes);
+  if (backup.empty()) return Refuse(file, kNoBackupNote + shown);
   try {
-    WriteFileAtomically(file.path, bytes);
-  } catch (const std::system_error&) {
-    Note(kWriteFailedNote + PathForDisplay(file.path));
+    WriteFileAtomically(file.path, bytes, file.stamp);
+  } catch (const FileChangedError&) {
+    unlink(backup.c_str());  // the file was not touched: its backup says nothing
+    return Refuse(file, kChangedNote + shown);
+  } catch (const std::system_error& e) {
+    unlink(backup.c_str());
+    return Refuse(file, kWriteFailedNote + shown + " (" + std::strerror(e.code().value()) + ")");
   }
+  ++result_.files;
+  result_.replaced += file.replaced;
+  // Reached again through another name, the new file is the same file.
+  const FileStamp now = StampOf(file.path);
+  if (now.valid()) done_lines_[{now.device, now.inode}] = file.done;
+  for (auto& [row, text] : file.row_texts) {
+    store_[row].LineText = std::move(text);
+    front_end_.RowChanged(row);
+  }
+  file.row_texts.clear();
 }
 
 bool ReplaceRun::ReplaceInLine(const std::string& line, const MatchRecord& row, const std::string& path,
-                               std::string& result) {
-  const CompiledPattern& pattern = word_.Term(0);
-  std::string rest = line;
+                               std::vector<LineEdit>& edits, std::string& result) {
+  // Every match is one the whole line holds: anchors and the whole-word
+  // test see the line's real start, end and neighbours, and a replacement
+  // is never matched again.
+  LineMatchFinder finder(word_.Term(0), line);
+  edits.clear();
   result.clear();
-  // Moves the first count bytes of rest to result; at least one character,
-  // so an empty match cannot hold the line forever.
-  auto keep = [&](size_t count) {
-    if (count == 0 && !rest.empty()) count = CharLength(rest, 0);
-    count = std::min(count, rest.size());
-    result.append(rest, 0, count);
-    rest.erase(0, count);
-  };
-  for (;;) {
-    const MatchPos m = MatchLeftmostLongest(pattern, rest, mcls_CRLF);
+  size_t copied = 0;  // line[0, copied) is in result
+  for (size_t from = 0; from <= line.size();) {
+    const MatchPos m = finder.From(from);
     if (!m) break;
-    const size_t p = m.start, n = m.length;
-    if (settings_.whole_word && !IsWholeWd(rest, p, n)) {
-      if (rest.empty()) break;
-      keep(p + n - 1);
+    const size_t start = m.start - 1, n = m.length;
+    // Past this match; past one character after an empty one.
+    const size_t next = n > 0 ? start + n : start + (start < line.size() ? CharLength(line, start) : 1);
+    if (settings_.whole_word && !IsWholeWd(line, m.start, n)) {
+      from = next;
       continue;
     }
     if (ask_) {
       const std::string question = PathForDisplay(path) + " : " + std::to_string(row.LineNo) + " [" +
-                                   Cp932ToUtf8(rest.substr(p - 1, n)) + "] を置換しますか?";
+                                   Cp932ToUtf8(line.substr(start, n)) + "] を置換しますか?";
       switch (front_end_.AskReplace(question)) {
         case ReplaceFrontEnd::Answer::Abort:
           result_.aborted = true;
           return false;
         case ReplaceFrontEnd::Answer::No:
-          if (rest.empty()) goto done;
-          keep(p + n - 1);
+          from = next;
           continue;
         case ReplaceFrontEnd::Answer::All:
           ask_ = false;
@@ -182,17 +224,13 @@ bool ReplaceRun::ReplaceInLine(const std::string& line, const MatchRecord& row, 
       result_.aborted = true;
       return false;
     }
-    result.append(rest, 0, p - 1);
+    result.append(line, copied, start - copied);
     result += replacement_;
-    rest.erase(0, p - 1 + n);
-    ++result_.replaced;
-    if (n == 0) {
-      if (rest.empty()) break;
-      keep(0);  // past the empty match
-    }
+    copied = start + n;
+    edits.push_back({start, start + n, replacement_});
+    from = next;
   }
-done:
-  result += rest;
+  result.append(line, copied);
   return true;
 }
 
@@ -203,6 +241,7 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
   ask_ = !dry_run;
   dry_run_ = dry_run;
   archive_skipped_ = non_text_skipped_ = false;
+  done_lines_.clear();
   std::vector<bool> chosen(store_.size(), !selected_only);
   for (size_t i : selected)
     if (i < chosen.size()) chosen[i] = true;
@@ -212,7 +251,7 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
   for (size_t i = 0; i < store_.size() && !result_.aborted; ++i) {
     front_end_.SetProgress(i);
     if (!chosen[i]) continue;
-    MatchRecord& row = store_[i];
+    const MatchRecord& row = store_[i];
     const std::string& open = row.OpenPath;
     if (!open.empty() && open[0] == '@') {
       archive_skipped_ = true;
@@ -250,12 +289,16 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
         continue;
       }
     }
-    const std::string ext = UpperExt(path);
-    if (!settings_.html_repl_ignore && settings_.html_tag && (ext == ".HTM" || ext == ".HTML") &&
-        !front_end_.ContinueDespiteHtmlTags()) {
-      // Cancel stops the run as 中止 does.
-      result_.aborted = true;
-      break;
+    const std::string ext = UpperExtension(path);
+    if (!settings_.html_repl_ignore && settings_.html_tag && (ext == ".HTM" || ext == ".HTML")) {
+      bool dont_show_again = false;
+      const bool go_on = front_end_.ContinueDespiteHtmlTags(dont_show_again);
+      settings_.html_repl_ignore = dont_show_again;
+      if (!go_on) {
+        // Cancel stops the run as 中止 does.
+        result_.aborted = true;
+        break;
+      }
     }
     front_end_.SetStatusText(PathForDisplay(path) + " : " + std::to_string(row.LineNo));
     if (file.path != path) {
@@ -266,20 +309,22 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
         file = File{};
         continue;
       }
-      ++result_.files;
     }
     const size_t index = static_cast<size_t>(row.LineNo) - 1;
     if (row.LineNo < 1 || index >= file.text.size()) continue;
-    auto changed = file.changes.find(index);
-    const std::string line = changed != file.changes.end() ? changed->second : std::string(file.text.Line(index));
+    // The same line of the same file, reached again (through a link, a
+    // second name, or a target given twice): replaced once.
+    if (file.done->count(index)) continue;
+    const std::string line(file.text.Line(index));
+    std::vector<LineEdit> edits;
     std::string replaced;
-    if (!ReplaceInLine(line, row, path, replaced)) break;
-    file.changes[index] = replaced;
+    if (!ReplaceInLine(line, row, path, edits, replaced)) break;
+    file.done->insert(index);
+    file.replaced += static_cast<int>(edits.size());
+    file.edits[index] = std::move(edits);
+    file.new_lines[index] = replaced;
     file.dirty = true;
-    if (!dry_run) {
-      row.LineText = CutAtBytes(replaced, kRowTextBytes);
-      front_end_.RowChanged(i);
-    }
+    if (!dry_run) file.row_texts.emplace_back(i, CutAtBytes(replaced, kRowTextBytes));
   }
   front_end_.HideProgress();
   front_end_.EnableAbort(false);
@@ -287,12 +332,18 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
 
   std::string summary;
   for (const std::string& note : result_.notes) summary += note + "\r\n";
-  summary += "\n\r" + std::to_string(result_.files) + " 個のファイルの " + std::to_string(result_.replaced) +
-             " 個の文字を変換しました.";
+  const std::string counts =
+      std::to_string(result_.files) + " 個のファイルの " + std::to_string(result_.replaced) + " 個の文字を変換しました.";
+  summary += "\n\r" + counts;
   if (archive_skipped_) summary += "\n\r書庫内のファイルは置換できないためスキップしました.";
   if (non_text_skipped_) summary += "\n\rテキスト以外のファイルは置換できないためスキップしました.";
   if (result_.aborted) summary += "\r\n処理を中断しました.";
-  front_end_.SetStatusText(summary);
+  // The status bar has one line: the counts, and what went wrong in brief;
+  // the report has the rest.
+  result_.status = counts;
+  if (result_.failed > 0) result_.status += " " + std::to_string(result_.failed) + " 個のファイルは置換できませんでした.";
+  if (result_.aborted) result_.status += " 処理を中断しました.";
+  front_end_.SetStatusText(result_.status);
   result_.summary = summary;
   return result_;
 }

@@ -6,14 +6,20 @@
 // be written back exactly is not written at all.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "search/compiled_word.h"
 #include "search/result_store.h"
+#include "text/file_bytes.h"
 #include "text/text_codec.h"
 
 namespace lorvek {
@@ -25,8 +31,9 @@ class ReplaceFrontEnd {
   virtual ~ReplaceFrontEnd() = default;
   // The per-match question (UTF-8), "path : line [text] を置換しますか?".
   virtual Answer AskReplace(const std::string& question) = 0;
-  // The HTML warning of a row (kind 1); false: the run stops.
-  virtual bool ContinueDespiteHtmlTags() = 0;
+  // The HTML warning of a row (kind 1); false: the run stops. The user may
+  // tick that it is not to be shown again (for the rest of this run too).
+  virtual bool ContinueDespiteHtmlTags(bool& dont_show_again) = 0;
   // Progress over the rows: shown with its label, moved, hidden.
   virtual void ShowProgress(size_t rows) = 0;
   virtual void SetProgress(size_t row) = 0;
@@ -48,11 +55,13 @@ struct ReplaceSettings {
 };
 
 struct ReplaceResult {
-  int files = 0;     // file loads
-  int replaced = 0;  // replacements made
+  int files = 0;     // files written (or that would be, when only looking)
+  int replaced = 0;  // replacements written
+  int failed = 0;    // files that had changes but could not be written
   bool aborted = false;
   std::vector<std::string> notes;  // each once (UTF-8)
   std::string summary;             // the report's text (UTF-8)
+  std::string status;              // the summary in one line, for a status bar
   // What would change, when the run only looks (path, line number, old, new; Shift-JIS texts).
   struct Change {
     std::string path;
@@ -77,15 +86,22 @@ class ReplaceRun {
   struct File {
     std::string path;
     std::string bytes;  // as read
+    FileStamp stamp;    // the file's state when read
     DecodedText text;
-    std::map<size_t, std::string> changes;  // line index -> new text
+    std::map<size_t, std::vector<LineEdit>> edits;  // line index -> its replacements
+    std::map<size_t, std::string> new_lines;        // line index -> its new Shift-JIS text
+    std::vector<std::pair<size_t, std::string>> row_texts;  // store row -> its new text, once written
+    int replaced = 0;
     bool dirty = false;
+    std::shared_ptr<std::set<size_t>> done;  // lines of this file processed in the run
   };
 
   bool Load(File& file, int32_t encoding, int32_t line_end);
   void WriteBack(File& file);
+  void Refuse(File& file, const std::string& note);
   // Replaces in one line; false when the run was aborted inside.
-  bool ReplaceInLine(const std::string& line, const MatchRecord& row, const std::string& path, std::string& result);
+  bool ReplaceInLine(const std::string& line, const MatchRecord& row, const std::string& path,
+                     std::vector<LineEdit>& edits, std::string& result);
   void Note(const std::string& text);
 
   ResultStore& store_;
@@ -98,6 +114,9 @@ class ReplaceRun {
   bool ask_ = true;
   bool dry_run_ = false;
   ReplaceResult result_;
+  // The lines processed in this run of each file, by device and inode, so a
+  // file reached again through a link or a second name is not replaced twice.
+  std::map<std::pair<dev_t, ino_t>, std::shared_ptr<std::set<size_t>>> done_lines_;
 };
 
 // "\t" (backslash, t) turned into a tab, left to right; nothing else.

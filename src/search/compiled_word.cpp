@@ -41,7 +41,9 @@ class RetryFinder {
  public:
   RetryFinder(const CompiledPattern& c, std::string_view line) : c_(c), line_(line) {}
 
-  MatchPos From(size_t offset) {
+  // offset_starts_line: the text from offset on is read as a line of its
+  // own; else the line is read whole and offset is only where to look from.
+  MatchPos From(size_t offset, bool offset_starts_line = true) {
     const size_t n = line_.size();
     const int start = c_.start();
     auto found = [&](size_t at, long long end) { return MatchPos{at - offset + 1, static_cast<size_t>(end) - at}; };
@@ -56,7 +58,9 @@ class RetryFinder {
       if (c_.anchored_start()) r = std::max(r, Longest(p, c_.line_start_state()));
       return r;
     };
-    if (long long r = line_start_way(offset); r >= 0) return found(offset, r);
+    const bool at_line_start = offset_starts_line || offset == 0 || (offset <= n && line_[offset - 1] == '\n');
+    if (at_line_start)
+      if (long long r = line_start_way(offset); r >= 0) return found(offset, r);
     for (size_t p = offset; p < n; p += CharLength(line_, p)) {
       if (long long r = Longest(p, start); r >= 0) return found(p, r);
       if (line_[p] == '\n' && c_.anchored_start())
@@ -130,6 +134,19 @@ MatchPos FindWholeWordHit(const CompiledPattern& pattern, std::string_view line,
     if (!m) return {};
     if (IsWholeWd(line.substr(offset), m.start, m.length)) return {m.start + offset, m.length};
   }
+}
+
+struct LineMatchFinder::Impl {
+  RetryFinder finder;
+};
+
+LineMatchFinder::LineMatchFinder(const CompiledPattern& pattern, std::string_view line)
+    : impl_(std::make_unique<Impl>(Impl{RetryFinder(pattern, line)})) {}
+LineMatchFinder::~LineMatchFinder() = default;
+
+MatchPos LineMatchFinder::From(size_t offset) {
+  const MatchPos m = impl_->finder.From(offset, false);
+  return m ? MatchPos{m.start + offset, m.length} : m;
 }
 
 MatchPos CompiledWord::FindHit(std::string_view line, bool whole_word) const {

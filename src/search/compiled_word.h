@@ -43,6 +43,22 @@ class CompiledWord {
 
 using CompiledWordRef = std::shared_ptr<const CompiledWord>;
 
+// The matches of a pattern in one line, the line read whole: a line-start
+// anchor matches only at the line's start (or after a LF in it), the
+// line-end anchor only at its end, so a match found from an offset is one
+// the whole line holds. Positions are 1-based in the line.
+class LineMatchFinder {
+ public:
+  LineMatchFinder(const CompiledPattern& pattern, std::string_view line);
+  ~LineMatchFinder();
+  // The leftmost-longest match that starts at offset (0-based) or later.
+  MatchPos From(size_t offset);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
 // FindHit for any pattern compiled for strings.
 MatchPos FindWholeWordHit(const CompiledPattern& pattern, std::string_view line, bool whole_word);
 

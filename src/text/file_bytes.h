@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,22 @@ struct FileRef {
 
   static FileRef FromPath(std::string path) { return {path, AT_FDCWD, path}; }
 };
+
+// What tells one state of a file from another: which file it is (device,
+// inode) and what was last written to it (size, modification time).
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = -1;
+  int64_t modified_ns = 0;
+  bool valid() const { return size >= 0; }
+  bool SameFile(const FileStamp& o) const { return device == o.device && inode == o.inode; }
+  bool operator==(const FileStamp&) const = default;
+};
+// The stamp of an open file, of a path (links followed); invalid when the
+// file cannot be looked at.
+FileStamp StampOf(int fd);
+FileStamp StampOf(const std::string& path);
 
 // A regular file open for reading. Opening never blocks (a FIFO is refused,
 // not waited on). Raises std::system_error with the system's reason when the
@@ -50,6 +67,7 @@ class InputFile {
   void ReadRest(std::string& out);
   // Starts again at the first byte.
   void Rewind();
+  FileStamp Stamp() const;
 
  private:
   int fd_ = -1;
@@ -57,16 +75,27 @@ class InputFile {
   uint64_t offset_ = 0;
 };
 
-// Reads a regular file whole (see InputFile).
+// Reads a regular file whole (see InputFile). With stamp, the file's stamp
+// as it was while it was read (read again when it changed meanwhile).
 std::string ReadFileBytes(const FileRef& file);
 std::string ReadFileBytes(const std::string& path);
+std::string ReadFileBytes(const std::string& path, FileStamp* stamp);
+
+// A file that changed on disk after it was read: writing it would lose
+// what was written meanwhile.
+class FileChangedError : public std::runtime_error {
+ public:
+  explicit FileChangedError(const std::string& path) : std::runtime_error("file changed since it was read: " + path) {}
+};
 
 // The new content of a file, written piece by piece and put in place at
 // Commit by the rules of WriteFileAtomically below; destroyed without a
 // Commit, it leaves the file as it was. Raises std::system_error.
 class AtomicFileWriter {
  public:
-  explicit AtomicFileWriter(const std::string& path);
+  // With expected, Commit puts nothing in place unless the file is still in
+  // that state (FileChangedError).
+  explicit AtomicFileWriter(const std::string& path, const FileStamp& expected = {});
   ~AtomicFileWriter();
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -79,22 +108,29 @@ class AtomicFileWriter {
   std::string temporary_;  // empty when writing through
   int fd_ = -1;
   mode_t mode_ = 0;
+  FileStamp expected_;
 };
 
 // Writes bytes as the new content of path:
 // - a regular file (or a new one) is replaced atomically: the bytes go to a
-//   file of a unique name created in the same folder, flushed, given the old
-//   file's permissions (a new file's follow the umask) and renamed over it,
-//   so a crash leaves the old file or the new one, never a mix;
+//   file of a short unique name created in the same folder, flushed, given
+//   the old file's owner, group, permissions and extended attributes (a new
+//   file's follow the umask) and renamed over it, so a crash leaves the old
+//   file or the new one, never a mix; when the owner or group cannot be
+//   kept, nothing is written (EPERM);
 // - a symbolic link is followed and the file it leads to is replaced, the
 //   link stays a link;
 // - anything else that exists (a device such as /dev/null, a pipe, a
 //   terminal) is written through, never replaced; a FIFO nobody reads and a
 //   folder are refused.
+// - with expected, a file no longer in that state is not replaced
+//   (FileChangedError); writers that agree on it take turns on the file.
 // Raises std::system_error.
-void WriteFileAtomically(const std::string& path, std::string_view bytes);
-// Removes what writers to path left behind when they were killed before
-// their rename (temporary files of processes that no longer run).
+void WriteFileAtomically(const std::string& path, std::string_view bytes, const FileStamp& expected = {});
+// Removes what writers in path's folder left behind when they were killed
+// before their rename (our temporary files of processes that no longer run).
 void RemoveStaleTemporaries(const std::string& path);
+// Whether a name in a folder is one of the writers' temporary files.
+bool IsWriterTemporaryName(std::string_view name);
 
 }  // namespace lorvek

@@ -162,3 +162,48 @@ std::string RebuildFileBytes(std::string_view original, const DecodedText& d,
 }
 
 }  // namespace lorvek
+
+namespace lorvek {
+
+std::optional<std::string> EditLineBytes(std::string_view original, const DecodedText& d, size_t index,
+                                         const std::vector<LineEdit>& edits) {
+  // Provisional: only lines that come back exactly are rewritten, whole.
+  const DecodedLine& line = d.lines[index];
+  const std::string_view text = d.Line(index);
+  const bool open_end = index + 1 == d.lines.size() && !line.file.has_break();
+  if (EncodeLine(text, d.format, open_end) != original.substr(line.file.begin, line.file.end - line.file.begin))
+    return std::nullopt;
+  std::string edited;
+  size_t at = 0;
+  for (const LineEdit& e : edits) {
+    edited.append(text.substr(at, e.begin - at));
+    edited += e.replacement;
+    at = e.end;
+  }
+  edited.append(text.substr(at));
+  std::string bytes = EncodeLine(edited, d.format, open_end);
+  DecodedText back = DecodeFileText(bytes, d.format, {.at_file_start = false});
+  if (back.size() > 1 || (back.size() == 1 ? std::string(back.Line(0)) : std::string()) != edited) return std::nullopt;
+  return bytes;
+}
+
+std::string RebuildFileWithLineBytes(std::string_view original, const DecodedText& d,
+                                     const std::map<size_t, std::string>& line_bytes) {
+  if (d.lines.empty()) return std::string(original);
+  std::string out(original.substr(0, d.lines.front().file.begin));
+  out.reserve(original.size());
+  for (size_t i = 0; i < d.lines.size(); ++i) {
+    const LineSpan& s = d.lines[i].file;
+    auto changed = line_bytes.find(i);
+    if (changed == line_bytes.end()) {
+      out.append(original.substr(s.begin, s.next - s.begin));
+      continue;
+    }
+    out += changed->second;
+    out.append(original.substr(s.end, s.next - s.end));
+  }
+  out.append(original.substr(d.lines.back().file.next));
+  return out;
+}
+
+}  // namespace lorvek

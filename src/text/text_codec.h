@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,24 @@ std::string EncodeBreak(const TextFileFormat& format);
 // A whole file: the mark, the lines joined by the format's break, a final
 // break when the format has one.
 std::string EncodeFileText(const std::vector<std::string>& lines, const TextFileFormat& format);
+
+// One replacement inside a decoded line: byte offsets into the line's Shift-JIS text.
+struct LineEdit {
+  size_t begin = 0;
+  size_t end = 0;
+  std::string replacement;  // Shift-JIS
+};
+// The file bytes of line `index` of `decoded` (as stored in `original`,
+// without its break) with `edits` applied (sorted, not overlapping). Every
+// character outside the edits keeps the file's own bytes; the replacements
+// are encoded in the file's format. nullopt when an edit covers a character
+// the internal text could not hold, or a replacement cannot be written in
+// the file's encoding.
+std::optional<std::string> EditLineBytes(std::string_view original, const DecodedText& decoded, size_t index,
+                                         const std::vector<LineEdit>& edits);
+// RebuildFileBytes with lines given as their final file bytes (no break).
+std::string RebuildFileWithLineBytes(std::string_view original, const DecodedText& decoded,
+                                     const std::map<size_t, std::string>& line_bytes);
 
 // Rebuilds a file from its original bytes with some lines changed: every
 // unchanged line and every break are copied byte for byte, only the changed

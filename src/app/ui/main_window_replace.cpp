@@ -29,10 +29,11 @@ class TLorvekMain::ReplaceSide : public ReplaceFrontEnd {
   Answer AskReplace(const std::string& question) override {
     return AskReplaceMatch(&w_, QString::fromUtf8(question));
   }
-  bool ContinueDespiteHtmlTags() override {
+  bool ContinueDespiteHtmlTags(bool& dont_show_again) override {
     TReplQuery query(1, w_.ini_, &w_);
     const bool go_on = query.exec() == QDialog::Accepted;
-    w_.options_.html_repl_ignore = query.DontShowAgain();
+    dont_show_again = query.DontShowAgain();
+    w_.options_.html_repl_ignore = dont_show_again;
     return go_on;
   }
   void ShowProgress(size_t rows) override {
