@@ -3,6 +3,7 @@
 // and keyboard macro files.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -75,6 +76,30 @@ TEST(ViewDocument, ASaveThatCannotBeExactWritesNothing) {
   const TextFileFormat utf16 = LoadViewDocument(FixturePath("text/utf16le_bom.txt").string()).format;
   ASSERT_EQ(SaveViewDocument(path, {Sj("日本")}, utf16), "");
   EXPECT_EQ(test::ReadBytes(path).substr(0, 6), std::string("\xFF\xFE\xE5\x65\x2C\x67", 6));
+}
+
+// A save keeps the file's owner, group and mode, and does not write over a
+// file changed on disk since it was loaded.
+TEST(ViewDocument, ASaveKeepsTheOwnerAndRefusesAFileChangedSinceItWasLoaded) {
+  TempDir d;
+  const std::string path = d.Write("a.txt", "one\r\n").string();
+  ViewDocument doc = LoadViewDocument(path);
+  ASSERT_TRUE(doc.stamp.valid());
+  d.Write("a.txt", "two lines\r\n");
+  EXPECT_NE(SaveViewDocument(path, {"mine"}, doc.format, doc.stamp), "");
+  EXPECT_EQ(test::ReadBytes(d / "a.txt"), "two lines\r\n");
+  doc = LoadViewDocument(path);
+  EXPECT_EQ(SaveViewDocument(path, {"mine"}, doc.format, doc.stamp), "");
+  EXPECT_EQ(test::ReadBytes(d / "a.txt"), "mine\r\n");
+  if (geteuid() != 0) return;  // giving a file away needs root
+  ASSERT_EQ(chown(path.c_str(), 12345, 23456), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0604), 0);
+  EXPECT_EQ(SaveViewDocument(path, {"again"}, doc.format), "");
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 12345u);
+  EXPECT_EQ(st.st_gid, 23456u);
+  EXPECT_EQ(st.st_mode & 07777, 0604u);
 }
 
 TEST(ViewDocument, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFile) {

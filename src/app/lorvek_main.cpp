@@ -52,14 +52,20 @@ int main(int argc, char** argv) {
   lorvek::SingleInstance instance;
   // A running instance of this user takes the request; when none answers
   // (or the hand-off cannot be delivered) this start runs on its own.
-  if (!headless && !instance.Claim() && instance.HandOver(folder, args)) return 0;
+  if (!headless && !instance.Claim()) {
+    if (instance.HandOver(folder, args)) return 0;
+    instance.TakeOver();
+  }
   if (headless && args.empty()) {
     std::cerr << "lorvek: 検索フォルダまたはキーワードを設定して下さい.\n" << kUsage;
     return 2;
   }
   lorvek::TLorvekMain window(folder, args);
   window.SetHeadless(headless);
-  if (!headless) instance.take_hand_off = [&window] { window.ReceiveHandOff(); };
+  if (!headless) {
+    instance.take_hand_off = [&window] { window.ReceiveHandOff(); };
+    instance.has_window = [&window] { return window.isVisible(); };
+  }
   window.show();
   const int status = app.exec();
   return window.HeadlessFailed() ? 2 : status;

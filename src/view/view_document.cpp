@@ -49,6 +49,7 @@ ViewDocument LoadViewDocument(const std::string& path) {
   if (code != format.encoding) format = TextFileFormat::FromCodes(code, format.line_end);
   std::string bytes;
   in.ReadRest(bytes);
+  doc.stamp = in.Stamp();
   doc.encoding_code = format.encoding;
   if (format.encoding == ecUnread) {  // an empty file: a new Shift-JIS text
     doc.format = TextFileFormat::FromCodes(ecSjis, leCrLf);
@@ -88,7 +89,7 @@ ViewDocument LoadViewDocument(const std::string& path) {
 }
 
 std::string SaveViewDocument(const std::string& path, const std::vector<std::string>& lines,
-                             const TextFileFormat& format) {
+                             const TextFileFormat& format, const FileStamp& expected) {
   const std::string bytes = EncodeFileText(lines, format);
   try {
     const DecodedText back = DecodeFileText(bytes, format);
@@ -105,7 +106,9 @@ std::string SaveViewDocument(const std::string& path, const std::vector<std::str
     return std::string("保存できません: ") + e.what();
   }
   try {
-    WriteFileAtomically(path, bytes);
+    WriteFileAtomically(path, bytes, expected);
+  } catch (const FileChangedError&) {
+    return "保存できません: " + path + ": 読み込んだ後に他で変更されました.";
   } catch (const std::system_error& e) {
     return "保存できません: " + path + ": " + std::strerror(e.code().value());
   }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "text/file_bytes.h"
 #include "text/text_format.h"
 
 namespace lorvek {
@@ -17,6 +18,7 @@ struct ViewDocument {
   // Why the text cannot be saved back (empty: it can): a binary file, or
   // a line that does not encode back to its own bytes.
   std::string read_only_reason;
+  FileStamp stamp;  // the file as it was read
   bool editable() const { return read_only_reason.empty(); }
 };
 
@@ -34,8 +36,9 @@ std::string EncodingDisplayName(int32_t code);
 // folder, flushed and renamed over the file, its permissions kept). Before
 // anything is written the encoded bytes are decoded again: a line the
 // format cannot hold exactly refuses the save. Returns "" on success, else
-// the reason (the file is then untouched).
+// the reason (the file is then untouched). With expected, a file no longer in
+// that state is not overwritten.
 std::string SaveViewDocument(const std::string& path, const std::vector<std::string>& lines,
-                             const TextFileFormat& format);
+                             const TextFileFormat& format, const FileStamp& expected = {});
 
 }  // namespace lorvek

@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QListWidget>
 #include <QMenu>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -45,6 +46,7 @@ class MainWindowTest : public QObject {
   void TagOptionWritesTheHitsInShiftJis();
   void StartDialogRefusesMissingMaskOrWord();
   void HandOffFromASecondProcess();
+  void AnInstanceWithoutAWindowIsNotHandedTheStart();
   void ListCommandsSortingPreviewAndCopies();
   void DragStartsOnlyBeyondTwoPixels();
   void ModelAnswersOnlyTheRowsItWasTold();
@@ -265,6 +267,43 @@ void MainWindowTest::HandOffFromASecondProcess() {
   QVERIFY(QFile::exists(handoff));
   QVERIFY(second({"/K", "next"}));  // consumes the stale file's successor
   QTRY_VERIFY(!QFile::exists(handoff));
+}
+
+void MainWindowTest::AnInstanceWithoutAWindowIsNotHandedTheStart() {
+  const QString bin = QString::fromUtf8(LORVEK_GUI_BIN);
+  SingleInstance windowless;
+  QVERIFY2(windowless.Claim(), "another Lorvek is running");
+  bool handed = false;
+  windowless.take_hand_off = [&] { handed = true; };
+  windowless.has_window = [] { return false; };
+  QTemporaryDir tree;
+  QProcess later;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "vnc:port=0");
+  later.setProcessEnvironment(env);
+  later.start(bin, {"/K", "abc", tree.path()});
+  QVERIFY(later.waitForStarted());
+  // The later start runs on its own and becomes the instance others reach.
+  QElapsedTimer t;
+  t.start();
+  bool answered = false;
+  while (t.elapsed() < 8000 && !answered && later.state() == QProcess::Running) {
+    QCoreApplication::processEvents();
+    QLocalSocket probe;
+    probe.connectToServer(QString::fromStdString(ServerName()));
+    if (probe.waitForConnected(200)) {
+      probe.write("29983\n");
+      probe.waitForBytesWritten(200);
+      while (!probe.canReadLine() && probe.waitForReadyRead(300)) QCoreApplication::processEvents();
+      answered = probe.canReadLine() && probe.readLine().trimmed() == "29983";
+    }
+    QThread::msleep(100);
+  }
+  QVERIFY(later.state() == QProcess::Running);
+  QVERIFY(answered);
+  QVERIFY(!handed);
+  later.kill();
+  later.waitForFinished();
 }
 
 void MainWindowTest::ListCommandsSortingPreviewAndCopies() {

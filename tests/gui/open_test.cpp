@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QMimeDatabase>
 #include <QTest>
 #include <QTreeWidget>
@@ -179,6 +180,56 @@ class OpenTest : public QObject {
     missing.Search("cat", dir.path());
     missing.Open(0, QKeyCombination(Qt::ControlModifier, Qt::Key_J));
     QVERIFY(missing.quiet.messages.join("|").contains(U8("/no/such/editorが見つかりません.")));
+  }
+
+  // The viewer's unsaved text is never dropped unasked: not by opening
+  // another hit while it is hidden, not by closing the main window; and a
+  // file changed on disk since it was loaded is not saved over unasked.
+  void UnsavedViewerTextIsNeverDroppedUnasked() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", "one cat\r\n");
+    WriteFile(Folder(dir) + "b.txt", "two cat\r\n");
+    Window win;
+    win.Search("cat", dir.path());
+    QCOMPARE(win.w->store().size(), size_t{2});
+    TView& v = win.w->Viewer();
+    QStringList asked;
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    v.ask = [&](const QString&, const QString& text, QMessageBox::StandardButtons) {
+      asked << text;
+      return answer;
+    };
+    win.Open(0);
+    QVERIFY(v.isVisible());
+    v.activateWindow();
+    v.Editor()->setFocus();
+    QTest::keyClick(v.Editor(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(v.Editor(), "X");
+    QVERIFY(v.Modified());
+    QTest::keyClick(&v, Qt::Key_Escape);  // the question, キャンセル: hidden with its text
+    QCOMPARE(asked.size(), 1);
+    QVERIFY(!v.isVisible());
+    win.Open(1);  // キャンセル again: the open does not happen
+    QCOMPARE(asked.size(), 2);
+    QVERIFY(v.Editor()->Lines().back() == "X" || v.Editor()->Lines().front().find('X') != std::string::npos);
+    QVERIFY(v.FileName().find("a.txt") != std::string::npos);
+    QVERIFY(!v.isVisible());
+    // Closing the main window asks too; キャンセル keeps it open.
+    QVERIFY(!win.w->close());
+    QCOMPARE(asked.size(), 3);
+    QVERIFY(win.w->isVisible());
+    QCOMPARE(QString::fromStdString(ReadFileBytes(Folder(dir) + "a.txt")), QString("one cat\r\n"));
+    // The file changed on disk meanwhile: saving asks, いいえ keeps the change.
+    WriteFile(Folder(dir) + "a.txt", "changed elsewhere\r\n");
+    answer = QMessageBox::No;
+    QVERIFY(!v.Save());
+    QCOMPARE(asked.size(), 4);
+    QVERIFY(asked.back().contains(U8("他で変更されています")));
+    QCOMPARE(QString::fromStdString(ReadFileBytes(Folder(dir) + "a.txt")), QString("changed elsewhere\r\n"));
+    // いいえ to the save question: the main window closes, the viewer with it.
+    v.show();
+    QVERIFY(win.w->close());
+    QVERIFY(!v.isVisible());
   }
 
   void TheAssociatedApplicationOrTheMessage() {

@@ -432,6 +432,13 @@ void TLorvekMain::closeEvent(QCloseEvent* e) {
     e->ignore();
     return;
   }
+  // The viewer goes with the main window, its unsaved text not unasked;
+  // キャンセル there keeps both open.
+  if (!view_->AskToSaveChanges()) {
+    e->ignore();
+    return;
+  }
+  view_->hide();
   find_path_->setAcceptDrops(false);
   // A run without a screen must not become the next run's defaults.
   if (!headless_) WriteSettings();

@@ -181,7 +181,8 @@ void TLorvekMain::OpenHit(OpenForce force) {
 void TLorvekMain::OpenInViewer(const MatchRecord& rec, const std::string& path, bool temporary, int col, int len,
                                bool html) {
   TView& v = *view_;
-  if (v.isVisible() && !v.AskToSaveChanges()) return;
+  // Shown or hidden, the viewer's unsaved text is never dropped unasked.
+  if (!v.AskToSaveChanges()) return;
   const bool show_tag = ReadBoolSetting(ini_, "Viewer", "ShowTag");
   std::vector<TagEntry> tags;
   int current = -1;

@@ -85,7 +85,21 @@ bool SingleInstance::Claim() {
   QLocalSocket probe;
   probe.connectToServer(name);
   if (probe.waitForConnected(1000) && SameUser(probe.socketDescriptor())) return false;  // a running instance answers
-  QLocalServer::removeServer(name);                 // a stale name left by a crash
+  return Listen();
+}
+
+bool SingleInstance::TakeOver() {
+  std::string lock_path = name_ + ".lock";
+  int lock = open(lock_path.c_str(), O_CREAT | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (lock >= 0) flock(lock, LOCK_EX);
+  const bool ok = Listen();
+  if (lock >= 0) close(lock);
+  return ok;
+}
+
+bool SingleInstance::Listen() {
+  const QString name = QString::fromStdString(name_);
+  QLocalServer::removeServer(name);  // a stale name left by a crash, or a windowless instance's
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   if (!server_->listen(name)) return false;
@@ -99,6 +113,11 @@ bool SingleInstance::Claim() {
       connect(s, &QLocalSocket::readyRead, this, [this, s] {
         while (s->canReadLine()) {
           if (s->readLine().trimmed() != QByteArray::number(kHandOffMessage)) continue;
+          if (has_window && !has_window()) {
+            s->write("0\n");  // nobody here to take it
+            s->flush();
+            continue;
+          }
           if (take_hand_off) take_hand_off();
           s->write(QByteArray::number(kHandOffMessage) + "\n");  // taken: the later start may go
           s->flush();
@@ -133,8 +152,10 @@ bool SingleInstance::HandOver(const std::string& program_folder, const std::vect
   waited.start();
   while (!socket.canReadLine() && waited.elapsed() < 30000 && socket.state() == QLocalSocket::ConnectedState)
     socket.waitForReadyRead(200);
+  const bool refused = socket.canReadLine() && socket.readLine().trimmed() == "0";
   socket.disconnectFromServer();
-  return true;
+  if (refused && !args.empty()) ::unlink(HandOffFilePath(program_folder).c_str());
+  return !refused;
 }
 
 }  // namespace lorvek

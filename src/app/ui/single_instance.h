@@ -33,16 +33,25 @@ class SingleInstance : public QObject {
   explicit SingleInstance(std::string server_name = ServerName(), QObject* parent = nullptr);
   // Becomes the first instance (true) or finds a running one (false).
   bool Claim();
+  // Becomes the instance later starts talk to, in place of one that answered
+  // but has no window to take their requests.
+  bool TakeOver();
   // Later start: writes the hand-off file (when there are arguments), tells
   // the running instance and waits for it to take the file. False when no
-  // instance of this user answered: the caller then starts on its own.
+  // instance of this user answered, or the one that answered has no window:
+  // the caller then starts on its own.
   bool HandOver(const std::string& program_folder, const std::vector<std::string>& args);
 
   // Runs when a hand-off arrives, before the later start is answered: it
   // takes (reads and deletes) the hand-off file or decides to leave it.
   std::function<void()> take_hand_off;
+  // Whether this instance still has a window to take requests; one without
+  // tells the later start to run on its own.
+  std::function<bool()> has_window;
 
  private:
+  bool Listen();
+
   std::string name_;
   QLocalServer* server_ = nullptr;
 };

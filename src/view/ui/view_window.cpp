@@ -64,6 +64,8 @@ TView::TView(std::string program_folder, QWidget* parent)
   ini_ = std::make_unique<TIniGT>(program_folder_ + "Lorvek.ini");
   setObjectName("TView");
   setWindowTitle(U("LorvekのView"));
+  // The program ends with its main window, whatever the viewer shows.
+  setAttribute(Qt::WA_QuitOnClose, false);
   editor_ = new TEditorEx(this);
   editor_->setObjectName("Editor");
   tags_ = new QTreeWidget(this);
@@ -381,6 +383,7 @@ bool TView::LoadIntoViewer(const std::string& path) {
   format_ = doc.format;
   encoding_code_ = doc.encoding_code;
   read_only_reason_ = doc.read_only_reason;
+  loaded_stamp_ = doc.stamp;
   file_name_ = path;
   SetCaption();
   SetStatus(5, QString::fromStdString(EncodingDisplayName(encoding_code_)));
@@ -404,6 +407,7 @@ void TView::LoadLines(const std::vector<std::string>& lines, const std::string& 
   format_ = TextFileFormat::FromCodes(ecSjis, leCrLf);
   encoding_code_ = code;
   read_only_reason_ = "変換したテキストのため編集できません.";
+  loaded_stamp_ = {};
   file_name_ = path;
   SetCaption();
   SetStatus(5, QString::fromStdString(EncodingDisplayName(code)));
@@ -456,8 +460,22 @@ bool TView::WriteTo(const std::string& path) {
   bool exact = true;
   const std::vector<std::string> lines = editor_->Lines(&exact);
   std::string failure;
+  // The file loaded is written over only in the state it was loaded in,
+  // unless the user says to after being told.
+  FileStamp expected;
+  if (path == file_name_ && loaded_stamp_.valid()) {
+    const FileStamp now = StampOf(path);
+    if (now.valid() && !(now == loaded_stamp_)) {
+      const QString name = QString::fromStdString(PathForDisplay(path));
+      if (Ask("[" + name + U("]は読み込んだ後に他で変更されています.上書きしますか?"),
+              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
+        return false;
+    } else {
+      expected = loaded_stamp_;
+    }
+  }
   if (!exact) failure = "Shift-JIS で表せない文字を含むため保存できません.";
-  else failure = SaveViewDocument(path, lines, format_);
+  else failure = SaveViewDocument(path, lines, format_, expected);
   if (!failure.empty()) {
     SetStatus(0, QString::fromStdString(failure));
     if (!ask) QMessageBox::warning(this, U("Lorvek"), QString::fromStdString(failure));
@@ -465,6 +483,7 @@ bool TView::WriteTo(const std::string& path) {
   }
   editor_->setModified(false);
   SetStatus(3, QString());
+  loaded_stamp_ = StampOf(path);
   return true;
 }
 
@@ -534,6 +553,7 @@ void TView::New() {
   format_ = TextFileFormat::FromCodes(ecSjis, leCrLf);
   encoding_code_ = ecSjis;
   read_only_reason_.clear();
+  loaded_stamp_ = {};
   file_name_ = "新規";
   SetCaption();
   SetTags({});

@@ -18,6 +18,7 @@
 #include "view/environment.h"
 #include "view/key_macro.h"
 #include "view/text_tools.h"
+#include "text/file_bytes.h"
 #include "text/text_format.h"
 
 class QAction;
@@ -150,6 +151,7 @@ class TView : public QMainWindow {
   int32_t encoding_code_ = ecSjis;
   bool editable_ = true;
   std::string read_only_reason_;
+  FileStamp loaded_stamp_;  // the file as it was loaded or last saved
   std::vector<TagEntry> tag_entries_;
   std::array<int, 5> bookmarks_{-1, -1, -1, -1, -1};
   EnvTable env_table_;
