@@ -202,11 +202,13 @@ class OpenTest : public QObject {
     win.Open(0);
     QVERIFY(v.isVisible());
     v.activateWindow();
+    QApplication::setActiveWindow(&v);
+    QVERIFY(QTest::qWaitForWindowActive(&v));
     v.Editor()->setFocus();
     QTest::keyClick(v.Editor(), Qt::Key_End, Qt::ControlModifier);
     QTest::keyClicks(v.Editor(), "X");
     QVERIFY(v.Modified());
-    QTest::keyClick(&v, Qt::Key_Escape);  // the question, キャンセル: hidden with its text
+    QTest::keyClick(v.Editor(), Qt::Key_Escape);  // the question, キャンセル: hidden with its text
     QCOMPARE(asked.size(), 1);
     QVERIFY(!v.isVisible());
     win.Open(1);  // キャンセル again: the open does not happen
