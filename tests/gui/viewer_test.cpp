@@ -74,6 +74,30 @@ class ViewerTest : public QObject {
              Sj("一行目の文\r\n検索と検索と検索の行\r\n三行目\r\nもう一度の検索X\r\n最後の行\r\n"));
   }
 
+  // The find dialog opens with the selected text as its word, and Enter
+  // searches for what the box shows, whatever the history holds.
+  void FindSearchesForTheSelectedWordNotTheHistorys() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", "alpha beta\r\nbeta gamma\r\nolder\r\n");
+    WriteFile(Folder(dir) + "Lorvek.ini", "[FindHistory]\r\n0=older\r\n1=oldest\r\n");
+    TView v(Folder(dir));
+    Show(v);
+    QVERIFY(v.LoadIntoViewer(Folder(dir) + "a.txt"));
+    v.Editor()->Select({0, 6}, 4);  // "beta"
+    QString shown;
+    v.show_dialog = [&](QDialog& d) {
+      auto& f = static_cast<TFindDlg&>(d);
+      d.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&d));
+      shown = f.WordBox()->currentText();
+      QTest::keyClick(f.WordBox()->lineEdit(), Qt::Key_Return);
+    };
+    QTest::keyClick(v.Editor(), Qt::Key_F, Qt::ControlModifier);
+    QCOMPARE(shown, QString("beta"));
+    QCOMPARE(QString::fromStdString(v.Editor()->FindWord()), QString("beta"));
+    QCOMPARE(v.Panel(2), U8("行:2"));
+  }
+
   void FindAllListsALineOnceAndCountsEveryHit() {
     QTemporaryDir dir;
     WriteFile(Folder(dir) + "a.txt", kText);

@@ -28,7 +28,9 @@ const char* const kLines[3][2] = {
     {"検索オプションで「文字コードを変換しない」設定になって", "おり、SJIS以外のファイルを破壊する可能性があります。"},
 };
 
+// The history is offered in the drop-down, never filled in while typing.
 void FillFromHistory(QComboBox* box, const THistoryEx& history) {
+  box->setCompleter(nullptr);
   for (const std::string& e : history.Entries()) box->addItem(FromSjis(e));
 }
 

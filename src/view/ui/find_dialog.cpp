@@ -24,9 +24,14 @@ TFindDlg::TFindDlg(TIniGT& ini, Mode mode, const QString& word, bool has_selecti
   word_ = new QComboBox(this);
   word_->setEditable(true);
   word_->setMinimumWidth(280);
+  // The history is offered, never filled in: Enter searches for what the box
+  // shows, and typing is not completed into an older entry.
+  word_->setInsertPolicy(QComboBox::NoInsert);
+  word_->setCompleter(nullptr);
   THistoryEx history(ini_, "FindHistory");
   history.LoadHistory();
   for (const std::string& e : history.Entries()) word_->addItem(FromSjis(e));
+  word_->setCurrentIndex(-1);
   word_->setEditText(word);
   row->addWidget(word_, 1);
   layout->addLayout(row);
