@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QKeySequenceEdit>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -198,12 +199,16 @@ class ViewerTest : public QObject {
     QTest::keyClick(v.Editor(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(v.Panel(0), U8("マクロ記録中..."));
     QTest::keyClicks(v.Editor(), "ab");
+    // Text committed through an input method is recorded as typed.
+    QInputMethodEvent commit;
+    commit.setCommitString(U8("日本"));
+    QApplication::sendEvent(QApplication::focusWidget(), &commit);
     QTest::keyClick(v.Editor(), Qt::Key_Return);
     QTest::keyClicks(v.Editor(), "c");
     QTest::keyClick(v.Editor(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(v.Panel(0), U8("マクロ記録完了."));
     const std::vector<std::string> typed = v.Editor()->Lines();
-    QCOMPARE(typed, (std::vector<std::string>{"ab", "c"}));
+    QCOMPARE(typed, (std::vector<std::string>{Sj("ab日本"), "c"}));
     const std::string file = Folder(dir) + "m.mcr";
     v.choose_file = [&](bool, const QString&, const QString&) { return QString::fromStdString(file); };
     v.SaveMacro();

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLocale>
 #include <QMenu>
@@ -379,6 +380,17 @@ bool TView::eventFilter(QObject* o, QEvent* e) {
         k->text()[0].isPrint())
       return true;
   }
+  if ((o == editor_ || o == editor_->viewport()) && e->type() == QEvent::InputMethod && recording_ && !playing_) {
+    // Committed input-method text is recorded as typed characters, so
+    // playing the macro types it again.
+    const QString text = static_cast<QInputMethodEvent*>(e)->commitString();
+    for (QChar ch : text) {
+      MacroEvent m;
+      m.message = kCnChar;
+      m.code = CharacterCode(ToSjis(QString(ch)));
+      macro_.push_back(m);
+    }
+  }
   if (o == editor_ && e->type() == QEvent::KeyPress && recording_ && !playing_) {
     auto* k = static_cast<QKeyEvent*>(e);
     MacroEvent m;
@@ -390,10 +402,8 @@ bool TView::eventFilter(QObject* o, QEvent* e) {
     const QString text = k->text();
     if (!text.isEmpty() && text[0].isPrint() && !(mods & (Qt::ControlModifier | Qt::AltModifier))) {
       for (QChar ch : text) {
-        const std::string sjis = ToSjis(QString(ch));
         m.message = kCnChar;
-        m.code = sjis.size() == 2 ? (static_cast<unsigned char>(sjis[0]) << 8 | static_cast<unsigned char>(sjis[1]))
-                                  : (sjis.empty() ? 0 : static_cast<unsigned char>(sjis[0]));
+        m.code = CharacterCode(ToSjis(QString(ch)));
         macro_.push_back(m);
       }
     } else {
@@ -403,6 +413,11 @@ bool TView::eventFilter(QObject* o, QEvent* e) {
     }
   }
   return QMainWindow::eventFilter(o, e);
+}
+
+int TView::CharacterCode(const std::string& sjis) {
+  if (sjis.size() == 2) return static_cast<unsigned char>(sjis[0]) << 8 | static_cast<unsigned char>(sjis[1]);
+  return sjis.empty() ? 0 : static_cast<unsigned char>(sjis[0]);
 }
 
 void TView::ToggleMacroRecording() {

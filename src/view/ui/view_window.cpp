@@ -89,6 +89,8 @@ TView::TView(std::string program_folder, QWidget* parent)
   ReadSettings();
   ApplyShortcuts();
   editor_->installEventFilter(this);
+  // Text an input method commits reaches the text area itself.
+  editor_->viewport()->installEventFilter(this);
   connect(editor_, &TEditorEx::CaretMoved, this, [this] {
     UpdateCaretPanels();
     UpdateEnabling();

@@ -129,6 +129,8 @@ class TView : public QMainWindow {
   void SelectTagOfCaretLine();
   void RebuildCannedTexts();
   void RebuildMacroMenu();
+  // A character's macro code: lead * 256 + trail, or the single byte.
+  static int CharacterCode(const std::string& sjis);
   QMessageBox::StandardButton Ask(const QString& text, QMessageBox::StandardButtons buttons,
                                   const QString& caption = "Lorvek");
   QString Input(const QString& caption, const QString& label, const QString& value, bool* ok);
