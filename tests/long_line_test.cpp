@@ -91,14 +91,17 @@ TEST(LongLine, WindowEdgesAreNeitherLineStartsNorWordBoundaries) {
   // fall; and "^needle" holds only where the line starts.
   std::string line;
   while (line.size() < 5000) line += "xneedle ";
-  LongLineRun ww;
-  ww.run.options().whole_word = true;
-  ww.SearchBytes("a\n" + line + "\n", "needle");
-  EXPECT_EQ(ww.store.size(), 0u);
-
-  LongLineRun anchored;
-  anchored.SearchBytes("a\n" + line + "\n", "^needle");
-  EXPECT_EQ(anchored.store.size(), 0u);
+  for (size_t shift = 0; shift < 8; ++shift) {
+    SCOPED_TRACE("shift " + std::to_string(shift));
+    const std::string shifted = std::string(shift, 'y') + line;
+    LongLineRun ww;
+    ww.run.options().whole_word = true;
+    ww.SearchBytes("a\n" + shifted + "\n", "needle");
+    EXPECT_EQ(ww.store.size(), 0u);
+    LongLineRun anchored;
+    anchored.SearchBytes("a\n" + shifted + "\n", "^needle");
+    EXPECT_EQ(anchored.store.size(), 0u);
+  }
   LongLineRun at_start;
   at_start.SearchBytes("a\n" + line.substr(1) + "\n", "^needle");
   ASSERT_EQ(at_start.store.size(), 1u);
@@ -143,16 +146,20 @@ TEST(LongLine, DoubleByteTextCutByWindowsGivesNoFalseHitAndLosesNone) {
       {"jis", "\x25\x22", "\x38\x21\x3A\x77", "\x1B$B", "\x1B(B", ecJis},
   };
   for (const Case& c : cases) {
+   // A single-byte character first shifts every double-byte one by a byte.
+   for (bool odd : {false, true}) {
     for (size_t at : {0u, 1u, 77u, 128u, 129u, 255u, 256u, 300u, 301u, 777u, 1499u}) {
-      SCOPED_TRACE(std::string(c.name) + ", word after character " + std::to_string(at));
+      SCOPED_TRACE(std::string(c.name) + (odd ? ", shifted" : "") + ", word after character " + std::to_string(at));
       auto encode_break = [&](char b) {
         if (c.code == ecUtf16Le) return std::string(1, b) + '\0';
         if (c.code == ecUtf16Be) return std::string(1, '\0') + b;
         return std::string(1, b);
       };
-      std::string body;
+      std::string body = odd ? encode_break('z') : "";
       for (size_t i = 0; i < 1500; ++i) body += i == at ? c.word : c.filler;
-      const std::string bytes = c.head + body + c.tail + encode_break('\n');
+      // (In ISO-2022-JP the letter stands before the shift into two bytes.)
+      const std::string bytes = c.code == ecJis && odd ? "z" + c.head + body.substr(1) + c.tail + "\n"
+                                                        : c.head + body + c.tail + encode_break('\n');
       // The word is found once.
       LongLineRun h;
       h.SearchBytes(bytes, "検索");
@@ -170,6 +177,7 @@ TEST(LongLine, DoubleByteTextCutByWindowsGivesNoFalseHitAndLosesNone) {
         EXPECT_EQ(pair.store.size(), 0u);
       }
     }
+   }
   }
 }
 
