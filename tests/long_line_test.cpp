@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "search/file_grep.h"
 #include "search/long_line.h"
 #include "search_harness.h"
 #include "text/encoding.h"
@@ -193,6 +194,34 @@ TEST(LongLine, ALongLineIsANeighboursContextByItsStart) {
   EXPECT_LE(r.NextLine1.size(), LongLineMatcher::kHeadBytes + kMark.size());
   EXPECT_EQ(r.NextLine1, std::string(r.NextLine1.size() - kMark.size(), 'y') + kMark);
   EXPECT_EQ(r.NextLine2, "z");
+}
+
+TEST(LongLine, TheBinaryScanKeepsACutLineBetweenCharactersWithTheMark) {
+  // A binary file (a NUL in it) whose one line is far longer than the scan
+  // keeps: a single byte, then ア (83 41) again and again, the word, more ア.
+  const size_t kept = TGrep::kMaxLineKept;
+  std::string bytes(64, '\0');
+  for (char c = 1; c < 9; ++c) bytes[c] = c;
+  bytes += "\nz";
+  for (size_t i = 0; i < kept; ++i) bytes += "\x83\x41";
+  bytes += "needle";
+  for (size_t i = 0; i < kept; ++i) bytes += "\x83\x41";
+  bytes += "\nend needle\n";
+  LongLineRun h;
+  h.SearchBytes(bytes, "needle", "data.bin");
+  ASSERT_EQ(h.store.size(), 2u);
+  EXPECT_EQ(h.store[0].EncodingCode, ecBinary);
+  const std::string& text = h.store[0].LineText;
+  ASSERT_GT(text.size(), 4 * kMark.size());
+  EXPECT_NE(text.find("needle"), std::string::npos);
+  // Cut at both ends, each time before a lead byte, never between it and its trail byte.
+  EXPECT_EQ(text.substr(0, kMark.size()), kMark);
+  EXPECT_EQ(text.substr(kMark.size(), 2), "\x83\x41");
+  EXPECT_EQ(text.substr(text.size() - kMark.size()), kMark);
+  EXPECT_EQ(text.substr(text.size() - kMark.size() - 2, 2), "\x83\x41");
+  EXPECT_LE(text.size(), kept + 2 * kMark.size());
+  EXPECT_EQ(h.store[0].LineNo, 2);
+  EXPECT_EQ(h.store[1].LineNo, 3);
 }
 
 TEST(LongLine, TheLongestMatchOfAPatternBoundsTheOverlap) {
