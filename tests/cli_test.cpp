@@ -188,5 +188,24 @@ TEST(LorvekGrep, AClosedPipeEndsTheRunQuietly) {
   EXPECT_EQ(r.err, "");  // no complaint about the pipe
 }
 
+TEST(LorvekGrep, AHitOnALineLongerThanTheBoundIsPrintedCutAroundIt) {
+  // One line of 20 MiB (more than the bound on a line held whole) with one
+  // hit in its middle and one more line after it.
+  test::TempDir dir;
+  std::string bytes(size_t{20} << 20, 'x');
+  bytes.replace(bytes.size() / 2, 6, "needle");
+  bytes += "\nlast needle\n";
+  const std::string file = dir.Write("long.txt", bytes).string();
+  bytes.clear();
+  bytes.shrink_to_fit();
+  Result r = Grep("--no-word needle " + file);
+  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 2);
+  const std::string first = r.out.substr(0, r.out.find('\n'));
+  const std::string x256(256, 'x');
+  EXPECT_EQ(first, "\"" + file + "\" 1: …" + x256 + "needle" + x256 + "…");
+  EXPECT_NE(r.out.find("\" 2: last needle\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace lorvek

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <cstring>
 
+#include "search/long_line.h"
 #include "text/sjis.h"
 
 namespace lorvek {
@@ -36,24 +37,31 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
   bool line_started = false;
   bool matched_before = false;  // the current line holds a match already
   bool pending_cr = false;  // a CR ended the last block: a LF right after it is passed over
+  bool cut_front = false, cut_back = false;  // bytes of the line were left out there
   auto end_line = [&] {
     if (match.End()) {
       if (process_events) process_events();
       if (cancel && *cancel) throw EGrepCancel();
       RE_LineInfo_t info;
-      info.Line = line;
+      // A line too long to keep shows where it was cut.
+      if (cut_front) info.Line = kCutMark;
+      info.Line += line;
+      if (cut_back) info.Line += kCutMark;
       info.LineNo = line_no;
       on_match(info);
     }
     line.clear();
     line_started = false;
     matched_before = false;
+    cut_front = cut_back = false;
     ++line_no;
     match.Begin();
   };
   // A piece of a line: matched whole, kept only up to the bound. Until the
   // line holds a match the latest bytes are kept, after it the bytes that
-  // follow, so the kept text shows where the match is.
+  // follow, so the kept text shows where the match is. The kept text always
+  // starts and ends between two characters (the line's start is a
+  // character's, and every cut is made at one).
   auto piece = [&](std::string_view bytes) {
     if (bytes.empty()) return;
     line_started = true;
@@ -62,13 +70,19 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
     if (!matched_before) {
       line.append(bytes);
       if (line.size() > TGrep::kMaxLineKept) {
-        const size_t drop = line.size() - TGrep::kMaxLineKept / 2;
+        const size_t drop = CharStartAtOrBefore(line, line.size() - TGrep::kMaxLineKept / 2);
         line.erase(0, drop);
         from = from > drop ? from - drop : 0;
+        cut_front = true;
       }
       matched_before = match.Matched();
-    } else if (line.size() < TGrep::kMaxLineKept) {
-      line.append(bytes.substr(0, TGrep::kMaxLineKept - line.size()));
+    } else if (!cut_back) {
+      line.append(bytes);
+      if (line.size() > TGrep::kMaxLineKept) {
+        line.resize(CharStartAtOrBefore(line, TGrep::kMaxLineKept));
+        cut_back = true;
+      }
+      from = std::min(from, line.size());
     }
     std::replace(line.begin() + static_cast<std::ptrdiff_t>(from), line.end(), '\0', ' ');
   };

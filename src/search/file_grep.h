@@ -25,7 +25,8 @@ class TGrep : public TRegularExpression {
  public:
   static constexpr size_t kBlockSize = 102400;
   // A reported line keeps at most this many bytes (a binary file's "line"
-  // between two breaks can be any length); the match decision sees it all.
+  // between two breaks can be any length), cut between two characters with
+  // the cut mark where bytes were left out; the match decision sees it all.
   static constexpr size_t kMaxLineKept = size_t{1} << 20;
   using TGrepOnMatch = std::function<void(TGrep& sender, const RE_LineInfo_t& info)>;
 

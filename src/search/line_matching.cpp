@@ -21,31 +21,37 @@ void SearchRun::BeginLines(bool filtered) {
   feed_.count = 0;
 }
 
-void SearchRun::Decide(std::string_view line, int32_t line_no, const MatchContext* context) {
-  MatchPos m = compiled_->FindHit(line, options_.whole_word);
+void SearchRun::Decide(std::string_view line, int32_t line_no, const MatchContext* context,
+                       const std::optional<MatchPos>& decided) {
+  MatchPos m = decided ? *decided : compiled_->FindHit(line, options_.whole_word);
   if (!m) return;
   source_.document = false;
   source_.filtered = feed_.filtered;
-  const bool accepted = Accept(line, line_no, context, m);
+  const bool accepted = Accept(line, line_no, context, m, decided.has_value());
   // With FindOnece a file ends after its first accepted line.
   if (accepted && options_.find_onece) feed_.done = true;
 }
 
-bool SearchRun::Line(std::string_view line) {
+bool SearchRun::Line(std::string_view line) { return FeedLine(line, std::nullopt); }
+
+bool SearchRun::CutLine(std::string_view text, MatchPos hit) { return FeedLine(text, hit); }
+
+bool SearchRun::FeedLine(std::string_view line, const std::optional<MatchPos>& decided) {
   if (feed_.done || stopped_) return false;
   const int32_t no = ++feed_.count;
   if (!options_.wide_preview) {
-    Decide(line, no, nullptr);
+    Decide(line, no, nullptr, decided);
     return !feed_.done && !stopped_;
   }
   // Line no - 2 is decided now that the two lines after it are here.
   std::string* ring = feed_.ring;
   ring[(no - 1) % 5].assign(line);
+  feed_.decided[(no - 1) % 5] = decided;
   if (no >= 3) {
     auto at = [&](int32_t k) { return k < 1 ? kNulMarker : ring[(k - 1) % 5]; };
     const int32_t d = no - 2;
     MatchContext context{at(d - 1), at(d - 2), at(d + 1), at(d + 2)};
-    Decide(ring[(d - 1) % 5], d, &context);
+    Decide(ring[(d - 1) % 5], d, &context, feed_.decided[(d - 1) % 5]);
   }
   return !feed_.done && !stopped_;
 }
@@ -65,12 +71,13 @@ void SearchRun::EndLines() {
   for (int32_t d = std::max(1, n - 1); d <= n && !feed_.done && !stopped_; ++d) {
     MatchContext context{at(d - 1), at(d - 2), at(d + 1), at(d + 2)};
     const std::string line = ring[(d - 1) % 5];
-    Decide(line, d, &context);
+    Decide(line, d, &context, feed_.decided[(d - 1) % 5]);
   }
 }
 
-bool SearchRun::Accept(std::string_view line, int32_t line_no, const MatchContext* context, MatchPos hit) {
-  if (!compiled_->OtherTermsMatch(line)) return false;
+bool SearchRun::Accept(std::string_view line, int32_t line_no, const MatchContext* context, MatchPos hit,
+                       bool decided) {
+  if (!decided && !compiled_->OtherTermsMatch(line)) return false;
   auto record = builder_.Build(source_, std::string(line), line_no, context, options_.path_print,
                                options_.same_print);
   ++match_count_;

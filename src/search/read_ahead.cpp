@@ -53,6 +53,14 @@ class RecordingTarget : public MatchTarget {
     count_ += n;
     return !halt_;
   }
+  bool CutLine(std::string_view text, MatchPos hit) override {
+    const int32_t no = ++count_;
+    const SearchOptions& o = Options();
+    if (!o.wide_preview && !hit) return !halt_;
+    Keep(no, text, hit);
+    if (!o.wide_preview && o.find_onece) return false;
+    return !halt_;
+  }
   void EndLines() override { out_.steps.emplace_back(TextRecording::End{}); }
   bool MatchParagraph(std::string_view, int32_t) override { return false; }
   bool MatchCell(std::string_view, std::string_view, int32_t) override { return false; }
@@ -72,9 +80,9 @@ class RecordingTarget : public MatchTarget {
   std::string FailureName(const std::string& path) const override { return path; }
 
  private:
-  void Keep(int32_t no, std::string_view line) {
+  void Keep(int32_t no, std::string_view line, std::optional<MatchPos> decided = std::nullopt) {
     out_.bytes += line.size() + 32;
-    out_.steps.emplace_back(TextRecording::Line{no, std::string(line)});
+    out_.steps.emplace_back(TextRecording::Line{no, std::string(line), decided});
   }
 
   const MatchTarget& model_;
@@ -316,7 +324,7 @@ void ReplayRecording(TextRecording& recording, MatchTarget& target, const std::f
     } else if (auto* l = std::get_if<TextRecording::Line>(&step)) {
       if (!lines_wanted) continue;
       set_line_count(l->no - 1);
-      lines_wanted = target.Line(l->text);
+      lines_wanted = l->decided ? target.CutLine(l->text, *l->decided) : target.Line(l->text);
     } else if (std::holds_alternative<TextRecording::End>(step)) {
       target.EndLines();
     } else if (auto* sc = std::get_if<TextRecording::Scanned>(&step)) {

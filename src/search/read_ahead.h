@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -24,7 +25,8 @@ namespace lorvek {
 struct TextRecording {
   struct SetCodes { int32_t encoding, line_end; };
   struct Begin { bool filtered; };
-  struct Line { int32_t no; std::string text; };
+  // decided: a cut line, with its hit (none: no hit).
+  struct Line { int32_t no; std::string text; std::optional<MatchPos> decided; };
   struct End {};
   struct Scanned { RE_LineInfo_t info; };
   struct Log { bool error; std::string prefix, path, reason; };

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,13 @@ class SearchRun : private MatchTarget, private WalkObserver, private ReadAheadSi
   // Threads that read plain text files ahead of the matching (0: the run
   // reads every file itself). The records are the same either way.
   void SetReadAheadWorkers(int workers) { read_ahead_workers_ = workers; }
+  // Lines longer than this many bytes are searched window by window and
+  // shown cut around the hit (TextBlockReader::kLongLineBytes unless a test
+  // lowers it).
+  void SetLongLineBytes(size_t bytes) {
+    plain_source_.SetLongLineBytes(bytes);
+    filter_source_.SetLongLineBytes(bytes);
+  }
   // Runs at the end of every run (step 15): the command line's tag list output.
   std::function<void()> TagListOutput;
 
@@ -100,6 +108,7 @@ class SearchRun : private MatchTarget, private WalkObserver, private ReadAheadSi
   void BeginLines(bool filtered) override;
   bool Line(std::string_view line) override;
   bool SkipLines(int32_t n) override;
+  bool CutLine(std::string_view text, MatchPos hit) override;
   void EndLines() override;
   bool MatchParagraph(std::string_view text, int32_t line_no) override;
   bool MatchCell(std::string_view text, std::string_view label, int32_t ordinal) override;
@@ -133,7 +142,9 @@ class SearchRun : private MatchTarget, private WalkObserver, private ReadAheadSi
   // sink whether something asked for could not be done.
   void LogNote(const std::string& prefix, const std::string& path, const std::string& reason, bool failure);
   // Grep1Match: the further terms, then the record goes to the sink.
-  bool Accept(std::string_view line, int32_t line_no, const MatchContext* context, MatchPos hit);
+  // decided: the source has looked for the further terms over the whole
+  // line already (a cut line).
+  bool Accept(std::string_view line, int32_t line_no, const MatchContext* context, MatchPos hit, bool decided = false);
   void CountSearchedFile();
   void WriteLogHeader();
   void SetFinalTexts();
@@ -176,14 +187,17 @@ class SearchRun : private MatchTarget, private WalkObserver, private ReadAheadSi
   MatchSource source_;  // current file or member, its codes and flags
   // The text being matched line by line: its line count, whether it is done,
   // and (with WidePreview) the last five lines, each decided when the two
-  // after it have come.
+  // after it have come; a cut line comes decided (its hit, none for no hit).
   struct LineFeed {
     bool filtered = false;
     bool done = false;
     int32_t count = 0;
     std::string ring[5];
+    std::optional<MatchPos> decided[5];
   } feed_;
-  void Decide(std::string_view line, int32_t line_no, const MatchContext* context);
+  void Decide(std::string_view line, int32_t line_no, const MatchContext* context,
+              const std::optional<MatchPos>& decided = std::nullopt);
+  bool FeedLine(std::string_view line, const std::optional<MatchPos>& decided);
 };
 
 // Term 0's hit in a line as the search accepts it, for a component that

@@ -32,6 +32,7 @@ class FilterSource : public TextSource {
   FilterSource(TextSource& binary, std::function<std::string()> work_file)
       : filtered_(binary, /*filtered=*/true), work_file_(std::move(work_file)) {}
   void Search(const FileRef& file, MatchTarget& target) override;
+  void SetLongLineBytes(size_t bytes) { filtered_.SetLongLineBytes(bytes); }
 
  private:
   PlainTextSource filtered_;

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "search/file_grep.h"
+#include "search/long_line.h"
 #include "text/conversion.h"
 #include "text/encoding.h"
 #include "text/file_bytes.h"
@@ -28,13 +29,13 @@ void SetCodesOf(const TextFileFormat& format, const DecodedText& first_block, Ma
 // text at once: only the lines they fall in are handed over one by one, the
 // lines between are passed over in bulk. Without such strings (or with
 // WidePreview, where every line is context) each line is handed over.
-bool FeedBlock(const DecodedText& block, MatchTarget& target) {
+bool FeedBlock(const DecodedText& block, MatchTarget& target, size_t first_line) {
   const CompiledPattern& pattern = target.SearchWord().Term(0);
   const std::vector<std::string>& literals = pattern.literals();
   const size_t n = block.size();
   if (literals.empty() || target.Options().wide_preview) {
     bool more = true;
-    for (size_t i = 0; i < n && more; ++i) more = target.Line(block.Line(i));
+    for (size_t i = first_line; i < n && more; ++i) more = target.Line(block.Line(i));
     return more;
   }
   const std::string_view text = block.text;
@@ -55,7 +56,7 @@ bool FeedBlock(const DecodedText& block, MatchTarget& target) {
     }
     return best;
   };
-  size_t i = 0;
+  size_t i = first_line;
   while (i < n) {
     const size_t at = candidate(block.lines[i].text_begin);
     if (at == std::string_view::npos) return target.SkipLines(static_cast<int32_t>(n - i));
@@ -136,16 +137,27 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   }
   // Re-breaking to CR LF (ForceCRLF) re-splits lines that are already split
   // at every CR, LF and CR LF, so it never changes them.
-  TextBlockReader reader(in, format, /*stop_at_nul=*/true, block_size_);
+  TextBlockReader reader(in, format, /*stop_at_nul=*/true, block_size_, long_line_bytes_);
   DecodedText block;
   if (html) {
     // Tags may span lines: the text is stripped whole.
     std::vector<std::string> lines;
+    std::string pieces;  // a long line's pieces so far
     bool first = true;
     while (reader.Next(block)) {
+      if (reader.Piece()) {
+        if (block.size() > 0) pieces += block.Line(0);
+        continue;
+      }
       if (first) SetCodesOf(format, block, target, record_code);
       first = false;
-      for (size_t i = 0; i < block.size(); ++i) lines.emplace_back(block.Line(i));
+      size_t i = 0;
+      if (reader.Continued()) {
+        lines.push_back(std::move(pieces) + std::string(block.size() > 0 ? block.Line(0) : ""));
+        pieces.clear();
+        i = 1;
+      }
+      for (; i < block.size(); ++i) lines.emplace_back(block.Line(i));
     }
     if (first) SetCodesOf(format, block, target, record_code);
     DecodedText plain = DecodeFileText(strip_html_tags(JoinLinesCrLf(lines)), TextFileFormat::FromCodes(ecSjis, leCrLf));
@@ -157,11 +169,31 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   }
   bool first = true;
   bool more = true;
+  // A line longer than the bound comes in pieces and is decided window by
+  // window; the run gets it as one cut line.
+  LongLineMatcher long_line(target.SearchWord(), o.whole_word, long_line_bytes_);
+  bool in_long_line = false;
   target.BeginLines(filtered_);
   while (more && reader.Next(block)) {
+    if (reader.Piece()) {
+      if (!in_long_line) long_line.Begin();
+      in_long_line = true;
+      if (block.size() > 0) long_line.Feed(block.Line(0));
+      target.ProcessPendingEvents();
+      more = !target.Stopped();
+      continue;
+    }
     if (first) SetCodesOf(format, block, target, record_code);
     first = false;
-    more = FeedBlock(block, target);
+    size_t first_line = 0;
+    if (reader.Continued()) {
+      long_line.Feed(block.size() > 0 ? block.Line(0) : std::string_view());
+      long_line.End();
+      in_long_line = false;
+      more = target.CutLine(long_line.Text(), long_line.Hit());
+      first_line = 1;
+    }
+    if (more) more = FeedBlock(block, target, first_line);
     if (more) {
       target.ProcessPendingEvents();
       more = !target.Stopped();

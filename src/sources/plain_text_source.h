@@ -19,6 +19,10 @@ class PlainTextSource : public TextSource {
   PlainTextSource(TextSource& binary, bool filtered, size_t block_size = TextBlockReader::kBlockSize)
       : binary_(binary), filtered_(filtered), block_size_(block_size) {}
 
+  // Lines longer than this many bytes are searched window by window (tests
+  // lower it so that they need not write gigabytes).
+  void SetLongLineBytes(size_t bytes) { long_line_bytes_ = bytes; }
+
   void Search(const FileRef& file, MatchTarget& target) override;
 
   // Strips the tags of .HTM/.HTML files when HTMLTag is on (the document
@@ -31,6 +35,7 @@ class PlainTextSource : public TextSource {
   TextSource& binary_;
   bool filtered_;
   size_t block_size_;
+  size_t long_line_bytes_ = TextBlockReader::kLongLineBytes;
 };
 
 // Scans a file probed as binary from disk with term 0 (the file-reading matcher).

@@ -36,6 +36,12 @@ class MatchTarget {
   // n lines that hold no hit, passed over (only without WidePreview, where
   // a line without a hit does nothing but count).
   virtual bool SkipLines(int32_t n) = 0;
+  // A line too long to be held whole, decided by its source window by
+  // window (every term looked for over the whole line): text is its cut
+  // form, hit term 0's hit in that text when the line is accepted, none
+  // when it is no hit (the text then serves only as a neighbour's context).
+  // Counts as one line, like Line.
+  virtual bool CutLine(std::string_view text, MatchPos hit) = 0;
   virtual void EndLines() = 0;
   // One paragraph of a document (no whole-word retry); true when a record
   // was offered for it.

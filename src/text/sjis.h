@@ -34,6 +34,11 @@ inline uint16_t CharCode(std::string_view s, size_t pos) {
   return b;
 }
 
+// The last character start at or before pos, in a text that begins with a
+// character. Looks back only over the run of bytes that could be lead bytes
+// (any other byte ends a character), so it costs little in real text.
+size_t CharStartAtOrBefore(std::string_view s, size_t pos);
+
 // Appends the bytes of a character code (one byte below 256, else two).
 inline void AppendCode(std::string& out, uint16_t code) {
   if (code > 0xFF) out.push_back(static_cast<char>(code >> 8));

@@ -1,9 +1,11 @@
 #include "text/text_stream.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
 #include "text/encoding.h"
+#include "text/sjis.h"
 
 namespace lorvek {
 
@@ -128,8 +130,78 @@ TextFileFormat ProbeStream(InputFile& in, ProbeDetails* details) {
   return TextFileFormat::FromCodes(encoding, line_end);
 }
 
-TextBlockReader::TextBlockReader(InputFile& in, const TextFileFormat& format, bool stop_at_nul, size_t block_size)
-    : in_(in), format_(format), stop_at_nul_(stop_at_nul), block_size_(block_size) {}
+TextBlockReader::TextBlockReader(InputFile& in, const TextFileFormat& format, bool stop_at_nul, size_t block_size,
+                                 size_t long_line_bytes)
+    : in_(in), format_(format), stop_at_nul_(stop_at_nul),
+      // Reads smaller than the bound, so a line just over it is not gathered whole in one read.
+      block_size_(std::min(block_size, std::max<size_t>(long_line_bytes / 2, 8))),
+      long_line_bytes_(std::max<size_t>(long_line_bytes, 16)) {}
+
+size_t TextBlockReader::PieceEnd() const {
+  const std::string_view d = data_;
+  size_t n = d.size();
+  const int32_t enc = format_.encoding;
+  if (IsUtf16(enc)) {
+    n -= n % 2;
+    auto unit = [&](size_t i) {
+      const unsigned a = static_cast<unsigned char>(d[i]), b = static_cast<unsigned char>(d[i + 1]);
+      return enc == ecUtf16Be ? (a << 8 | b) : (b << 8 | a);
+    };
+    if (n >= 2 && unit(n - 2) == '\r') n -= 2;
+    if (n >= 2 && unit(n - 2) >= 0xD800 && unit(n - 2) <= 0xDBFF) n -= 2;  // the first half of a pair
+    return n;
+  }
+  if (n > 0 && d[n - 1] == '\r') --n;
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(d[i]); };
+  switch (enc) {
+    case ecUtf8:
+    case ecUtf8N:
+      // A sequence whose lead byte stands within the last three bytes may be unfinished.
+      for (size_t k = 1; k <= 3 && k <= n; ++k) {
+        const unsigned char b = byte(n - k);
+        if (b < 0x80) break;
+        if (b >= 0xC0) {
+          const size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+          return k < len ? n - k : n;
+        }
+      }
+      return n;
+    case ecEuc: {
+      // As the decoder steps: a byte up to 0x80 or 0xFF alone, any other high byte with the next.
+      size_t i = 0;
+      while (i < n) {
+        const unsigned char b = byte(i);
+        const size_t len = (b <= 0x80 || b == 0xFF) ? 1 : 2;
+        if (i + len > n) return i;
+        i += len;
+      }
+      return n;
+    }
+    case ecJis:
+    case ecJisOld: {
+      // An escape is three bytes; in two-byte mode the bytes go in pairs.
+      bool two_byte = jis_.two_byte;
+      size_t i = 0;
+      while (i < n) {
+        const unsigned char b = byte(i);
+        if (b == 0x1B) {
+          if (i + 3 > n) return i;
+          two_byte = byte(i + 1) == 0x24 ? true : byte(i + 1) == 0x28 ? false : two_byte;
+          i += 3;
+        } else if (two_byte) {
+          if (i + 2 > n) return i;
+          i += 2;
+        } else {
+          ++i;
+        }
+      }
+      return n;
+    }
+    default:
+      // Shift-JIS and the codes read as they are: not between a lead byte and its trail byte.
+      return n > 0 && CharStartAtOrBefore(d, n - 1) == n - 1 && IsLeadByte(byte(n - 1)) ? n - 1 : n;
+  }
+}
 
 size_t TextBlockReader::LastBreakEnd(bool at_end) const {
   // The data always starts on a UTF-16 unit: the file's start, or just after a break.
@@ -164,20 +236,48 @@ size_t TextBlockReader::FirstNul(size_t from) const {
 }
 
 bool TextBlockReader::Next(DecodedText& out) {
+  auto hand_out = [&](size_t cut, bool piece) {
+    DecodeOptions options;
+    options.at_file_start = at_start_;
+    options.jis_state = &jis_;
+    out = DecodeFileText(std::string_view(data_).substr(0, cut), format_, options);
+    data_.erase(0, cut);
+    searched_ = 0;
+    at_start_ = false;
+    piece_ = piece;
+    continued_ = in_piece_line_ && !piece;
+    in_piece_line_ = piece;
+  };
   for (;;) {
     // Hand out whole lines once there are enough of them (or the text ends).
     const size_t cut = eof_ ? data_.size() : LastBreakEnd(false);
-    if (cut > 0 && (eof_ || cut >= block_size_ / 2)) {
-      DecodeOptions options;
-      options.at_file_start = at_start_;
-      options.jis_state = &jis_;
-      out = DecodeFileText(std::string_view(data_).substr(0, cut), format_, options);
-      data_.erase(0, cut);
-      searched_ = 0;
-      at_start_ = false;
+    // An unfinished line as long as the bound goes out as a piece, after
+    // the whole lines before it.
+    const bool long_tail = !eof_ && data_.size() - cut >= long_line_bytes_;
+    if (cut > 0 && (eof_ || cut >= block_size_ / 2 || long_tail)) {
+      hand_out(cut, false);
       return true;
     }
-    if (eof_) return false;
+    if (long_tail) {
+      const size_t end = PieceEnd();
+      if (end > 0) {
+        hand_out(end, true);
+        return true;
+      }
+    }
+    if (eof_) {
+      // The file ended right after the last piece: that line is done.
+      if (in_piece_line_) {
+        out = DecodedText{};
+        out.format = format_;
+        out.lines.push_back(DecodedLine{});
+        piece_ = false;
+        continued_ = true;
+        in_piece_line_ = false;
+        return true;
+      }
+      return false;
+    }
     // Read on: a block's worth, or on through a long line.
     // Only as much room as the file can fill: a small file must not pay
     // for clearing a whole block.

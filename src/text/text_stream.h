@@ -39,17 +39,32 @@ TextFileFormat ProbeStream(InputFile& in, ProbeDetails* details = nullptr);
 class TextBlockReader {
  public:
   static constexpr size_t kBlockSize = size_t{1} << 20;
+  // A line whose bytes in the file exceed this is never held whole: it comes
+  // in pieces of about this size (a file without a single break may be
+  // gigabytes long).
+  static constexpr size_t kLongLineBytes = size_t{16} << 20;
 
   // in is at the start of the file. stop_at_nul: nothing after the first
   // NUL belongs to the text (the reader stops reading there).
-  TextBlockReader(InputFile& in, const TextFileFormat& format, bool stop_at_nul, size_t block_size = kBlockSize);
+  TextBlockReader(InputFile& in, const TextFileFormat& format, bool stop_at_nul, size_t block_size = kBlockSize,
+                  size_t long_line_bytes = kLongLineBytes);
 
-  // The next lines, whole, decoded; false when the text has no more. A line
-  // longer than a block is gathered whole before it is handed out. Raises
+  // The next lines, decoded; false when the text has no more. A line up to
+  // long_line_bytes is gathered whole before it is handed out; a longer one
+  // comes as Piece()s, each cut between two characters, and its last part
+  // is the first line of a text that says Continued(). Raises
   // EConversionError as DecodeFileText does.
   bool Next(DecodedText& out);
+  // The text last handed out is one line's piece, and the line goes on.
+  bool Piece() const { return piece_; }
+  // The first line of the text last handed out ends a line that came in pieces.
+  bool Continued() const { return continued_; }
 
  private:
+  // How much of the unfinished line in data_ decodes on its own: the end
+  // of the last whole character, short of a CR that may start a CR LF.
+  size_t PieceEnd() const;
+
   // Where the last complete line of data ends (0 when none does yet).
   size_t LastBreakEnd(bool at_end) const;
   // The first NUL byte (0000 unit) from offset from on, or npos.
@@ -59,10 +74,14 @@ class TextBlockReader {
   TextFileFormat format_;
   bool stop_at_nul_;
   size_t block_size_;
+  size_t long_line_bytes_;
   std::string data_;  // bytes read but not yet handed out
   mutable size_t searched_ = 0;  // data_ before this holds no line break
   bool at_start_ = true;
   bool eof_ = false;
+  bool piece_ = false;
+  bool continued_ = false;
+  bool in_piece_line_ = false;  // the line at data_'s start came in pieces
   JisDecoder jis_;
 };
 

@@ -62,15 +62,15 @@ mkdir -p "$work/oneline"
 head -c $((200 * scale))M /dev/zero | tr '\0' 'x' >"$work/oneline/a-long.txt"
 printf ' needle\n' >>"$work/oneline/a-long.txt"
 measure "$grep_bin" --no-word needle "$work/oneline/a-long.txt"
-[ "$status" -eq 0 ] && [ "$(wc -l <"$work/out")" -eq 1 ]
-check "one $((200 * scale)) MB line: found (peak ${peak_kb} kB, the one exception)" $?
+[ "$status" -eq 0 ] && [ "$(wc -l <"$work/out")" -eq 1 ] && [ "$peak_kb" -lt 204800 ] && grep -q "x needle" "$work/out"
+check "one $((200 * scale)) MB line: found, printed cut (peak ${peak_kb} kB)" $?
 
-# Too little memory for that line: the file is logged by name, the run goes on.
+# Little memory: the long line is searched in windows all the same.
 echo "needle in a small file" >"$work/oneline/b-small.txt"
 (ulimit -v 400000 && "$grep_bin" --no-word needle "$work/oneline" >"$work/out" 2>"$work/err")
 status=$?
-[ "$status" -eq 2 ] && grep -q "b-small.txt" "$work/out" && grep -q "a-long.txt" "$work/err"
-check "memory runs out on one file: it is named, the others searched" $?
+[ "$status" -eq 0 ] && grep -q "b-small.txt" "$work/out" && grep -q "a-long.txt" "$work/out"
+check "400 MB of address space: the long line and a small file both found" $?
 rm -rf "$work/big.txt" "$work/sparse.bin" "$work/oneline"
 
 # --- Deep trees: long paths and few descriptors lose nothing ---------------
