@@ -3,6 +3,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include <memory>
 
 #include "sources/archive_paths.h"
+#include "sources/child_groups.h"
 #include "text/cp932.h"
 
 extern char** environ;
@@ -124,6 +126,7 @@ ArchivePtr NewReader(ArchiveFormat format, bool raw) {
 
 struct ArjEntry {
   std::string name;
+  int number = 0;  // 1-based place among the archive's entries, as arj counts them
   int64_t mtime = 0;
   int64_t size = 0;
   bool file = false;
@@ -174,7 +177,11 @@ class ArjFile {
   }
 
   // The next local header; false at the end or at damage.
-  bool Next(ArjEntry& entry) { return Skip(&entry); }
+  bool Next(ArjEntry& entry) {
+    if (!Skip(&entry)) return false;
+    entry.number = ++count_;
+    return true;
+  }
 
  private:
   // Reads the header at pos_ (and, for a local one, skips its data).
@@ -211,6 +218,7 @@ class ArjFile {
 
   int fd_;
   int64_t pos_ = 0;
+  int count_ = 0;
 };
 
 bool ProgramOnPath(const char* program) {
@@ -237,25 +245,45 @@ int RunQuietly(const std::vector<std::string>& args) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  // A group of its own, killed with the others when this process is told to
+  // end; signals as a fresh program has them.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&defaults, sig);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setpgroup(&attr, 0);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid;
-  const int r = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int r = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
   if (r != 0) return -1;
+  ChildGroups::Add(pid);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+  ChildGroups::Remove(pid);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Extracts one ARJ member with the arj program into a private staging
-// folder, then moves it to its place.
-void ExtractArj(const std::string& archive, const std::string& stored, const std::string& safe, uint64_t size,
-                const ExtractLimits& limits, MemberWriter& writer) {
-  if (size > limits.member_bytes) throw EArchive(kMemberTooLarge);
+// folder, then moves it to its place. No name from the archive reaches arj's
+// command line: the member is chosen by its number (-#), "--" ends the
+// switches before the archive's own path, and -+ keeps switches out of the
+// environment (ARJ_SW). A name there would be read as a switch ("-ht" moves
+// the output anywhere, "-hc" runs a command), a list file ("!") or a
+// wildcard. The one file arj leaves must bear the member's name, or nothing
+// is adopted.
+void ExtractArj(const std::string& archive, const ArjEntry& entry, const std::string& safe, const ExtractLimits& limits,
+                MemberWriter& writer) {
+  if (static_cast<uint64_t>(entry.size) > limits.member_bytes) throw EArchive(kMemberTooLarge);
   const std::string staging = writer.MakeStagingFolder();
-  // Arguments go to arj as they are: no shell ever sees a member name.
-  const int status = RunQuietly({"arj", "e", "-y", archive, staging + "/", stored});
-  writer.AdoptStaged(staging, BaseName(stored), safe, status == 0);
+  const int status = RunQuietly(ArjExtractArguments(archive, staging, entry.number));
+  writer.AdoptStaged(staging, BaseName(entry.name), safe, status == 0);
 }
 
 void VisitArj(const std::string& path, const std::string& dest, ArchiveVisitor& visitor, const ExtractLimits& limits) {
@@ -271,7 +299,7 @@ void VisitArj(const std::string& path, const std::string& dest, ArchiveVisitor& 
     if (!visitor.Wanted(member)) continue;
     try {
       if (SafeMemberPath(e.name).empty()) throw EArchive(kUnsafeMemberName);
-      ExtractArj(path, e.name, member.path, static_cast<uint64_t>(e.size), limits, writer);
+      ExtractArj(path, e, member.path, limits, writer);
       visitor.Extracted(member, writer.LastFile());
     } catch (const EArchive& error) {
       visitor.Failed(member, error.what());
@@ -369,6 +397,10 @@ ArchiveFormat SelfExtractingFormat(const std::string& path) {
 }
 
 }  // namespace
+
+std::vector<std::string> ArjExtractArguments(const std::string& archive, const std::string& staging, int number) {
+  return {"arj", "e", "-+", "-y", "-#", "--", archive, staging + "/", std::to_string(number)};
+}
 
 ArchiveFormat ArchiveFormatOf(const std::string& path) {
   const std::string ext = LowerExtension(path);

@@ -37,9 +37,10 @@ struct ArchiveMember {
   int64_t size = -1;  // -1 when the archive does not say
 };
 
+// Small enough that a small scratch disk survives a bomb.
 struct ExtractLimits {
-  uint64_t member_bytes = uint64_t{4} << 30;   // one member
-  uint64_t archive_bytes = uint64_t{16} << 30;  // all members of one archive
+  uint64_t member_bytes = uint64_t{1} << 30;   // one member
+  uint64_t archive_bytes = uint64_t{4} << 30;  // all members of one archive
 };
 
 class ArchiveVisitor {
@@ -67,6 +68,11 @@ void VisitArchive(const std::string& path, const std::string& dest_folder, Archi
 // other bytes read as Shift-JIS, "\" taken as a separator, "." parts and
 // empty parts dropped. Empty when the name is absolute or climbs with "..".
 std::string SafeMemberPath(const std::string& stored);
+
+// The arj command line that extracts the entry numbered number (from 1, as
+// the archive lists its entries) into the folder staging: nothing in it
+// comes from the archive, so no member name can be taken for a switch.
+std::vector<std::string> ArjExtractArguments(const std::string& archive, const std::string& staging, int number);
 
 // Extracts the one member whose path is member (as SafeMemberPath gives it)
 // under dest_folder; returns the extracted file. Raises EArchive.
