@@ -39,6 +39,10 @@ class SearchRun::MemberVisitor : public ArchiveVisitor {
 
   bool Stop() const override { return run_.abort_requested_ || run_.stopped_; }
 
+  // While a member is being extracted the window stays alive, and the abort
+  // command ends an archive whose reader takes long.
+  void Waiting() override { run_.front_end_.ProcessPendingEvents(); }
+
  private:
   SearchRun& run_;
   const std::string& archive_;

@@ -16,6 +16,7 @@
 #include <locale.h>
 #include <memory>
 
+#include "sources/archive_child.h"
 #include "sources/archive_paths.h"
 #include "sources/child_groups.h"
 #include "text/cp932.h"
@@ -63,17 +64,21 @@ bool SingleCompressedFile(const std::string& path) {
 
 // libarchive converts names into the thread's locale charset: reading in a
 // UTF-8 one gives UTF-8 names whatever the program's locale is (the C
-// locale would lose every non-ASCII name).
+// locale would lose every non-ASCII name). The locale is made once and
+// kept: an archive's reader process must not take the locale lock, which
+// another thread may have held when it was forked.
+locale_t Utf8Locale() {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  return utf8;
+}
+
 class Utf8NamesScope {
  public:
-  Utf8NamesScope() : utf8_(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
+  Utf8NamesScope() : utf8_(Utf8Locale()) {
     if (utf8_) old_ = uselocale(utf8_);
   }
   ~Utf8NamesScope() {
-    if (utf8_) {
-      uselocale(old_);
-      freelocale(utf8_);
-    }
+    if (utf8_) uselocale(old_);
   }
   Utf8NamesScope(const Utf8NamesScope&) = delete;
   Utf8NamesScope& operator=(const Utf8NamesScope&) = delete;
@@ -255,8 +260,12 @@ int RunQuietly(const std::vector<std::string>& args) {
   for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&defaults, sig);
   posix_spawnattr_setsigmask(&attr, &none);
   posix_spawnattr_setsigdefault(&attr, &defaults);
+  // In an archive's reader process it stays in the reader's group, which
+  // the program kills as a whole when the reader stalls.
   posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  if (!InArchiveReaderProcess()) flags |= POSIX_SPAWN_SETPGROUP;
+  posix_spawnattr_setflags(&attr, flags);
   pid_t pid;
   const int r = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -360,8 +369,10 @@ void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::s
       size_t size;
       la_int64_t offset;
       int d;
-      while ((d = archive_read_data_block(a.get(), &block, &size, &offset)) == ARCHIVE_OK)
+      while ((d = archive_read_data_block(a.get(), &block, &size, &offset)) == ARCHIVE_OK) {
         writer.Write(block, size, static_cast<uint64_t>(offset));
+        visitor.Progress();
+      }
       if (d != ARCHIVE_EOF) {
         const std::string why = archive_error_string(a.get()) ? archive_error_string(a.get()) : "";
         writer.Abandon();
@@ -415,6 +426,15 @@ bool ArchiveFormatAvailable(ArchiveFormat format) {
 
 void VisitArchive(const std::string& path, const std::string& dest_folder, ArchiveVisitor& visitor,
                   const ExtractLimits& limits) {
+  // A format this program cannot read needs no reader process.
+  const ArchiveFormat format = LowerExtension(path) == ".exe" ? ArchiveFormat::Zip : FormatByExtension(LowerExtension(path));
+  if (format == ArchiveFormat::None || format == ArchiveFormat::Bga || format == ArchiveFormat::Yz1)
+    throw EArchive(kArchiveFormatUnknown);
+  VisitArchiveInReaderProcess(path, dest_folder, visitor, limits);
+}
+
+void VisitArchiveInProcess(const std::string& path, const std::string& dest_folder, ArchiveVisitor& visitor,
+                           const ExtractLimits& limits) {
   const ArchiveFormat format = ArchiveFormatOf(path);
   switch (format) {
     case ArchiveFormat::None:
@@ -427,6 +447,12 @@ void VisitArchive(const std::string& path, const std::string& dest_folder, Archi
     default:
       VisitLibarchive(path, format, dest_folder, visitor, limits);
   }
+}
+
+void PrepareArchiveReaders() {
+  Utf8Locale();
+  // This thread's converters (member names read as Shift-JIS).
+  Cp932ToUtf8("\x95\x5C");
 }
 
 std::string ExtractArchiveMember(const std::string& path, const std::string& member, const std::string& dest_folder,
