@@ -3,6 +3,7 @@
 // line, and a filter that never ends.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <fstream>
@@ -213,6 +214,109 @@ TEST(ArchiveSearch, MembersSelectedByTheMasksSearchedAndCleanedUp) {
   };
   aborted.Search("検索", Arc("sample.tar"), "*");
   EXPECT_EQ(aborted.store.size(), 1u);
+}
+
+// ---- Readers that never end: each archive is read in a process of its own.
+
+// Makes the archive's reader misbehave while it lives.
+struct ReaderMisbehaves {
+  explicit ReaderMisbehaves(const char* how) { ::setenv("LORVEK_TEST_ARCHIVE_HANG", how, 1); }
+  ~ReaderMisbehaves() { ::unsetenv("LORVEK_TEST_ARCHIVE_HANG"); }
+};
+
+struct StallLimit {
+  explicit StallLimit(std::chrono::milliseconds limit) { SetArchiveStallLimit(limit); }
+  ~StallLimit() { SetArchiveStallLimit(kArchiveStallLimit); }
+};
+
+// No reader is left running or unreaped.
+bool NoChildLeft() {
+  int status;
+  return ::waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD;
+}
+
+std::string FailureOf(const std::string& archive) {
+  try {
+    Visit(archive);
+  } catch (const EArchive& e) {
+    return e.what();
+  }
+  return "(no failure)";
+}
+
+TEST(ArchiveReader, AReaderThatNeverReturnsIsKilledByTheWatchdog) {
+  ReaderMisbehaves spin("spin");
+  StallLimit one_second(std::chrono::milliseconds(1000));
+  const auto start = std::chrono::steady_clock::now();
+  const std::string failure = FailureOf(Arc("sample.zip"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+  EXPECT_EQ(failure.rfind(kArchiveReaderStalled, 0), 0u) << failure;
+  EXPECT_TRUE(NoChildLeft());
+}
+
+TEST(ArchiveReader, AReaderPastItsMemoryOrProcessorBoundEndsTheArchive) {
+  {
+    ReaderMisbehaves grow("grow");  // address space only, never touched
+    EXPECT_EQ(FailureOf(Arc("sample.zip")), kArchiveReaderOutOfMemory);
+  }
+  {
+    ReaderMisbehaves cpu("cpu");  // one second of processor time allowed, then a spin
+    EXPECT_EQ(FailureOf(Arc("sample.zip")), kArchiveReaderCpu);
+  }
+  {
+    ReaderMisbehaves crash("crash");
+    const std::string failure = FailureOf(Arc("sample.zip"));
+    EXPECT_EQ(failure.rfind(kArchiveReaderDied, 0), 0u) << failure;
+  }
+  EXPECT_TRUE(NoChildLeft());
+  // And the next archive is read as ever.
+  EXPECT_EQ(Visit(Arc("sample.zip")).extracted.size(), 3u);
+}
+
+TEST(ArchiveReader, TheSearchLogsTheArchiveAndGoesOn) {
+  TempDir files;
+  fs::copy_file(Arc("sample.zip"), files / "a.zip");
+  files.Write("z.txt", "cat after the archive\n");
+  Harness h;
+  h.run.options().find_also_archive = true;
+  h.run.WildMatch2().SetMasks({"*.ZIP"});
+  {
+    ReaderMisbehaves grow("grow");
+    h.Search("cat", files.path().string(), "*.txt");
+  }
+  ASSERT_EQ(h.store.size(), 1u);
+  EXPECT_EQ(h.store[0].OpenPath, (files / "z.txt").string());
+  EXPECT_EQ(h.run.ErrorCount(), 1);
+  EXPECT_NE(h.Log().find(Sj("書庫エラー:") + (files / "a.zip").string() + ": " + Sj(kArchiveReaderOutOfMemory)),
+            std::string::npos);
+  EXPECT_EQ(h.front.panels[0], "検索中にエラーが発生しました.");
+  {
+    ReaderMisbehaves spin("spin");
+    StallLimit one_second(std::chrono::milliseconds(1000));
+    h.Search("cat", files.path().string(), "*.txt");
+  }
+  EXPECT_EQ(h.store.size(), 1u);
+  EXPECT_NE(h.Log().find(Sj("書庫エラー:") + (files / "a.zip").string() + ": " + Sj(kArchiveReaderStalled)),
+            std::string::npos);
+  EXPECT_TRUE(fs::is_empty(h.run.GetWorkFolder().Folder() + "/members"));
+  EXPECT_TRUE(NoChildLeft());
+}
+
+TEST(ArchiveReader, TheAbortCommandEndsAReaderThatHangs) {
+  ReaderMisbehaves spin("spin");  // the watchdog's own 30 s are not waited for
+  Harness h;
+  h.run.options().find_also_archive = true;
+  h.run.WildMatch2().SetMasks({"*.ZIP"});
+  const auto start = std::chrono::steady_clock::now();
+  h.front.on_events = [&] {
+    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(200)) h.run.AbortBtnClick();
+  };
+  h.Search("cat", Arc("sample.zip"), "*.txt");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(h.front.panels[0], "検索を中止しました.");
+  EXPECT_EQ(h.run.ErrorCount(), 0);
+  EXPECT_TRUE(NoChildLeft());
 }
 
 // ---- Filters.

@@ -136,15 +136,23 @@ class ReaderSide : public ArchiveVisitor {
 };
 
 // LORVEK_TEST_ARCHIVE_HANG makes the reader misbehave as a broken archive
-// can, for the tests of the bounds: "spin" never returns, "grow" takes
-// memory without end.
+// can, for the tests of the bounds: "spin" never returns, "cpu" spins with
+// one second of processor time allowed, "grow" takes memory without end,
+// "crash" dies of a signal.
 void MisbehaveIfAsked() {
   const char* how = std::getenv("LORVEK_TEST_ARCHIVE_HANG");
   if (!how) return;
-  if (std::strcmp(how, "spin") == 0) {
+  if (std::strcmp(how, "cpu") == 0) {
+    rlimit one{1, 1000};
+    ::getrlimit(RLIMIT_CPU, &one);
+    one.rlim_cur = 1;
+    ::setrlimit(RLIMIT_CPU, &one);
+  }
+  if (std::strcmp(how, "spin") == 0 || std::strcmp(how, "cpu") == 0) {
     volatile uint64_t n = 0;
     for (;;) n = n + 1;
   }
+  if (std::strcmp(how, "crash") == 0) ::raise(SIGSEGV);
   if (std::strcmp(how, "grow") == 0) {
     // Address space only (never touched): the bound is on that.
     for (int i = 0; i < (1 << 20); ++i) static_cast<void>(::operator new(size_t{64} << 20));
