@@ -1,6 +1,7 @@
 // Archives and filter programs: formats, hostile names and sizes, the
 // members' search through the work folder, quoting on the shell's command
 // line, and a filter that never ends.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -268,6 +269,13 @@ TEST(ArchiveReader, AReaderPastItsMemoryOrProcessorBoundEndsTheArchive) {
     ReaderMisbehaves crash("crash");
     const std::string failure = FailureOf(Arc("sample.zip"));
     EXPECT_EQ(failure.rfind(kArchiveReaderDied, 0), 0u) << failure;
+  }
+  {
+    // The reader holds the socket to the program and /dev/null, nothing of the program's.
+    ReaderMisbehaves fds("fds");
+    const int program_fd = ::open("/dev/null", O_RDONLY);
+    EXPECT_EQ(FailureOf(Arc("sample.zip")), "0 1 2 3");
+    ::close(program_fd);
   }
   EXPECT_TRUE(NoChildLeft());
   // And the next archive is read as ever.

@@ -19,6 +19,7 @@
 // into an error for that archive. Starting the program anew (exec with a
 // hidden mode) would avoid even that, but every program and test binary
 // that reads archives would need the mode in its main().
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -138,7 +139,7 @@ class ReaderSide : public ArchiveVisitor {
 // LORVEK_TEST_ARCHIVE_HANG makes the reader misbehave as a broken archive
 // can, for the tests of the bounds: "spin" never returns, "cpu" spins with
 // one second of processor time allowed, "grow" takes memory without end,
-// "crash" dies of a signal.
+// "crash" dies of a signal, "fds" fails naming the descriptors it holds.
 void MisbehaveIfAsked() {
   const char* how = std::getenv("LORVEK_TEST_ARCHIVE_HANG");
   if (!how) return;
@@ -153,6 +154,15 @@ void MisbehaveIfAsked() {
     for (;;) n = n + 1;
   }
   if (std::strcmp(how, "crash") == 0) ::raise(SIGSEGV);
+  if (std::strcmp(how, "fds") == 0) {  // the descriptors it holds, as its error
+    std::string open;
+    if (DIR* dir = ::opendir("/proc/self/fd")) {
+      while (const dirent* e = ::readdir(dir))
+        if (e->d_name[0] != '.' && std::atoi(e->d_name) != ::dirfd(dir)) open += std::string(open.empty() ? "" : " ") + e->d_name;
+      ::closedir(dir);
+    }
+    throw EArchive(open);
+  }
   if (std::strcmp(how, "grow") == 0) {
     // Address space only (never touched): the bound is on that.
     for (int i = 0; i < (1 << 20); ++i) static_cast<void>(::operator new(size_t{64} << 20));

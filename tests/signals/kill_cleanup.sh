@@ -65,5 +65,36 @@ for ((round = 0; round < rounds; ++round)); do
     rm -f "$work/pids/list"
   fi
 done
+# An archive whose reader never returns: the reader goes with the program.
+for sig in TERM INT; do
+  LORVEK_TEST_ARCHIVE_HANG=spin "$grep_bin" -z -m '*.txt' cat "$work/tree/s1.zip" >/dev/null 2>&1 &
+  pid=$!
+  readers=
+  for ((try = 0; try < 50; ++try)); do
+    [ -n "$readers" ] && break
+    sleep 0.1
+    readers=$(pgrep -P "$pid")
+  done
+  if [ -z "$readers" ]; then
+    echo "hanging reader: SIG$sig: no reader process seen"
+    failures=$((failures + 1))
+  fi
+  kill -s "$sig" "$pid"
+  wait "$pid"
+  sleep 0.1
+  for child in $readers; do
+    state=$(cut -d' ' -f3 "/proc/$child/stat" 2>/dev/null)
+    if [ -n "$state" ] && [ "$state" != Z ]; then
+      echo "hanging reader: SIG$sig left process $child running"
+      kill -9 "$child"
+      failures=$((failures + 1))
+    fi
+  done
+  if [ -n "$(ls -A "$TMPDIR")" ]; then
+    echo "hanging reader: SIG$sig left $(ls -A "$TMPDIR") in the temporary folder"
+    failures=$((failures + 1))
+    rm -rf "${TMPDIR:?}"/*
+  fi
+done
 [ "$failures" = 0 ] && echo "all $rounds rounds clean"
 exit $((failures > 0))
