@@ -1,8 +1,10 @@
 // Archives and filter programs: formats, hostile names and sizes, the
 // members' search through the work folder, quoting on the shell's command
 // line, and a filter that never ends.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <fstream>
@@ -118,6 +120,32 @@ TEST(ArchiveMembers, HostileNamesAndLinksAreRefusedAndNothingLandsOutside) {
   EXPECT_FALSE(fs::exists(outer / "a.txt"));
 }
 
+// arj reads an argument that begins with "-" as a switch wherever it stands:
+// a member named "-htescaped" would send every member into ./escaped.
+TEST(ArchiveMembers, AnArjMemberNamedLikeASwitchIsOnlyAName) {
+  TempDir cwd;
+  const fs::path before = fs::current_path();
+  fs::current_path(cwd.path());
+  struct Back {
+    fs::path to;
+    ~Back() { fs::current_path(to); }
+  } back{before};
+  const fs::path dest = cwd / "dest";
+  fs::create_directory(dest);
+  Seen seen;
+  VisitArchive(Arc("dash_name.arj"), dest.string(), seen);
+  EXPECT_TRUE(seen.failed.empty()) << seen.failed[0];
+  EXPECT_EQ(seen.extracted, (std::vector<std::string>{"-htescaped", "b.bin"}));
+  EXPECT_EQ(seen.contents["-htescaped"], "cat in a member named like a switch\r\n");
+  EXPECT_EQ(seen.contents["b.bin"], Visit(Arc("sample.tar")).contents.at("b.bin"));
+  // Nothing was written beside the destination.
+  std::vector<std::string> outside;
+  for (const auto& e : fs::directory_iterator(cwd.path()))
+    if (e.path() != dest) outside.push_back(e.path().filename().string());
+  EXPECT_TRUE(outside.empty()) << outside[0];
+  EXPECT_FALSE(fs::exists(Arc("escaped")));
+}
+
 TEST(ArchiveMembers, ExtractionIsBoundedPerMemberAndPerArchive) {
   const Seen per_member = Visit(Arc("bomb.zip"), {.member_bytes = 1 << 20, .archive_bytes = uint64_t{1} << 40});
   EXPECT_TRUE(per_member.extracted.empty());
@@ -169,6 +197,16 @@ TEST(ArchiveSearch, MembersSelectedByTheMasksSearchedAndCleanedUp) {
   EXPECT_NE(broken.Log().find(Sj("書庫エラー:") + Arc("zipslip.zip") + "/../evil.txt"), std::string::npos);
   EXPECT_GT(broken.store.size(), 0u);  // and the search went on
 
+  // The bounds come from the options (MiB): a member past them is logged.
+  Harness bounded;
+  bounded.run.options().find_also_archive = true;
+  bounded.run.options().arc_member_limit = 1;
+  bounded.run.WildMatch2().SetMasks({"*.ZIP"});
+  bounded.Search("cat", Arc("bomb.zip"), "*.txt");
+  EXPECT_EQ(bounded.store.size(), 0u);
+  EXPECT_EQ(bounded.run.ErrorCount(), 3);
+  EXPECT_NE(bounded.Log().find(Sj("書庫エラー:") + Arc("bomb.zip") + "/one.txt: " + Sj(kMemberTooLarge)), std::string::npos);
+
   Harness aborted;  // abort between members
   aborted.run.options().find_also_archive = true;
   aborted.run.WildMatch2().SetMasks({"*.TAR"});
@@ -179,6 +217,116 @@ TEST(ArchiveSearch, MembersSelectedByTheMasksSearchedAndCleanedUp) {
   EXPECT_EQ(aborted.store.size(), 1u);
 }
 
+// ---- Readers that never end: each archive is read in a process of its own.
+
+// Makes the archive's reader misbehave while it lives.
+struct ReaderMisbehaves {
+  explicit ReaderMisbehaves(const char* how) { ::setenv("LORVEK_TEST_ARCHIVE_HANG", how, 1); }
+  ~ReaderMisbehaves() { ::unsetenv("LORVEK_TEST_ARCHIVE_HANG"); }
+};
+
+struct StallLimit {
+  explicit StallLimit(std::chrono::milliseconds limit) { SetArchiveStallLimit(limit); }
+  ~StallLimit() { SetArchiveStallLimit(kArchiveStallLimit); }
+};
+
+// No reader is left running or unreaped.
+bool NoChildLeft() {
+  int status;
+  return ::waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD;
+}
+
+std::string FailureOf(const std::string& archive) {
+  try {
+    Visit(archive);
+  } catch (const EArchive& e) {
+    return e.what();
+  }
+  return "(no failure)";
+}
+
+TEST(ArchiveReader, AReaderThatNeverReturnsIsKilledByTheWatchdog) {
+  ReaderMisbehaves spin("spin");
+  StallLimit one_second(std::chrono::milliseconds(1000));
+  const auto start = std::chrono::steady_clock::now();
+  const std::string failure = FailureOf(Arc("sample.zip"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
+  EXPECT_EQ(failure.rfind(kArchiveReaderStalled, 0), 0u) << failure;
+  EXPECT_TRUE(NoChildLeft());
+}
+
+TEST(ArchiveReader, AReaderPastItsMemoryOrProcessorBoundEndsTheArchive) {
+  {
+    ReaderMisbehaves grow("grow");  // address space only, never touched
+    EXPECT_EQ(FailureOf(Arc("sample.zip")), kArchiveReaderOutOfMemory);
+  }
+  {
+    ReaderMisbehaves cpu("cpu");  // one second of processor time allowed, then a spin
+    EXPECT_EQ(FailureOf(Arc("sample.zip")), kArchiveReaderCpu);
+  }
+  {
+    ReaderMisbehaves crash("crash");
+    const std::string failure = FailureOf(Arc("sample.zip"));
+    EXPECT_EQ(failure.rfind(kArchiveReaderDied, 0), 0u) << failure;
+  }
+  {
+    // The reader holds the socket to the program and /dev/null, nothing of the program's.
+    ReaderMisbehaves fds("fds");
+    const int program_fd = ::open("/dev/null", O_RDONLY);
+    EXPECT_EQ(FailureOf(Arc("sample.zip")), "0 1 2 3");
+    ::close(program_fd);
+  }
+  EXPECT_TRUE(NoChildLeft());
+  // And the next archive is read as ever.
+  EXPECT_EQ(Visit(Arc("sample.zip")).extracted.size(), 3u);
+}
+
+TEST(ArchiveReader, TheSearchLogsTheArchiveAndGoesOn) {
+  TempDir files;
+  fs::copy_file(Arc("sample.zip"), files / "a.zip");
+  files.Write("z.txt", "cat after the archive\n");
+  Harness h;
+  h.run.options().find_also_archive = true;
+  h.run.WildMatch2().SetMasks({"*.ZIP"});
+  {
+    ReaderMisbehaves grow("grow");
+    h.Search("cat", files.path().string(), "*.txt");
+  }
+  ASSERT_EQ(h.store.size(), 1u);
+  EXPECT_EQ(h.store[0].OpenPath, (files / "z.txt").string());
+  EXPECT_EQ(h.run.ErrorCount(), 1);
+  EXPECT_NE(h.Log().find(Sj("書庫エラー:") + (files / "a.zip").string() + ": " + Sj(kArchiveReaderOutOfMemory)),
+            std::string::npos);
+  EXPECT_EQ(h.front.panels[0], "検索中にエラーが発生しました.");
+  {
+    ReaderMisbehaves spin("spin");
+    StallLimit one_second(std::chrono::milliseconds(1000));
+    h.Search("cat", files.path().string(), "*.txt");
+  }
+  EXPECT_EQ(h.store.size(), 1u);
+  EXPECT_NE(h.Log().find(Sj("書庫エラー:") + (files / "a.zip").string() + ": " + Sj(kArchiveReaderStalled)),
+            std::string::npos);
+  EXPECT_TRUE(fs::is_empty(h.run.GetWorkFolder().Folder() + "/members"));
+  EXPECT_TRUE(NoChildLeft());
+}
+
+TEST(ArchiveReader, TheAbortCommandEndsAReaderThatHangs) {
+  ReaderMisbehaves spin("spin");  // the watchdog's own 30 s are not waited for
+  Harness h;
+  h.run.options().find_also_archive = true;
+  h.run.WildMatch2().SetMasks({"*.ZIP"});
+  const auto start = std::chrono::steady_clock::now();
+  h.front.on_events = [&] {
+    if (std::chrono::steady_clock::now() - start > std::chrono::milliseconds(200)) h.run.AbortBtnClick();
+  };
+  h.Search("cat", Arc("sample.zip"), "*.txt");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(h.front.panels[0], "検索を中止しました.");
+  EXPECT_EQ(h.run.ErrorCount(), 0);
+  EXPECT_TRUE(NoChildLeft());
+}
+
 // ---- Filters.
 
 TEST(Filters, ShellQuotingAndTheCommandLine) {
@@ -186,6 +334,9 @@ TEST(Filters, ShellQuotingAndTheCommandLine) {
   EXPECT_EQ(ShellQuote("it's"), "'it'\\''s'");
   EXPECT_EQ(FilterCommandLine("/opt/my filter", "", "/d/A.PDF", "/w/out.txt"), "'/opt/my filter' '/d/A.PDF' > '/w/out.txt'");
   EXPECT_EQ(FilterCommandLine("f", "-s -x", "i", "o"), "'f' -s -x 'i' > 'o'");
+  // A relative path that begins with "-" must not reach the filter as a switch.
+  EXPECT_EQ(FilterCommandLine("f", "", "-o.pdf", "/w/out.txt"), "'f' './-o.pdf' > '/w/out.txt'");
+  EXPECT_EQ(FilterCommandLine("f", "", "sub/-o.pdf", "o"), "'f' 'sub/-o.pdf' > 'o'");
 }
 
 // A filter that prints its arguments, one per line.
@@ -244,6 +395,37 @@ TEST(Filters, OutputIsDecodedAndAMissingOutputIsLogged) {
   h.Search("検索", files.path().string(), "*");
   EXPECT_EQ(h.run.ErrorCount(), 1);
   EXPECT_NE(h.Log().find(Sj("フィルタ変換エラー:") + (files / "doc.pdf").string()), std::string::npos);
+}
+
+TEST(Filters, OutputIsBoundedAndAFailureStatusIsLogged) {
+  TempDir dir, files;
+  files.Write("doc.pdf", "x");
+  // Three MiB of output against a bound of one: the rest never lands on disk.
+  const fs::path flood = dir.Write("flood.sh",
+                                   "#!/bin/sh\nprintf 'cat first\\n'\nhead -c 3145728 /dev/zero | tr '\\0' x\n"
+                                   "printf '\\ncat last\\n'\n");
+  fs::permissions(flood, fs::perms::owner_all);
+  Harness h;
+  h.run.options().use_filter = true;
+  h.run.options().filter_name = flood.string();
+  h.run.options().filter_out_limit = 1;
+  h.run.WildMatch3().SetMasks({"*.pdf"});
+  h.Search("cat", files.path().string(), "*");
+  ASSERT_EQ(h.store.size(), 1u);
+  EXPECT_EQ(h.store[0].LineText, "cat first");
+  EXPECT_EQ(h.run.ErrorCount(), 1);
+  EXPECT_NE(h.Log().find(Sj("フィルタ変換エラー:") + (files / "doc.pdf").string() + ": " + Sj(kFilterOutputTooLarge)),
+            std::string::npos);
+  // A filter that fails is logged with its status, and what it printed is searched.
+  const fs::path failing = dir.Write("fail.sh", "#!/bin/sh\necho cat printed\nexit 3\n");
+  fs::permissions(failing, fs::perms::owner_all);
+  h.run.options().filter_name = failing.string();
+  h.Search("cat", files.path().string(), "*");
+  ASSERT_EQ(h.store.size(), 1u);
+  EXPECT_EQ(h.store[0].LineText, "cat printed");
+  EXPECT_EQ(h.run.ErrorCount(), 1);
+  EXPECT_NE(h.Log().find(Sj("フィルタ変換エラー:") + (files / "doc.pdf").string() + ": " + Sj("終了コード 3")),
+            std::string::npos);
 }
 
 TEST(Filters, AFilterThatNeverEndsIsKilledByTheAbortCommand) {

@@ -5,6 +5,7 @@
 #include <gsf/gsf-output-memory.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 
 #include "search_harness.h"
@@ -188,6 +189,71 @@ TEST(WordText, DamagedDocumentsNeverReadPastTheirBytes) {
   WordBytes(hostile);
 }
 
+// Pieces that name the same bytes over and over, with a text count far past
+// the stream: the text stays within what the stream holds.
+TEST(WordText, PiecesCannotNameMoreTextThanTheStreamHolds) {
+  std::string doc(4096, '\0');
+  Put16(doc, 0, 0xA5EC);
+  Put16(doc, 2, 0x00C1);
+  Put16(doc, 32, 14);
+  Put16(doc, 62, 22);
+  Put32(doc, 76, 0x7FFFFFFF);  // ccpText
+  Put16(doc, 152, 93);
+  const std::u16string line(999, u'A');
+  doc.replace(1024, 2000, Utf16(line + u"\r"));
+  std::string plc;
+  const uint32_t pieces = 2000;
+  for (uint32_t i = 0; i <= pieces; ++i) Put32(plc, plc.size(), i * 1000);
+  for (uint32_t i = 0; i < pieces; ++i) {
+    const size_t at = plc.size();
+    Put16(plc, at, 0);
+    Put32(plc, at + 2, 1024);
+    Put16(plc, at + 6, 0);
+  }
+  std::string clx = "\x02";
+  Put32(clx, 1, static_cast<uint32_t>(plc.size()));
+  clx += plc;
+  Put32(doc, 418, 0);
+  Put32(doc, 422, static_cast<uint32_t>(clx.size()));
+  const Extracted got = WordBytes(MakeCompound({{"WordDocument", doc}, {"0Table", clx}}));
+  size_t characters = 0;
+  for (const std::string& l : got.lines) characters += l.size();
+  EXPECT_GT(characters, 0u);
+  EXPECT_LE(characters, doc.size());
+}
+
+// Fields opened and never closed, each past its instructions: every later
+// character must not look through all of them again.
+TEST(WordText, ManyOpenFieldsStayLinear) {
+  std::u16string first;
+  for (int i = 0; i < 60000; ++i) first += u"\x13\x14";
+  first += std::u16string(60000, u'B') + u"\r";
+  std::string doc(1024, '\0');
+  Put16(doc, 0, 0xA5EC);
+  Put16(doc, 2, 0x00C1);
+  Put16(doc, 32, 14);
+  Put16(doc, 62, 22);
+  Put32(doc, 76, static_cast<uint32_t>(first.size()));
+  Put16(doc, 152, 93);
+  doc += Utf16(first);
+  std::string plc;
+  Put32(plc, 0, 0);
+  Put32(plc, 4, static_cast<uint32_t>(first.size()));
+  Put16(plc, 8, 0);
+  Put32(plc, 10, 1024);
+  Put16(plc, 14, 0);
+  std::string clx = "\x02";
+  Put32(clx, 1, static_cast<uint32_t>(plc.size()));
+  clx += plc;
+  Put32(doc, 418, 0);
+  Put32(doc, 422, static_cast<uint32_t>(clx.size()));
+  const auto start = std::chrono::steady_clock::now();
+  const Extracted got = WordBytes(MakeCompound({{"WordDocument", doc}, {"0Table", clx}}));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  ASSERT_EQ(got.lines.size(), 1u);
+  EXPECT_EQ(got.lines[0], std::string(60000, 'B'));
+}
+
 struct RtfCase {
   const char* rtf;
   std::vector<std::string> lines;  // UTF-8
@@ -279,6 +345,41 @@ const std::vector<Cell> kBiff8Cells = {
 TEST(ExcelCells, Biff8EveryCellKindBareOrInACompoundFile) {
   EXPECT_EQ(Cells(Doc("bare_biff8.xls")), kBiff8Cells);
   EXPECT_EQ(Cells(Doc("compound_biff8.xls")), kBiff8Cells);
+}
+
+// A shared-string table of many strings: bounded like the other
+// spreadsheet readers' tables (here with a small bound).
+TEST(ExcelCells, TheSharedStringTableHasATextBudget) {
+  auto record = [](uint16_t type, const std::string& body) {
+    std::string r;
+    Put16(r, 0, type);
+    Put16(r, 2, static_cast<uint16_t>(body.size()));
+    return r + body;
+  };
+  std::string bof;
+  Put16(bof, 0, 0x0600);
+  Put16(bof, 2, 0x0005);
+  bof.resize(16, '\0');
+  std::string sst;
+  Put32(sst, 0, 100);
+  Put32(sst, 4, 100);
+  for (int i = 0; i < 100; ++i) {
+    Put16(sst, sst.size(), 10);
+    sst += '\0';
+    sst += "abcdefghij";
+  }
+  const std::string stream = record(0x0809, bof) + record(0x00FC, sst) + record(0x000A, "");
+  TXBiff within;
+  within.text_budget = 100 * (sizeof(std::string) + 10);
+  EXPECT_NO_THROW(within.ReadStream(stream));
+  TXBiff beyond;
+  beyond.text_budget = within.text_budget - 1;
+  try {
+    beyond.ReadStream(stream);
+    ADD_FAILURE() << "the table went past its budget";
+  } catch (const EExcelError& e) {
+    EXPECT_STREQ(e.what(), kExcelTooMuchText);
+  }
 }
 
 TEST(ExcelCells, OfficeSuiteWorkbooks) {

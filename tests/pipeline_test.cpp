@@ -187,7 +187,7 @@ TEST(OptionsSchema, EveryOptionsKeyHasAMemberOfItsKind) {
     ASSERT_TRUE(k.member) << k.key;
     EXPECT_EQ(k.member.Kind(), k.kind) << k.key;
   }
-  EXPECT_EQ(rows, 50);
+  EXPECT_EQ(rows, 53);
   // A value written is the value read back.
   TempDir dir;
   TIniGT ini((dir / "Lorvek.ini").string());
@@ -196,6 +196,8 @@ TEST(OptionsSchema, EveryOptionsKeyHasAMemberOfItsKind) {
   o.search.fuzzy_char = false;
   o.editor = "/usr/bin/ed itor";
   o.csv_quates = 2;
+  o.search.arc_member_limit = 7;
+  o.search.filter_out_limit = 9;
   WriteSettingsAtClose(ini, o, true, "*.txt");
   EXPECT_EQ(ReadOptions(ini), o);
 }

@@ -22,6 +22,7 @@ namespace {
 
 using test::Sj;
 using test::TempDir;
+namespace fs = std::filesystem;
 
 TEST(IniFile, NamesIgnoreCaseQuotesAreStrippedAndNumbersFallBack) {
   TempDir dir;
@@ -277,6 +278,36 @@ TEST(WorkFolder, RefusesALinkOrAForeignOwner) {
     ASSERT_EQ(chown(w.Folder().c_str(), 4242, 4242), 0);
     EXPECT_THROW(w.Ensure(), EWorkFolder);
   }
+}
+
+// A run killed before it could clean up leaves Lorvek-UID-PID behind; the
+// next start removes those of processes that are gone, and nothing else.
+TEST(WorkFolder, LeftoversOfEndedRunsAreRemoved) {
+  TempDir root, elsewhere;
+  const pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  ASSERT_GT(dead, 0);
+  waitpid(dead, nullptr, 0);
+  const std::string uid = std::to_string(getuid());
+  const fs::path gone = root / ("Lorvek-" + uid + "-" + std::to_string(dead));
+  const fs::path alive = root / ("Lorvek-" + uid + "-" + std::to_string(getppid()));
+  const fs::path other_user = root / ("Lorvek-" + std::to_string(getuid() + 1) + "-" + std::to_string(dead));
+  const fs::path shared = root / ("Lorvek-" + uid);
+  const fs::path not_a_pid = root / ("Lorvek-" + uid + "-12x");
+  for (const fs::path& p : {gone, alive, other_user, shared, not_a_pid}) {
+    fs::create_directories(p);
+    test::WriteBytes(p / "member.txt", "x");
+  }
+  // A link with a dead process's name: the link may go, never what it points at.
+  test::WriteBytes(elsewhere / "keep.txt", "x");
+  const pid_t dead2 = fork();
+  if (dead2 == 0) _exit(0);
+  waitpid(dead2, nullptr, 0);
+  fs::create_directory_symlink(elsewhere.path(), root / ("Lorvek-" + uid + "-" + std::to_string(dead2)));
+  EXPECT_EQ(WorkFolder::RemoveLeftovers(root.path().string()), 1);
+  EXPECT_FALSE(fs::exists(gone));
+  for (const fs::path& p : {alive, other_user, shared, not_a_pid}) EXPECT_TRUE(fs::exists(p / "member.txt")) << p;
+  EXPECT_TRUE(fs::exists(elsewhere / "keep.txt"));
 }
 
 }  // namespace

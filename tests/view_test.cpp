@@ -291,6 +291,11 @@ TEST(EditorCommands, EveryTemplateAndHostileData) {
   s.editor_sw.clear();
   s.ed_sendkeyw = s.ed_send_col = s.ed_sendkeyw_n = false;
   EXPECT_EQ(ArgumentsReceived(EditorCommandLine(s, hit), record), (std::vector<std::string>{hit.path}));
+  // A relative path that begins with "-" reaches the editor as a path, not a switch.
+  const std::string dashed = hit.path;
+  hit.path = "-R.txt";
+  EXPECT_EQ(ArgumentsReceived(EditorCommandLine(s, hit), record), (std::vector<std::string>{"./-R.txt"}));
+  hit.path = dashed;
   EXPECT_FALSE(fs::exists("x"));
   EXPECT_FALSE(fs::exists("y"));
   // TEAD: the marks are cut at a blank so the line stays within 240.

@@ -23,7 +23,9 @@
 #include "results/export_sink.h"
 #include "replace/replace_run.h"
 #include "app/settings/program_folder.h"
+#include "search/exit_cleanup.h"
 #include "search/search_run.h"
+#include "search/work_folder.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
 #include "text/file_bytes.h"
@@ -68,6 +70,10 @@ const char kUsage[] =
     "      --filter-masks TEXT    masks of filtered files, e.g. \"*.PDF,*.PPT\"\n"
     "      --filter-switches TEXT switches put after PROGRAM (passed to the\n"
     "                        shell as written; the paths are quoted)\n"
+    "      --member-limit MIB    the most one archive member may fill when\n"
+    "                        extracted (default 1024)\n"
+    "      --archive-limit MIB   the most all members of one archive may (4096)\n"
+    "      --filter-limit MIB    the most a filter may print (1024)\n"
     "      --context N       print N lines (0 to 2) before and after each hit\n"
     "      --column          print the byte column of the hit after the line number\n"
     "  -o, --only-matching   print the matched text instead of the line\n"
@@ -180,6 +186,12 @@ int ParseInt(const std::string& text, const char* option) {
   return static_cast<int>(v);
 }
 
+int ParseLimit(const std::string& text, const char* option) {
+  const int mib = ParseInt(text, option);
+  if (mib < 1) UsageError(std::string(option) + " takes a number of MiB from 1");
+  return mib;
+}
+
 int Main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   CliOptions cli;
@@ -248,6 +260,9 @@ int Main(int argc, char** argv) {
       opts.use_filter = true;
     } else if (a == "--filter-masks") cli.filter_ext = value("--filter-masks");
     else if (a == "--filter-switches") opts.filter_sw = value("--filter-switches");
+    else if (a == "--member-limit") opts.arc_member_limit = ParseLimit(value("--member-limit"), "--member-limit");
+    else if (a == "--archive-limit") opts.arc_total_limit = ParseLimit(value("--archive-limit"), "--archive-limit");
+    else if (a == "--filter-limit") opts.filter_out_limit = ParseLimit(value("--filter-limit"), "--filter-limit");
     else if (a == "--html-tags") opts.html_tag = true;
     else if (a == "--no-html-tags") opts.html_tag = false;
     else if (a == "--context") {
@@ -284,6 +299,15 @@ int Main(int argc, char** argv) {
 
   // A closed pipe is noticed as a failed write, not as a signal.
   std::signal(SIGPIPE, SIG_IGN);
+  // Filters and archive members go through a scratch folder of this process
+  // alone, removed at the end, and also when the run is told to end.
+  struct ScratchFolder {
+    WorkFolder folder = WorkFolder::ForThisProcess();
+    ~ScratchFolder() {
+      if (folder.Exists()) folder.Remove();
+    }
+  } scratch;
+  CleanUpOnTermination(scratch.folder.Folder());
   TagLinePrinter printer(STDOUT_FILENO, cli.format);
   CliFrontEnd front(printer);
   // Exports are written as the hits come: no record is kept.
@@ -306,14 +330,6 @@ int Main(int argc, char** argv) {
   FanOutSink all(sinks);
   SearchRun run(front, all, ProgramFolder());
   run.options() = opts;
-  // Filters and archive members go through a scratch folder of this process
-  // alone, removed at the end.
-  struct ScratchFolder {
-    WorkFolder folder = WorkFolder::ForThisProcess();
-    ~ScratchFolder() {
-      if (folder.Exists()) folder.Remove();
-    }
-  } scratch;
   run.SetWorkFolder(scratch.folder);
   run.WildMatch2().SetMasks(ArchiveMasksFrom(cli.arc_files));
   run.WildMatch3().SetMasks(SplitCommaText(ExternalToCp932(cli.filter_ext)));

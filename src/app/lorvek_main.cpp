@@ -11,6 +11,8 @@
 #include "app/settings/program_folder.h"
 #include "app/ui/single_instance.h"
 #include "app/ui/translations.h"
+#include "search/exit_cleanup.h"
+#include "search/work_folder.h"
 
 namespace {
 
@@ -41,6 +43,14 @@ int main(int argc, char** argv) {
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
       if (type == QtCriticalMsg || type == QtFatalMsg) std::cerr << text.toStdString() << "\n";
     });
+  // Without a screen the run has a scratch folder of its own (Lorvek-UID-PID),
+  // which a signal must not leave behind; the signals are held back before
+  // Qt starts any thread.
+  const bool offscreen = [] {
+    const char* p = std::getenv("QT_QPA_PLATFORM");
+    return p && (std::strncmp(p, "offscreen", 9) == 0 || std::strncmp(p, "minimal", 7) == 0);
+  }();
+  if (offscreen) lorvek::CleanUpOnTermination(lorvek::WorkFolder::ForThisProcess().Folder());
   QApplication app(argc, argv);
   lorvek::InstallJapaneseTranslations(app);
   app.setQuitOnLastWindowClosed(true);
@@ -60,6 +70,8 @@ int main(int argc, char** argv) {
     std::cerr << "lorvek: 検索フォルダまたはキーワードを設定して下さい.\n" << kUsage;
     return 2;
   }
+  // Runs that were killed before they could remove their scratch folders.
+  if (!headless) lorvek::WorkFolder::RemoveLeftovers();
   lorvek::TLorvekMain window(folder, args);
   window.SetHeadless(headless);
   if (!headless) {

@@ -3,6 +3,8 @@
 // on disk, and deleted again.
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "search/search_run.h"
 #include "sources/archive_paths.h"
 #include "text/cp932.h"
@@ -37,10 +39,19 @@ class SearchRun::MemberVisitor : public ArchiveVisitor {
 
   bool Stop() const override { return run_.abort_requested_ || run_.stopped_; }
 
+  // While a member is being extracted the window stays alive, and the abort
+  // command ends an archive whose reader takes long.
+  void Waiting() override { run_.front_end_.ProcessPendingEvents(); }
+
  private:
   SearchRun& run_;
   const std::string& archive_;
 };
+
+ExtractLimits ExtractLimitsOf(const SearchOptions& options) {
+  const auto mib = [](int n) { return uint64_t{static_cast<uint32_t>(std::max(1, n))} << 20; };
+  return {mib(options.arc_member_limit), mib(options.arc_total_limit)};
+}
 
 void SearchRun::SearchArchive(const std::string& archive_path) {
   front_end_.SetStatusText(0, PathForDisplay(archive_path) + ": 検索中...");
@@ -50,7 +61,7 @@ void SearchRun::SearchArchive(const std::string& archive_path) {
     if (::mkdir(members.c_str(), 0700) != 0 && errno != EEXIST) throw EArchive("作業フォルダに書けません: " + members);
     RemoveFolderContents(members);
     MemberVisitor visitor(*this, archive_path);
-    VisitArchive(archive_path, members, visitor, extract_limits_);
+    VisitArchive(archive_path, members, visitor, ExtractLimitsOf(options_));
   } catch (const std::exception& e) {
     // An archive that cannot be read is logged and the search goes on.
     LogError("書庫エラー:", archive_path, e.what());

@@ -28,6 +28,11 @@ struct SearchOptions {
   bool wide_preview = false;       // WidePreview
   int path_print = 0;              // PathPrint
   int same_print = 0;              // SamePrint
+  // Bounds on the scratch disk, in MiB: what one archive member and one
+  // whole archive may fill when extracted, and what a filter may print.
+  int arc_member_limit = 1024;     // ArcMemberLimit
+  int arc_total_limit = 4096;      // ArcTotalLimit
+  int filter_out_limit = 1024;     // FilterOutLimit
 
   bool operator==(const SearchOptions&) const = default;
 };

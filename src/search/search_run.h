@@ -60,7 +60,6 @@ class SearchRun : private MatchTarget, private WalkObserver, private ReadAheadSi
   // folder unless told otherwise), and the bounds of member extraction.
   void SetWorkFolder(WorkFolder folder) { work_folder_ = std::move(folder); }
   const WorkFolder& GetWorkFolder() const { return work_folder_; }
-  void SetExtractLimits(const ExtractLimits& limits) { extract_limits_ = limits; }
   // Threads that read plain text files ahead of the matching (0: the run
   // reads every file itself). The records are the same either way.
   void SetReadAheadWorkers(int workers) { read_ahead_workers_ = workers; }
@@ -162,7 +161,6 @@ class SearchRun : private MatchTarget, private WalkObserver, private ReadAheadSi
   PlainTextSource plain_source_{binary_source_, false};
   WordSource word_source_{plain_source_};
   WorkFolder work_folder_;
-  ExtractLimits extract_limits_;
   int read_ahead_workers_ = DefaultReadAheadWorkers();
   FilterSource filter_source_{binary_source_, [this] {
                                 work_folder_.Ensure();
@@ -202,6 +200,9 @@ class SearchRun : private MatchTarget, private WalkObserver, private ReadAheadSi
 
 // Term 0's hit in a line as the search accepts it, for a component that
 // holds term 0 as its pattern.
+// The extraction bounds the options name (MiB made bytes).
+ExtractLimits ExtractLimitsOf(const SearchOptions& options);
+
 MatchPos FindHit(const class TAWKStr& matcher, std::string_view line, bool whole_word);
 
 }  // namespace lorvek

@@ -1,5 +1,6 @@
 #include "search/work_folder.h"
 
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -54,6 +55,28 @@ bool WorkFolder::Remove() {
   std::error_code ec;
   std::filesystem::remove_all(folder_, ec);
   return !ec;
+}
+
+int WorkFolder::RemoveLeftovers(std::string temp_root) {
+  const WorkFolder mine(temp_root, "");
+  const std::string root = mine.folder_.substr(0, mine.folder_.find_last_of('/'));
+  const std::string prefix = "Lorvek-" + std::to_string(getuid()) + "-";
+  int removed = 0;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string digits = name.substr(prefix.size());
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid <= 0 || pid == getpid()) continue;
+    if (kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+    WorkFolder left(root, name);
+    struct stat st;
+    if (lstat(left.folder_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()) continue;
+    if (left.Remove()) ++removed;
+  }
+  return removed;
 }
 
 }  // namespace lorvek

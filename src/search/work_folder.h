@@ -36,6 +36,12 @@ class WorkFolder {
   // Deletes the folder and its contents; false (and nothing raised) on failure.
   bool Remove();
 
+  // Removes the folders of this user's runs that ended without removing
+  // theirs ("Lorvek-" + uid + "-" + pid whose process is gone, owned by the
+  // user, not a link) under temp_root (empty: $TMPDIR or /tmp). Returns how
+  // many were removed.
+  static int RemoveLeftovers(std::string temp_root = "");
+
  private:
   std::string folder_;
   std::string work_file_;

@@ -3,6 +3,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -15,7 +16,9 @@
 #include <locale.h>
 #include <memory>
 
+#include "sources/archive_child.h"
 #include "sources/archive_paths.h"
+#include "sources/child_groups.h"
 #include "text/cp932.h"
 
 extern char** environ;
@@ -61,17 +64,21 @@ bool SingleCompressedFile(const std::string& path) {
 
 // libarchive converts names into the thread's locale charset: reading in a
 // UTF-8 one gives UTF-8 names whatever the program's locale is (the C
-// locale would lose every non-ASCII name).
+// locale would lose every non-ASCII name). The locale is made once and
+// kept: an archive's reader process must not take the locale lock, which
+// another thread may have held when it was forked.
+locale_t Utf8Locale() {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  return utf8;
+}
+
 class Utf8NamesScope {
  public:
-  Utf8NamesScope() : utf8_(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {
+  Utf8NamesScope() : utf8_(Utf8Locale()) {
     if (utf8_) old_ = uselocale(utf8_);
   }
   ~Utf8NamesScope() {
-    if (utf8_) {
-      uselocale(old_);
-      freelocale(utf8_);
-    }
+    if (utf8_) uselocale(old_);
   }
   Utf8NamesScope(const Utf8NamesScope&) = delete;
   Utf8NamesScope& operator=(const Utf8NamesScope&) = delete;
@@ -124,6 +131,7 @@ ArchivePtr NewReader(ArchiveFormat format, bool raw) {
 
 struct ArjEntry {
   std::string name;
+  int number = 0;  // 1-based place among the archive's entries, as arj counts them
   int64_t mtime = 0;
   int64_t size = 0;
   bool file = false;
@@ -174,7 +182,11 @@ class ArjFile {
   }
 
   // The next local header; false at the end or at damage.
-  bool Next(ArjEntry& entry) { return Skip(&entry); }
+  bool Next(ArjEntry& entry) {
+    if (!Skip(&entry)) return false;
+    entry.number = ++count_;
+    return true;
+  }
 
  private:
   // Reads the header at pos_ (and, for a local one, skips its data).
@@ -211,6 +223,7 @@ class ArjFile {
 
   int fd_;
   int64_t pos_ = 0;
+  int count_ = 0;
 };
 
 bool ProgramOnPath(const char* program) {
@@ -237,25 +250,49 @@ int RunQuietly(const std::vector<std::string>& args) {
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  // A group of its own, killed with the others when this process is told to
+  // end; signals as a fresh program has them.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t none, defaults;
+  sigemptyset(&none);
+  sigemptyset(&defaults);
+  for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&defaults, sig);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  // In an archive's reader process it stays in the reader's group, which
+  // the program kills as a whole when the reader stalls.
+  posix_spawnattr_setpgroup(&attr, 0);
+  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  if (!InArchiveReaderProcess()) flags |= POSIX_SPAWN_SETPGROUP;
+  posix_spawnattr_setflags(&attr, flags);
   pid_t pid;
-  const int r = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int r = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
   if (r != 0) return -1;
+  ChildGroups::Add(pid);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+  ChildGroups::Remove(pid);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Extracts one ARJ member with the arj program into a private staging
-// folder, then moves it to its place.
-void ExtractArj(const std::string& archive, const std::string& stored, const std::string& safe, uint64_t size,
-                const ExtractLimits& limits, MemberWriter& writer) {
-  if (size > limits.member_bytes) throw EArchive(kMemberTooLarge);
+// folder, then moves it to its place. No name from the archive reaches arj's
+// command line: the member is chosen by its number (-#), "--" ends the
+// switches before the archive's own path, and -+ keeps switches out of the
+// environment (ARJ_SW). A name there would be read as a switch ("-ht" moves
+// the output anywhere, "-hc" runs a command), a list file ("!") or a
+// wildcard. The one file arj leaves must bear the member's name, or nothing
+// is adopted.
+void ExtractArj(const std::string& archive, const ArjEntry& entry, const std::string& safe, const ExtractLimits& limits,
+                MemberWriter& writer) {
+  if (static_cast<uint64_t>(entry.size) > limits.member_bytes) throw EArchive(kMemberTooLarge);
   const std::string staging = writer.MakeStagingFolder();
-  // Arguments go to arj as they are: no shell ever sees a member name.
-  const int status = RunQuietly({"arj", "e", "-y", archive, staging + "/", stored});
-  writer.AdoptStaged(staging, BaseName(stored), safe, status == 0);
+  const int status = RunQuietly(ArjExtractArguments(archive, staging, entry.number));
+  writer.AdoptStaged(staging, BaseName(entry.name), safe, status == 0);
 }
 
 void VisitArj(const std::string& path, const std::string& dest, ArchiveVisitor& visitor, const ExtractLimits& limits) {
@@ -271,7 +308,7 @@ void VisitArj(const std::string& path, const std::string& dest, ArchiveVisitor& 
     if (!visitor.Wanted(member)) continue;
     try {
       if (SafeMemberPath(e.name).empty()) throw EArchive(kUnsafeMemberName);
-      ExtractArj(path, e.name, member.path, static_cast<uint64_t>(e.size), limits, writer);
+      ExtractArj(path, e, member.path, limits, writer);
       visitor.Extracted(member, writer.LastFile());
     } catch (const EArchive& error) {
       visitor.Failed(member, error.what());
@@ -332,8 +369,10 @@ void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::s
       size_t size;
       la_int64_t offset;
       int d;
-      while ((d = archive_read_data_block(a.get(), &block, &size, &offset)) == ARCHIVE_OK)
+      while ((d = archive_read_data_block(a.get(), &block, &size, &offset)) == ARCHIVE_OK) {
         writer.Write(block, size, static_cast<uint64_t>(offset));
+        visitor.Progress();
+      }
       if (d != ARCHIVE_EOF) {
         const std::string why = archive_error_string(a.get()) ? archive_error_string(a.get()) : "";
         writer.Abandon();
@@ -370,6 +409,10 @@ ArchiveFormat SelfExtractingFormat(const std::string& path) {
 
 }  // namespace
 
+std::vector<std::string> ArjExtractArguments(const std::string& archive, const std::string& staging, int number) {
+  return {"arj", "e", "-+", "-y", "-#", "--", archive, staging + "/", std::to_string(number)};
+}
+
 ArchiveFormat ArchiveFormatOf(const std::string& path) {
   const std::string ext = LowerExtension(path);
   if (ext == ".exe") return SelfExtractingFormat(path);
@@ -383,6 +426,15 @@ bool ArchiveFormatAvailable(ArchiveFormat format) {
 
 void VisitArchive(const std::string& path, const std::string& dest_folder, ArchiveVisitor& visitor,
                   const ExtractLimits& limits) {
+  // A format this program cannot read needs no reader process.
+  const ArchiveFormat format = LowerExtension(path) == ".exe" ? ArchiveFormat::Zip : FormatByExtension(LowerExtension(path));
+  if (format == ArchiveFormat::None || format == ArchiveFormat::Bga || format == ArchiveFormat::Yz1)
+    throw EArchive(kArchiveFormatUnknown);
+  VisitArchiveInReaderProcess(path, dest_folder, visitor, limits);
+}
+
+void VisitArchiveInProcess(const std::string& path, const std::string& dest_folder, ArchiveVisitor& visitor,
+                           const ExtractLimits& limits) {
   const ArchiveFormat format = ArchiveFormatOf(path);
   switch (format) {
     case ArchiveFormat::None:
@@ -395,6 +447,12 @@ void VisitArchive(const std::string& path, const std::string& dest_folder, Archi
     default:
       VisitLibarchive(path, format, dest_folder, visitor, limits);
   }
+}
+
+void PrepareArchiveReaders() {
+  Utf8Locale();
+  // This thread's converters (member names read as Shift-JIS).
+  Cp932ToUtf8("\x95\x5C");
 }
 
 std::string ExtractArchiveMember(const std::string& path, const std::string& member, const std::string& dest_folder,

@@ -3,9 +3,13 @@
 // libarchive reads every format it knows; ARJ goes through the arj program.
 // Member names are treated as hostile: a name that is absolute, climbs with
 // "..", or would pass through a link is refused, and extraction stops at a
-// bound on the bytes written.
+// bound on the bytes written. Every archive is read in a child process of
+// its own, bounded in memory, processor time and file size and watched for
+// progress, so that a reader that loops or grows ends that archive with an
+// error and never the program.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -21,6 +25,12 @@ class EArchive : public std::runtime_error {
 };
 
 inline const char kArchiveFormatUnknown[] = "書庫の形式を判別できません。";
+// Why an archive's reader process ended the archive.
+inline const char kArchiveReaderStalled[] = "書庫の読み取りが進まないため打ち切りました";
+inline const char kArchiveReaderOutOfMemory[] = "書庫の読み取りがメモリの上限を超えたため打ち切りました";
+inline const char kArchiveReaderCpu[] = "書庫の読み取りが CPU 時間の上限を超えたため打ち切りました";
+inline const char kArchiveReaderDied[] = "書庫の読み取りが異常終了しました";
+inline const char kArchiveReaderNotStarted[] = "書庫を読むプロセスを起動できません";
 
 // The format an archive's extension names (any case); a self-extracting
 // ".exe" is offered to the formats in the order LHA, CAB, ZIP, ARJ, RAR,
@@ -37,9 +47,10 @@ struct ArchiveMember {
   int64_t size = -1;  // -1 when the archive does not say
 };
 
+// Small enough that a small scratch disk survives a bomb.
 struct ExtractLimits {
-  uint64_t member_bytes = uint64_t{4} << 30;   // one member
-  uint64_t archive_bytes = uint64_t{16} << 30;  // all members of one archive
+  uint64_t member_bytes = uint64_t{1} << 30;   // one member
+  uint64_t archive_bytes = uint64_t{4} << 30;  // all members of one archive
 };
 
 class ArchiveVisitor {
@@ -54,12 +65,32 @@ class ArchiveVisitor {
   virtual void Failed(const ArchiveMember& member, const std::string& reason) = 0;
   // Read between members: true ends the visit.
   virtual bool Stop() const = 0;
+  // Called about every 20 ms while the archive is being read (the caller's
+  // moment to keep its window alive); Stop() is read after it, and true
+  // then ends the visit at once.
+  virtual void Waiting() {}
+  // Called as a member's bytes are written (in the process that reads the
+  // archive): the reader is making progress.
+  virtual void Progress() {}
 };
+
+// How long an archive's reader may go without a sign of progress (a member
+// listed or a block written) before it is killed and the archive ends with
+// an error.
+inline constexpr std::chrono::milliseconds kArchiveStallLimit{30'000};
+// Processor time and memory (beyond what the program already holds) one
+// archive's reader may use.
+inline constexpr int kArchiveCpuSeconds = 600;
+inline constexpr uint64_t kArchiveMemoryBytes = uint64_t{2} << 30;
+// For tests: the stall limit in force (kArchiveStallLimit until set).
+void SetArchiveStallLimit(std::chrono::milliseconds limit);
 
 // Visits the members of the archive at path in stored order, extracting
 // those the visitor wants under dest_folder (which must exist and be
-// private). Raises EArchive when the archive cannot be read at all; a damaged
-// member or one that breaks a rule goes to Failed and the visit goes on.
+// private). Raises EArchive when the archive cannot be read at all, or when
+// its reader stalls, runs out of its bounds or dies; a damaged member or one
+// that breaks a rule goes to Failed and the visit goes on. The visitor is
+// called in this process, in the order the archive stores its members.
 void VisitArchive(const std::string& path, const std::string& dest_folder, ArchiveVisitor& visitor,
                   const ExtractLimits& limits = {});
 
@@ -67,6 +98,11 @@ void VisitArchive(const std::string& path, const std::string& dest_folder, Archi
 // other bytes read as Shift-JIS, "\" taken as a separator, "." parts and
 // empty parts dropped. Empty when the name is absolute or climbs with "..".
 std::string SafeMemberPath(const std::string& stored);
+
+// The arj command line that extracts the entry numbered number (from 1, as
+// the archive lists its entries) into the folder staging: nothing in it
+// comes from the archive, so no member name can be taken for a switch.
+std::vector<std::string> ArjExtractArguments(const std::string& archive, const std::string& staging, int number);
 
 // Extracts the one member whose path is member (as SafeMemberPath gives it)
 // under dest_folder; returns the extracted file. Raises EArchive.

@@ -111,14 +111,16 @@ class SegmentedReader {
   }
 
  private:
-  size_t NextBoundary() const {
-    for (size_t start : starts_)
-      if (start > pos_) return start;
-    return data_.size();
+  // The reading only moves forward: the boundaries passed are never looked
+  // at again.
+  size_t NextBoundary() {
+    while (next_ < starts_.size() && starts_[next_] <= pos_) ++next_;
+    return next_ < starts_.size() ? starts_[next_] : data_.size();
   }
 
   std::string_view data_;
   std::vector<size_t> starts_;  // where each CONTINUE body begins in data_
+  size_t next_ = 0;
   size_t pos_ = 0;
 };
 
@@ -329,6 +331,7 @@ class BiffReader {
     std::string_view counts;
     if (!r.Read(8, counts)) return pos;
     const uint32_t unique = U32(counts, 4);
+    uint64_t total = 0;  // the table's text, each entry charged as well
     while (shared_.size() < unique && !r.AtEnd()) {
       std::string_view head;
       if (!r.Read(3, head)) break;
@@ -347,7 +350,9 @@ class BiffReader {
       std::u16string units;
       units.reserve(count);
       if (!r.Characters(count, flags & 0x01, units)) break;
-      shared_.push_back(Utf16ToCp932(units));
+      std::string text = Utf16ToCp932(units);
+      if ((total += sizeof(std::string) + text.size()) > owner_.text_budget) throw EExcelError(kExcelTooMuchText);
+      shared_.push_back(std::move(text));
       if (!r.Skip(runs * 4) || !r.Skip(extension)) break;
     }
     return pos;

@@ -18,6 +18,7 @@ class EExcelError : public std::runtime_error {
 inline const char kExcelCannotOpen[] = "ﾌｧｲﾙを開くことに失敗しました";
 inline const char kExcelUnknownFormat[] = "未知のフォーマット.";
 inline const char kExcelBufferOver[] = "バッファサイズオーバー.";
+inline const char kExcelTooMuchText[] = "共有文字列が多すぎます";
 
 struct ExcelCell {
   int sheet = 0;   // the first worksheet is 1
@@ -34,6 +35,9 @@ class TXBiff {
   std::function<bool(const ExcelCell& cell)> OnReadCell;
   // Percent of the stream read (0 at the end).
   std::function<void(int percent)> OnProgress;
+  // The most text the shared-string table may hold (each entry costs its
+  // bookkeeping too): the bound of the other spreadsheet readers.
+  uint64_t text_budget = uint64_t{256} << 20;
 
   // Reads the workbook at path: the compound file's "Workbook" or "Book"
   // stream, or the whole file as a bare BIFF stream. Raises EExcelError.

@@ -3,13 +3,17 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <ctime>
 #include <vector>
+
+#include "sources/child_groups.h"
 
 extern char** environ;
 
@@ -24,57 +28,108 @@ std::string ShellQuote(const std::string& text) {
   return out + "'";
 }
 
+std::string PathArgument(const std::string& path) { return !path.empty() && path[0] == '-' ? "./" + path : path; }
+
 std::string FilterCommandLine(const std::string& program, const std::string& switches, const std::string& input,
                               const std::string& output) {
   std::string command = ShellQuote(program);
   if (!switches.empty()) command += " " + switches;
-  return command + " " + ShellQuote(input) + " > " + ShellQuote(output);
+  return command + " " + ShellQuote(PathArgument(input)) + " > " + ShellQuote(output);
 }
 
-CommandEnd RunShellCommand(const std::string& command, const std::function<bool()>& keep_waiting) {
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-  posix_spawnattr_setpgroup(&attr, 0);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+std::string CommandOutcome::Failure() const {
+  if (end == CommandEnd::NotStarted) return "起動できません";
+  if (end != CommandEnd::Finished) return "";
+  if (WIFEXITED(wait_status)) return WEXITSTATUS(wait_status) == 0 ? "" : "終了コード " + std::to_string(WEXITSTATUS(wait_status));
+  if (WIFSIGNALED(wait_status)) return "シグナル " + std::to_string(WTERMSIG(wait_status));
+  return "";
+}
+
+CommandOutcome RunShellCommand(const std::string& command, const std::function<bool()>& keep_waiting,
+                               uint64_t file_bytes) {
   const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-  pid_t pid;
-  const int r = posix_spawn(&pid, "/bin/sh", &actions, &attr, const_cast<char* const*>(argv), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attr);
-  if (r != 0) return CommandEnd::NotStarted;
+  // Everything the child needs is made before fork: after it, only calls
+  // that are safe in a child of a threaded program.
+  const int null_fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const rlimit fsize{file_bytes ? static_cast<rlim_t>(file_bytes) : RLIM_INFINITY,
+                     file_bytes ? static_cast<rlim_t>(file_bytes) : RLIM_INFINITY};
+  const rlimit no_core{0, 0};
+  CommandOutcome outcome;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    // The program starts as a fresh one would: default signal actions (the
+    // caller may ignore SIGPIPE or hold back SIGINT for its own handling).
+    for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ, SIGCHLD}) signal(sig, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (null_fd < 0 || dup2(null_fd, 0) < 0) _exit(127);
+    if (file_bytes && setrlimit(RLIMIT_FSIZE, &fsize) != 0) _exit(127);
+    setrlimit(RLIMIT_CORE, &no_core);
+    execve("/bin/sh", const_cast<char* const*>(argv), environ);
+    _exit(127);
+  }
+  if (null_fd >= 0) ::close(null_fd);
+  if (pid < 0) return outcome;
+  // Set from here too, so that the group exists whichever side runs first.
+  setpgid(pid, pid);
+  ChildGroups::Add(pid);
   // Polled, so that the window stays alive and the abort command can end a
   // filter that never ends.
   for (int round = 0;; ++round) {
-    int status;
+    int status = 0;
     const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid || (done < 0 && errno != EINTR)) return CommandEnd::Finished;
+    if (done == pid || (done < 0 && errno != EINTR)) {
+      // What the filter left running in its group goes with it.
+      kill(-pid, SIGKILL);
+      ChildGroups::Remove(pid);
+      outcome.end = CommandEnd::Finished;
+      outcome.wait_status = status;
+      return outcome;
+    }
     if (!keep_waiting()) {
       kill(-pid, SIGKILL);
       while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
       }
-      return CommandEnd::Stopped;
+      ChildGroups::Remove(pid);
+      outcome.end = CommandEnd::Stopped;
+      return outcome;
     }
     const timespec pause{0, round < 100 ? 1'000'000L : 10'000'000L};
     nanosleep(&pause, nullptr);
   }
 }
 
+uint64_t FilterOutputBound(const SearchOptions& options) {
+  return uint64_t{static_cast<uint32_t>(std::max(1, options.filter_out_limit))} << 20;
+}
+
 void FilterSource::Search(const FileRef& file, MatchTarget& target) {
   const std::string output = work_file_();
   ::unlink(output.c_str());  // success is the file's existence: no stale one may count
   const SearchOptions& o = target.Options();
-  const CommandEnd end = RunShellCommand(FilterCommandLine(o.filter_name, o.filter_sw, file.path, output), [&] {
-    target.ProcessPendingEvents();
-    return !target.Stopped();
-  });
+  const uint64_t bound = FilterOutputBound(o);
+  const CommandOutcome outcome = RunShellCommand(
+      FilterCommandLine(o.filter_name, o.filter_sw, file.path, output),
+      [&] {
+        target.ProcessPendingEvents();
+        return !target.Stopped();
+      },
+      bound);
+  if (outcome.end == CommandEnd::Stopped) {
+    ::unlink(output.c_str());
+    return;
+  }
   struct stat st;
-  const bool produced = end == CommandEnd::Finished && ::lstat(output.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  const bool produced = outcome.end == CommandEnd::Finished && ::lstat(output.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  // What the filter printed is searched even when it failed or was cut off;
+  // the failure is logged all the same.
   if (produced) filtered_.Search(FileRef::FromPath(output), target);
   ::unlink(output.c_str());
-  if (!produced && end != CommandEnd::Stopped) target.LogError("フィルタ変換エラー:", target.FailureName(file.path));
+  std::string failure = outcome.Failure();
+  if (produced && static_cast<uint64_t>(st.st_size) >= bound) failure = kFilterOutputTooLarge;
+  if (!produced || !failure.empty()) target.LogError("フィルタ変換エラー:", target.FailureName(file.path), failure);
 }
 
 }  // namespace lorvek

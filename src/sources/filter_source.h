@@ -3,6 +3,7 @@
 // searched as the filtered text of the file.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -14,6 +15,10 @@ namespace lorvek {
 // text quoted for /bin/sh: no character of it is interpreted.
 std::string ShellQuote(const std::string& text);
 
+// A path as a program's argument: one that begins with "-" becomes
+// "./-name", so that no program can take a file's name for a switch.
+std::string PathArgument(const std::string& path);
+
 // The command line: the program (quoted), its switches as written, the
 // input path (quoted), and the redirection into the output path (quoted).
 std::string FilterCommandLine(const std::string& program, const std::string& switches, const std::string& input,
@@ -21,10 +26,25 @@ std::string FilterCommandLine(const std::string& program, const std::string& swi
 
 enum class CommandEnd { Finished, Stopped, NotStarted };
 
+struct CommandOutcome {
+  CommandEnd end = CommandEnd::NotStarted;
+  int wait_status = 0;  // as waitpid gives it, when Finished
+  // Empty when the command ended with status 0; otherwise how it ended
+  // ("終了コード 3", "シグナル 9").
+  std::string Failure() const;
+};
+
 // Runs command with /bin/sh -c in a process group of its own, calling
 // keep_waiting between polls; when it returns false the whole group is
-// killed.
-CommandEnd RunShellCommand(const std::string& command, const std::function<bool()>& keep_waiting);
+// killed. file_bytes (0: none) bounds every file the command writes: a
+// write past it fails and the writer gets SIGXFSZ.
+CommandOutcome RunShellCommand(const std::string& command, const std::function<bool()>& keep_waiting,
+                               uint64_t file_bytes = 0);
+
+inline const char kFilterOutputTooLarge[] = "出力が上限を超えたため打ち切りました";
+
+// The bound on a filter's output, from the options.
+uint64_t FilterOutputBound(const SearchOptions& options);
 
 class FilterSource : public TextSource {
  public:

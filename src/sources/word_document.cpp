@@ -73,11 +73,14 @@ std::optional<std::u16string> Word97MainText(std::string_view doc, std::string_v
   if (plc.size() < 16) return std::nullopt;
   const size_t pieces = (plc.size() - 4) / 12;
   const bool japanese = U16(doc, 6) == 0x0411;  // the document's language
+  // Every character takes at least a byte of the stream: pieces that name
+  // the same bytes again and again cannot make more text than that.
+  const size_t text_units = std::min<size_t>(ccp_text, doc.size());
   std::u16string text;
-  for (size_t i = 0; i < pieces && text.size() < ccp_text; ++i) {
+  for (size_t i = 0; i < pieces && text.size() < text_units; ++i) {
     const uint32_t cp_start = U32(plc, 4 * i), cp_end = U32(plc, 4 * (i + 1));
     if (cp_end <= cp_start) continue;
-    const size_t count = std::min<size_t>(cp_end - cp_start, ccp_text - text.size());
+    const size_t count = std::min<size_t>(cp_end - cp_start, text_units - text.size());
     const uint32_t fc = U32(plc, 4 * (pieces + 1) + 8 * i + 2);
     if (fc & 0x40000000u) {  // 8-bit characters
       std::string_view bytes = Slice(doc, (fc & ~0x40000000u) / 2, count);
@@ -96,14 +99,28 @@ std::string VisibleText(std::u16string_view units) {
   std::u16string out;
   out.reserve(units.size());
   std::vector<bool> fields;  // per open field: still in its instructions
+  size_t in_instructions = 0;  // how many of them are: kept, not searched for
   for (char16_t c : units) {
     switch (c) {
-      case 0x13: fields.push_back(true); continue;
-      case 0x14: if (!fields.empty()) fields.back() = false; continue;
-      case 0x15: if (!fields.empty()) fields.pop_back(); continue;
+      case 0x13:
+        fields.push_back(true);
+        ++in_instructions;
+        continue;
+      case 0x14:
+        if (!fields.empty() && fields.back()) {
+          fields.back() = false;
+          --in_instructions;
+        }
+        continue;
+      case 0x15:
+        if (!fields.empty()) {
+          if (fields.back()) --in_instructions;
+          fields.pop_back();
+        }
+        continue;
       default: break;
     }
-    if (std::find(fields.begin(), fields.end(), true) != fields.end()) continue;
+    if (in_instructions > 0) continue;
     switch (c) {
       case 0x0D: case 0x07: case 0x0B: case 0x0C: out.push_back(u'\r'); break;
       case 0x09: out.push_back(c); break;

@@ -11,7 +11,7 @@
 namespace lorvek {
 
 std::string EditorArguments(const EditorSettings& s, const EditorHit& hit) {
-  const std::string path = ShellQuote(hit.path);
+  const std::string path = ShellQuote(PathArgument(hit.path));
   std::string args;
   if (s.editor_is == 0) {  // TEAD
     args = path + " " + s.editor_sw + std::to_string(hit.line);

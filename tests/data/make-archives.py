@@ -138,6 +138,18 @@ def tools(tmp):
     run("jlha", "a", "sample_lh5.lzh", *names)
     for made in ("sample.cab", "sample.7z", "sample.arj", "sample_lh5.lzh"):
         shutil.copy(os.path.join(tmp, made), os.path.join(OUT, made))
+    arj_dash_name(tmp)
+
+
+def arj_dash_name(tmp):
+    """An ARJ archive whose first member's name is a switch of the arj
+    program: -ht names the folder every member is extracted into."""
+    with open(os.path.join(tmp, "-htescaped"), "wb") as f:
+        f.write(b"cat in a member named like a switch\r\n")
+    os.utime(os.path.join(tmp, "-htescaped"), (STAMP_UNIX, STAMP_UNIX))
+    subprocess.run(["arj", "a", "-y", "dash_name.arj", "./-htescaped", "b.bin"], cwd=tmp, check=True,
+                   capture_output=True)
+    shutil.copy(os.path.join(tmp, "dash_name.arj"), os.path.join(OUT, "dash_name.arj"))
 
 
 def main():

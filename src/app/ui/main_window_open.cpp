@@ -111,7 +111,7 @@ std::vector<std::string> TLorvekMain::PreparedLines(const std::string& path, int
     const std::string output = work_folder_.WorkFile();
     ::unlink(output.c_str());
     RunShellCommand(FilterCommandLine(options_.search.filter_name, options_.search.filter_sw, path, output),
-                    [] { return true; });
+                    [] { return true; }, FilterOutputBound(options_.search));
     std::vector<std::string> lines;
     try {
       lines = LoadViewDocument(output).lines;
@@ -320,7 +320,7 @@ void TLorvekMain::OpenWithApplication() {
   if (!entry) return ShowError("関連づけられたアプリケーションはありません.(" + Extension(path) + ")");
   const std::optional<std::string> program = DesktopEntryCommand(*entry);
   if (!program) return ShowError("関連づけられたアプリケーションはありません.(" + mime.toStdString() + ")");
-  const std::string command = *program + " " + ShellQuote(path);
+  const std::string command = *program + " " + ShellQuote(PathArgument(path));
   if (started_command) started_command(command);
   if (!QProcess::startDetached("/bin/sh", {"-c", QString::fromStdString(command)}))
     ShowError("実行エラー(" + std::to_string(errno) + ")\r\n" + command);

@@ -1,0 +1,39 @@
+#include "search/exit_cleanup.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "search/work_folder.h"
+#include "sources/child_groups.h"
+
+namespace lorvek {
+
+void CleanUpOnTermination(const std::string& scratch_folder) {
+  sigset_t set;
+  sigemptyset(&set);
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old {};
+    if (sigaction(sig, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;
+    sigaddset(&set, sig);
+  }
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  std::thread([set, folder = scratch_folder] {
+    int sig = 0;
+    while (sigwait(&set, &sig) != 0) {
+    }
+    // The run goes on meanwhile and may start a filter or make the folder
+    // again: a second round catches what the first missed.
+    for (int round = 0; round < 2; ++round) {
+      ChildGroups::KillAll();
+      const size_t slash = folder.find_last_of('/');
+      if (slash != std::string::npos && slash + 1 < folder.size())
+        WorkFolder(slash == 0 ? "/" : folder.substr(0, slash), folder.substr(slash + 1)).Remove();
+    }
+    _exit(128 + sig);
+  }).detach();
+}
+
+}  // namespace lorvek

@@ -1,0 +1,16 @@
+// A run that is told to end (Ctrl-C, SIGTERM, SIGHUP) leaves nothing
+// behind: the programs it started are killed with their process groups and
+// its scratch folder is removed before it exits with 128 + the signal.
+#pragma once
+
+#include <string>
+
+namespace lorvek {
+
+// Holds SIGINT, SIGTERM and SIGHUP back in the calling thread, and so in
+// every thread started after it, and starts the thread that waits for them.
+// A signal the process was started with ignored (nohup) stays ignored. Call
+// before any other thread is started, once.
+void CleanUpOnTermination(const std::string& scratch_folder);
+
+}  // namespace lorvek
