@@ -226,6 +226,23 @@ TEST(ReplaceRun, LinesThatCannotComeBackAreNeverRewritten) {
   EXPECT_EQ(f.Bytes("s.txt"), "\x87\x40\xFA\x40\xED\x40 dog\r\n");
 }
 
+TEST(ReplaceRun, ACharacterTheFilesEncodingLacksIsRefused) {
+  // 髙 (an IBM extension of code page 932) has no JIS X 0208 code.
+  Fixture f;
+  const std::string jis = SjisToJis(Sj("検索 cat\r\n次の行\r\n"));
+  f.dir.Write("j.txt", jis);
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 1u);
+  ReplaceResult r = f.Replace("髙");
+  EXPECT_EQ(r.notes, (std::vector<std::string>{"変換できない文字を含むため置換できない:" + (f.dir / "j.txt").string()}));
+  EXPECT_EQ(f.Bytes("j.txt"), jis);
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "j.bak"));
+  // What JIS X 0208 holds goes in, the NEC row 13 too.
+  r = f.Replace("①高");
+  EXPECT_TRUE(r.notes.empty());
+  EXPECT_EQ(f.Bytes("j.txt"), SjisToJis(Sj("検索 ①高\r\n次の行\r\n")));
+}
+
 // Every text fixture, replaced and read back: only the replaced words differ.
 TEST(ReplaceRun, EveryEncodingAndBreakStyleComesBackExact) {
   for (const char* name : {"sjis_crlf.txt", "sjis_lf.txt", "sjis_cr.txt", "eucjp_lf.txt", "eucjp_crlf.txt",

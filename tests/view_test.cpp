@@ -9,6 +9,7 @@
 #include <random>
 
 #include "test_util.h"
+#include "text/conversion.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
 #include "text/text_codec.h"
@@ -71,6 +72,12 @@ TEST(ViewDocument, ASaveThatCannotBeExactWritesNothing) {
   // An IBM extension character has no place in EUC-JP.
   EXPECT_NE(SaveViewDocument(path, {"abc", "\xFA\x40"}, euc), "");
   EXPECT_EQ(test::ReadBytes(path), "abc\n");
+  // Nor in ISO-2022-JP, whose encoder would write its 8-bit arithmetic.
+  const TextFileFormat jis = TextFileFormat::FromCodes(ecJis, leLf);
+  EXPECT_EQ(SaveViewDocument(path, {"abc", Sj("髙島屋")}, jis), "2 行目を元の文字コードで保存できません.");
+  EXPECT_EQ(test::ReadBytes(path), "abc\n");
+  ASSERT_EQ(SaveViewDocument(path, {"abc", Sj("①高島屋")}, jis), "");  // the NEC row 13 it holds
+  EXPECT_EQ(test::ReadBytes(path), "abc\n" + SjisToJis(Sj("①高島屋"), JisReturn::Roman, true) + "\n");
   // UTF-16 is written as UTF-16, mark first.
   const TextFileFormat utf16 = LoadViewDocument(FixturePath("text/utf16le_bom.txt").string()).format;
   ASSERT_EQ(SaveViewDocument(path, {Sj("日本")}, utf16), "");

@@ -112,8 +112,7 @@ void ReplaceRun::WriteBack(File& file) {
   // only with text the file's encoding can hold.
   for (const auto& [index, text] : file.changes) {
     const bool original_exact = file.text.lines[index].lossless;
-    DecodedText back = DecodeFileText(EncodeLine(text, file.text.format), file.text.format, {.at_file_start = false});
-    if (!original_exact || back.size() > 1 || (back.size() == 1 ? std::string(back.Line(0)) : std::string()) != text) {
+    if (!original_exact || !CanEncodeLine(text, file.text.format)) {
       Note(kCannotConvertNote + PathForDisplay(file.path));
       return;
     }
