@@ -84,6 +84,21 @@ TEST(ViewDocument, ASaveThatCannotBeExactWritesNothing) {
   EXPECT_EQ(test::ReadBytes(path).substr(0, 6), std::string("\xFF\xFE\xE5\x65\x2C\x67", 6));
 }
 
+TEST(ViewDocument, Utf16WithoutAMarkOpensAndSavesWithout) {
+  TempDir dir;
+  for (bool big_endian : {false, true}) {
+    const std::string path =
+        dir.Write("u.txt", SjisToUtf16(Sj("一行目 abc\r\n二行目\r\n"), big_endian, false)).string();
+    ViewDocument doc = LoadViewDocument(path);
+    EXPECT_EQ(doc.encoding_code, big_endian ? ecUtf16Be : ecUtf16Le);
+    EXPECT_TRUE(doc.editable()) << doc.read_only_reason;
+    ASSERT_EQ(doc.lines, (std::vector<std::string>{Sj("一行目 abc"), Sj("二行目")}));
+    doc.lines[1] = Sj("変更");
+    ASSERT_EQ(SaveViewDocument(path, doc.lines, doc.format), "");
+    EXPECT_EQ(test::ReadBytes(path), SjisToUtf16(Sj("一行目 abc\r\n変更\r\n"), big_endian, false));
+  }
+}
+
 TEST(ViewDocument, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
   std::vector<std::string> old_lines, new_lines;
   for (int i = 0; i < 80000; ++i) {
