@@ -125,6 +125,14 @@ TEST(LorvekGrep, ContextLinesAndExitStatus) {
   EXPECT_EQ(Grep("--help").status, 0);
 }
 
+TEST(LorvekGrep, ALineWithACharacterShiftJisLacksIsFound) {
+  test::TempDir dir;
+  dir.Write("a.txt", "\xF0\xA0\xAE\xB7野家で牛丼を食べた。\n");  // 𠮷 first
+  Result r = Grep("--no-word 牛丼 " + dir.path().string());
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("a.txt\" 1: ?野家で牛丼を食べた。"), std::string::npos) << r.out;
+}
+
 TEST(LorvekGrep, DefaultsAreItsOwnAndIniGivesOnlySwitches) {
   test::TempDir dir;
   // A settings file the window left: masks and switches of its own.

@@ -216,26 +216,48 @@ TEST(ReplaceRun, OfficeDocumentsAreNeverRewritten) {
   }
 }
 
-TEST(ReplaceRun, LinesThatCannotComeBackAreNeverRewritten) {
+// A line holding characters Shift-JIS lacks is replaced around them: they
+// keep their bytes; only a match that covers one is refused.
+TEST(ReplaceRun, CharactersShiftJisLacksKeepTheirBytes) {
   Fixture f;
-  // é and 😀 have no Shift-JIS form: their line cannot be rewritten...
-  const std::string odd = "caf\xC3\xA9 \xF0\x9F\x98\x80 cat\n";
+  const std::string odd = "caf\xC3\xA9\xC2\xA0\xC2\xA9 \xF0\x9F\x98\x80 cat\n";
   f.dir.Write("u.txt", "\xE6\xA4\x9C\xE7\xB4\xA2 cat\n" + odd);
   f.Search("cat");
   ASSERT_EQ(f.store.size(), 2u);
   EXPECT_EQ(f.store[0].EncodingCode, ecUtf8N);
-  ReplaceResult r = f.Replace("dog", true, {0});
-  // ...but another line can, and the odd one keeps every byte.
-  EXPECT_EQ(f.Bytes("u.txt"), "\xE6\xA4\x9C\xE7\xB4\xA2 dog\n" + odd);
-  r = f.Replace("dog", true, {1});
+  ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(f.Bytes("u.txt"), "\xE6\xA4\x9C\xE7\xB4\xA2 dog\ncaf\xC3\xA9\xC2\xA0\xC2\xA9 \xF0\x9F\x98\x80 dog\n");
+  EXPECT_EQ(r.replaced, 2);
+  // A match over é cannot be written back: that file is refused, whole.
+  f.Search("caf.");
+  ASSERT_EQ(f.store.size(), 1u);
+  r = f.Replace("tea");
   EXPECT_EQ(r.notes, (std::vector<std::string>{"変換できない文字を含むため置換できない:" + (f.dir / "u.txt").string()}));
-  EXPECT_EQ(f.Bytes("u.txt"), "\xE6\xA4\x9C\xE7\xB4\xA2 dog\n" + odd);
+  EXPECT_EQ(r.files, 0);
+  EXPECT_EQ(f.Bytes("u.txt"), "\xE6\xA4\x9C\xE7\xB4\xA2 dog\ncaf\xC3\xA9\xC2\xA0\xC2\xA9 \xF0\x9F\x98\x80 dog\n");
   // NEC and IBM codes of a Shift-JIS file stay as they are.
   const std::string nec_ibm = "\x87\x40\xFA\x40\xED\x40 cat\r\n";
   f.dir.Write("s.txt", nec_ibm);
   f.Search("cat", "s.txt");
   f.Replace("dog");
   EXPECT_EQ(f.Bytes("s.txt"), "\x87\x40\xFA\x40\xED\x40 dog\r\n");
+}
+
+TEST(ReplaceRun, ACharacterTheFilesEncodingLacksIsRefused) {
+  // 髙 (an IBM extension of code page 932) has no JIS X 0208 code.
+  Fixture f;
+  const std::string jis = SjisToJis(Sj("検索 cat\r\n次の行\r\n"));
+  f.dir.Write("j.txt", jis);
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 1u);
+  ReplaceResult r = f.Replace("髙");
+  EXPECT_EQ(r.notes, (std::vector<std::string>{"変換できない文字を含むため置換できない:" + (f.dir / "j.txt").string()}));
+  EXPECT_EQ(f.Bytes("j.txt"), jis);
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "j.bak"));
+  // What JIS X 0208 holds goes in, the NEC row 13 too.
+  r = f.Replace("①高");
+  EXPECT_TRUE(r.notes.empty());
+  EXPECT_EQ(f.Bytes("j.txt"), SjisToJis(Sj("検索 ①高\r\n次の行\r\n")));
 }
 
 // Every text fixture, replaced and read back: only the replaced words differ.

@@ -7,6 +7,7 @@
 #include "test_util.h"
 #include "text/conversion.h"
 #include "text/encoding.h"
+#include "text/sjis.h"
 
 namespace lorvek {
 namespace {
@@ -89,6 +90,173 @@ TEST(TextCodec, ChangedLinesAreEncodedInTheFilesOwnForm) {
   const std::string be = EncodeForCode(ecUtf16Be, Sj("あ\r\nい"));
   DecodedText b = Decode(be, ecUtf16Be);
   EXPECT_EQ(RebuildFileBytes(be, b, {{1, "x"}}), std::string("\xFE\xFF\x30\x42\x00\r\x00\n\x00x", 10));
+}
+
+const int32_t kConverted[] = {ecJis, ecJisOld, ecEuc, ecUtf8, ecUtf8N, ecUtf16Le, ecUtf16Be};
+
+// The line's text after writing it in the format and reading it back.
+std::string Back(const std::string& sjis, int32_t code) {
+  const TextFileFormat f = TextFileFormat::FromCodes(code, leCrLf);
+  const DecodedText d = DecodeFileText(EncodeLine(sjis, f), f, {.at_file_start = false});
+  return d.size() == 1 ? std::string(d.Line(0)) : std::string("<") + std::to_string(d.size()) + " lines>";
+}
+
+// Whatever the check lets through comes back as the very same code, for
+// every character of code page 932 and every byte that is none.
+TEST(CanEncodeLine, WhatItAcceptsComesBackExactly) {
+  std::vector<std::string> chars;
+  for (unsigned b = 1; b < 0x100; ++b)
+    if (!IsLeadByte(static_cast<unsigned char>(b))) chars.push_back(std::string(1, static_cast<char>(b)));
+  for (unsigned lead = 0x81; lead <= 0xFC; ++lead)
+    if (IsLeadByte(static_cast<unsigned char>(lead)))
+      for (unsigned trail = 0x40; trail <= 0xFC; ++trail)
+        chars.push_back({static_cast<char>(lead), static_cast<char>(trail)});
+  for (int32_t code : kConverted) {
+    const TextFileFormat f = TextFileFormat::FromCodes(code, leCrLf);
+    size_t accepted = 0;
+    for (const std::string& c : chars) {
+      const std::string line = "a" + c + "b";
+      if (!CanEncodeLine(line, f)) continue;
+      ++accepted;
+      EXPECT_EQ(Back(line, code), line) << code << " " << std::hex << CharCode(c, 0);
+    }
+    EXPECT_GT(accepted, 7000u) << code;  // JIS X 0208 alone has 6,879 characters
+  }
+  for (int32_t code : {ecSjis, ecAscii, ecEucOrSjis})
+    EXPECT_TRUE(CanEncodeLine("\xFB\xFC\x85\x40\xFF", TextFileFormat::FromCodes(code, leCrLf)));
+  // A break in a line would make two of it, in any format.
+  for (int32_t code : {ecSjis, ecJis, ecEuc, ecUtf8N, ecUtf16Le}) {
+    EXPECT_FALSE(CanEncodeLine("a\nb", TextFileFormat::FromCodes(code, leCrLf))) << code;
+    EXPECT_FALSE(CanEncodeLine("a\r", TextFileFormat::FromCodes(code, leCrLf))) << code;
+  }
+}
+
+// The NEC row 13 (lead 87), the NEC-selected IBM extensions (ED, EE) and
+// the IBM extensions (FA to FC), format by format: written, or refused.
+TEST(CanEncodeLine, NecAndIbmRowsInEveryFormat) {
+  struct Row {
+    const char* name;
+    std::string sjis;
+    bool jis, euc, unicode;
+  };
+  const Row rows[] = {
+      {"hiragana a", "\x82\xA0", true, true, true},
+      {"circled 1 (NEC row 13)", "\x87\x40", true, true, true},
+      {"roman numeral I (NEC row 13)", "\x87\x54", true, true, true},
+      {"because (NEC row 13, twin of 81E6)", "\x87\x9A", true, true, false},
+      {"NEC-selected kanji (ED40)", "\xED\x40", false, false, false},
+      {"NEC-selected small roman i (EEEF, twin of FA40)", "\xEE\xEF", false, false, false},
+      {"IBM small roman i (FA40)", "\xFA\x40", false, false, true},
+      {"IBM not sign (FA54, twin of 81CA)", "\xFA\x54", false, false, false},
+      {"IBM taka (FBFC)", "\xFB\xFC", false, false, true},
+      {"last IBM kanji (FC4B)", "\xFC\x4B", false, false, true},
+      {"half-width ka", "\xB6", false, true, true},
+      {"no character (8540)", "\x85\x40", false, false, false},
+      {"user-defined (F040)", "\xF0\x40", false, false, true},
+      {"half a character", "a\x88", false, false, false},
+      {"escape", "\x1B", false, true, true},
+  };
+  for (const Row& r : rows) {
+    for (int32_t code : kConverted) {
+      const bool expected = (code == ecJis || code == ecJisOld) ? r.jis : code == ecEuc ? r.euc : r.unicode;
+      EXPECT_EQ(CanEncodeLine(r.sjis, TextFileFormat::FromCodes(code, leCrLf)), expected) << r.name << " " << code;
+      if (expected) EXPECT_EQ(Back(r.sjis, code), r.sjis) << r.name << " " << code;
+    }
+  }
+  // 髙 in ISO-2022-JP would be written as 8-bit bytes inside ESC $ B.
+  EXPECT_NE(SjisToJis("\xFB\xFC").find("\x96\x7E"), std::string::npos);
+}
+
+DecodedText DecodeLf(const std::string& bytes, int32_t code) {
+  return DecodeFileText(bytes, TextFileFormat::FromCodes(code, leLf));
+}
+
+std::optional<std::string> Edit(const DecodedText& d, const std::string& bytes, size_t line,
+                                std::vector<LineEdit> edits) {
+  return EditLineBytes(bytes, d, line, edits);
+}
+
+size_t At(const DecodedText& d, size_t line, const std::string& utf8, size_t from = 0) {
+  return d.Line(line).find(Sj(utf8), from);
+}
+
+TEST(EditLineBytes, CharactersOutsideTheEditsKeepTheirBytes) {
+  // U+00A0, ©, ™, é beside the word: none has a code page 932 form.
+  const std::string odd = "\xC2\xA0\xC2\xA9\xE2\x84\xA2\xC3\xA9";
+  const std::string line = "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB" + odd + " \xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB";
+  for (const std::string& mark : {std::string(), std::string("\xEF\xBB\xBF")}) {
+    const std::string bytes = mark + "first\n" + line + "\nlast";
+    const DecodedText d = DecodeLf(bytes, mark.empty() ? ecUtf8N : ecUtf8);
+    const size_t first = At(d, 1, "ファイル"), second = At(d, 1, "ファイル", first + 1);
+    ASSERT_NE(second, std::string::npos);
+    const std::string book = "\xE6\x9B\xB8\xE9\xA1\x9E";  // 書類
+    auto edited = Edit(d, bytes, 1, {{first, first + 8, Sj("書類")}, {second, second + 8, Sj("書類")}});
+    ASSERT_TRUE(edited.has_value());
+    EXPECT_EQ(*edited, book + odd + " " + book);
+    EXPECT_EQ(RebuildFileWithLineBytes(bytes, d, {{1, *edited}}), mark + "first\n" + book + odd + " " + book + "\nlast");
+    // An edit over a placeholder is refused, one beside it is not.
+    const size_t after = first + 8;
+    EXPECT_FALSE(Edit(d, bytes, 1, {{after, after + 1, "x"}}).has_value());
+    EXPECT_FALSE(Edit(d, bytes, 1, {{first, after + 1, "x"}}).has_value());
+    EXPECT_EQ(Edit(d, bytes, 1, {{after, after, "x"}}), "\xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB" "x" + odd +
+                                                           " \xE3\x83\x95\xE3\x82\xA1\xE3\x82\xA4\xE3\x83\xAB");
+    // A boundary inside a double-byte character, or past the line.
+    EXPECT_FALSE(Edit(d, bytes, 1, {{first + 1, first + 2, "x"}}).has_value());
+    EXPECT_FALSE(Edit(d, bytes, 1, {{0, d.Line(1).size() + 1, "x"}}).has_value());
+    // Edits out of order or overlapping.
+    EXPECT_FALSE(Edit(d, bytes, 1, {{second, second + 2, "x"}, {first, first + 2, "y"}}).has_value());
+    // The last line, without a break; and no edits at all.
+    EXPECT_EQ(Edit(d, bytes, 2, {{0, 4, "LAST"}}), "LAST");
+    EXPECT_EQ(Edit(d, bytes, 1, {}), line);
+  }
+}
+
+TEST(EditLineBytes, EveryStatelessEncodingSplices) {
+  const std::string emoji = "\xF0\x9F\x98\x80";
+  // UTF-16 both ways, with a surrogate pair, with and without a mark.
+  for (bool big_endian : {false, true}) {
+    for (bool mark : {false, true}) {
+      const int32_t code = big_endian ? ecUtf16Be : ecUtf16Le;
+      auto u16 = [&](const std::string& sjis) { return SjisToUtf16(sjis, big_endian, false); };
+      const std::string pair = big_endian ? std::string("\xD8\x3D\xDE\x00", 4) : std::string("\x3D\xD8\x00\xDE", 4);
+      const std::string bytes = (mark ? SjisToUtf16("", big_endian, true) : "") + u16(Sj("検索")) + pair + u16(Sj("検索\r\n"));
+      const DecodedText d = DecodeFileText(bytes, TextFileFormat::FromCodes(code, leCrLf));
+      ASSERT_EQ(d.Line(0), Sj("検索?検索"));
+      EXPECT_EQ(Edit(d, bytes, 0, {{0, 4, Sj("置換")}, {5, 9, "ab"}}), u16(Sj("置換")) + pair + u16("ab"));
+      EXPECT_FALSE(Edit(d, bytes, 0, {{4, 5, "x"}}).has_value());
+      EXPECT_FALSE(Edit(d, bytes, 0, {{0, 2, Sj("ｶ") + "\x85\x40"}}).has_value());  // no character
+    }
+  }
+  // EUC-JP keeps a JIS X 0212 character (three bytes) and half-width kana.
+  const std::string x0212 = "\x8F\xB0\xA1";
+  const std::string euc = SjisToEuc(Sj("検索")) + x0212 + SjisToEuc(Sj("ｶﾀ検索")) + "\n";
+  const DecodedText e = DecodeLf(euc, ecEuc);
+  ASSERT_EQ(e.Line(0), Sj("検索?ｶﾀ検索"));
+  EXPECT_EQ(Edit(e, euc, 0, {{7, 11, Sj("置換")}}), SjisToEuc(Sj("検索")) + x0212 + SjisToEuc(Sj("ｶﾀ置換")));
+  EXPECT_FALSE(Edit(e, euc, 0, {{3, 5, "x"}}).has_value());     // over the placeholder
+  EXPECT_FALSE(Edit(e, euc, 0, {{0, 4, Sj("髙")}}).has_value());  // EUC-JP has no 髙
+  // Shift-JIS: the text is the bytes.
+  const std::string sjis = Sj("表示する\r\n");
+  const DecodedText s = DecodeFileText(sjis, TextFileFormat::FromCodes(ecSjis, leCrLf));
+  EXPECT_EQ(Edit(s, sjis, 0, {{2, 4, Sj("髙")}}), Sj("表髙する"));
+  EXPECT_FALSE(Edit(s, sjis, 0, {{1, 4, "x"}}).has_value());
+  (void)emoji;
+}
+
+TEST(EditLineBytes, Iso2022JpLinesAreEncodedWhole) {
+  const std::string jis = SjisToJis(Sj("一行目の検索\r\n二行目\r\n"), JisReturn::Ascii, false);
+  const DecodedText d = DecodeFileText(jis, TextFileFormat::FromCodes(ecJis, leCrLf));
+  const size_t at = At(d, 0, "検索");
+  const auto edited = Edit(d, jis, 0, {{at, at + 4, "ok"}});
+  ASSERT_TRUE(edited.has_value());
+  EXPECT_EQ(RebuildFileWithLineBytes(jis, d, {{0, *edited}}), SjisToJis(Sj("一行目のok\r\n二行目\r\n"), JisReturn::Ascii, false));
+  EXPECT_FALSE(Edit(d, jis, 0, {{at, at + 4, Sj("髙")}}).has_value());
+  EXPECT_FALSE(Edit(d, jis, 0, {{at + 1, at + 4, "x"}}).has_value());  // inside a character
+  // A line with a JIS X 0212 character does not encode back: refused.
+  const std::string x0212 = "\x1B$(D\x30\x21\x1B(Bab\r\n";
+  const DecodedText x = DecodeFileText(x0212, TextFileFormat::FromCodes(ecJis, leCrLf));
+  ASSERT_EQ(x.Line(0), "?ab");
+  EXPECT_FALSE(Edit(x, x0212, 0, {{1, 2, "c"}}).has_value());
 }
 
 }  // namespace

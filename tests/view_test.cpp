@@ -10,6 +10,7 @@
 #include <random>
 
 #include "test_util.h"
+#include "text/conversion.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
 #include "text/text_codec.h"
@@ -72,6 +73,12 @@ TEST(ViewDocument, ASaveThatCannotBeExactWritesNothing) {
   // An IBM extension character has no place in EUC-JP.
   EXPECT_NE(SaveViewDocument(path, {"abc", "\xFA\x40"}, euc), "");
   EXPECT_EQ(test::ReadBytes(path), "abc\n");
+  // Nor in ISO-2022-JP, whose encoder would write its 8-bit arithmetic.
+  const TextFileFormat jis = TextFileFormat::FromCodes(ecJis, leLf);
+  EXPECT_EQ(SaveViewDocument(path, {"abc", Sj("髙島屋")}, jis), "2 行目を元の文字コードで保存できません.");
+  EXPECT_EQ(test::ReadBytes(path), "abc\n");
+  ASSERT_EQ(SaveViewDocument(path, {"abc", Sj("①高島屋")}, jis), "");  // the NEC row 13 it holds
+  EXPECT_EQ(test::ReadBytes(path), "abc\n" + SjisToJis(Sj("①高島屋"), JisReturn::Roman, true) + "\n");
   // UTF-16 is written as UTF-16, mark first.
   const TextFileFormat utf16 = LoadViewDocument(FixturePath("text/utf16le_bom.txt").string()).format;
   ASSERT_EQ(SaveViewDocument(path, {Sj("日本")}, utf16), "");
@@ -100,6 +107,21 @@ TEST(ViewDocument, ASaveKeepsTheOwnerAndRefusesAFileChangedSinceItWasLoaded) {
   EXPECT_EQ(st.st_uid, 12345u);
   EXPECT_EQ(st.st_gid, 23456u);
   EXPECT_EQ(st.st_mode & 07777, 0604u);
+}
+
+TEST(ViewDocument, Utf16WithoutAMarkOpensAndSavesWithout) {
+  TempDir dir;
+  for (bool big_endian : {false, true}) {
+    const std::string path =
+        dir.Write("u.txt", SjisToUtf16(Sj("一行目 abc\r\n二行目\r\n"), big_endian, false)).string();
+    ViewDocument doc = LoadViewDocument(path);
+    EXPECT_EQ(doc.encoding_code, big_endian ? ecUtf16Be : ecUtf16Le);
+    EXPECT_TRUE(doc.editable()) << doc.read_only_reason;
+    ASSERT_EQ(doc.lines, (std::vector<std::string>{Sj("一行目 abc"), Sj("二行目")}));
+    doc.lines[1] = Sj("変更");
+    ASSERT_EQ(SaveViewDocument(path, doc.lines, doc.format), "");
+    EXPECT_EQ(test::ReadBytes(path), SjisToUtf16(Sj("一行目 abc\r\n変更\r\n"), big_endian, false));
+  }
 }
 
 TEST(ViewDocument, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFile) {

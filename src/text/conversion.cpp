@@ -41,25 +41,34 @@ void SjisPairToJis(u8 s1, u8 s2, u8& j1, u8& j2) {
 
 void JisDecoder::Decode(std::string_view t, std::string& out) {
   size_t i = 0;
+  auto at = [&](size_t k) -> u8 { return k < t.size() ? static_cast<u8>(t[k]) : 0; };
   while (i < t.size()) {
     u8 b = static_cast<u8>(t[i]);
     if (b == 0x1B) {
-      if (i + 1 < t.size()) {
-        u8 n = static_cast<u8>(t[i + 1]);
-        if (n == 0x24) {
-          two_byte = true;
-        } else if (n == 0x28) {
-          two_byte = false;
-          if (i + 2 < t.size() && !return_seen) {
-            u8 set = static_cast<u8>(t[i + 2]);
-            if (set == 0x42 || set == 0x4A) {
-              return_seen = true;
-              return_sequence = set == 0x42 ? JisReturn::Ascii : JisReturn::Roman;
-            }
+      const u8 n = at(i + 1);
+      size_t length = 3;  // the escape and the two bytes after it
+      if (n == 0x24) {
+        two_byte = true;
+        u8 set = at(i + 2);
+        if (set == 0x28 || set == 0x29) {  // ESC $ ( F: the set's final byte follows
+          set = at(i + 3);
+          length = 4;
+          // JIS X 0213 plane 1 (O, Q) holds JIS X 0208 in its own places.
+          foreign_set = set != 0x42 && set != 0x40 && set != 0x4F && set != 0x51;
+        } else {
+          foreign_set = set != 0x42 && set != 0x40;
+        }
+      } else if (n == 0x28) {
+        two_byte = false;
+        if (i + 2 < t.size() && !return_seen) {
+          u8 set = static_cast<u8>(t[i + 2]);
+          if (set == 0x42 || set == 0x4A) {
+            return_seen = true;
+            return_sequence = set == 0x42 ? JisReturn::Ascii : JisReturn::Roman;
           }
         }
       }
-      i += 3;  // the escape and the two bytes after it
+      i += length;
       continue;
     }
     if (two_byte) {
@@ -67,10 +76,14 @@ void JisDecoder::Decode(std::string_view t, std::string& out) {
         out.push_back(static_cast<char>(b));
         break;
       }
-      u8 s1, s2;
-      JisPairToSjis(b, static_cast<u8>(t[i + 1]), s1, s2);
-      out.push_back(static_cast<char>(s1));
-      out.push_back(static_cast<char>(s2));
+      if (foreign_set) {
+        out.push_back('?');  // a character of a set the internal text lacks
+      } else {
+        u8 s1, s2;
+        JisPairToSjis(b, static_cast<u8>(t[i + 1]), s1, s2);
+        out.push_back(static_cast<char>(s1));
+        out.push_back(static_cast<char>(s2));
+      }
       i += 2;
       continue;
     }
@@ -98,6 +111,9 @@ void AppendEucAsSjis(std::string_view t, std::string& out) {
     } else if (b == 0x8E) {
       if (i + 1 < n) out.push_back(t[i + 1]);
       i += 2;
+    } else if (b == 0x8F && i + 2 < n && static_cast<u8>(t[i + 1]) >= 0xA1 && static_cast<u8>(t[i + 2]) >= 0xA1) {
+      out.push_back('?');  // JIS X 0212 (single shift 3): a character the internal text lacks
+      i += 3;
     } else if (i + 1 >= n) {
       out.push_back(static_cast<char>(b));
       ++i;

@@ -25,8 +25,11 @@ void SjisPairToJis(unsigned char s1, unsigned char s2, unsigned char& j1, unsign
 
 // ISO-2022-JP to Shift-JIS, fed piece by piece (line by line): the
 // two-byte mode carries over, and the first return sequence is noted.
+// Two-byte sets other than JIS X 0208 (JIS X 0212 by ESC $ ( D, and the
+// like) are read pair by pair, each pair as the placeholder '?'.
 struct JisDecoder {
   bool two_byte = false;
+  bool foreign_set = false;  // the two-byte set is not JIS X 0208
   bool return_seen = false;
   JisReturn return_sequence = JisReturn::Roman;
   void Decode(std::string_view text, std::string& out);

@@ -176,6 +176,35 @@ const uint16_t* Cp932UnitTable() {
   return table;
 }
 
+const uint16_t* Cp932CodeTable() {
+  static const std::vector<uint16_t> table = [] {
+    std::vector<uint16_t> t(0x10000, 0xFFFF);
+    auto fill = [&](uint16_t code, std::string_view bytes) {
+      // Asked of iconv itself, without the substitution of Cp932ToUtf16.
+      std::string out = Get("UTF-16LE", "CP932", 2).Run(bytes, [&](size_t, std::string& repl) {
+        repl.clear();
+        return bytes.size();
+      });
+      if (out.size() == 2)
+        t[code] = static_cast<uint16_t>(static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8);
+    };
+    for (unsigned b = 0; b < 0x100; ++b) {
+      if (IsLeadByte(static_cast<unsigned char>(b))) continue;
+      const char c = static_cast<char>(b);
+      fill(static_cast<uint16_t>(b), std::string_view(&c, 1));
+    }
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+      if (!IsLeadByte(static_cast<unsigned char>(lead))) continue;
+      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        fill(static_cast<uint16_t>(lead << 8 | trail), std::string_view(pair, 2));
+      }
+    }
+    return t;
+  }();
+  return table.data();
+}
+
 void AppendUnitsAsCp932(std::u16string_view units, std::string& out) {
   const uint16_t* table = Cp932UnitTable();
   const size_t n = units.size();

@@ -28,6 +28,9 @@ void AppendUnitsAsCp932(std::u16string_view units, std::string& out);
 // The table behind it: the code page 932 code of every BMP unit outside the
 // surrogates (one byte below 0x100, else lead * 256 + trail).
 const uint16_t* Cp932UnitTable();
+// The other way: the BMP unit of every code page 932 code (a byte below
+// 0x100, else lead * 256 + trail), 0xFFFF where the code is no character.
+const uint16_t* Cp932CodeTable();
 // The conversion as iconv does it, unit run by unit run: the reference the
 // table is checked against.
 std::string Utf16ToCp932ByIconv(std::u16string_view units);

@@ -9,6 +9,23 @@ inline bool In(unsigned v, unsigned lo, unsigned hi) { return v >= lo && v <= hi
 
 }  // namespace
 
+size_t WellFormedUtf8Length(unsigned b0, unsigned b1, unsigned b2, unsigned b3) {
+  auto cont = [](unsigned b) { return In(b, 0x80, 0xBF); };
+  if (b0 < 0x80) return 1;
+  if (In(b0, 0xC2, 0xDF)) return cont(b1) ? 2 : 0;
+  if (In(b0, 0xE0, 0xEF)) {
+    // E0 needs A0.. (no overlong form), ED ..9F (no surrogate halves).
+    const unsigned lo = b0 == 0xE0 ? 0xA0 : 0x80, hi = b0 == 0xED ? 0x9F : 0xBF;
+    return In(b1, lo, hi) && cont(b2) ? 3 : 0;
+  }
+  if (In(b0, 0xF0, 0xF4)) {
+    // F0 needs 90.. (no overlong form), F4 ..8F (nothing past U+10FFFF).
+    const unsigned lo = b0 == 0xF0 ? 0x90 : 0x80, hi = b0 == 0xF4 ? 0x8F : 0xBF;
+    return In(b1, lo, hi) && cont(b2) && cont(b3) ? 4 : 0;
+  }
+  return 0;
+}
+
 int32_t DetectCode(std::string_view buffer, size_t count, bool utf8_aware) {
   auto at = [&](size_t i) -> unsigned {
     return i < buffer.size() ? static_cast<unsigned char>(buffer[i]) : 0u;
@@ -70,24 +87,27 @@ int32_t DetectCode(std::string_view buffer, size_t count, bool utf8_aware) {
     i = static_cast<long long>(k);
   }
   if (!utf8_aware) return verdict;
-  if (verdict == ecAscii || verdict == ecSjis || verdict == ecEucOrSjis) {
+  // A four-byte UTF-8 lead (F0..F4) reads as an EUC-JP lead above, so an
+  // EUC-JP verdict is tested too: EUC-JP text is no UTF-8 (its kana and most
+  // of its kanji start with a continuation byte).
+  if (verdict == ecAscii || verdict == ecSjis || verdict == ecEucOrSjis || verdict == ecEuc) {
     bool valid = false;
     const long long end = static_cast<long long>(count) - 4;
     for (long long i = 0; i < end && at(static_cast<size_t>(i)) != 0;) {
-      size_t k = static_cast<size_t>(i);
-      unsigned c = at(k);
-      if (c < 0x80) {
+      const size_t k = static_cast<size_t>(i);
+      const size_t length = WellFormedUtf8Length(at(k), at(k + 1), at(k + 2), at(k + 3));
+      if (length == 1) {
         ++i;
         continue;
       }
-      if ((c == 0xE0 && In(at(k + 1), 0xA0, 0xBF) && In(at(k + 2), 0x80, 0xBF)) ||
-          (In(c, 0xE1, 0xEF) && In(at(k + 1), 0x80, 0xBF) && In(at(k + 2), 0x80, 0xBF))) {
-        valid = true;
-        i += 3;
-        continue;
+      if (length == 0) {
+        valid = false;
+        break;
       }
-      valid = false;
-      break;
+      // Only three- and four-byte sequences prove UTF-8: a pair of bytes
+      // C2..DF 80..BF is as likely Shift-JIS or EUC-JP.
+      if (length > 2) valid = true;
+      i += static_cast<long long>(length);
     }
     if (valid) return ecUtf8N;
   }

@@ -110,6 +110,83 @@ class SjisOddities {
   size_t odd_ = 0;
 };
 
+// UTF-16 without a byte-order mark, told by its shape: read in one byte
+// order, every unit is a character of text (no 0000, no control code
+// other than tab, line feed, form feed, carriage return and escape, no
+// surrogate half out of its pair, no FFFE or FFFF), and units below 80
+// (ASCII, the line breaks) stand where that byte order puts their zero
+// byte. Binary data gives a 0000 unit or a control code within its first
+// bytes; Shift-JIS text with a stray NUL has too few such units.
+class Utf16Shape {
+ public:
+  void Feed(std::string_view s) {
+    if (s.empty()) return;
+    size_t i = 0;
+    if (odd_) {
+      Unit(static_cast<unsigned char>(carry_), static_cast<unsigned char>(s[0]));
+      odd_ = false;
+      i = 1;
+    }
+    for (; i + 1 < s.size() && Alive(); i += 2)
+      Unit(static_cast<unsigned char>(s[i]), static_cast<unsigned char>(s[i + 1]));
+    if (i < s.size() && Alive()) {
+      odd_ = true;
+      carry_ = s[i];
+    }
+  }
+  bool Alive() const { return order_[0].valid || order_[1].valid; }
+  // ecUtf16Le, ecUtf16Be or -1. odd_length: the file has an odd number of
+  // bytes, which UTF-16 text never has.
+  int32_t Verdict(bool odd_length) const {
+    if (odd_length) return -1;
+    for (int o = 0; o < 2; ++o) {
+      const Order& me = order_[o];
+      const Order& other = order_[1 - o];
+      // (One such unit may be a stray NUL beside an ASCII byte.)
+      if (!me.valid || me.pending_high || me.ascii < 2 || me.ascii <= other.ascii) continue;
+      // Enough units with a zero byte: line breaks, or a good share of ASCII.
+      if (me.breaks == 0 && me.ascii * 4 < units_) continue;
+      if (me.ascii * 64 < units_) continue;
+      return o == 0 ? ecUtf16Le : ecUtf16Be;
+    }
+    return -1;
+  }
+
+ private:
+  struct Order {
+    bool valid = true;
+    bool pending_high = false;  // a high surrogate waits for its low half
+    size_t ascii = 0;
+    size_t breaks = 0;
+  };
+  static void Take(Order& o, unsigned u) {
+    if (!o.valid) return;
+    const bool low = u >= 0xDC00 && u <= 0xDFFF;
+    if (o.pending_high != low) {
+      o.valid = false;
+      return;
+    }
+    o.pending_high = u >= 0xD800 && u <= 0xDBFF;
+    if (u < 0x20) {
+      if (u != 0x09 && u != 0x0A && u != 0x0C && u != 0x0D && u != 0x1B) o.valid = false;
+      if (u == 0x0A || u == 0x0D) ++o.breaks;
+    } else if ((u >= 0x7F && u <= 0x9F) || u >= 0xFFFE) {
+      o.valid = false;
+    }
+    if (u < 0x80) ++o.ascii;
+  }
+  void Unit(unsigned char a, unsigned char b) {
+    ++units_;
+    Take(order_[0], static_cast<unsigned>(b << 8 | a));
+    Take(order_[1], static_cast<unsigned>(a << 8 | b));
+  }
+
+  Order order_[2];  // little-endian, big-endian
+  size_t units_ = 0;
+  bool odd_ = false;
+  char carry_ = 0;
+};
+
 struct DetectorDeleter {
   void operator()(uchardet* d) const { uchardet_delete(d); }
 };
@@ -142,13 +219,49 @@ int32_t Detect(InputFile& in) {
 
 }  // namespace
 
+int32_t Utf16WithoutMark(std::string_view bytes, bool whole) {
+  Utf16Shape shape;
+  shape.Feed(bytes);
+  return shape.Verdict(whole && bytes.size() % 2 != 0);
+}
+
 bool NeedsSecondLook(int32_t verdict, const ProbeDetails& details) {
   if (verdict == ecAscii) return !details.whole_file || details.jis_escape >= 0;
-  return verdict == ecSjis || verdict == ecEucOrSjis;
+  return verdict == ecSjis || verdict == ecEucOrSjis || verdict == ecBinary;
 }
+
+namespace {
+
+// Binary by the probe: UTF-16 text without a mark, or binary indeed. Reads
+// until the shape breaks (at once for most binary files), at most as far as
+// the detector would.
+int32_t BinaryOrUtf16(InputFile& in) {
+  Utf16Shape shape;
+  std::string chunk(64 * 1024, '\0');
+  size_t total = 0;
+  bool whole = false;
+  while (shape.Alive()) {
+    if (total >= kDetectorBytes) break;
+    const size_t r = in.Read(chunk.data(), chunk.size());
+    if (r == 0) {
+      whole = true;
+      break;
+    }
+    total += r;
+    shape.Feed(std::string_view(chunk.data(), r));
+  }
+  // Of a file larger than what was read, the reported size tells.
+  const bool odd = whole ? total % 2 != 0 : in.ReportedSize() % 2 != 0;
+  const int32_t code = shape.Alive() ? shape.Verdict(odd) : -1;
+  in.Rewind();
+  return code >= 0 ? code : ecBinary;
+}
+
+}  // namespace
 
 int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) {
   if (!NeedsSecondLook(verdict, details)) return verdict;
+  if (verdict == ecBinary) return BinaryOrUtf16(in);
   if (verdict == ecAscii && details.whole_file) return details.jis_escape;
 
   JisEscapeFinder escapes;

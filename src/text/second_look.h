@@ -10,6 +10,8 @@
 //   detector library;
 // - Shift-JIS (5) holding what Shift-JIS text does not: the detector
 //   library, whose EUC-JP answer is taken.
+// - binary (1): UTF-16 without a byte-order mark (7 or 8), told by the
+//   places of its zero bytes.
 // The detector's answers are taken only when they are Japanese (Shift-JIS,
 // EUC-JP, ISO-2022-JP, UTF-8). A file still undecided stays 6.
 #pragma once
@@ -27,6 +29,11 @@ bool NeedsSecondLook(int32_t verdict, const ProbeDetails& details);
 // The final encoding code of a file the probe gave verdict; reads the file
 // (and leaves it at its start) only when needed.
 int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details);
+
+// The byte order of bytes that are UTF-16 text without a mark (ecUtf16Le or
+// ecUtf16Be), or -1. whole: the bytes are the whole file (an odd count is
+// then no UTF-16).
+int32_t Utf16WithoutMark(std::string_view bytes, bool whole);
 
 // The detector library's answer for bytes, as an encoding code, or -1 when
 // it gives none or a non-Japanese one.

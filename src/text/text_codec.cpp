@@ -1,6 +1,8 @@
 #include "text/text_codec.h"
 
 #include "text/conversion.h"
+#include "text/cp932.h"
+#include "text/sjis.h"
 
 namespace lorvek {
 namespace {
@@ -32,7 +34,191 @@ int32_t BreakCode(std::string_view brk, int unit) {
   return c == '\r' ? leCr : leLf;
 }
 
+// Appends the Shift-JIS text of one line's bytes (no break).
+void DecodeLineInto(std::string_view raw, int32_t enc, JisDecoder& jis, std::string& out) {
+  switch (enc) {
+    case ecJis:
+    case ecJisOld: jis.Decode(raw, out); break;
+    case ecEuc: AppendEucAsSjis(raw, out); break;
+    case ecUtf16Le:
+    case ecUtf16Be: AppendUtf16UnitsAsSjis(raw, enc == ecUtf16Be, out); break;
+    case ecUtf8:
+    case ecUtf8N: AppendUtf8AsSjis(raw, out); break;
+    default: out += raw; break;
+  }
+}
+
+// The number of bytes of the character that starts at p, as the decoder of
+// the (stateless) encoding takes them, cut at the end of the bytes.
+size_t CharacterBytes(std::string_view bytes, size_t p, int32_t enc) {
+  const size_t left = bytes.size() - p;
+  auto at = [&](size_t k) -> unsigned { return p + k < bytes.size() ? static_cast<unsigned char>(bytes[p + k]) : 0u; };
+  const unsigned b = at(0);
+  size_t n = 1;
+  switch (enc) {
+    case ecUtf8:
+    case ecUtf8N: n = b < 0xC0 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF8 ? 4 : 1; break;
+    case ecUtf16Le:
+    case ecUtf16Be: {
+      if (left < 2) break;
+      auto unit = [&](size_t k) { return enc == ecUtf16Be ? (at(k) << 8 | at(k + 1)) : (at(k + 1) << 8 | at(k)); };
+      const unsigned u = unit(0);
+      n = (u >= 0xD800 && u <= 0xDBFF && left >= 4 && unit(2) >= 0xDC00 && unit(2) <= 0xDFFF) ? 4 : 2;
+      break;
+    }
+    case ecEuc:
+      if (b <= 0x80 || b == 0xFF) n = 1;
+      else if (b == 0x8F && at(1) >= 0xA1 && at(2) >= 0xA1 && left >= 3) n = 3;
+      else n = 2;
+      break;
+    default: n = CharLength(bytes, p); break;
+  }
+  return n < left ? n : left;
+}
+
+// One character of a line: where its text and its file bytes lie, and
+// whether its text encodes back to those bytes.
+struct CharacterPiece {
+  size_t text_begin, text_end;
+  size_t byte_begin, byte_end;
+  bool exact;
+};
+
+// The characters of one line of a stateless encoding; empty when decoding
+// them one by one does not give the line's text (characters that the
+// decoder joins, such as surrogate halves written one by one in UTF-8).
+std::vector<CharacterPiece> CharacterPieces(std::string_view bytes, std::string_view text, const TextFileFormat& f) {
+  std::vector<CharacterPiece> pieces;
+  std::string decoded;
+  JisDecoder unused;
+  for (size_t p = 0; p < bytes.size();) {
+    const size_t n = CharacterBytes(bytes, p, f.encoding);
+    const size_t t = decoded.size();
+    try {
+      DecodeLineInto(bytes.substr(p, n), f.encoding, unused, decoded);
+    } catch (const EConversionError&) {
+      return {};
+    }
+    const std::string_view piece(decoded.data() + t, decoded.size() - t);
+    const bool exact = !piece.empty() && EncodeLine(piece, f) == bytes.substr(p, n);
+    pieces.push_back({t, decoded.size(), p, p + n, exact});
+    p += n;
+  }
+  if (decoded != text) return {};
+  return pieces;
+}
+
+bool IsJisX0208Pair(unsigned lead, unsigned trail) {
+  const bool rows = (lead >= 0x81 && lead <= 0x84) || lead == 0x87 || (lead >= 0x88 && lead <= 0x9F) ||
+                    (lead >= 0xE0 && lead <= 0xEA);
+  return rows && trail >= 0x40 && trail <= 0xFC && trail != 0x7F;
+}
+
 }  // namespace
+
+bool CanEncodeLine(std::string_view sjis, const TextFileFormat& f) {
+  const int32_t enc = f.encoding;
+  const bool jis = enc == ecJis || enc == ecJisOld;
+  const bool euc = enc == ecEuc;
+  const bool unicode = IsUtf16(enc) || enc == ecUtf8 || enc == ecUtf8N;
+  // A break would make two lines of one (no trail byte is that low).
+  if (sjis.find_first_of("\r\n") != std::string_view::npos) return false;
+  if (!jis && !euc && !unicode) return true;  // written as the bytes they are
+  const uint16_t* to_unicode = Cp932CodeTable();
+  const uint16_t* to_code = unicode ? Cp932UnitTable() : nullptr;
+  for (size_t i = 0; i < sjis.size();) {
+    const unsigned char b = static_cast<unsigned char>(sjis[i]);
+    const bool pair = IsLeadByte(b);
+    if (pair && i + 1 >= sjis.size()) return false;  // half a character
+    const unsigned trail = pair ? static_cast<unsigned char>(sjis[i + 1]) : 0;
+    const uint16_t code = pair ? static_cast<uint16_t>(b << 8 | trail) : b;
+    i += pair ? 2 : 1;
+    if (b < 0x80) {
+      // The decoders end the text at a NUL; in ISO-2022-JP an escape byte
+      // would start a sequence.
+      if ((unicode && b == 0) || (jis && b == 0x1B)) return false;
+      continue;
+    }
+    const uint16_t unit = to_unicode[code];
+    if (unit == 0xFFFF) return false;  // no character of code page 932
+    if (unicode) {
+      // The same code back: not a duplicate that comes back as its twin.
+      if (to_code[unit] != code) return false;
+    } else if (IsHalfWidthKatakana(b)) {
+      if (jis) return false;  // written as its full-width twin
+    } else if (!pair || !IsJisX0208Pair(b, trail)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::optional<std::string> EditLineBytes(std::string_view original, const DecodedText& d, size_t index,
+                                         const std::vector<LineEdit>& edits) {
+  if (index >= d.lines.size()) return std::nullopt;
+  const DecodedLine& line = d.lines[index];
+  const std::string_view bytes = original.substr(line.file.begin, line.file.end - line.file.begin);
+  const std::string_view text = d.Line(index);
+  const TextFileFormat& f = d.format;
+  size_t previous_end = 0;
+  for (const LineEdit& e : edits) {
+    if (e.begin < previous_end || e.end < e.begin || e.end > text.size()) return std::nullopt;
+    if (!CanEncodeLine(e.replacement, f)) return std::nullopt;
+    previous_end = e.end;
+  }
+  const bool open_end = index + 1 == d.lines.size() && !line.file.has_break();
+  if (f.encoding == ecJis || f.encoding == ecJisOld) {
+    if (EncodeLine(text, f, open_end) != bytes) return std::nullopt;
+    std::string changed;
+    size_t at = 0;
+    for (const LineEdit& e : edits) {
+      // A boundary inside a double-byte character would split it.
+      for (size_t k : {e.begin, e.end})
+        for (size_t i = at; i < k; i += CharLength(text, i))
+          if (i + CharLength(text, i) > k) return std::nullopt;
+      changed.append(text.substr(at, e.begin - at));
+      changed += e.replacement;
+      at = e.end;
+    }
+    changed.append(text.substr(at));
+    return EncodeLine(changed, f, open_end);
+  }
+  const std::vector<CharacterPiece> pieces = CharacterPieces(bytes, text, f);
+  if (pieces.empty() && !bytes.empty()) return std::nullopt;
+  std::string out;
+  out.reserve(bytes.size() + 16);
+  size_t k = 0;
+  for (const LineEdit& e : edits) {
+    for (; k < pieces.size() && pieces[k].text_end <= e.begin; ++k)
+      out.append(bytes.substr(pieces[k].byte_begin, pieces[k].byte_end - pieces[k].byte_begin));
+    if (k < pieces.size() && pieces[k].text_begin < e.begin) return std::nullopt;  // inside a character
+    for (; k < pieces.size() && pieces[k].text_begin < e.end; ++k)
+      if (pieces[k].text_end > e.end || !pieces[k].exact) return std::nullopt;
+    out += EncodeLine(e.replacement, f);
+  }
+  for (; k < pieces.size(); ++k)
+    out.append(bytes.substr(pieces[k].byte_begin, pieces[k].byte_end - pieces[k].byte_begin));
+  return out;
+}
+
+std::string RebuildFileWithLineBytes(std::string_view original, const DecodedText& d,
+                                     const std::map<size_t, std::string>& line_bytes) {
+  if (d.lines.empty()) return std::string(original);
+  std::string out(original.substr(0, d.lines.front().file.begin));
+  out.reserve(original.size());
+  for (size_t i = 0; i < d.lines.size(); ++i) {
+    const LineSpan& s = d.lines[i].file;
+    auto changed = line_bytes.find(i);
+    if (changed == line_bytes.end()) {
+      out.append(original.substr(s.begin, s.next - s.begin));
+      continue;
+    }
+    out += changed->second;
+    out.append(original.substr(s.end, s.next - s.end));
+  }
+  out.append(original.substr(d.lines.back().file.next));
+  return out;
+}
 
 std::vector<std::string> DecodedText::Lines() const {
   std::vector<std::string> out;
@@ -65,7 +251,9 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
 
   JisDecoder own_jis;
   JisDecoder& jis = options.jis_state ? *options.jis_state : own_jis;
-  bool lossless = cut == bytes.size() && (!options.at_file_start || ((!IsUtf16(enc) || has_mark) && (enc != ecUtf8 || has_mark)));
+  // (UTF-16 may come without its mark; a file said to be UTF-8 with one
+  // has it.)
+  bool lossless = cut == bytes.size() && (!options.at_file_start || enc != ecUtf8 || has_mark);
   d.text.reserve(body.size());
   std::vector<LineSpan> spans = SplitLineSpans(body, unit, big_endian);
   d.lines.reserve(spans.size());
@@ -75,16 +263,7 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
     DecodedLine line;
     line.file = {s.begin + header, s.end + header, s.next + header};
     line.text_begin = d.text.size();
-    switch (enc) {
-      case ecJis:
-      case ecJisOld: jis.Decode(raw, d.text); break;
-      case ecEuc: AppendEucAsSjis(raw, d.text); break;
-      case ecUtf16Le:
-      case ecUtf16Be: AppendUtf16UnitsAsSjis(raw, big_endian, d.text); break;
-      case ecUtf8:
-      case ecUtf8N: AppendUtf8AsSjis(raw, d.text); break;
-      default: d.text += raw; break;
-    }
+    DecodeLineInto(raw, enc, jis, d.text);
     line.text_end = d.text.size();
     d.lines.push_back(line);
   }
@@ -155,51 +334,6 @@ std::string RebuildFileBytes(std::string_view original, const DecodedText& d,
     }
     const bool open_end = i + 1 == d.lines.size() && !s.has_break();
     out += EncodeLine(changed->second, d.format, open_end);
-    out.append(original.substr(s.end, s.next - s.end));
-  }
-  out.append(original.substr(d.lines.back().file.next));
-  return out;
-}
-
-}  // namespace lorvek
-
-namespace lorvek {
-
-std::optional<std::string> EditLineBytes(std::string_view original, const DecodedText& d, size_t index,
-                                         const std::vector<LineEdit>& edits) {
-  // Provisional: only lines that come back exactly are rewritten, whole.
-  const DecodedLine& line = d.lines[index];
-  const std::string_view text = d.Line(index);
-  const bool open_end = index + 1 == d.lines.size() && !line.file.has_break();
-  if (EncodeLine(text, d.format, open_end) != original.substr(line.file.begin, line.file.end - line.file.begin))
-    return std::nullopt;
-  std::string edited;
-  size_t at = 0;
-  for (const LineEdit& e : edits) {
-    edited.append(text.substr(at, e.begin - at));
-    edited += e.replacement;
-    at = e.end;
-  }
-  edited.append(text.substr(at));
-  std::string bytes = EncodeLine(edited, d.format, open_end);
-  DecodedText back = DecodeFileText(bytes, d.format, {.at_file_start = false});
-  if (back.size() > 1 || (back.size() == 1 ? std::string(back.Line(0)) : std::string()) != edited) return std::nullopt;
-  return bytes;
-}
-
-std::string RebuildFileWithLineBytes(std::string_view original, const DecodedText& d,
-                                     const std::map<size_t, std::string>& line_bytes) {
-  if (d.lines.empty()) return std::string(original);
-  std::string out(original.substr(0, d.lines.front().file.begin));
-  out.reserve(original.size());
-  for (size_t i = 0; i < d.lines.size(); ++i) {
-    const LineSpan& s = d.lines[i].file;
-    auto changed = line_bytes.find(i);
-    if (changed == line_bytes.end()) {
-      out.append(original.substr(s.begin, s.next - s.begin));
-      continue;
-    }
-    out += changed->second;
     out.append(original.substr(s.end, s.next - s.end));
   }
   out.append(original.substr(d.lines.back().file.next));

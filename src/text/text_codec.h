@@ -64,21 +64,34 @@ std::string EncodeBreak(const TextFileFormat& format);
 // break when the format has one.
 std::string EncodeFileText(const std::vector<std::string>& lines, const TextFileFormat& format);
 
+// Whether a line (no break) can be written in the format so that reading it
+// back gives this very text: every character must be one the file's
+// encoding holds (JIS X 0208 with the NEC row 13 for ISO-2022-JP, that and
+// half-width katakana for EUC-JP, a character with a Unicode code point
+// that comes back as the same code for UTF-8 and UTF-16; Shift-JIS holds
+// anything) and no CR or LF is in it. One pass through the line, no conversion.
+bool CanEncodeLine(std::string_view sjis_line, const TextFileFormat& format);
+
 // One replacement inside a decoded line: byte offsets into the line's Shift-JIS text.
 struct LineEdit {
   size_t begin = 0;
   size_t end = 0;
   std::string replacement;  // Shift-JIS
 };
-// The file bytes of line `index` of `decoded` (as stored in `original`,
-// without its break) with `edits` applied (sorted, not overlapping). Every
-// character outside the edits keeps the file's own bytes; the replacements
-// are encoded in the file's format. nullopt when an edit covers a character
-// the internal text could not hold, or a replacement cannot be written in
-// the file's encoding.
+
+// The file bytes of line index of decoded (as stored in original, without
+// its break) with edits applied (sorted, not overlapping). Every character
+// outside the edits keeps the file's own bytes, even one the internal text
+// could not hold (a placeholder in the decoded text); the replacements are
+// encoded in the file's format. nullopt when an edit covers a character the
+// internal text could not hold, does not fall on character boundaries, or
+// a replacement cannot be written in the file's encoding. ISO-2022-JP
+// carries a mode from character to character: there only a line that
+// encodes back to its own bytes is edited, by encoding it whole.
 std::optional<std::string> EditLineBytes(std::string_view original, const DecodedText& decoded, size_t index,
                                          const std::vector<LineEdit>& edits);
-// RebuildFileBytes with lines given as their final file bytes (no break).
+
+// RebuildFileBytes with lines given as their final file bytes (no break) instead of text.
 std::string RebuildFileWithLineBytes(std::string_view original, const DecodedText& decoded,
                                      const std::map<size_t, std::string>& line_bytes);
 

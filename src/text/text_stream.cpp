@@ -23,10 +23,13 @@ void JisEscapeFinder::Feed(std::string_view bytes) {
     } else if (matched_ == 1) {
       matched_ = (b == '$' || b == '(') ? 2 : (b == 0x1B ? 1 : 0);
       second_ = b;
+    } else if (matched_ == 2 && second_ == '$' && b == '(') {
+      matched_ = 3;  // ESC $ ( F: a two-byte set named by its fourth byte
     } else {
-      if (second_ == '$' && b == 'B') code = 2;
-      else if (second_ == '$' && b == '@') code = 3;
-      else if (second_ == '(' && b == 'I') code = 2;
+      if (matched_ == 3 && (b == 'B' || b == 'D' || b == 'O' || b == 'Q')) code = 2;
+      else if (matched_ == 2 && second_ == '$' && b == 'B') code = 2;
+      else if (matched_ == 2 && second_ == '$' && b == '@') code = 3;
+      else if (matched_ == 2 && second_ == '(' && b == 'I') code = 2;
       matched_ = b == 0x1B ? 1 : 0;
     }
   }

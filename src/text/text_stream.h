@@ -15,7 +15,8 @@
 namespace lorvek {
 
 // Finds the first ISO-2022-JP designation in bytes fed piece by piece:
-// ESC $ B and ESC ( I give 2, ESC $ @ gives 3.
+// ESC $ B, ESC $ ( D (and the other ESC $ ( sets of Japanese) and ESC ( I
+// give 2, ESC $ @ gives 3.
 struct JisEscapeFinder {
   int32_t code = -1;
   void Feed(std::string_view bytes);

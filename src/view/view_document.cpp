@@ -90,21 +90,9 @@ ViewDocument LoadViewDocument(const std::string& path) {
 
 std::string SaveViewDocument(const std::string& path, const std::vector<std::string>& lines,
                              const TextFileFormat& format, const FileStamp& expected) {
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (!CanEncodeLine(lines[i], format)) return std::to_string(i + 1) + " 行目を元の文字コードで保存できません.";
   const std::string bytes = EncodeFileText(lines, format);
-  try {
-    const DecodedText back = DecodeFileText(bytes, format);
-    const std::vector<std::string> again = back.Lines();
-    for (size_t i = 0; i < lines.size(); ++i) {
-      // An empty last line without a break is no line of the file.
-      if (i >= again.size()) {
-        if (i + 1 == lines.size() && lines[i].empty()) break;
-        return std::to_string(i + 1) + " 行目を元の文字コードで保存できません.";
-      }
-      if (again[i] != lines[i]) return std::to_string(i + 1) + " 行目を元の文字コードで保存できません.";
-    }
-  } catch (const std::exception& e) {
-    return std::string("保存できません: ") + e.what();
-  }
   try {
     WriteFileAtomically(path, bytes, expected);
   } catch (const FileChangedError&) {

@@ -33,11 +33,11 @@ ViewDocument LoadViewDocument(const std::string& path);
 std::string EncodingDisplayName(int32_t code);
 
 // Writes lines to path in format, atomically (a temporary file in the same
-// folder, flushed and renamed over the file, its permissions kept). Before
-// anything is written the encoded bytes are decoded again: a line the
-// format cannot hold exactly refuses the save. Returns "" on success, else
-// the reason (the file is then untouched). With expected, a file no longer in
-// that state is not overwritten.
+// folder, flushed and renamed over the file, its owner and permissions
+// kept). A line the format cannot hold exactly refuses the save before
+// anything is written. Returns "" on success, else the reason (the file is
+// then untouched). With expected, a file no longer in that state is not
+// overwritten.
 std::string SaveViewDocument(const std::string& path, const std::vector<std::string>& lines,
                              const TextFileFormat& format, const FileStamp& expected = {});
 
