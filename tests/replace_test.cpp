@@ -229,7 +229,7 @@ TEST(ReplaceRun, CharactersShiftJisLacksKeepTheirBytes) {
   EXPECT_EQ(f.Bytes("u.txt"), "\xE6\xA4\x9C\xE7\xB4\xA2 dog\ncaf\xC3\xA9\xC2\xA0\xC2\xA9 \xF0\x9F\x98\x80 dog\n");
   EXPECT_EQ(r.replaced, 2);
   // A match over é cannot be written back: that file is refused, whole.
-  f.Search("caf.");
+  f.Search("caf.", "u.txt");
   ASSERT_EQ(f.store.size(), 1u);
   r = f.Replace("tea");
   EXPECT_EQ(r.notes, (std::vector<std::string>{"変換できない文字を含むため置換できない:" + (f.dir / "u.txt").string()}));
@@ -368,6 +368,23 @@ TEST(ReplaceRun, LinksBackUpTheFileTheyNameAndReplaceItOnce) {
   EXPECT_EQ(backups, 2);
 }
 
+// Two names of one file (a hard link) are both hits: after the run neither
+// name may still hold the replaced word, whichever name comes first; and a
+// backup left beside the file (a killed run's, a link to the live file)
+// must not take the file's place.
+TEST(ReplaceRun, EveryNameOfAHardLinkedFileIsReplaced) {
+  Fixture f;
+  f.dir.Write("b.txt", "a cat\n");
+  ASSERT_EQ(link((f.dir / "b.txt").c_str(), (f.dir / "a.bak").c_str()), 0);
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 2u);
+  f.replies.answers = {Answer::All};
+  const ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(f.Bytes("b.txt"), "a dog\n");
+  EXPECT_EQ(f.Bytes("a.bak"), "a dog\n");
+  EXPECT_EQ(r.failed, 0);
+}
+
 // The new file keeps the old one's owner, group and mode.
 TEST(ReplaceRun, OwnerGroupAndModeAreKept) {
   if (geteuid() != 0) GTEST_SKIP() << "needs to give a file away";
@@ -487,6 +504,22 @@ TEST(ReplaceRun, TheHtmlWarningStopsOnceTicked) {
   f.replies.html_dont_show_again = true;
   EXPECT_EQ(f.Replace("dog").files, 2);
   EXPECT_EQ(f.replies.html_asked, 1);
+}
+
+// A file without write permission is not replaced (a rename would get past
+// it); a writer's temporary is never searched.
+TEST(ReplaceRun, ReadOnlyFilesAreRefusedAndTemporariesNotSearched) {
+  Fixture f;
+  const std::string path = f.dir.Write("ro.txt", "cat\n").string();
+  ASSERT_EQ(chmod(path.c_str(), 0444), 0);
+  f.dir.Write(".lorvek-" + std::to_string(getpid()) + "-abcdef", "cat\n");
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 1u);
+  if (geteuid() == 0) GTEST_SKIP() << "root may write anything";
+  const ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(f.Bytes("ro.txt"), "cat\n");
+  EXPECT_EQ(r.failed, 1);
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "ro.bak"));
 }
 
 }  // namespace

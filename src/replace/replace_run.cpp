@@ -172,7 +172,10 @@ void ReplaceRun::WriteBack(File& file) {
   }
   ++result_.files;
   result_.replaced += file.replaced;
-  // Reached again through another name, the new file is the same file.
+  // Reached again through a symbolic link, the new file is the same file.
+  // Other names of the old one (hard links) still hold the old text: they
+  // are files of their own now, replaced when reached.
+  done_lines_.erase({file.stamp.device, file.stamp.inode});
   const FileStamp now = StampOf(file.path);
   if (now.valid()) done_lines_[{now.device, now.inode}] = file.done;
   for (auto& [row, text] : file.row_texts) {
@@ -247,6 +250,8 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
     if (i < chosen.size()) chosen[i] = true;
 
   File file;
+  std::string probed_path;
+  int32_t probed_encoding = ecSjis, probed_line_end = leCrLf;
   front_end_.ShowProgress(store_.size());
   for (size_t i = 0; i < store_.size() && !result_.aborted; ++i) {
     front_end_.SetProgress(i);
@@ -262,8 +267,11 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
     int32_t encoding = row.EncodingCode, line_end = row.LineEndCode;
     const int mode = settings_.code_cng_mode;
     const bool document = encoding == ecWord || encoding == ecExcel || encoding == ecFiltered;
-    if (!document && mode != 1 && mode != 3) {
-      // Not what the search detected: the file is probed again.
+    if (!document && mode != 1 && mode != 3 && path == probed_path) {
+      encoding = probed_encoding, line_end = probed_line_end;  // probed for the row before
+    } else if (!document && mode != 1 && mode != 3) {
+      // Not what the search detected: the file is probed again, once for
+      // its rows in a row.
       encoding = ecSjis, line_end = leCrLf;
       try {
         InputFile in(FileRef::FromPath(path));
@@ -273,6 +281,7 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
         line_end = f.line_end;
       } catch (const std::exception&) {
       }
+      probed_path = path, probed_encoding = encoding, probed_line_end = line_end;
     }
     if (encoding == ecBinary || document) {
       non_text_skipped_ = true;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "text/cp932.h"
+#include "text/file_bytes.h"
 
 namespace lorvek {
 namespace {
@@ -157,6 +158,9 @@ class Walker {
       }
       if (observer_.StopWalking()) return false;
       if (kind != EntryKind::File) continue;
+      // Half-written new content of a file being replaced (or left by a
+      // writer that was killed) is no file of the user's.
+      if (IsWriterTemporaryName(e.name)) continue;
       const std::string sj_name = MaskName(e.name);
       WalkItem item;
       item.file = {full, LevelFd(level), e.name};

@@ -255,6 +255,9 @@ AtomicFileWriter::AtomicFileWriter(const std::string& path, const FileStamp& exp
     expected_ = {};
     return;
   }
+  // The file's own permission decides, as it would for a write in place
+  // (a rename needs only the folder's).
+  if (exists && faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) Fail("open");
   ClearStaleTemporariesOnce(target_);
   temporary_ = TemporaryTemplate(target_);
   // mkostemp creates the name exclusively with mode 0600: nothing planted at
