@@ -1,5 +1,8 @@
 // lorvek-grep end to end: output lines, options and exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -194,6 +197,28 @@ TEST(LorvekGrep, AClosedPipeEndsTheRunQuietly) {
   Result r = Grep("hit " + dir.path().string() + " | head -1");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
   EXPECT_EQ(r.err, "");  // no complaint about the pipe
+}
+
+// A hit reaches a pipe at once, not when the next file is done; a reader
+// that has gone ends the run at once too, with what it started.
+TEST(LorvekGrep, HitsReachAPipeAtOnceAndAGoneReaderEndsTheRun) {
+  test::TempDir dir, tools;
+  dir.Write("a.txt", "a hit here\n");
+  dir.Write("b.slow", "another hit\n");
+  const std::string filter = tools.Write("slow.sh", "#!/bin/sh\nsleep 4\ncat \"$1\"\n").string();
+  chmod(filter.c_str(), 0755);
+  const std::string args = "--filter " + filter + " --filter-masks '*.slow' hit " + dir.path().string();
+  const long long start_ns =
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  // The first line read, then the time it came.
+  Result r = Grep(args + " | (head -1; date +%s%N >" + (tools / "first").string() + "; cat >/dev/null)");
+  const long long first_ns = std::stoll(test::ReadBytes(tools / "first"));
+  EXPECT_EQ(r.out, "\"" + (dir / "a.txt").string() + "\" 1: a hit here\n");
+  EXPECT_LT(first_ns - start_ns, 2'500'000'000LL);  // the filter takes 4 s
+  const auto before_head = std::chrono::steady_clock::now();
+  r = Grep(args + " | head -1");
+  EXPECT_LT(std::chrono::steady_clock::now() - before_head, std::chrono::milliseconds(2500));
+  EXPECT_EQ(r.err, "");
 }
 
 TEST(LorvekGrep, AHitOnALineLongerThanTheBoundIsPrintedCutAroundIt) {

@@ -2,6 +2,8 @@
 
 #include "search/open_path.h"
 
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,13 +18,48 @@ namespace {
 
 constexpr size_t kBlockBytes = 64 * 1024;
 constexpr auto kMaxWait = std::chrono::milliseconds(50);
+constexpr auto kWatchTick = std::chrono::milliseconds(25);
+
+bool IsPipe(int fd) {
+  struct stat st;
+  return fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode);
+}
 
 }  // namespace
 
-TagLinePrinter::TagLinePrinter(int fd, TagLineFormat format)
-    : fd_(fd), format_(format), line_buffered_(isatty(fd) == 1) {}
+TagLinePrinter::TagLinePrinter(int fd, TagLineFormat format, std::function<void()> on_reader_gone)
+    : fd_(fd), format_(format), line_buffered_(isatty(fd) == 1), on_reader_gone_(std::move(on_reader_gone)) {
+  if (!line_buffered_) watcher_ = std::thread([this] { WatchOutput(); });
+}
 
-TagLinePrinter::~TagLinePrinter() { Flush(); }
+TagLinePrinter::~TagLinePrinter() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  if (watcher_.joinable()) watcher_.join();
+  Flush();
+}
+
+void TagLinePrinter::WatchOutput() {
+  const bool pipe = IsPipe(fd_);
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (!wake_.wait_for(lock, kWatchTick, [this] { return stopping_; })) {
+    if (!buffer_.empty() && std::chrono::steady_clock::now() - waiting_since_ >= kMaxWait) FlushLocked();
+    if (!pipe || closed_) continue;
+    // The write end of a pipe reports an error once nobody reads it.
+    struct pollfd p {fd_, 0, 0};
+    if (poll(&p, 1, 0) == 1 && (p.revents & POLLERR)) {
+      closed_ = true;
+      if (on_reader_gone_) {
+        lock.unlock();
+        on_reader_gone_();
+        return;
+      }
+    }
+  }
+}
 
 void TagLinePrinter::Line(const std::string& path, const std::string& tag, int32_t line_no, char sep,
                           const std::string& column, const std::string& text) {
@@ -45,6 +82,7 @@ void TagLinePrinter::PrintPendingBelow(int32_t before) {
 }
 
 bool TagLinePrinter::Take(std::unique_ptr<MatchRecord> record, MatchPos hit) {
+  std::lock_guard<std::mutex> lock(mutex_);
   if (closed_ || write_error_) return false;
   const MatchRecord& r = *record;
   const std::string tag = format_.show_encoding ? EncodingTag(r.EncodingCode, r.LineEndCode) : "";
@@ -72,7 +110,7 @@ bool TagLinePrinter::Take(std::unique_ptr<MatchRecord> record, MatchPos hit) {
       if (*after[k] != kNulMarker) pending_after_.push_back({r.OpenPath, tag, r.LineNo + k + 1, *after[k]});
   }
   ++printed_;
-  if (line_buffered_ || buffer_.size() >= kBlockBytes) Flush();
+  if (line_buffered_ || buffer_.size() >= kBlockBytes) FlushLocked();
   return !closed_ && !write_error_;
 }
 
@@ -85,15 +123,22 @@ void TagLinePrinter::Logged(const std::string& line, bool failure) {
 }
 
 void TagLinePrinter::RunEnds() {
+  std::lock_guard<std::mutex> lock(mutex_);
   PrintPendingBelow(INT32_MAX);
-  Flush();
+  FlushLocked();
 }
 
 void TagLinePrinter::FlushIfDue() {
-  if (!buffer_.empty() && std::chrono::steady_clock::now() - waiting_since_ >= kMaxWait) Flush();
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!buffer_.empty() && std::chrono::steady_clock::now() - waiting_since_ >= kMaxWait) FlushLocked();
 }
 
 void TagLinePrinter::Flush() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  FlushLocked();
+}
+
+void TagLinePrinter::FlushLocked() {
   size_t done = 0;
   while (done < buffer_.size() && !closed_ && !write_error_) {
     ssize_t w = write(fd_, buffer_.data() + done, buffer_.size() - done);

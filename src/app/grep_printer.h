@@ -1,13 +1,20 @@
 // lorvek-grep's sink: prints each hit as a tag line in UTF-8 the moment it
 // is found. Output to a terminal is flushed line by line, to a pipe or file
-// in blocks (and whenever a block has waited a moment); a closed pipe or a
-// failed write stops the run. Context lines are merged as grep merges them:
+// in blocks, and a block never waits long: a thread of the printer's own
+// writes it out while the run is busy with a long file, and notices a pipe
+// whose reader has gone even when there is nothing to write. A closed pipe
+// or a failed write stops the run. Context lines are merged as grep merges them:
 // no line twice, "--" only between groups that do not touch. Every line the
 // run logs is copied to standard error.
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "search/record_sink.h"
@@ -23,7 +30,9 @@ struct TagLineFormat {
 
 class TagLinePrinter : public RecordSink {
  public:
-  TagLinePrinter(int fd, TagLineFormat format);
+  // on_reader_gone: called on the printer's thread when the reader of the
+  // pipe has gone while the run is busy elsewhere.
+  TagLinePrinter(int fd, TagLineFormat format, std::function<void()> on_reader_gone = {});
   ~TagLinePrinter() override;
 
   bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) override;
@@ -36,6 +45,7 @@ class TagLinePrinter : public RecordSink {
   void FlushIfDue();
   void Flush();
 
+
   size_t Printed() const { return printed_; }
   // Logged failures (notices are printed, not counted).
   size_t LoggedFailures() const { return logged_; }
@@ -45,6 +55,8 @@ class TagLinePrinter : public RecordSink {
   int WriteError() const { return write_error_; }
 
  private:
+  void FlushLocked();
+  void WatchOutput();
   // One output line; "--" goes before it when it does not follow the last.
   void Line(const std::string& path, const std::string& tag, int32_t line_no, char sep, const std::string& column,
             const std::string& text);
@@ -67,8 +79,13 @@ class TagLinePrinter : public RecordSink {
     std::string text;
   };
   std::vector<Pending> pending_after_;
-  bool closed_ = false;
-  int write_error_ = 0;
+  std::atomic<bool> closed_ = false;
+  std::atomic<int> write_error_ = 0;
+  std::function<void()> on_reader_gone_;
+  std::mutex mutex_;  // the buffer and the state above, shared with the watcher
+  std::condition_variable wake_;
+  bool stopping_ = false;
+  std::thread watcher_;
 };
 
 }  // namespace lorvek

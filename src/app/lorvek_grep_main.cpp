@@ -308,7 +308,9 @@ int Main(int argc, char** argv) {
     }
   } scratch;
   CleanUpOnTermination(scratch.folder.Folder());
-  TagLinePrinter printer(STDOUT_FILENO, cli.format);
+  // When the reader has all it wanted, the run ends quietly at once, not
+  // after the file in hand.
+  TagLinePrinter printer(STDOUT_FILENO, cli.format, [] { CleanUpAndExit(0); });
   CliFrontEnd front(printer);
   // Exports are written as the hits come: no record is kept.
   std::vector<std::unique_ptr<ExportSink>> exports;

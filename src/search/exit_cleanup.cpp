@@ -10,8 +10,30 @@
 #include "sources/child_groups.h"
 
 namespace lorvek {
+namespace {
+
+std::string& ScratchFolder() {
+  static std::string folder;
+  return folder;
+}
+
+}  // namespace
+
+void CleanUpAndExit(int status) {
+  const std::string& folder = ScratchFolder();
+  // The run goes on meanwhile and may start a filter or make the folder
+  // again: a second round catches what the first missed.
+  for (int round = 0; round < 2; ++round) {
+    ChildGroups::KillAll();
+    const size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos && slash + 1 < folder.size())
+      WorkFolder(slash == 0 ? "/" : folder.substr(0, slash), folder.substr(slash + 1)).Remove();
+  }
+  _exit(status);
+}
 
 void CleanUpOnTermination(const std::string& scratch_folder) {
+  ScratchFolder() = scratch_folder;
   sigset_t set;
   sigemptyset(&set);
   for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
@@ -20,19 +42,11 @@ void CleanUpOnTermination(const std::string& scratch_folder) {
     sigaddset(&set, sig);
   }
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
-  std::thread([set, folder = scratch_folder] {
+  std::thread([set] {
     int sig = 0;
     while (sigwait(&set, &sig) != 0) {
     }
-    // The run goes on meanwhile and may start a filter or make the folder
-    // again: a second round catches what the first missed.
-    for (int round = 0; round < 2; ++round) {
-      ChildGroups::KillAll();
-      const size_t slash = folder.find_last_of('/');
-      if (slash != std::string::npos && slash + 1 < folder.size())
-        WorkFolder(slash == 0 ? "/" : folder.substr(0, slash), folder.substr(slash + 1)).Remove();
-    }
-    _exit(128 + sig);
+    CleanUpAndExit(128 + sig);
   }).detach();
 }
 

@@ -13,4 +13,8 @@ namespace lorvek {
 // before any other thread is started, once.
 void CleanUpOnTermination(const std::string& scratch_folder);
 
+// Ends the process at once from any thread, leaving nothing behind as above,
+// with the given exit status.
+[[noreturn]] void CleanUpAndExit(int status);
+
 }  // namespace lorvek
