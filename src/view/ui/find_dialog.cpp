@@ -23,7 +23,6 @@ TFindDlg::TFindDlg(TIniGT& ini, Mode mode, const QString& word, bool has_selecti
   auto* word_label = new QLabel(U("検索する文字列(&F):"), this);
   row->addWidget(word_label);
   word_ = new QComboBox(this);
-  word_->setObjectName("FindWord");
   word_label->setBuddy(word_);  // Alt+F goes to the box, and the label shows F underlined
   word_->setEditable(true);
   word_->setCompleter(nullptr);  // typed text stays as typed
