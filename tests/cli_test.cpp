@@ -136,17 +136,29 @@ TEST(LorvekGrep, ALineWithACharacterShiftJisLacksIsFound) {
   EXPECT_NE(r.out.find("a.txt\" 1: ?野家で牛丼を食べた。"), std::string::npos) << r.out;
 }
 
-TEST(LorvekGrep, DefaultsAreItsOwnAndIniGivesOnlySwitches) {
+TEST(LorvekGrep, DefaultsAreItsOwnAndIniGivesSwitchesAndMask) {
   test::TempDir dir;
   // A settings file the window left: masks and switches of its own.
   const std::string ini = dir.Write("Lorvek.ini",
-                                    "[Options]\r\nWholeWord=0\r\nFuzzyChar=0\r\n[MaskSet]\r\nDefault=*.bin\r\n")
+                                    "[Options]\r\nWholeWord=0\r\nFuzzyChar=0\r\n[MaskSet]\r\nDefault=*.txt\r\n")
                               .string();
   dir.Write("t/a.txt", "concatenate\r\n");
+  dir.Write("t/Makefile", "cat here\r\n");
+  dir.Write("t/notes.text", "cat there\r\n");
   const std::string tree = (dir / "t").string();
-  EXPECT_EQ(Grep("cat " + tree).status, 1);  // whole word by default: no hit in concatenate
+  // Every file by default, a name without a dot too; whole words by default.
+  Result plain = Grep("cat " + tree);
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_NE(plain.out.find("Makefile\""), std::string::npos) << plain.out;
+  EXPECT_NE(plain.out.find("notes.text\""), std::string::npos) << plain.out;
+  EXPECT_EQ(plain.out.find("a.txt"), std::string::npos) << plain.out;  // no hit in concatenate
+  EXPECT_NE(Grep("--help").out.find("default * "), std::string::npos);
+  // --ini: the file's switch (WholeWord=0) and its mask text (*.txt); -m still wins.
   Result with_ini = Grep("--ini " + ini + " cat " + tree);
-  EXPECT_EQ(with_ini.status, 0);  // the file's switch (WholeWord=0), not its mask text (*.bin)
+  EXPECT_EQ(with_ini.status, 0);
+  EXPECT_NE(with_ini.out.find("a.txt\""), std::string::npos) << with_ini.out;
+  EXPECT_EQ(with_ini.out.find("Makefile"), std::string::npos) << with_ini.out;
+  EXPECT_NE(Grep("--ini " + ini + " -m '*' cat " + tree).out.find("Makefile\""), std::string::npos);
   Result missing = Grep("--ini " + (dir / "none.ini").string() + " cat " + tree);
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.err.find("none.ini"), std::string::npos);

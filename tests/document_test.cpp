@@ -481,6 +481,22 @@ TEST(DocumentSearch, WordFilesAreSearchedAsDocumentsOnlyWhenAsked) {
   for (size_t i = 0; i < off.store.size(); ++i) EXPECT_NE(off.store[i].EncodingCode, 1007);
 }
 
+TEST(DocumentSearch, AnRtfFileShowsZeroPercentAtItsStartOnly) {
+  Harness h;
+  h.run.options().auto_doc_detect = true;
+  std::vector<std::string> seen;  // field 2 whenever the window is served
+  h.front.on_events = [&] { seen.push_back(h.front.panels[1]); };
+  h.Search("検索", FixturePath("docs").string(), "sample.rtf");
+  EXPECT_NE(std::find(seen.begin(), seen.end(), "0%"), seen.end());
+  EXPECT_EQ(h.front.panels[1], "");  // cleared at the end
+  seen.clear();
+  Harness doc;  // a Word file has no such start
+  doc.run.options().auto_doc_detect = true;
+  doc.front.on_events = [&] { seen.push_back(doc.front.panels[1]); };
+  doc.Search("検索", FixturePath("docs").string(), "sample.doc");
+  EXPECT_EQ(std::find(seen.begin(), seen.end(), "0%"), seen.end());
+}
+
 TEST(DocumentSearch, CellsNumbersFirstHitAndTheProgressField) {
   Harness h;
   h.Search("cat", Doc("sample.xls"));

@@ -38,7 +38,8 @@ const char kUsage[] =
     "Searches the files under each PATH for WORD (terms joined by '&') and prints\n"
     "one line per hit: \"path\" line: text\n"
     "\n"
-    "  -m, --masks TEXT      file masks (default *.*), e.g. \"*.txt;*.htm\"\n"
+    "  -m, --masks TEXT      file masks, e.g. \"*.txt;*.htm\" (default * : every\n"
+    "                        file; with --ini the settings file's mask text)\n"
     "  -r, --subfolders      search subfolders (default)\n"
     "      --no-subfolders   search only the named folder\n"
     "  -x, --exclude         the masks exclude files instead of selecting them\n"
@@ -89,8 +90,8 @@ const char kUsage[] =
     "                        replaced, 1 when nothing was, 2 on an error\n"
     "      --dry-run         with --replace: write nothing, print each line that\n"
     "                        would change as \"path\" N- old and \"path\" N+ new\n"
-    "      --ini FILE        take the [Options] switches of a Lorvek.ini FILE as\n"
-    "                        defaults (the file is only read)\n"
+    "      --ini FILE        take the [Options] switches and the mask text of a\n"
+    "                        Lorvek.ini FILE as defaults (the file is only read)\n"
     "      --help            show this help\n"
     "      --version         show the version\n"
     "\n"
@@ -122,7 +123,7 @@ class CliFrontEnd : public NullFrontEnd {
 };
 
 struct CliOptions {
-  std::string masks = "*.*";
+  std::string masks = "*";  // every file, with an extension or without
   TagLineFormat format;
   std::string word;
   std::vector<std::string> paths;
@@ -196,7 +197,7 @@ int Main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   CliOptions cli;
   // The defaults are the ones --help shows; --ini FILE takes the switches of
-  // a settings file (never its histories or the window's mask text).
+  // a settings file and its mask text (never its histories); -m still wins.
   SearchOptions opts;
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::string(argv[i]) == "--") break;
@@ -212,6 +213,7 @@ int Main(int argc, char** argv) {
     cli.csv = {saved.csv_terms, saved.csv_quates};
     cli.filter_ext = saved.filter_ext;
     cli.arc_files = saved.arc_files;
+    cli.masks = ReadMaskSets(ini).default_text;
     cli.format.context = opts.wide_preview ? std::min(2, std::max(0, saved.prev_line)) : 0;
   }
   std::vector<std::string> positional;

@@ -10,6 +10,7 @@
 
 #include "text/cp932.h"
 #include "text/file_bytes.h"
+#include "text/foreign_names.h"
 
 namespace lorvek {
 namespace {
@@ -29,7 +30,7 @@ std::string NamePart(const std::string& path) {
 }
 
 // Mask tests see the name in Shift-JIS, as the masks are.
-std::string MaskName(const std::string& name) { return ExternalToCp932(name); }
+std::string MaskName(const std::string& name) { return NameToCp932(name); }
 
 class Walker {
  public:

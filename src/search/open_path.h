@@ -15,8 +15,9 @@ struct OpenPath {
   static OpenPath Member(std::string archive, std::string member_path) {
     return {std::move(archive), std::move(member_path)};
   }
-  // The archive part ends at the first "@" after the leading one: member
-  // names come from the archive and may hold "@" themselves.
+  // The archive part is the longest text before an "@" that names an
+  // archive file on disk (folder names and member names may both hold "@");
+  // when none exists, it ends at the first "@" after the leading one.
   static OpenPath Parse(std::string_view text);
 
   bool IsMember() const { return !member.empty(); }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "text/cp932.h"
+#include "text/foreign_names.h"
 
 namespace lorvek {
 namespace {
@@ -49,15 +50,20 @@ void RemoveFolderContents(const std::string& folder) {
   if (fd >= 0) RemoveEntries(fd);
 }
 
-std::string DisplayMemberName(const std::string& stored) {
-  return IsValidUtf8(stored) ? stored : Cp932ToUtf8(stored);
-}
+std::string DisplayMemberName(const std::string& stored) { return NameToUtf8(stored); }
 
 std::string SafeMemberPath(const std::string& stored) {
   std::string name = DisplayMemberName(stored);
   for (char& c : name)
     if (c == '\\') c = '/';
-  if (name.empty() || name[0] == '/') return "";
+  // Leading separators are dropped: the name is taken below the destination.
+  const size_t begin = name.find_first_not_of('/');
+  if (begin == std::string::npos) return "";
+  name.erase(0, begin);
+  // A drive ("C:") is an absolute name still.
+  if (name.size() >= 2 && name[1] == ':' && ((name[0] | 0x20) >= 'a' && (name[0] | 0x20) <= 'z') &&
+      (name.size() == 2 || name[2] == '/'))
+    return "";
   std::string out;
   size_t start = 0;
   while (start <= name.size()) {

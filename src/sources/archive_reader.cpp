@@ -50,6 +50,12 @@ ArchiveFormat FormatByExtension(const std::string& ext) {
       {".tgz", ArchiveFormat::Tar}, {".taz", ArchiveFormat::Tar},  {".tz", ArchiveFormat::Tar},
       {".bz2", ArchiveFormat::Tar}, {".rar", ArchiveFormat::Rar},  {".gza", ArchiveFormat::Bga},
       {".bza", ArchiveFormat::Bga}, {".yz1", ArchiveFormat::Yz1},  {".7z", ArchiveFormat::SevenZip},
+      // Extended ZIP; compressed tars by their short names and by the last
+      // part of their long ones (a.tar.xz).
+      {".zipx", ArchiveFormat::Zip}, {".tbz", ArchiveFormat::Tar}, {".tbz2", ArchiveFormat::Tar},
+      {".txz", ArchiveFormat::Tar},  {".tlz", ArchiveFormat::Tar}, {".tzst", ArchiveFormat::Tar},
+      {".xz", ArchiveFormat::Tar},   {".lz", ArchiveFormat::Tar},  {".lzma", ArchiveFormat::Tar},
+      {".zst", ArchiveFormat::Tar},
   };
   for (const Row& row : kTable)
     if (ext == row.ext) return row.format;
@@ -59,7 +65,7 @@ ArchiveFormat FormatByExtension(const std::string& ext) {
 // Whether the archive is a single compressed file (a.txt.gz), read raw.
 bool SingleCompressedFile(const std::string& path) {
   const std::string ext = LowerExtension(path);
-  return ext == ".gz" || ext == ".bz2" || ext == ".z";
+  return ext == ".gz" || ext == ".bz2" || ext == ".z" || ext == ".xz" || ext == ".lz" || ext == ".lzma" || ext == ".zst";
 }
 
 // libarchive converts names into the thread's locale charset: reading in a

@@ -27,11 +27,18 @@ void WordSource::Search(const FileRef& file, MatchTarget& target) {
   target.ProcessPendingEvents();
   bool recognised = false;
   try {
-    recognised = ExtractWordText(file.path, [&](std::string_view text, int line_no) {
-      const bool hit = target.MatchParagraph(text, line_no);
-      if (hit && target.Options().find_onece) return false;
-      return !target.Stopped();
-    });
+    recognised = ExtractWordText(
+        file.path,
+        [&](std::string_view text, int line_no) {
+          const bool hit = target.MatchParagraph(text, line_no);
+          if (hit && target.Options().find_onece) return false;
+          return !target.Stopped();
+        },
+        [&] {
+          // An RTF conversion shows its start before the first line.
+          target.SetProgressText("0%");
+          target.ProcessPendingEvents();
+        });
   } catch (...) {
     // A document that cannot be read yields no hits and no log line.
     recognised = true;

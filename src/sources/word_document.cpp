@@ -249,9 +249,10 @@ std::string ReadDocumentFile(const std::string& path) {
 
 }  // namespace
 
-bool ExtractWordTextFromBytes(std::string_view file, const ParagraphSink& sink) {
+bool ExtractWordTextFromBytes(std::string_view file, const ParagraphSink& sink, const std::function<void()>& rtf_starts) {
   if (file.empty()) return false;
   if (LooksLikeRtf(file)) {
+    if (rtf_starts) rtf_starts();
     int line_no = 0;
     for (const std::string& line : RtfToLines(file))
       if (!sink(line, ++line_no)) break;
@@ -261,8 +262,8 @@ bool ExtractWordTextFromBytes(std::string_view file, const ParagraphSink& sink) 
   return CompoundDocument(file, sink);
 }
 
-bool ExtractWordText(const std::string& path, const ParagraphSink& sink) {
-  return ExtractWordTextFromBytes(ReadDocumentFile(path), sink);
+bool ExtractWordText(const std::string& path, const ParagraphSink& sink, const std::function<void()>& rtf_starts) {
+  return ExtractWordTextFromBytes(ReadDocumentFile(path), sink, rtf_starts);
 }
 
 }  // namespace lorvek

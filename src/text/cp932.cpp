@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "text/foreign_names.h"
 #include "text/sjis.h"
 
 namespace lorvek {
@@ -279,8 +280,6 @@ std::string UnmappableTextMessage(std::string_view text) {
   return "検索語またはファイルマスクにShift-JIS(CP932)で表せない文字があります: " + std::string(text);
 }
 
-std::string PathForDisplay(std::string_view path) {
-  return IsValidUtf8(path) ? std::string(path) : Cp932ToUtf8(path);
-}
+std::string PathForDisplay(std::string_view path) { return NameToUtf8(path); }
 
 }  // namespace lorvek

@@ -52,8 +52,8 @@ bool ExternalToCp932Exact(std::string_view text, std::string* out);
 // The message for such a text (UTF-8).
 std::string UnmappableTextMessage(std::string_view text);
 
-// The reverse for display: valid Shift-JIS to UTF-8 (file names are kept as
-// bytes, so a name that is already UTF-8 stays as it is).
+// The reverse for display (file names are kept as bytes): UTF-8 stays,
+// other names are read as foreign_names.h says.
 std::string PathForDisplay(std::string_view path);
 
 }  // namespace lorvek

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFocusEvent>
@@ -13,6 +14,7 @@
 #include <QMenu>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,6 +53,9 @@ class MainWindowTest : public QObject {
   void DragStartsOnlyBeyondTwoPixels();
   void ModelAnswersOnlyTheRowsItWasTold();
   void SearchStaysResponsiveAndAbortsAtOnce();
+  void TypedTextIsNeverCompletedFromTheHistory();
+  void CommandsStayDisabledWhileARunIsUnderWay();
+  void TheHelpWindowOpensOnTheScreen();
 };
 
 void MainWindowTest::initTestCase() { IsolateFromTheUsersLorvek(); }
@@ -253,7 +258,7 @@ void MainWindowTest::HandOffFromASecondProcess() {
   w.findChild<QComboBox*>("FindWord")->setEditText("cat");
   w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
   bool started = false;
-  const QString busy = U8("エクスプローラから起動メッセージを受け取りましたが\n\r現在Grep中ですので実行出来ません.");
+  const QString busy = U8("エクスプローラから起動メッセージを受け取りましたが\n現在Grep中ですので実行出来ません.");  // one break shown
   w.hold = [&] { return started && !q.messages.contains(busy); };
   QTimer::singleShot(0, &w, [&] {
     later.start(bin, {tree.path()});
@@ -459,3 +464,136 @@ void MainWindowTest::SearchStaysResponsiveAndAbortsAtOnce() {
 
 QTEST_MAIN(MainWindowTest)
 #include "main_window_test.moc"
+
+// Typing a prefix of a history entry leaves the typed text: the folder
+// searched is the one typed, never an entry's subfolder.
+void MainWindowTest::TypedTextIsNeverCompletedFromTheHistory() {
+  QTemporaryDir dir, tree;
+  MakeTree(tree.path().toStdString(), 1);
+  QDir(tree.path()).mkdir("sub");
+  MakeTree(tree.path().toStdString() + "/sub", 3);
+  WriteFile(Folder(dir) + "Lorvek.ini",
+            Utf8ToCp932("[HistoryEx2]\r\n0=" + tree.path().toStdString() +
+                        "/sub\r\n[HistoryEx1]\r\n0=catalog\r\n"
+                        "[MaskSet]\r\nMask0=\"*.txt,*.htm\"\r\nExcd0=0\r\n"));
+  TLorvekMain w(Folder(dir), {});
+  Quiet q;
+  q.Attach(w);
+  w.show();
+  QApplication::setActiveWindow(&w);
+  QVERIFY(QTest::qWaitForWindowActive(&w));
+  auto* path_box = w.findChild<QComboBox*>("FindPath");
+  auto* word_box = w.findChild<QComboBox*>("FindWord");
+  auto* mask_box = w.findChild<QComboBox*>("FileMasks");
+  QCOMPARE(path_box->itemText(0), tree.path() + "/sub");
+  QCOMPARE(word_box->itemText(0), U8("catalog"));
+  auto type = [](QComboBox* box, const QString& text) {
+    QTest::mouseClick(box->lineEdit(), Qt::LeftButton);
+    QTRY_VERIFY(box->lineEdit()->hasFocus());
+    box->lineEdit()->selectAll();
+    QTest::keyClick(box->lineEdit(), Qt::Key_Delete);
+    QTest::keyClicks(box->lineEdit(), text);
+  };
+  type(mask_box, "*.t");
+  QCOMPARE(mask_box->currentText(), U8("*.t"));
+  type(mask_box, "*.txt");
+  type(word_box, "cat");
+  QCOMPARE(word_box->currentText(), U8("cat"));
+  type(path_box, tree.path());
+  QCOMPARE(path_box->currentText(), tree.path());
+  QTest::keyClick(path_box->lineEdit(), Qt::Key_Return);  // Enter searches
+  QTRY_VERIFY(w.windowTitle() == U8("Lorvek-完了"));
+  QCOMPARE(QString::fromStdString(w.FolderHistory().Entries()[0]), tree.path());
+  QCOMPARE(QString::fromStdString(w.WordHistory().Entries()[0]), U8("cat"));
+  QCOMPARE(w.store().size(), size_t{4});  // the folder and its subfolder, not the subfolder alone
+  // The drop-down is still there: Down takes the history entry on purpose.
+  QTest::keyClick(path_box->lineEdit(), Qt::Key_Down);
+  QCOMPARE(path_box->currentText(), tree.path() + "/sub");
+}
+
+// A hand-off's start dialog and run, and the end of an aborted run, keep
+// Grep and 閉じる disabled; a hand-off that empties the list leaves nothing
+// to replace.
+void MainWindowTest::CommandsStayDisabledWhileARunIsUnderWay() {
+  QTemporaryDir dir, tree;
+  MakeTree(tree.path().toStdString(), 30);
+  SlowMain w(Folder(dir), {});
+  Quiet q;
+  q.Attach(w);
+  w.show();
+  auto action = [&](const char* name) { return w.findChild<QAction*>(name); };
+  w.findChild<QComboBox*>("FindWord")->setEditText("cat");
+  w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
+  w.FindButtonClick();
+  QCOMPARE(w.store().size(), size_t{30});
+  QVERIFY(action("ReplAllBtn")->isEnabled());
+  // A hand-off of options empties the list.
+  WriteHandOffFile(HandOffFilePath(Folder(dir)), {"/K", "dog"});
+  w.ReceiveHandOff();
+  QTRY_COMPARE(w.findChild<QComboBox*>("FindWord")->currentText(), U8("dog"));
+  QCOMPARE(w.store().size(), size_t{0});
+  QVERIFY(!action("ReplAllBtn")->isEnabled());
+  QVERIFY(!action("ReplSelBtn")->isEnabled());
+  // A hand-off of a folder: busy from its start dialog to the run's end.
+  bool find_enabled = true, exit_enabled = true;
+  w.run_dialog = [&](TAutoSearch& d) {
+    find_enabled = action("FindBtn")->isEnabled();
+    exit_enabled = action("ExitBtn")->isEnabled();
+    d.WordBox()->setEditText("cat");
+    return true;
+  };
+  WriteHandOffFile(HandOffFilePath(Folder(dir)), {tree.path().toStdString()});
+  w.ReceiveHandOff();
+  QTRY_COMPARE(w.store().size(), size_t{30});
+  QVERIFY(!find_enabled);
+  QVERIFY(!exit_enabled);
+  QTRY_VERIFY(action("FindBtn")->isEnabled());
+  QVERIFY(action("ExitBtn")->isEnabled());
+  // Abort: the run finishes its file first, with the commands still disabled.
+  bool after_abort_find = true, after_abort_exit = true, still_searching = false;
+  bool aborted = false;
+  w.hold = [&] {
+    if (!aborted && w.store().size() >= 3) {
+      aborted = true;
+      action("AbortBtn")->trigger();
+      after_abort_find = action("FindBtn")->isEnabled();
+      after_abort_exit = action("ExitBtn")->isEnabled();
+      still_searching = w.run().Searching();
+    }
+    return false;
+  };
+  w.FindButtonClick();
+  QVERIFY(aborted);
+  QVERIFY(!after_abort_find);
+  QVERIFY(!after_abort_exit);
+  QVERIFY(still_searching);
+  QCOMPARE(w.windowTitle(), U8("Lorvek-中止"));
+  QVERIFY(action("FindBtn")->isEnabled());
+  QVERIFY(action("ExitBtn")->isEnabled());
+  QVERIFY(!action("AbortBtn")->isEnabled());
+}
+
+void MainWindowTest::TheHelpWindowOpensOnTheScreen() {
+  QTemporaryDir dir;
+  TLorvekMain w(Folder(dir), {});
+  w.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&w));
+  const QRect avail = w.screen()->availableGeometry();
+  // The main window low on the right: the help window cannot be centred
+  // over it and goes as near as the screen allows.
+  w.setGeometry(avail.right() - 300, avail.bottom() - 200, 280, 180);
+  QMenu* help = w.findChild<QMenu*>("Help1");
+  QAction* contents = nullptr;
+  for (QAction* a : help->actions())
+    if (a->text() == U8("目次(&C)...")) contents = a;
+  QVERIFY(contents);
+  contents->trigger();
+  QWidget* h = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (t->objectName() == "HelpWindow" && t->isVisible()) h = t;
+  QVERIFY(h);
+  QVERIFY2(avail.contains(h->frameGeometry()), qPrintable(QString("%1,%2 %3x%4").arg(h->x()).arg(h->y()).arg(h->width()).arg(h->height())));
+  QCOMPARE(h->frameGeometry().right(), avail.right());
+  QCOMPARE(h->frameGeometry().bottom(), avail.bottom());
+  h->close();
+}

@@ -4,7 +4,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -19,6 +21,7 @@
 #include "app/ui/options_dialog.h"
 #include "app/ui/single_instance.h"
 #include "app/ui/translations.h"
+#include "view/ui/find_dialog.h"
 #include "gui_test_util.h"
 #include "text/file_bytes.h"
 
@@ -85,6 +88,81 @@ class OptionsTest : public QObject {
     QCOMPARE(ini.ReadStr("Options", "ArcFiles", ""), std::string("*.ZIP"));
     QCOMPARE(ini.ReadStr("MaskSet", "Mask0", ""), std::string("*.txt"));
     QCOMPARE(ini.ReadStr("MaskSet", "Excd1", ""), std::string("1"));
+  }
+
+  // OK without a change leaves every archive mask the search uses (the Java
+  // archives and 7-Zip of the start-up list too); a box turned off and on
+  // again brings its formats back.
+  void OkWithoutChangesKeepsTheArchiveMasks() {
+    QTemporaryDir dir, tree;
+    WriteFile(Folder(dir) + "Lorvek.ini", "[Options]\r\nFindAlsoArchive=1\r\nWholeWord=0\r\n");
+    QFile::copy(QString(LORVEK_TEST_DATA) + "/archives/sample.jar", tree.path() + "/sample.jar");
+    TLorvekMain w(Folder(dir), {});
+    Quiet q;
+    q.Attach(w);
+    const std::vector<std::string> before = w.run().WildMatch2().Mask();
+    QVERIFY(std::find(before.begin(), before.end(), "*.JAR") != before.end());
+    auto ok = [](TOptionPanel& d) { QTest::mouseClick(d.findChild<QPushButton*>("OkButton"), Qt::LeftButton); };
+    w.show_options = ok;
+    w.findChild<QAction*>("Property1")->trigger();
+    QCOMPARE(w.run().WildMatch2().Mask(), before);
+    // The search still looks into the Java archive.
+    w.findChild<QComboBox*>("FindWord")->setEditText(U8("検索"));
+    w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
+    w.findChild<QComboBox*>("FileMasks")->setEditText("*.txt");
+    w.FindButtonClick();
+    QVERIFY(w.store().size() > 0);
+    QVERIFY(QString::fromStdString(w.store()[0].OpenPath).contains("sample.jar@"));
+    // ZIP off, then on again.
+    w.show_options = [](TOptionPanel& d) {
+      static_cast<QCheckBox*>(d.Control("Arc.ZIP"))->setChecked(false);
+      QTest::mouseClick(d.findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+    };
+    w.findChild<QAction*>("Property1")->trigger();
+    const std::vector<std::string> off = w.run().WildMatch2().Mask();
+    QVERIFY(std::find(off.begin(), off.end(), "*.JAR") == off.end());
+    QVERIFY(std::find(off.begin(), off.end(), "*.ZIP") == off.end());
+    QVERIFY(std::find(off.begin(), off.end(), "*.7Z") != off.end());
+    w.show_options = [](TOptionPanel& d) {
+      static_cast<QCheckBox*>(d.Control("Arc.ZIP"))->setChecked(true);
+      QTest::mouseClick(d.findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+    };
+    w.findChild<QAction*>("Property1")->trigger();
+    const std::vector<std::string> on = w.run().WildMatch2().Mask();
+    QVERIFY(std::find(on.begin(), on.end(), "*.JAR") != on.end());
+    QVERIFY(std::find(on.begin(), on.end(), "*.ZIP") != on.end());
+  }
+
+  // The labels' mnemonics are real: Alt+F goes to the box they name.
+  void TheLabelsMnemonicsWork() {
+    OptionsDialogData data;
+    TOptionPanel d(data, ArchiveProbe{});
+    d.show();
+    QApplication::setActiveWindow(&d);
+    QVERIFY(QTest::qWaitForWindowActive(&d));
+    for (int i = 0; i < d.Tree()->topLevelItemCount(); ++i)
+      if (d.Tree()->topLevelItem(i)->text(0) == U8("外部フィルタ")) d.Tree()->setCurrentItem(d.Tree()->topLevelItem(i));
+    QWidget* filter_name = d.Control("FilterName");
+    QTRY_VERIFY(filter_name->isVisible());
+    d.Tree()->setFocus();
+    QTRY_VERIFY(d.Tree()->hasFocus());
+    QTest::keyClick(&d, Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(filter_name->hasFocus());
+    bool labelled = false;
+    for (auto* l : d.findChildren<QLabel*>())
+      if (l->text() == U8("外部フィルタ(&F)")) labelled = l->buddy() == filter_name;
+    QVERIFY(labelled);
+    // The viewer's find dialog: Alt+F goes to the word box.
+    QTemporaryDir dir;
+    TIniGT ini(Folder(dir) + "Lorvek.ini");
+    TFindDlg find(ini, TFindDlg::Mode::Find, "x", false);
+    find.show();
+    QApplication::setActiveWindow(&find);
+    QVERIFY(QTest::qWaitForWindowActive(&find));
+    find.RegExpBox()->setFocus();
+    QTRY_VERIFY(find.RegExpBox()->hasFocus());
+    QTest::keyClick(&find, Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(find.WordBox()->hasFocus() || find.WordBox()->lineEdit()->hasFocus());
   }
 
   void PageRulesAndAMissingBackEnd() {

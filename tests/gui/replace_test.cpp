@@ -1,14 +1,19 @@
 // The replace dialogs and commands, driven as a user drives them: clicks,
 // keys and the boxes' real texts.
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QStyleFactory>
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
@@ -32,6 +37,20 @@ void OnNextModal(std::function<void(QWidget*)> action) {
     if (w) action(w);
   });
 }
+
+// A style that lays out button boxes as one desktop does.
+class ButtonLayoutStyle : public QProxyStyle {
+ public:
+  ButtonLayoutStyle(const QString& base, int layout) : QProxyStyle(QStyleFactory::create(base)), layout_(layout) {}
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* ret) const override {
+    if (hint == SH_DialogButtonLayout) return layout_;
+    return QProxyStyle::styleHint(hint, option, widget, ret);
+  }
+
+ private:
+  int layout_;
+};
 
 QAbstractButton* ButtonWithText(QWidget* w, const QString& text) {
   for (auto* b : w->findChildren<QAbstractButton*>())
@@ -69,6 +88,52 @@ class ReplaceDialogsTest : public QObject {
     QCOMPARE(AskReplaceMatch(&parent, "?"), ReplaceFrontEnd::Answer::No);  // Escape declines
     OnNextModal([](QWidget* w) { QTest::keyClick(w, Qt::Key_Return); });
     QCOMPARE(AskReplaceMatch(&parent, "?"), ReplaceFrontEnd::Answer::Yes);  // はい is the default
+  }
+
+  // The question's buttons read はい, いいえ, 中止, すべて whatever the style
+  // and the writing direction, so すべて never sits where はい is expected.
+  void TheQuestionsButtonsKeepTheirOrderOnEveryStyle() {
+    QWidget parent;
+    const QStringList expected{U8("はい(&Y)"), U8("いいえ(&N)"), U8("中止(&A)"), U8("すべて")};
+    struct Look {
+      QString base;
+      int layout;  // -1: the style's own
+    };
+    const Look looks[] = {{"Fusion", -1},
+                          {"Windows", -1},
+                          {"Fusion", QDialogButtonBox::WinLayout},
+                          {"Fusion", QDialogButtonBox::MacLayout},
+                          {"Fusion", QDialogButtonBox::KdeLayout},
+                          {"Fusion", QDialogButtonBox::GnomeLayout},
+                          {"Windows", QDialogButtonBox::GnomeLayout},
+                          {"Fusion", QDialogButtonBox::AndroidLayout}};
+    for (const Look& look : looks) {
+      for (Qt::LayoutDirection direction : {Qt::LeftToRight, Qt::RightToLeft}) {
+        const QString where = QString("%1/%2/%3").arg(look.base).arg(look.layout).arg(direction);
+        if (look.layout < 0) QApplication::setStyle(QStyleFactory::create(look.base));
+        else QApplication::setStyle(new ButtonLayoutStyle(look.base, look.layout));
+        QApplication::setLayoutDirection(direction);
+        QStringList order;
+        OnNextModal([&](QWidget* w) {
+          QList<QAbstractButton*> buttons;
+          for (const QString& text : expected)
+            if (QAbstractButton* b = ButtonWithText(w, text)) buttons << b;
+          std::sort(buttons.begin(), buttons.end(), [&](QAbstractButton* a, QAbstractButton* b) {
+            const int ax = a->mapToGlobal(QPoint(0, 0)).x(), bx = b->mapToGlobal(QPoint(0, 0)).x();
+            return direction == Qt::LeftToRight ? ax < bx : ax > bx;
+          });
+          for (QAbstractButton* b : buttons) order << b->text();
+          // The button where はい is expected: the first in reading order.
+          if (!buttons.isEmpty()) QTest::mouseClick(buttons.first(), Qt::LeftButton);
+          else QTest::keyClick(w, Qt::Key_Escape);
+        });
+        const ReplaceFrontEnd::Answer answer = AskReplaceMatch(&parent, U8("a.txt : 1 [cat] を置換しますか?"));
+        QVERIFY2(order == expected, qPrintable(where + ": " + order.join(" ")));
+        QVERIFY2(answer == ReplaceFrontEnd::Answer::Yes, qPrintable(where));
+      }
+    }
+    QApplication::setLayoutDirection(Qt::LeftToRight);
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
   }
 
   void WarningsWriteTheirKeyOnlyOnContinue() {
@@ -211,12 +276,19 @@ class ReplaceDialogsTest : public QObject {
         replacement_shown = true;
         QTest::keyClicks(r->findChild<QComboBox*>()->lineEdit(), "dog");
         QTest::mouseClick(ButtonWithText(r, U8("&OK")), Qt::LeftButton);
-        OnNextModal([](QWidget* m) { QTest::mouseClick(ButtonWithText(m, U8("すべて")), Qt::LeftButton); });
+        OnNextModal([&](QWidget* m) {
+          // While the run asks, nothing can start a search, a second run or the close.
+          for (const char* name : {"FindBtn", "ExitBtn", "ReplAllBtn", "ReplSelBtn"})
+            QVERIFY2(!w.findChild<QAction*>(name)->isEnabled(), name);
+          QTest::mouseClick(ButtonWithText(m, U8("すべて")), Qt::LeftButton);
+        });
       });
     });
     all->trigger();
     QTRY_VERIFY(!report.isEmpty());
     QVERIFY(replacement_shown);
+    QVERIFY(w.findChild<QAction*>("FindBtn")->isEnabled());
+    QVERIFY(w.findChild<QAction*>("ExitBtn")->isEnabled());
     QVERIFY(report.contains(U8("1 個のファイルの 1 個の文字を変換しました.")));
     QCOMPARE(ReadFileBytes(tree.path().toStdString() + "/a.txt"), std::string("one dog\r\ntwo cat\r\n"));
     QCOMPARE(QString::fromStdString(w.store()[0].LineText), U8("one dog"));

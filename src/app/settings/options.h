@@ -4,6 +4,7 @@
 // writing are driven by the table and code never names a key as text.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,15 @@ Options ReadOptions(const TIniGT& ini);
 
 // Every archive mask of the formats the archive search can read.
 std::vector<std::string> DefaultArchiveMasks();
+// The options dialog's archive box (0 LZH, 1 ZIP, 2 ARJ, 3 RAR, 4 CAB,
+// 5 TAR) that a mask belongs to, any letter case; -1 for a mask no box
+// stands for (*.7Z, or one the user wrote).
+int ArchiveBoxOf(const std::string& mask);
+// The archive masks after the dialog: a box kept (unchanged, its format
+// readable) keeps its masks as they were; any other box loses its masks
+// and, when on, gains its defaults. Masks of no box stay as they were.
+std::vector<std::string> RebuildArchiveMasks(const std::vector<std::string>& before, const std::array<bool, 6>& keep,
+                                             const std::array<bool, 6>& on);
 // ArcFiles: a single pattern is used as it is; empty or a list of several
 // gives the list of the formats available.
 std::vector<std::string> ArchiveMasksFrom(const std::string& arc_files);

@@ -41,6 +41,7 @@ TAutoSearch::TAutoSearch(const QStringList& folders, const AutoSearchValues& v, 
   word_->setObjectName("FindWord");
   word_->setEditable(true);
   word_->setInsertPolicy(QComboBox::NoInsert);
+  word_->setCompleter(nullptr);  // typed text stays as typed
   word_->addItems(word_history);
   word_->setEditText(v.word);
   word_label->setBuddy(word_);
@@ -53,6 +54,7 @@ TAutoSearch::TAutoSearch(const QStringList& folders, const AutoSearchValues& v, 
   masks_->setObjectName("FileMasks");
   masks_->setEditable(true);
   masks_->setInsertPolicy(QComboBox::NoInsert);
+  masks_->setCompleter(nullptr);
   masks_->addItems(mask_items);
   masks_->setEditText(v.mask_text);
   mask_label->setBuddy(masks_);

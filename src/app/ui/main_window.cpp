@@ -101,7 +101,7 @@ void TLorvekMain::BuildActions() {
   SetHint(abort_act_, "中止|検索を中止します");
   connect(abort_act_, &QAction::triggered, this, &TLorvekMain::AbortBtnClick);
 
-  // Replace belongs to a later part: present, but disabled until it exists.
+  // Both replace commands start disabled: they follow the store and the selection.
   repl_sel_act_ = new QAction(st->standardIcon(QStyle::SP_BrowserReload), U("選択行を置換(&R)..."), this);
   repl_sel_act_->setObjectName("ReplSelBtn");
   repl_sel_act_->setShortcut(QKeySequence("Ctrl+R"));
@@ -155,6 +155,7 @@ void TLorvekMain::BuildToolBars() {
   find_path_->setObjectName("FindPath");
   find_path_->setEditable(true);
   find_path_->setInsertPolicy(QComboBox::NoInsert);
+  find_path_->setCompleter(nullptr);  // an entry is taken only when chosen: no text the user did not type
   find_path_->setMinimumWidth(260);
   find_path_->installEventFilter(this);
   find_path_->setAcceptDrops(true);
@@ -183,6 +184,7 @@ void TLorvekMain::BuildToolBars() {
   find_word_->setObjectName("FindWord");
   find_word_->setEditable(true);
   find_word_->setInsertPolicy(QComboBox::NoInsert);
+  find_word_->setCompleter(nullptr);
   find_word_->setMinimumWidth(200);
   find_word_->setToolTip(U("検索する単語"));
   find_word_->setStatusTip(U("ここに検索する単語を入力します."));
@@ -299,7 +301,7 @@ void TLorvekMain::ReadSettings() {
   memo1_->setVisible(preview);
   splitter_->setSizes({400, std::max(10, options_.prev_hight)});
   list_->setColumnHidden(ResultModel::kDate, !options_.show_f_date);
-  // Wide enough for a date and time in this font (120 pixels in the original's).
+  // Wide enough for a date and time in this font (120 pixels at the usual font size).
   list_->horizontalHeader()->resizeSection(
       ResultModel::kDate, std::max(120, list_->fontMetrics().horizontalAdvance(ResultModel::DateText(kWideDate)) + 16));
   if (preview_act_) preview_act_->setChecked(preview);

@@ -106,7 +106,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   // Told every command line started for an editor or an application.
   std::function<void(const std::string& command)> started_command;
 
-  // The replace commands (Part of the tool menu and the command tool bar).
+  // The replace commands of the tool menu and the command tool bar.
   void ReplaceAllCommand();
   void ReplaceSelectedCommand();
 
@@ -125,6 +125,9 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void WriteSettings();
   void RestoreToolBars();
   void KeepOnScreen();
+  // Places a new top-level window centred over this one, wholly on this
+  // window's screen (shrunk to fit it).
+  void PlaceOnScreenOver(QWidget* w) const;
   void SaveToolBars();
 
   // The history's entries as the box's list; the box keeps its text unless
@@ -177,6 +180,18 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   // A warning before a replace: true to go on; ignore takes the box's state.
   bool PassReplaceWarning(int kind, bool& ignore);
   void RunReplace(const QString& text, bool selected_only);
+  // While a replace runs the window is busy as in a search: no search, no
+  // second replace, no close, and their buttons show it.
+  class ReplacingScope {
+   public:
+    explicit ReplacingScope(TLorvekMain& w);
+    ~ReplacingScope();
+    ReplacingScope(const ReplacingScope&) = delete;
+    ReplacingScope& operator=(const ReplacingScope&) = delete;
+
+   private:
+    TLorvekMain& w_;
+  };
 
   std::string program_folder_;
   std::vector<std::string> args_;

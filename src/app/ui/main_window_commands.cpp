@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusTipEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -39,6 +41,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -74,7 +77,8 @@ void TLorvekMain::SetRowCount(size_t rows) { model_->SetRowCount(rows); }
 
 void TLorvekMain::SetErrorLogVisible(bool visible) { error_log_act_->setVisible(visible); }
 
-void TLorvekMain::Message(const QString& text, bool warning, bool wait) {
+void TLorvekMain::Message(const QString& given, bool warning, bool wait) {
+  const QString text = OneBreak(given);
   if (show_message) return show_message(windowTitle(), text);
   if (headless_) {
     const std::string line = "lorvek: " + text.toStdString() + "\n";
@@ -138,7 +142,27 @@ void TLorvekMain::FindButtonClick() {
   run_->FindButtonClick(word, path, masks);
 }
 
-void TLorvekMain::AbortBtnClick() { run_->AbortBtnClick(); }
+// The run notices the request between files and ends through its usual
+// steps, which give the controls back; until then Grep and 閉じる stay
+// disabled, as they can do nothing while the run finishes its file.
+void TLorvekMain::AbortBtnClick() {
+  run_->RequestAbort();
+  abort_act_->setEnabled(false);
+}
+
+TLorvekMain::ReplacingScope::ReplacingScope(TLorvekMain& w) : w_(w) {
+  w_.run_->SetSearching(true);
+  for (QAction* a : {w_.find_act_, w_.exit_act_, w_.property_act_, w_.repl_sel_act_, w_.repl_all_act_})
+    a->setEnabled(false);
+}
+
+TLorvekMain::ReplacingScope::~ReplacingScope() {
+  w_.run_->SetSearching(false);
+  for (QAction* a : {w_.find_act_, w_.exit_act_, w_.property_act_}) a->setEnabled(true);
+  w_.abort_act_->setEnabled(false);
+  w_.repl_all_act_->setEnabled(!w_.store_.empty());
+  w_.OnSelectionChanged();
+}
 
 bool TLorvekMain::CheckedSjis(const QString& text, std::string* out) {
   const std::string utf8 = text.toUtf8().toStdString();
@@ -435,9 +459,31 @@ void TLorvekMain::ShowHelp() {
   auto* w = new QTextBrowser;
   w->setAttribute(Qt::WA_DeleteOnClose);
   w->setWindowTitle(U("Lorvek ヘルプ"));
+  w->setObjectName("HelpWindow");
   w->setSource(QUrl::fromLocalFile(path));
   w->resize(720, 560);
+  PlaceOnScreenOver(w);
   w->show();
+}
+
+void TLorvekMain::PlaceOnScreenOver(QWidget* w) const {
+  // Centred over this window and wholly on its screen, shrunk when the
+  // screen is smaller: a window that opens past the screen's edge cannot be
+  // moved by its title bar back into sight.
+  QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect avail = screen->availableGeometry();
+  // The frame the window manager will add, as this window has it.
+  const QMargins frame(geometry().left() - frameGeometry().left(), geometry().top() - frameGeometry().top(),
+                       frameGeometry().right() - geometry().right(), frameGeometry().bottom() - geometry().bottom());
+  const QSize room = avail.size() - QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+  w->resize(std::min(w->width(), room.width()), std::min(w->height(), room.height()));
+  // move() places the frame's corner.
+  const QSize whole = w->size() + QSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+  QPoint at = frameGeometry().center() - QPoint(whole.width() / 2, whole.height() / 2);
+  at.setX(std::clamp(at.x(), avail.left(), avail.right() - whole.width() + 1));
+  at.setY(std::clamp(at.y(), avail.top(), avail.bottom() - whole.height() + 1));
+  w->move(at);
 }
 
 void TLorvekMain::ShowAbout() {
@@ -460,7 +506,7 @@ void TLorvekMain::ShowAbout() {
 }
 
 void TLorvekMain::ShowErrorLog() {
-  // A plain read-only window until the built-in viewer exists.
+  // The log in a plain read-only window: it is read, never edited.
   auto* w = new QPlainTextEdit;
   w->setAttribute(Qt::WA_DeleteOnClose);
   w->setReadOnly(true);

@@ -94,6 +94,7 @@ void TLorvekMain::RunReplace(const QString& text, bool selected_only) {
   settings.html_tag = options_.search.html_tag;
   settings.html_repl_ignore = options_.html_repl_ignore;
   run_->ClearAbortRequest();
+  const ReplacingScope busy(*this);
   ReplaceRun replace(store_, *word, settings, side);
   const ReplaceResult result = replace.Run(replacement, selected_only, list_->SelectedRows());
   model_->Refresh();

@@ -28,6 +28,7 @@ MaskBox::MaskBox(QWidget* parent) : QComboBox(parent) {
   setObjectName("FileMasks");
   setEditable(true);
   setInsertPolicy(QComboBox::NoInsert);
+  setCompleter(nullptr);  // a mask set is taken only when chosen from the list
   setItemDelegate(new MaskEntryDelegate(this));
   setMinimumWidth(160);
 }

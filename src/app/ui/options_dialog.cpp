@@ -189,7 +189,7 @@ TOptionPanel::TOptionPanel(const OptionsDialogData& data, const ArchiveProbe& pr
     box->addWidget(Check(page, "FindSub", "サブディレクトリ内(&S)", so.find_sub));
     box->addWidget(Check(page, "FindAlsoArchive", "書庫ファイル内(&Z)", so.find_also_archive));
     box->addWidget(Check(page, "WholeWord", "ワード検索(&W)", so.whole_word));
-    // Hidden as in the original; the stored mode changes only when the user picks another.
+    // Hidden; the stored mode changes only when the user picks another.
     auto* mode = new QComboBox(page);
     mode->setObjectName("CodeCngMode");
     mode->addItems({U("変換しない(SJIS)"), U("自動変換")});
@@ -224,8 +224,12 @@ TOptionPanel::TOptionPanel(const OptionsDialogData& data, const ArchiveProbe& pr
     const bool available[] = {probe.lzh, probe.zip, probe.arj, probe.rar, probe.cab, probe.tar};
     for (size_t i = 0; i < std::size(kArchiveBoxes); ++i) {
       const ArchiveBox& a = kArchiveBoxes[i];
-      const bool listed = std::find(data.archive_masks.begin(), data.archive_masks.end(), a.mask) != data.archive_masks.end();
-      auto* b = Check(page, a.key, a.caption, listed && available[i]);
+      const bool listed = std::any_of(data.archive_masks.begin(), data.archive_masks.end(), [&](const std::string& m) {
+        return QString::fromStdString(m).compare(QLatin1String(a.mask), Qt::CaseInsensitive) == 0;
+      });
+      archive_shown_[i] = listed && available[i];
+      archive_available_[i] = available[i];
+      auto* b = Check(page, a.key, a.caption, archive_shown_[i]);
       b->setEnabled(available[i]);
       box->addWidget(b);
     }
@@ -249,7 +253,9 @@ TOptionPanel::TOptionPanel(const OptionsDialogData& data, const ArchiveProbe& pr
       const QString chosen = Browse(U("外部フィルタ"));
       if (!chosen.isEmpty()) name->setText(chosen);  // kept as typed: the command line quotes it
     });
-    form->addRow(U("外部フィルタ(&F)"), name_row);
+    auto* name_label = new QLabel(U("外部フィルタ(&F)"), page);
+    name_label->setBuddy(name);  // a row of several widgets gets no buddy by itself
+    form->addRow(name_label, name_row);
     form->addRow(U("対象ファイル(&E)"), Edit(page, "FilterExt", o.filter_ext));
     form->addRow(QString(), new QLabel(U("例： *.PPT,*.PDF"), page));
     form->addRow(U("オプションSW(&O)"), Edit(page, "FilterSw", so.filter_sw));
@@ -431,12 +437,14 @@ OptionsDialogData TOptionPanel::Values() const {
   so.html_tag = on("HTMLTag");
   so.office_xml_grep = on("OfficeXmlGrep");
   so.pdf_grep = on("PdfGrep");
-  // Archive masks in the order of the settings file.
-  d.archive_masks.clear();
-  for (const char* key : {"Arc.LZH", "Arc.ZIP", "Arc.ARJ", "Arc.CAB", "Arc.RAR"})
-    if (on(key)) d.archive_masks.push_back(std::string("*.") + (key + 4));
-  if (on("Arc.TAR"))
-    for (const char* m : {"*.TAR", "*.TZ", "*.TGZ", "*.TAZ", "*.GZ", "*.Z", "*.BZ2"}) d.archive_masks.push_back(m);
+  // Archive masks: a box left as it was changes nothing a search does (the
+  // masks it stands for beyond its own, *.JAR or *.TXZ, stay too).
+  std::array<bool, 6> keep{}, now{};
+  for (size_t i = 0; i < std::size(kArchiveBoxes); ++i) {
+    now[i] = on(kArchiveBoxes[i].key);
+    keep[i] = archive_available_[i] && now[i] == archive_shown_[i];
+  }
+  d.archive_masks = RebuildArchiveMasks(base_.archive_masks, keep, now);
   so.use_filter = on("UseFilter");
   so.filter_name = path("FilterName");
   o.filter_ext = text("FilterExt");

@@ -69,6 +69,10 @@ class TOptionPanel : public QDialog {
   QComboBox* editor_list_;
   QTableWidget* grid_;
   int code_mode_shown_ = 1;
+  // The archive boxes (LZH, ZIP, ARJ, RAR, CAB, TAR) as shown, and which
+  // formats are readable: a box left as it was keeps its masks.
+  std::array<bool, 6> archive_shown_{};
+  std::array<bool, 6> archive_available_{};
 };
 
 }  // namespace lorvek

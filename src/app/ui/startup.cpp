@@ -34,6 +34,9 @@ void TLorvekMain::ApplyParsed(const ParsedCommand& c) {
 void TLorvekMain::ResetForRun() {
   model_->SetRowCount(0);  // the list lets go of the rows before they are freed
   store_.Clear();
+  // Nothing to replace in an empty list.
+  repl_sel_act_->setEnabled(false);
+  repl_all_act_->setEnabled(false);
   SetStatusText(2, "");
   SetStatusText(3, "");
   memo1_->Clear();
@@ -105,6 +108,7 @@ bool TLorvekMain::RunOver(const std::vector<std::string>& targets) {
 void TLorvekMain::StartupRun() {
   ResetForRun();
   run_->SetSearching(true);
+  SetSearchingState(true);  // the controls say so while the start dialog and the run are up
   bool done = false;
   std::string masks;
   if (refused_text_) {
@@ -141,6 +145,7 @@ void TLorvekMain::StartupRun() {
   }
   FocusFirstRow();
   run_->SetSearching(false);
+  SetSearchingState(false);
   // Without a screen a start that searched nothing has failed, and says so.
   if (headless_ && !done && !headless_failed_) Message(U("コマンドラインの指定が不正です."), false);
   if (!done && started_with_args_) close();
@@ -198,6 +203,7 @@ void TLorvekMain::RunHandOff(const std::vector<std::string>& lines) {
   }
   ResetForRun();
   run_->SetSearching(true);
+  SetSearchingState(true);  // the controls say so while the start dialog and the run are up
   if (!paths.empty()) {
     SetTitle("Lorvek-シェル起動");
     QStringList folders;
@@ -207,6 +213,7 @@ void TLorvekMain::RunHandOff(const std::vector<std::string>& lines) {
   }
   FocusFirstRow();
   run_->SetSearching(false);
+  SetSearchingState(false);
 }
 
 }  // namespace lorvek

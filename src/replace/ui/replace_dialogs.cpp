@@ -90,6 +90,7 @@ TReplace::TReplace(TIniGT& ini, QWidget* parent) : QDialog(parent), history_(ini
   box_->setObjectName("ReplaceText");
   box_->setEditable(true);
   box_->setInsertPolicy(QComboBox::NoInsert);
+  box_->setCompleter(nullptr);  // typed text stays as typed
   box_->setMinimumWidth(260);
   FillFromHistory(box_, history_);
   box_->setEditText(QString());
@@ -138,10 +139,13 @@ void TReplace::done(int result) {
 
 ReplaceFrontEnd::Answer AskReplaceMatch(QWidget* parent, const QString& question) {
   QMessageBox box(QMessageBox::Information, U("置換"), question, QMessageBox::NoButton, parent);
-  QPushButton* yes = box.addButton(U("はい(&Y)"), QMessageBox::YesRole);
-  QPushButton* no = box.addButton(U("いいえ(&N)"), QMessageBox::NoRole);
-  QPushButton* abort = box.addButton(U("中止(&A)"), QMessageBox::RejectRole);
-  QPushButton* all = box.addButton(U("すべて"), QMessageBox::AcceptRole);
+  // One role for all four: the button box orders buttons of one role as
+  // they were added on every desktop style, while distinct roles would be
+  // moved around (すべて could land where はい is expected).
+  QPushButton* yes = box.addButton(U("はい(&Y)"), QMessageBox::ActionRole);
+  QPushButton* no = box.addButton(U("いいえ(&N)"), QMessageBox::ActionRole);
+  QPushButton* abort = box.addButton(U("中止(&A)"), QMessageBox::ActionRole);
+  QPushButton* all = box.addButton(U("すべて"), QMessageBox::ActionRole);
   box.setDefaultButton(yes);
   box.setEscapeButton(no);
   box.setObjectName("ReplaceQuestion");
@@ -197,6 +201,7 @@ TReplDlg::TReplDlg(TIniGT& ini, const QString& find, bool has_selection, QWidget
     auto* box = new QComboBox(this);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
+    box->setCompleter(nullptr);
     box->setMinimumWidth(240);
     FillFromHistory(box, history);
     auto* l = new QLabel(U(label), this);

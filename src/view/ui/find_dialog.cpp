@@ -20,9 +20,12 @@ TFindDlg::TFindDlg(TIniGT& ini, Mode mode, const QString& word, bool has_selecti
   setWindowTitle(mode == Mode::Find ? U("検索") : U("すべて検索"));
   auto* layout = new QVBoxLayout(this);
   auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(U("検索する文字列(&F):"), this));
+  auto* word_label = new QLabel(U("検索する文字列(&F):"), this);
+  row->addWidget(word_label);
   word_ = new QComboBox(this);
+  word_label->setBuddy(word_);  // Alt+F goes to the box, and the label shows F underlined
   word_->setEditable(true);
+  word_->setCompleter(nullptr);  // typed text stays as typed
   word_->setMinimumWidth(280);
   // The history is offered, never filled in: Enter searches for what the box
   // shows, and typing is not completed into an older entry.

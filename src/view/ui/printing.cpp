@@ -71,6 +71,7 @@ TPrintDlg::TPrintDlg(TIniGT& ini, QPrinter& printer, QWidget* parent) : QDialog(
     box = new QComboBox(this);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);  // typed text is the text, never a new entry
+    box->setCompleter(nullptr);
     for (const auto& e : kEntries) box->addItem(U(e[0]));
     box->setEditText(FromSjis(ini_.ReadStr("Print", key, "")));
     label->setBuddy(box);

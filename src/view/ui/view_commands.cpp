@@ -272,8 +272,8 @@ void TView::InsertSignature() {
     const ViewDocument sign = LoadViewDocument(program_folder_ + "signature.txt");
     editor_->InsertSjis(JoinLf(sign.lines));
   } catch (const std::exception&) {
-    const QString text = U("署名ファイルがありません.\r\n署名のテキストをアプリケーションフォルダ内に\r\n"
-                           "[signature.txt]という名前で保存して下さい.");
+    const QString text = OneBreak(U("署名ファイルがありません.\r\n署名のテキストをアプリケーションフォルダ内に\r\n"
+                                    "[signature.txt]という名前で保存して下さい."));
     if (ask) ask(U("Lorvek"), text, QMessageBox::Ok);
     else QMessageBox::information(this, U("Lorvek"), text);
   }

@@ -338,8 +338,8 @@ void TView::SetEditable(bool on) {
 
 QMessageBox::StandardButton TView::Ask(const QString& text, QMessageBox::StandardButtons buttons,
                                       const QString& caption) {
-  if (ask) return ask(caption, text, buttons);
-  return QMessageBox::question(this, caption, text, buttons);
+  if (ask) return ask(caption, OneBreak(text), buttons);
+  return QMessageBox::question(this, caption, OneBreak(text), buttons);
 }
 
 QString TView::Input(const QString& caption, const QString& label, const QString& value, bool* ok) {
