@@ -13,6 +13,7 @@
 #include "text/cp932.h"
 #include "text/encoding.h"
 #include "text/text_codec.h"
+#include "sources/filter_source.h"
 #include "view/editor_command.h"
 #include "view/environment.h"
 #include "view/key_macro.h"

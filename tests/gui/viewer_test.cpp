@@ -283,8 +283,8 @@ class ViewerTest : public QObject {
       r.FindBox()->setEditText("^a");
       r.ReplaceBox()->setEditText("");
       for (auto* box : r.findChildren<QCheckBox*>()) {
-        if (box->text() == U8("正規表現(&E)") && !box->isChecked()) QTest::mouseClick(box, Qt::LeftButton);
-        if (box->text() == U8("置換の確認(&Q)") && box->isChecked()) QTest::mouseClick(box, Qt::LeftButton);
+        if (box->text() == U8("正規表現(&E)")) box->setChecked(true);
+        if (box->text() == U8("置換の確認(&Q)")) box->setChecked(false);
       }
       QTest::mouseClick(r.FromCaret(), Qt::LeftButton);
       QTest::mouseClick(r.ReplaceAllButton(), Qt::LeftButton);
@@ -318,7 +318,7 @@ class ViewerTest : public QObject {
         r.FindBox()->setEditText("aa");
         r.ReplaceBox()->setEditText(repl);
         for (auto* box : r.findChildren<QCheckBox*>())
-          if (box->text() == U8("置換の確認(&Q)") && box->isChecked()) QTest::mouseClick(box, Qt::LeftButton);
+          if (box->text() == U8("置換の確認(&Q)")) box->setChecked(false);
         QTest::mouseClick(r.InSelection(), Qt::LeftButton);
         QTest::mouseClick(r.ReplaceAllButton(), Qt::LeftButton);
       };
@@ -378,8 +378,12 @@ class ViewerTest : public QObject {
       QCOMPARE(d.Grid()->item(1, 0)->text(), U8("テキスト"));
       d.Grid()->setCurrentCell(1, 0);
       QCOMPARE(d.NameEdit()->text(), U8("テキスト"));
-      d.NameEdit()->clear();
-      QTest::keyClicks(d.NameEdit(), U8("日本語の環境"));
+      // Typed through an input method, as Japanese is.
+      d.NameEdit()->setFocus();
+      d.NameEdit()->selectAll();
+      QInputMethodEvent typed;
+      typed.setCommitString(U8("日本語の環境"));
+      QApplication::sendEvent(d.NameEdit(), &typed);
       const std::string env_file = f + "日本語.env";
       d.choose_file = [&](bool, const QString&) { return QString::fromStdString(env_file); };
       QFile::remove(QString::fromStdString(f + "text.env"));  // 更新 asks for a file

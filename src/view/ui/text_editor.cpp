@@ -141,14 +141,15 @@ void TEditorEx::InsertSjis(const std::string& text) {
 void TEditorEx::DeleteCurrentLine() { SendScintilla(SCI_LINEDELETE); }
 
 void TEditorEx::ReplaceLines(size_t first, size_t last, const std::vector<std::string>& new_lines) {
-  ReplaceLines(first, last, new_lines, 0);
+  ReplaceLines(first, last, new_lines, 0, new_lines.size());
 }
 
-void TEditorEx::ReplaceLines(size_t first, size_t last, const std::vector<std::string>& all, size_t from) {
+void TEditorEx::ReplaceLines(size_t first, size_t last, const std::vector<std::string>& all, size_t from,
+                             size_t count) {
   const long a = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(first));
   const long b = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(last));
   std::string sjis;
-  for (size_t i = from; i < all.size() && i <= from + (last - first); ++i) {
+  for (size_t i = from; i < all.size() && i < from + count; ++i) {
     if (i > from) sjis += '\n';
     sjis += all[i];
   }
@@ -204,7 +205,7 @@ int TEditorEx::ReplaceAllMatches(const std::string& replacement) {
   const RangeReplaceResult r = ReplaceInRange(all, *finder_, replacement, {0, 0}, {SIZE_MAX, 0});
   if (r.count == 0) return -1;
   // One edit over the lines that changed: one undo step.
-  ReplaceLines(r.first_line, r.last_line, all, r.first_line);
+  ReplaceLines(r.first_line, r.last_line, all, r.first_line, r.last_line - r.first_line + 1);
   return static_cast<int>(r.count);
 }
 

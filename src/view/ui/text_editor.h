@@ -40,8 +40,8 @@ class TEditorEx : public QsciScintilla {
   void DeleteCurrentLine();
   // Replaces lines [first, last] with new ones as one undoable step.
   void ReplaceLines(size_t first, size_t last, const std::vector<std::string>& lines);
-  // The same taking lines [first, last] of all.
-  void ReplaceLines(size_t first, size_t last, const std::vector<std::string>& all, size_t from);
+  // The same with count lines of all from index from.
+  void ReplaceLines(size_t first, size_t last, const std::vector<std::string>& all, size_t from, size_t count);
 
   // Finding with the option set (FindOption bits); raises ERegExpParser.
   void SetFind(const std::string& word, int options);

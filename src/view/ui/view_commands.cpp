@@ -251,7 +251,7 @@ void TView::Replace() {
   }
   const RangeReplaceResult r = ReplaceChosen(lines, chosen, replacement, end);
   if (r.count > 0) {
-    editor_->ReplaceLines(r.first_line, r.last_line, lines, r.first_line);
+    editor_->ReplaceLines(r.first_line, r.last_line, lines, r.first_line, r.last_line - r.first_line + 1);
     SetStatus(0, QString::number(count) + U("個を置換しました."));
   } else if (!any) {
     SetStatus(0, not_found);
