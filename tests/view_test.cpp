@@ -14,6 +14,7 @@
 #include "text/cp932.h"
 #include "text/encoding.h"
 #include "text/text_codec.h"
+#include "sources/filter_source.h"
 #include "view/editor_command.h"
 #include "view/environment.h"
 #include "view/key_macro.h"
@@ -200,6 +201,44 @@ TEST(ViewEdits, ReplaceQuoteIndentAndReformat) {
             (std::vector<std::string>{Sj("あい"), Sj("うえ"), Sj("お"), "", "abcde", "fghij", "k"}));
 }
 
+// Replacing takes the matches as the replace run does: each found against
+// its whole line, a replacement never matched again, and a range only picks
+// among them; the range's end moves with the replacements before it.
+TEST(ViewEdits, ReplaceTakesTheMatchesOfTheWholeLine) {
+  std::vector<std::string> lines = {"aaa", "xaa", "a"};
+  EXPECT_EQ(ReplaceAll(lines, TextFinder("^a", kRegExp), ""), 2u);  // the line's start only
+  EXPECT_EQ(lines, (std::vector<std::string>{"aa", "xaa", ""}));
+  lines = {"ab ab", "abab"};
+  EXPECT_EQ(ReplaceAll(lines, TextFinder("a$|b", kRegExp), "ba"), 4u);  // never matched again
+  EXPECT_EQ(lines, (std::vector<std::string>{"aba aba", "abaaba"}));
+  lines = {"cat xcat cat"};
+  EXPECT_EQ(ReplaceAll(lines, TextFinder("cat", kWholeWord), "dog"), 2u);
+  EXPECT_EQ(lines[0], "dog xcat dog");
+  // A range: the matches from its start, found in the whole line.
+  const TextFinder at_start("^a", kRegExp);
+  lines = {"aa", "aa"};
+  EXPECT_EQ(ReplaceInRange(lines, at_start, "Z", {0, 1}, {SIZE_MAX, 0}).count, 1u);
+  EXPECT_EQ(lines, (std::vector<std::string>{"aa", "Za"}));
+  // Shorter and longer replacements inside "aaXaaYaa|aa" (the range ends at 8).
+  for (const std::string repl : {"Z", "ZZZ"}) {
+    SCOPED_TRACE(repl);
+    lines = {"aaXaaYaaaa", "aa"};
+    const RangeReplaceResult r = ReplaceInRange(lines, TextFinder("aa", 0), repl, {0, 2}, {0, 8});
+    EXPECT_EQ(r.count, 2u);
+    EXPECT_EQ(lines[0], "aaX" + repl + "Y" + repl + "aa");
+    EXPECT_EQ(r.end, (TextPoint{0, 4 + 2 * repl.size()}));
+    EXPECT_EQ(r.first_line, 0u);
+    EXPECT_EQ(r.last_line, 0u);
+  }
+  // A match that starts inside and reaches past the end takes the end along.
+  lines = {"abcd"};
+  EXPECT_EQ(ReplaceInRange(lines, TextFinder("bc", 0), "XYZ", {0, 0}, {0, 2}).end, (TextPoint{0, 4}));
+  // An end on a later line moves only with that line's replacements.
+  lines = {"aa aa", "aa aa"};
+  EXPECT_EQ(ReplaceInRange(lines, TextFinder("aa", 0), "Z", {0, 0}, {1, 4}).end, (TextPoint{1, 3}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"Z Z", "Z Z"}));
+}
+
 TEST(ViewEnvironments, BlocksChoiceFiltersAndRows) {
   TempDir dir;
   TIniGT file((dir / "e.env").string());
@@ -327,10 +366,34 @@ TEST(EditorCommands, EveryTemplateAndHostileData) {
   for (int i = 1000; i < 1100; ++i) hit.mark_lines.push_back(i);
   const std::string args = EditorArguments(s, hit);
   EXPECT_LE(s.editor.size() + 1 + args.size(), 240u);
+  EXPECT_GT(s.editor.size() + 1 + args.size() + 7, 240u);  // as many marks as fit
   EXPECT_EQ(args.rfind("'/f.txt' -12 /M1000 /M1001", 0), 0u);
-  EXPECT_EQ(args.back(), ' ');
+  // Whole marks only (" /M" and four digits each).
+  ASSERT_EQ((args.size() - 12) % 7, 0u);
+  EXPECT_EQ(args.substr(args.size() - 7), " /M" + std::to_string(1000 + (args.size() - 12) / 7 - 1));
+  // A path of about 240 characters is never cut inside its quotes: the
+  // marks go, whole, and the command still runs.
+  hit.path = (dir / (std::string(200, 'p') + " q.txt")).string();
+  const std::string long_args = EditorArguments(s, hit);
+  EXPECT_EQ(long_args, ShellQuote(hit.path) + " -12");
+  EXPECT_EQ(ArgumentsReceived(ShellQuote(s.editor) + " " + long_args, record),
+            (std::vector<std::string>{hit.path, "-12"}));
+  hit.path = "/f.txt";
   s.ed_add_mark = false;
   EXPECT_EQ(EditorArguments(s, hit), "'/f.txt' -12");
+}
+
+// An editor that cannot be started is known before the shell is asked.
+TEST(EditorCommands, WhyAnEditorCannotStart) {
+  TempDir dir;
+  const fs::path runs = dir.Write("runs", "#!/bin/sh\n");
+  fs::permissions(runs, fs::perms::owner_all);
+  const fs::path plain = dir.Write("plain", "#!/bin/sh\n");
+  fs::permissions(plain, fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(EditorStartError(runs.string()), 0);
+  if (geteuid() != 0) EXPECT_EQ(EditorStartError(plain.string()), EACCES);
+  EXPECT_EQ(EditorStartError(dir.path().string()), EISDIR);
+  EXPECT_EQ(EditorStartError((dir / "missing").string()), ENOENT);
 }
 
 TEST(EditorCommands, TheDesktopsAssociation) {

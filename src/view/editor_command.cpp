@@ -1,6 +1,9 @@
 #include "view/editor_command.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdlib>
 #include <fstream>
@@ -15,14 +18,21 @@ std::string EditorArguments(const EditorSettings& s, const EditorHit& hit) {
   std::string args;
   if (s.editor_is == 0) {  // TEAD
     args = path + " " + s.editor_sw + std::to_string(hit.line);
+    // The whole command line stays within 240 characters: marks are dropped
+    // from the end, whole, and the quoted path and the line never are (a
+    // cut inside the quotes would leave no command at all).
+    std::vector<std::string> marks;
+    size_t length = s.editor.size() + 1 + args.size();
     if (s.ed_add_mark)
-      for (int line : hit.mark_lines) args += " /M" + std::to_string(line);
-    // The whole command line stays within 240 characters, cut at a blank.
-    const size_t room = 240 - std::min<size_t>(239, s.editor.size() + 1);
-    if (s.editor.size() + 1 + args.size() > 240) {
-      args.resize(room);
-      for (int k = 0; k < 9 && !args.empty() && args.back() != ' '; ++k) args.pop_back();
+      for (int line : hit.mark_lines) {
+        marks.push_back(" /M" + std::to_string(line));
+        length += marks.back().size();
+      }
+    while (!marks.empty() && length > 240) {
+      length -= marks.back().size();
+      marks.pop_back();
     }
+    for (const std::string& m : marks) args += m;
     return args;
   }
   if (s.editor_is == 1)  // kmthNotePad
@@ -36,6 +46,15 @@ std::string EditorArguments(const EditorSettings& s, const EditorHit& hit) {
   if (s.editor_sw_s == 0) args += " " + path;
   else args = path + " " + args;
   return args;
+}
+
+int EditorStartError(const std::string& editor) {
+  struct stat st;
+  if (stat(editor.c_str(), &st) != 0) return errno;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (!S_ISREG(st.st_mode)) return EACCES;
+  if (access(editor.c_str(), X_OK) != 0) return errno;
+  return 0;
 }
 
 std::string EditorCommandLine(const EditorSettings& s, const EditorHit& hit) {

@@ -31,6 +31,9 @@ struct EditorHit {
 
 // The editor's arguments by its template (shell-ready).
 std::string EditorArguments(const EditorSettings& s, const EditorHit& hit);
+// Why the editor program cannot be started (an errno value: missing, a
+// folder, not executable), or 0 when it can.
+int EditorStartError(const std::string& editor);
 // The whole command line for /bin/sh -c: the quoted program and the arguments.
 std::string EditorCommandLine(const EditorSettings& s, const EditorHit& hit);
 

@@ -8,11 +8,26 @@
 
 namespace lorvek {
 
+namespace {
+
+// The settings file is Shift-JIS: a path is written in code page 932 when it
+// is UTF-8 that code page holds, else as the bytes it is; read back, a
+// value that is not UTF-8 is such a Shift-JIS path.
+std::string PathToIni(const std::string& path) {
+  std::string sjis;
+  if (!IsValidUtf8(path) || !ExternalToCp932Exact(path, &sjis)) return path;
+  return sjis;
+}
+
+std::string PathFromIni(const std::string& value) { return IsValidUtf8(value) ? value : Cp932ToUtf8(value); }
+
+}  // namespace
+
 EnvTable ReadEnvTable(const TIniGT& ini, const std::string& program_folder) {
   EnvTable table;
   for (size_t i = 0; i < kEnvRows; ++i) {
     const std::string n = std::to_string(i + 1);
-    table[i].file = ini.ReadStr("Environ", "EnvFile" + n, "");
+    table[i].file = PathFromIni(ini.ReadStr("Environ", "EnvFile" + n, ""));
     table[i].name = ini.ReadStr("Environ", "EnvName" + n, "");
     table[i].ext = ini.ReadStr("Environ", "FileExt" + n, "");
   }
@@ -28,7 +43,7 @@ void WriteEnvTable(TIniGT& ini, const EnvTable& table) {
   ini.BeginUpdate();
   for (size_t i = 0; i < kEnvRows; ++i) {
     const std::string n = std::to_string(i + 1);
-    ini.WriteStr("Environ", "EnvFile" + n, table[i].file);
+    ini.WriteStr("Environ", "EnvFile" + n, PathToIni(table[i].file));
     ini.WriteStr("Environ", "EnvName" + n, table[i].name);
     ini.WriteStr("Environ", "FileExt" + n, table[i].ext);
   }

@@ -14,9 +14,9 @@
 namespace lorvek {
 
 struct EnvRow {
-  std::string file;  // EnvFile: the environment file
-  std::string name;  // EnvName: empty for a free row
-  std::string ext;   // FileExt: comma-separated masks
+  std::string file;  // EnvFile: the environment file (as the file system names it)
+  std::string name;  // EnvName (Shift-JIS): empty for a free row
+  std::string ext;   // FileExt (Shift-JIS): comma-separated masks
   bool operator==(const EnvRow&) const = default;
 };
 

@@ -1,5 +1,8 @@
 #include "view/text_tools.h"
 
+#include <optional>
+
+#include "search/compiled_word.h"
 #include "search/regex/matcher.h"
 #include "search/whole_word.h"
 #include "text/sjis.h"
@@ -67,16 +70,20 @@ TextMatch TextFinder::Next(const std::vector<std::string>& lines, TextPoint from
   return {};
 }
 
+TextMatch TextFinder::LastIn(std::string_view line, size_t limit) const {
+  TextMatch last;
+  for (size_t col = 0;;) {
+    TextMatch m = FindIn(line, col);
+    if (!m.found || m.at.col >= limit) break;
+    last = m;
+    col = m.at.col + std::max<size_t>(1, m.length);
+  }
+  return last;
+}
+
 TextMatch TextFinder::Previous(const std::vector<std::string>& lines, TextPoint before) const {
   for (size_t l = std::min(before.line + 1, lines.size()); l-- > 0;) {
-    const size_t limit = l == before.line ? before.col : SIZE_MAX;
-    TextMatch last;
-    for (size_t col = 0;;) {
-      TextMatch m = FindIn(lines[l], col);
-      if (!m.found || m.at.col >= limit) break;
-      last = m;
-      col = m.at.col + std::max<size_t>(1, m.length);
-    }
+    TextMatch last = LastIn(lines[l], l == before.line ? before.col : SIZE_MAX);
     if (last.found) {
       last.at.line = l;
       return last;
@@ -104,32 +111,103 @@ FindAllResult FindAll(const std::vector<std::string>& lines, const TextFinder& f
 }
 
 size_t ReplaceAll(std::vector<std::string>& lines, const TextFinder& finder, std::string_view replacement) {
-  size_t count = 0;
-  for (std::string& line : lines) {
-    std::string out;
-    size_t col = 0, copied = 0;
-    while (col <= line.size()) {
-      const TextMatch m = finder.FindIn(line, col);
-      if (!m.found) break;
-      out.append(line, copied, m.at.col - copied);
-      out.append(replacement);
-      copied = m.at.col + m.length;
-      ++count;
-      // An empty match steps one character on, copying it.
-      if (m.length == 0) {
-        if (copied >= line.size()) break;
-        const size_t len = CharLength(line, copied);
-        out.append(line, copied, len);
-        copied += len;
-      }
-      col = copied;
+  return ReplaceInRange(lines, finder, replacement, {0, 0}, {SIZE_MAX, 0}).count;
+}
+
+std::vector<TextMatch> TextFinder::ReplaceMatches(std::string_view line) const {
+  std::vector<TextMatch> out;
+  const CompiledPattern& c = *pattern_;
+  // Only an anchor can tell the line's part from an offset from the line
+  // itself; without one the part is matched as it is, which is faster.
+  const bool anchored = c.anchored_start() || c.anchored_end();
+  std::optional<LineMatchFinder> whole;
+  if (anchored) whole.emplace(c, line);
+  for (size_t from = 0; from <= line.size();) {
+    MatchPos m;
+    if (anchored) {
+      m = whole->From(from);
+    } else {
+      m = MatchLeftmostLongest(c, line.substr(from), mcls_CRLF);
+      if (m) m.start += from;
     }
-    if (copied > 0 || count > 0) {
-      out.append(line, std::min(copied, line.size()), std::string::npos);
-      line = out;
+    if (!m) break;
+    const size_t start = m.start - 1, n = m.length;
+    const size_t next = n > 0 ? start + n : start + (start < line.size() ? CharLength(line, start) : 1);
+    if (!whole_word_ || IsWholeWd(line, m.start, n)) {
+      TextMatch t;
+      t.at.col = start;
+      t.length = n;
+      t.found = true;
+      out.push_back(t);
     }
+    from = next;
   }
-  return count;
+  return out;
+}
+
+std::string ApplyReplacements(std::string_view line, const std::vector<TextMatch>& matches,
+                              std::string_view replacement) {
+  std::string out;
+  out.reserve(line.size() + matches.size() * replacement.size());
+  size_t copied = 0;
+  for (const TextMatch& m : matches) {
+    out.append(line, copied, m.at.col - copied);
+    out.append(replacement);
+    copied = m.at.col + m.length;
+  }
+  out.append(line, copied);
+  return out;
+}
+
+namespace {
+
+// Where col of a line is after the matches were replaced.
+size_t MovedEnd(const std::vector<TextMatch>& matches, size_t replacement_size, size_t col) {
+  long long shift = 0;
+  for (const TextMatch& m : matches) {
+    if (m.at.col >= col) break;
+    const long long at = static_cast<long long>(m.at.col) + shift;
+    if (m.at.col + m.length > col) return static_cast<size_t>(at) + replacement_size;  // reaches past it
+    shift += static_cast<long long>(replacement_size) - static_cast<long long>(m.length);
+  }
+  return static_cast<size_t>(static_cast<long long>(col) + shift);
+}
+
+}  // namespace
+
+RangeReplaceResult ReplaceChosen(std::vector<std::string>& lines, const ChosenMatches& chosen,
+                                 std::string_view replacement, TextPoint end) {
+  RangeReplaceResult r;
+  r.end = end;
+  for (const auto& [l, matches] : chosen) {
+    if (matches.empty() || l >= lines.size()) continue;
+    if (l == end.line) r.end.col = MovedEnd(matches, replacement.size(), end.col);
+    lines[l] = ApplyReplacements(lines[l], matches, replacement);
+    if (r.count == 0) r.first_line = l;
+    r.last_line = l;
+    r.count += matches.size();
+  }
+  return r;
+}
+
+ChosenMatches MatchesInRange(const std::vector<std::string>& lines, const TextFinder& finder, TextPoint from,
+                             TextPoint end) {
+  ChosenMatches out;
+  for (size_t l = from.line; l < lines.size() && l <= end.line; ++l) {
+    std::vector<TextMatch> ms = finder.ReplaceMatches(lines[l]);
+    if (ms.empty()) continue;
+    // Every match is found against the whole line; the range only picks.
+    std::erase_if(ms, [&](const TextMatch& m) {
+      return (l == from.line && m.at.col < from.col) || (l == end.line && m.at.col >= end.col);
+    });
+    if (!ms.empty()) out.emplace_back(l, std::move(ms));
+  }
+  return out;
+}
+
+RangeReplaceResult ReplaceInRange(std::vector<std::string>& lines, const TextFinder& finder,
+                                  std::string_view replacement, TextPoint from, TextPoint end) {
+  return ReplaceChosen(lines, MatchesInRange(lines, finder, from, end), replacement, end);
 }
 
 void QuoteLines(std::vector<std::string>& lines, size_t first, size_t last) {

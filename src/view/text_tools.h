@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "search/regex/regular_expression.h"
@@ -42,6 +43,15 @@ class TextFinder {
   // The first match after (forward) or before (backward) the point.
   TextMatch Next(const std::vector<std::string>& lines, TextPoint from) const;
   TextMatch Previous(const std::vector<std::string>& lines, TextPoint before) const;
+  // The last match in line that starts before byte limit.
+  TextMatch LastIn(std::string_view line, size_t limit) const;
+  // The matches a replacement takes in line, in order, as the replace run
+  // takes them: each found against the whole line (anchors and the
+  // whole-word test see its real start, end and neighbours); a match the
+  // whole-word test refuses is passed over whole; after an empty match the
+  // search goes on one character later. They never overlap, so no
+  // replacement is matched again.
+  std::vector<TextMatch> ReplaceMatches(std::string_view line) const;
 
  private:
   PatternRef pattern_;
@@ -65,8 +75,36 @@ struct FindAllResult {
 FindAllResult FindAll(const std::vector<std::string>& lines, const TextFinder& finder, size_t first = 0,
                       size_t last = SIZE_MAX);
 
-// Replaces every match; returns how many.
+// Replaces every match (ReplaceMatches); returns how many.
 size_t ReplaceAll(std::vector<std::string>& lines, const TextFinder& finder, std::string_view replacement);
+
+// line with the given matches (in order, not overlapping) replaced.
+std::string ApplyReplacements(std::string_view line, const std::vector<TextMatch>& matches,
+                              std::string_view replacement);
+
+// The matches chosen for replacing, by line.
+using ChosenMatches = std::vector<std::pair<size_t, std::vector<TextMatch>>>;
+
+struct RangeReplaceResult {
+  size_t count = 0;
+  size_t first_line = 0, last_line = 0;  // the lines changed (when count > 0)
+  // The range's end after the replacements before it (one that starts
+  // before it and reaches past it takes the end to the replacement's end).
+  TextPoint end;
+};
+
+// Replaces the chosen matches (lines in ascending order), moving end along.
+RangeReplaceResult ReplaceChosen(std::vector<std::string>& lines, const ChosenMatches& chosen,
+                                 std::string_view replacement, TextPoint end);
+
+// The matches (ReplaceMatches) that start at or after from and before end.
+ChosenMatches MatchesInRange(const std::vector<std::string>& lines, const TextFinder& finder, TextPoint from,
+                             TextPoint end);
+
+// Every match that starts at or after from and before end replaced, as one
+// pass over the text.
+RangeReplaceResult ReplaceInRange(std::vector<std::string>& lines, const TextFinder& finder,
+                                  std::string_view replacement, TextPoint from, TextPoint end);
 
 // "> " before each line from first to last; Unquote takes it away where a
 // line starts with it. Lines past the end are left alone.

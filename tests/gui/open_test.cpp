@@ -180,6 +180,16 @@ class OpenTest : public QObject {
     missing.Search("cat", dir.path());
     missing.Open(0, QKeyCombination(Qt::ControlModifier, Qt::Key_J));
     QVERIFY(missing.quiet.messages.join("|").contains(U8("/no/such/editorが見つかりません.")));
+    // One that is there but cannot be run is said too, with the command.
+    const std::string plain = Folder(tools) + "plain.sh";
+    WriteFile(plain, "#!/bin/sh\n");
+    QFile::setPermissions(QString::fromStdString(plain), QFile::ReadOwner | QFile::WriteOwner);
+    Window stuck("Editor=" + plain + "\r\nEditExecDone=0\r\n");
+    stuck.Search("cat", dir.path());
+    stuck.Open(0, QKeyCombination(Qt::ControlModifier, Qt::Key_J));
+    QVERIFY2(stuck.quiet.messages.join("|").contains(U8("実行エラー(13)\r\n\"") + QString::fromStdString(plain) + "\""),
+             qPrintable(stuck.quiet.messages.join("|")));
+    QVERIFY(stuck.started.empty());
   }
 
   // The viewer's unsaved text is never dropped unasked: not by opening

@@ -7,6 +7,7 @@
 #include <QKeySequenceEdit>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -266,6 +267,68 @@ class ViewerTest : public QObject {
     QCOMPARE(v.Panel(0), U8("2個を置換しました."));
   }
 
+  // Replacing without confirmation from the caret takes the matches of the
+  // whole lines (an anchor sees the line's real start) and is one edit:
+  // one Ctrl+Z brings every line back.
+  void ReplaceFromTheCaretIsOneEditOverWholeLines() {
+    QTemporaryDir dir;
+    std::string text;
+    for (int i = 0; i < 300; ++i) text += "aaa\r\n";
+    WriteFile(Folder(dir) + "a.txt", text);
+    TView v(Folder(dir));
+    Show(v);
+    v.LoadIntoViewer(Folder(dir) + "a.txt");
+    v.show_dialog = [](QDialog& d) {
+      auto& r = static_cast<TReplDlg&>(d);
+      r.FindBox()->setEditText("^a");
+      r.ReplaceBox()->setEditText("");
+      for (auto* box : r.findChildren<QCheckBox*>()) {
+        if (box->text() == U8("正規表現(&E)")) box->setChecked(true);
+        if (box->text() == U8("置換の確認(&Q)")) box->setChecked(false);
+      }
+      QTest::mouseClick(r.FromCaret(), Qt::LeftButton);
+      QTest::mouseClick(r.ReplaceAllButton(), Qt::LeftButton);
+    };
+    v.Editor()->SetCaret({1, 0});
+    QTest::keyClick(v.Editor(), Qt::Key_R, Qt::ControlModifier);
+    std::vector<std::string> lines = v.Editor()->Lines();
+    QCOMPARE(lines[0], std::string("aaa"));
+    QCOMPARE(lines[1], std::string("aa"));
+    QCOMPARE(lines[299], std::string("aa"));
+    QCOMPARE(v.Panel(0), U8("299個を置換しました."));
+    QTest::keyClick(v.Editor(), Qt::Key_Z, Qt::ControlModifier);
+    lines = v.Editor()->Lines();
+    QCOMPARE(lines[1], std::string("aaa"));
+    QCOMPARE(lines[299], std::string("aaa"));
+  }
+
+  // Within a selection: the end keeps in step with the replacements, so
+  // nothing past it is replaced whether the replacement is shorter or
+  // longer, and the selection comes back over the replaced text.
+  void ReplaceInASelectionStaysInsideAndReselects() {
+    for (const QString repl : {QString("Z"), QString("ZZZ")}) {
+      QTemporaryDir dir;
+      WriteFile(Folder(dir) + "a.txt", "aa aa aa aa aa\r\n");
+      TView v(Folder(dir));
+      Show(v);
+      v.LoadIntoViewer(Folder(dir) + "a.txt");
+      v.Editor()->Select({0, 3}, 5);  // "aa aa"
+      v.show_dialog = [&](QDialog& d) {
+        auto& r = static_cast<TReplDlg&>(d);
+        r.FindBox()->setEditText("aa");
+        r.ReplaceBox()->setEditText(repl);
+        for (auto* box : r.findChildren<QCheckBox*>())
+          if (box->text() == U8("置換の確認(&Q)")) box->setChecked(false);
+        QTest::mouseClick(r.InSelection(), Qt::LeftButton);
+        QTest::mouseClick(r.ReplaceAllButton(), Qt::LeftButton);
+      };
+      QTest::keyClick(v.Editor(), Qt::Key_R, Qt::ControlModifier);
+      const std::string z = repl.toStdString();
+      QCOMPARE(v.Editor()->Lines()[0], "aa " + z + " " + z + " aa aa");
+      QCOMPARE(v.Editor()->SelectedSjis(), z + " " + z);
+    }
+  }
+
   void EnvironmentTableRules() {
     QTemporaryDir dir;
     const std::string f = Folder(dir);
@@ -299,18 +362,74 @@ class ViewerTest : public QObject {
     QCOMPARE(ReadEnvTable(ini, f), d.Table());
   }
 
+  // Names, masks and paths are Shift-JIS in the settings and in the
+  // environment files, and shown as the characters they are; a viewer whose
+  // environment has no file keeps what it shows.
+  void EnvironmentNamesAndPathsAreShiftJis() {
+    QTemporaryDir dir;
+    const std::string f = Folder(dir);
+    EditorProperties p;
+    p.font_size = 15;
+    WriteEnvFile(f + "text.env", Sj("テキスト"), "*.txt", p);
+    TIniGT ini(f + "Lorvek.ini");
+    {
+      TFileEnv d(ini, f);
+      QVERIFY(d.LoadFile(f + "text.env"));
+      QCOMPARE(d.Grid()->item(1, 0)->text(), U8("テキスト"));
+      d.Grid()->setCurrentCell(1, 0);
+      QCOMPARE(d.NameEdit()->text(), U8("テキスト"));
+      // Typed through an input method, as Japanese is.
+      d.NameEdit()->setFocus();
+      d.NameEdit()->selectAll();
+      QInputMethodEvent typed;
+      typed.setCommitString(U8("日本語の環境"));
+      QApplication::sendEvent(d.NameEdit(), &typed);
+      const std::string env_file = f + "日本語.env";
+      d.choose_file = [&](bool, const QString&) { return QString::fromStdString(env_file); };
+      QFile::remove(QString::fromStdString(f + "text.env"));  // 更新 asks for a file
+      QTest::mouseClick(d.Button("Update"), Qt::LeftButton);
+      QTest::mouseClick(d.Button("Ok"), Qt::LeftButton);
+      TIniGT env(env_file, false);
+      QCOMPARE(env.ReadStr("Environ", "Name", ""), Sj("日本語の環境"));
+    }
+    TIniGT again(f + "Lorvek.ini");
+    QCOMPARE(again.ReadStr("Environ", "EnvName2", ""), Sj("日本語の環境"));
+    QCOMPARE(again.ReadStr("Environ", "EnvFile2", ""), Sj((f + "日本語.env").c_str()));
+    QCOMPARE(ReadEnvTable(again, f)[1].file, f + "日本語.env");
+    // No file for the environment of a.txt: the font and the wrap stay.
+    WriteFile(f + "Lorvek.ini", "[Environ]\r\nEnvFile1=" + f + "none.env\r\n");
+    WriteFile(f + "a.txt", "x\r\n");
+    TView v(f);
+    EditorProperties mine = v.Editor()->Properties();
+    mine.font_size = 19;
+    mine.word_wrap = true;
+    v.Editor()->ApplyProperties(mine);
+    QVERIFY(v.LoadIntoViewer(f + "a.txt"));
+    QCOMPARE(v.Editor()->Properties().font_size, 19);
+    QVERIFY(v.Editor()->Properties().word_wrap);
+  }
+
   void PropertiesDialogWritesShortcutsAndTheEnvironment() {
     QTemporaryDir dir;
     TView v(Folder(dir));
     Show(v);
-    v.show_dialog = [](QDialog& d) {
+    QSize wanted;
+    QStringList labels;
+    v.show_dialog = [&](QDialog& d) {
       auto& prop = static_cast<TmEditorProp&>(d);
+      wanted = d.sizeHint();
+      for (auto* label : d.findChildren<QLabel*>()) labels << label->text();
       prop.FontSize()->setValue(17);
       auto* save = prop.findChild<QKeySequenceEdit*>("Save");
       save->setKeySequence(QKeySequence("Ctrl+W"));
       d.accept();
     };
     v.EditProperties();
+    // It fits a 1366x768 screen, and every command goes by its caption.
+    QVERIFY2(wanted.height() <= 700 && wanted.width() <= 1366, qPrintable(QString("%1x%2").arg(wanted.width()).arg(wanted.height())));
+    QVERIFY(labels.contains(U8("前を検索")));
+    QVERIFY(labels.contains(U8("引用")));
+    QVERIFY(!labels.contains("FIndPrev"));
     QCOMPARE(v.Editor()->Properties().font_size, 17);
     QCOMPARE(v.Action("Save")->shortcut(), QKeySequence("Ctrl+W"));
     TIniGT ini(Folder(dir) + "Lorvek.ini");

@@ -277,18 +277,25 @@ void TLorvekMain::OpenInEditor(const MatchRecord& rec, size_t row, const std::st
     return;
   }
   const std::string command = EditorCommandLine(s, hit);
+  const std::string shown = "\"" + s.editor + "\" " + EditorArguments(s, hit);
+  // The shell would only say so on its own error stream: a program that
+  // cannot be started is told here, before it is handed over.
+  if (const int error = EditorStartError(s.editor); error != 0) {
+    ShowError("実行エラー(" + std::to_string(error) + ")\r\n" + shown);
+    return;
+  }
   if (started_command) started_command(command);
   QProcess process;
   if (options_.edit_exec_done) {
     if (!QProcess::startDetached("/bin/sh", {"-c", QString::fromStdString(command)}))
-      ShowError("実行エラー(" + std::to_string(errno) + ")\r\n" + command);
+      ShowError("実行エラー(" + std::to_string(errno) + ")\r\n" + shown);
     return;
   }
   // Waited for with the window alive: painted, its input held back and the
   // search commands off, as during a run.
   process.start("/bin/sh", {"-c", QString::fromStdString(command)});
   if (!process.waitForStarted()) {
-    ShowError("実行エラー(" + std::to_string(errno) + ")\r\n" + command);
+    ShowError("実行エラー(" + std::to_string(errno) + ")\r\n" + shown);
     return;
   }
   find_act_->setEnabled(false);
@@ -296,6 +303,9 @@ void TLorvekMain::OpenInEditor(const MatchRecord& rec, size_t row, const std::st
   connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
   if (process.state() != QProcess::NotRunning) loop.exec(QEventLoop::ExcludeUserInputEvents);
   find_act_->setEnabled(true);
+  // 126 and 127 are the shell's own: it could not run the program.
+  if (process.exitStatus() == QProcess::NormalExit && (process.exitCode() == 126 || process.exitCode() == 127))
+    ShowError("実行エラー(" + std::to_string(process.exitCode() == 127 ? ENOENT : ENOEXEC) + ")\r\n" + shown);
 }
 
 void TLorvekMain::OpenWithApplication() {

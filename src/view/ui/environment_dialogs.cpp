@@ -1,10 +1,17 @@
 #include "view/ui/environment_dialogs.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontComboBox>
+#include <QFontDatabase>
 #include <QFormLayout>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollArea>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequenceEdit>
@@ -36,7 +43,8 @@ bool FileExists(const std::string& path) {
 // ---- TmEditorProp ----
 
 TmEditorProp::TmEditorProp(const QString& caption, const EditorProperties& p,
-                           const std::map<std::string, std::string>* shortcuts, QWidget* parent)
+                           const std::map<std::string, std::string>* shortcuts, QWidget* parent,
+                           const std::vector<std::pair<std::string, QString>>* commands)
     : QDialog(parent), base_(p) {
   setObjectName("TmEditorProp");
   setWindowTitle(caption);
@@ -110,15 +118,39 @@ TmEditorProp::TmEditorProp(const QString& caption, const EditorProperties& p,
   tabs->addTab(wrap, U("ワードラップ"));
 
   if (shortcuts) {
+    // Two columns of commands in a scroll area: the dialog fits a laptop's
+    // screen whatever the number of keys.
+    std::vector<std::pair<std::string, QString>> order;
+    if (commands)
+      for (const auto& c : *commands)
+        if (shortcuts->count(c.first)) order.push_back(c);
+    for (const auto& [key, value] : *shortcuts)
+      if (std::none_of(order.begin(), order.end(), [&](const auto& c) { return c.first == key; }))
+        order.emplace_back(key, QString::fromStdString(key));
     auto* keys = new QWidget;
-    auto* key_form = new QFormLayout(keys);
-    for (const auto& [key, value] : *shortcuts) {
-      auto* edit_key = new QKeySequenceEdit(QKeySequence(QString::fromStdString(value)));
+    auto* grid = new QGridLayout(keys);
+    const int rows = static_cast<int>((order.size() + 1) / 2);
+    for (size_t i = 0; i < order.size(); ++i) {
+      const auto& [key, caption] = order[i];
+      auto* edit_key = new QKeySequenceEdit(QKeySequence(QString::fromStdString(shortcuts->at(key))));
       edit_key->setObjectName(QString::fromStdString(key));
       keys_[key] = edit_key;
-      key_form->addRow(QString::fromStdString(key), edit_key);
+      auto* label = new QLabel(caption);
+      label->setBuddy(edit_key);
+      const int row = static_cast<int>(i) % rows, column = static_cast<int>(i) / rows * 2;
+      grid->addWidget(label, row, column);
+      grid->addWidget(edit_key, row, column + 1);
     }
-    tabs->addTab(keys, U("キー設定"));
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(keys);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    tabs->addTab(scroll, U("キー設定"));
+  }
+  // Never taller than the screen leaves room for.
+  if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+    const QRect room = screen->availableGeometry();
+    setMaximumSize(room.width(), room.height() - 40);
   }
 
   auto* buttons = new QHBoxLayout;
@@ -221,7 +253,7 @@ TFileEnv::TFileEnv(TIniGT& ini, std::string program_folder, QWidget* parent)
   column->addStretch();
   layout->addLayout(column);
   connect(buttons_["Load"], &QPushButton::clicked, this, [this] {
-    const QString path = Choose(false, QString::fromStdString(program_folder_));
+    const QString path = Choose(false, FromPath(program_folder_));
     if (!path.isEmpty()) LoadFile(ToPath(path));
   });
   connect(buttons_["Save"], &QPushButton::clicked, this, [this] { SaveAsRow(); });
@@ -241,15 +273,15 @@ int TFileEnv::Row() const { return std::max(0, grid_->currentRow()); }
 
 void TFileEnv::Fill() {
   for (size_t i = 0; i < kEnvRows; ++i) {
-    grid_->setItem(static_cast<int>(i), 0, new QTableWidgetItem(QString::fromStdString(table_[i].name)));
-    grid_->setItem(static_cast<int>(i), 1, new QTableWidgetItem(QString::fromStdString(table_[i].ext)));
+    grid_->setItem(static_cast<int>(i), 0, new QTableWidgetItem(FromSjis(table_[i].name)));
+    grid_->setItem(static_cast<int>(i), 1, new QTableWidgetItem(FromSjis(table_[i].ext)));
   }
 }
 
 void TFileEnv::SelectRow(int row) {
   if (row < 0) return;
-  name_->setText(QString::fromStdString(table_[static_cast<size_t>(row)].name));
-  ext_->setText(QString::fromStdString(table_[static_cast<size_t>(row)].ext));
+  name_->setText(FromSjis(table_[static_cast<size_t>(row)].name));
+  ext_->setText(FromSjis(table_[static_cast<size_t>(row)].ext));
   name_->setEnabled(row > 0);
   ext_->setEnabled(row > 0);
   UpdateButtons();
@@ -267,7 +299,9 @@ void TFileEnv::UpdateButtons() {
 
 QString TFileEnv::Choose(bool save, const QString& suggested) {
   if (choose_file) return choose_file(save, suggested);
-  return save ? QFileDialog::getSaveFileName(this, U("環境ファイル"), suggested, U("環境ファイル (*.env)"))
+  // The overwrite question is asked once, by this dialog.
+  return save ? QFileDialog::getSaveFileName(this, U("環境ファイル"), suggested, U("環境ファイル (*.env)"), nullptr,
+                                             QFileDialog::DontConfirmOverwrite)
               : QFileDialog::getOpenFileName(this, U("環境ファイル"), suggested, U("環境ファイル (*.env)"));
 }
 
@@ -311,7 +345,7 @@ bool TFileEnv::LoadFile(const std::string& path) {
 void TFileEnv::Delete() {
   const int row = Row();
   if (row == 0 || table_[static_cast<size_t>(row)].name.empty()) return;
-  if (!Confirm(QString::fromStdString(table_[static_cast<size_t>(row)].name) + U(" を削除しますか?"))) return;
+  if (!Confirm(FromSjis(table_[static_cast<size_t>(row)].name) + U(" を削除しますか?"))) return;
   DeleteEnvRow(table_, static_cast<size_t>(row));
   Fill();
   SelectRow(row);
@@ -321,7 +355,7 @@ void TFileEnv::SaveAsRow() {
   const int selected = Row();
   TEnvSaveAs d(name_->text(), ext_->text(), this);
   if (Run(d) != QDialog::Accepted || d.Name().isEmpty()) return;
-  const std::string name = d.Name().toStdString();
+  const std::string name = ToSjis(d.Name());
   size_t target = static_cast<size_t>(selected);
   if (!SameIniName(name, table_[target].name)) {
     target = kEnvRows;
@@ -335,9 +369,9 @@ void TFileEnv::SaveAsRow() {
       return;
     }
   }
-  const QString chosen = Choose(true, QString::fromStdString(table_[target].file.empty()
-                                                                 ? program_folder_ + name + ".env"
-                                                                 : table_[target].file));
+  const QString chosen = Choose(true, table_[target].file.empty()
+                                          ? FromPath(program_folder_) + d.Name() + ".env"
+                                          : FromPath(table_[target].file));
   if (chosen.isEmpty()) return;
   const std::string path = ToPath(chosen);
   if (FileExists(path) && !Confirm(chosen + U(" はすでに存在します.上書きしますか?"))) return;
@@ -346,8 +380,8 @@ void TFileEnv::SaveAsRow() {
     Tell(U("環境ﾌｧｲﾙが異常です."));
     return;
   }
-  WriteEnvFile(path, name, d.Ext().toStdString(), *p);
-  table_[target] = {path, name, d.Ext().toStdString()};
+  WriteEnvFile(path, name, ToSjis(d.Ext()), *p);
+  table_[target] = {path, name, ToSjis(d.Ext())};
   Fill();
   grid_->setCurrentCell(static_cast<int>(target), 0);
 }
@@ -357,13 +391,16 @@ void TFileEnv::UpdateRow() {
   if (row == 0) return;
   EnvRow& r = table_[static_cast<size_t>(row)];
   if (r.file.empty() || !FileExists(r.file)) {
-    const QString chosen = Choose(true, QString::fromStdString(program_folder_) + name_->text() + ".env");
+    const QString chosen = Choose(true, FromPath(program_folder_) + name_->text() + ".env");
     if (chosen.isEmpty()) return;
     r.file = ToPath(chosen);
   }
-  r.name = name_->text().toStdString();
-  r.ext = ext_->text().toStdString();
+  r.name = ToSjis(name_->text());
+  r.ext = ToSjis(ext_->text());
+  // A fresh set in the fixed-width font this system has.
   EditorProperties fresh;
+  fresh.font_family = QFontDatabase::systemFont(QFontDatabase::FixedFont).family().toStdString();
+  fresh.font_size = 11;
   fresh.horizontal_scroll_bar = fresh.vertical_scroll_bar = true;
   WriteEnvFile(r.file, r.name, r.ext, fresh);
   Fill();
@@ -373,10 +410,10 @@ void TFileEnv::Settings() {
   const int row = Row();
   EnvRow& r = table_[static_cast<size_t>(row)];
   const std::optional<EditorProperties> p = ReadEnvFileProperties(r.file);
-  TmEditorProp d(QString::fromStdString(r.name) + U(" の環境設定"), p ? *p : EditorProperties{}, nullptr, this);
+  TmEditorProp d(FromSjis(r.name) + U(" の環境設定"), p ? *p : EditorProperties{}, nullptr, this);
   if (Run(d) != QDialog::Accepted) return;
   if (r.file.empty()) {
-    const QString chosen = Choose(true, QString::fromStdString(program_folder_ + r.name + ".env"));
+    const QString chosen = Choose(true, FromPath(program_folder_) + FromSjis(r.name) + ".env");
     if (chosen.isEmpty()) return;
     r.file = ToPath(chosen);
   }

@@ -8,6 +8,8 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <utility>
+#include <vector>
 #include <string>
 
 #include "app/settings/ini_file.h"
@@ -28,9 +30,11 @@ class TmEditorProp : public QDialog {
   Q_OBJECT
  public:
   // shortcuts: the [Viewer] keys and their values, shown on a page of their
-  // own when given (the viewer's "現在の設定(&P)...").
+  // own when given (the viewer's "現在の設定(&P)..."); commands: the order
+  // and the caption each key is shown under.
   TmEditorProp(const QString& caption, const EditorProperties& p,
-               const std::map<std::string, std::string>* shortcuts = nullptr, QWidget* parent = nullptr);
+               const std::map<std::string, std::string>* shortcuts = nullptr, QWidget* parent = nullptr,
+               const std::vector<std::pair<std::string, QString>>* commands = nullptr);
   EditorProperties Properties() const;
   std::map<std::string, std::string> Shortcuts() const;
   QSpinBox* FontSize() const { return font_size_; }

@@ -14,8 +14,6 @@ constexpr int kFoundIndicator = 8;
 
 QColor Rgb(unsigned rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF); }
 
-QString FromSjis(const std::string& sjis) { return QString::fromStdString(Cp932ToUtf8(sjis)); }
-
 }  // namespace
 
 TEditorEx::TEditorEx(QWidget* parent) : QsciScintilla(parent) {
@@ -26,7 +24,10 @@ TEditorEx::TEditorEx(QWidget* parent) : QsciScintilla(parent) {
   SendScintilla(SCI_INDICSETALPHA, kFoundIndicator, 120);
   ApplyProperties(properties_);
   connect(this, &QsciScintilla::cursorPositionChanged, this, [this] { emit CaretMoved(); });
-  connect(this, &QsciScintilla::textChanged, this, [this] { emit Changed(); });
+  connect(this, &QsciScintilla::textChanged, this, [this] {
+    highlight_stale_ = true;
+    emit Changed();
+  });
 }
 
 void TEditorEx::SetLines(const std::vector<std::string>& lines) {
@@ -37,33 +38,52 @@ void TEditorEx::SetLines(const std::vector<std::string>& lines) {
   }
   const bool was_read_only = isReadOnly();
   setReadOnly(false);
-  setText(FromSjis(sjis));
+  // Straight to the control as UTF-8: no round through UTF-16.
+  const std::string utf8 = Cp932ToUtf8(sjis);
+  SendScintilla(SCI_SETTEXT, utf8.c_str());
   setReadOnly(was_read_only);
   SendScintilla(SCI_EMPTYUNDOBUFFER);
   setModified(false);
+  highlight_stale_ = true;
   RefreshHighlight();
+}
+
+std::string_view TEditorEx::Utf8Line(size_t l) const {
+  const long a = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(l));
+  const long b = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(l));
+  if (a < 0 || b <= a) return {};
+  const auto* p = reinterpret_cast<const char*>(
+      SendScintilla(SCI_GETRANGEPOINTER, static_cast<unsigned long>(a), b - a));
+  std::string_view line(p, static_cast<size_t>(b - a));
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  return line;
+}
+
+std::string TEditorEx::ToSjisLine(std::string_view utf8, bool* exact) {
+  bool ascii = true;
+  for (char c : utf8)
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      ascii = false;
+      break;
+    }
+  if (ascii) return std::string(utf8);
+  std::string sjis;
+  if (ExternalToCp932Exact(utf8, &sjis)) return sjis;
+  if (exact) *exact = false;
+  return Utf8ToCp932(utf8);
 }
 
 std::vector<std::string> TEditorEx::Lines(bool* exact) const {
   std::vector<std::string> out;
   bool all = true;
-  const int n = lines();
-  for (int l = 0; l < n; ++l) {
-    std::string utf8 = text(l).toStdString();
-    while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r')) utf8.pop_back();
-    std::string sjis;
-    if (!ExternalToCp932Exact(utf8, &sjis)) all = false;
-    out.push_back(sjis);
-  }
+  const size_t n = static_cast<size_t>(lines());
+  out.reserve(n);
+  for (size_t l = 0; l < n; ++l) out.push_back(ToSjisLine(Utf8Line(l), &all));
   if (exact) *exact = all;
   return out;
 }
 
-std::string TEditorEx::LineText(int line) const {
-  std::string utf8 = text(line).toStdString();
-  while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r')) utf8.pop_back();
-  return Utf8ToCp932(utf8);
-}
+std::string TEditorEx::LineText(int line) const { return ToSjisLine(Utf8Line(static_cast<size_t>(line))); }
 
 long TEditorEx::PositionOf(TextPoint p) const {
   const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(p.line));
@@ -75,9 +95,9 @@ long TEditorEx::PositionOf(TextPoint p) const {
 TextPoint TEditorEx::PointOf(long position) const {
   const long line = SendScintilla(SCI_LINEFROMPOSITION, static_cast<unsigned long>(position));
   const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(line));
-  std::string utf8 = text(static_cast<int>(line)).toStdString();
-  utf8 = utf8.substr(0, std::min(static_cast<size_t>(position - start), utf8.size()));
-  return {static_cast<size_t>(line), Utf8ToCp932(utf8).size()};
+  const std::string_view utf8 = Utf8Line(static_cast<size_t>(line));
+  return {static_cast<size_t>(line),
+          ToSjisLine(utf8.substr(0, std::min(static_cast<size_t>(position - start), utf8.size()))).size()};
 }
 
 TextPoint TEditorEx::Caret() const { return PointOf(SendScintilla(SCI_GETCURRENTPOS)); }
@@ -121,12 +141,17 @@ void TEditorEx::InsertSjis(const std::string& text) {
 void TEditorEx::DeleteCurrentLine() { SendScintilla(SCI_LINEDELETE); }
 
 void TEditorEx::ReplaceLines(size_t first, size_t last, const std::vector<std::string>& new_lines) {
+  ReplaceLines(first, last, new_lines, 0, new_lines.size());
+}
+
+void TEditorEx::ReplaceLines(size_t first, size_t last, const std::vector<std::string>& all, size_t from,
+                             size_t count) {
   const long a = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(first));
   const long b = SendScintilla(SCI_GETLINEENDPOSITION, static_cast<unsigned long>(last));
   std::string sjis;
-  for (size_t i = 0; i < new_lines.size(); ++i) {
-    if (i) sjis += '\n';
-    sjis += new_lines[i];
+  for (size_t i = from; i < all.size() && i < from + count; ++i) {
+    if (i > from) sjis += '\n';
+    sjis += all[i];
   }
   const QByteArray utf8 = QByteArray::fromStdString(Cp932ToUtf8(sjis));
   beginUndoAction();
@@ -140,55 +165,77 @@ void TEditorEx::SetFind(const std::string& word, int options) {
   finder_ = std::make_unique<TextFinder>(word, options);
   find_word_ = word;
   find_options_ = options;
+  highlight_stale_ = true;
   RefreshHighlight();
 }
 
+// Line by line from the caret: a search costs what it reads, not the
+// whole text.
 bool TEditorEx::FindNext() {
   if (!finder_) return false;
-  const auto [start, end] = SelectionRange();
-  const std::vector<std::string> all = Lines();
   // From the end of the selection, so that the selected match is passed.
-  const TextMatch m = finder_->Next(all, end);
-  if (!m.found) return false;
-  Select(m.at, m.length == 0 ? 0 : m.length);
-  (void)start;
-  return true;
+  const TextPoint end = SelectionRange().second;
+  const size_t n = static_cast<size_t>(lines());
+  for (size_t l = end.line; l < n; ++l) {
+    TextMatch m = finder_->FindIn(LineText(static_cast<int>(l)), l == end.line ? end.col : 0);
+    if (m.found) {
+      Select({l, m.at.col}, m.length);
+      return true;
+    }
+  }
+  return false;
 }
 
 bool TEditorEx::FindPrevious() {
   if (!finder_) return false;
-  const auto [start, end] = SelectionRange();
-  const TextMatch m = finder_->Previous(Lines(), start);
-  (void)end;
-  if (!m.found) return false;
-  Select(m.at, m.length);
-  return true;
+  const TextPoint start = SelectionRange().first;
+  for (size_t l = start.line + 1; l-- > 0;) {
+    const TextMatch m = finder_->LastIn(LineText(static_cast<int>(l)), l == start.line ? start.col : SIZE_MAX);
+    if (m.found) {
+      Select({l, m.at.col}, m.length);
+      return true;
+    }
+  }
+  return false;
 }
 
 int TEditorEx::ReplaceAllMatches(const std::string& replacement) {
   if (!finder_) return -1;
   std::vector<std::string> all = Lines();
-  const size_t count = ReplaceAll(all, *finder_, replacement);
-  if (count == 0) return -1;
-  ReplaceLines(0, all.empty() ? 0 : static_cast<size_t>(lines() - 1), all);
-  return static_cast<int>(count);
+  const RangeReplaceResult r = ReplaceInRange(all, *finder_, replacement, {0, 0}, {SIZE_MAX, 0});
+  if (r.count == 0) return -1;
+  // One edit over the lines that changed: one undo step.
+  ReplaceLines(r.first_line, r.last_line, all, r.first_line, r.last_line - r.first_line + 1);
+  return static_cast<int>(r.count);
 }
 
 void TEditorEx::SetHighlight(bool on) {
+  if (on != highlight_) highlight_stale_ = true;
   highlight_ = on;
   RefreshHighlight();
 }
 
 void TEditorEx::RefreshHighlight() {
+  // Nothing to do while neither the text nor the word changed: finding
+  // next refreshes after every step.
+  if (!highlight_stale_) return;
+  highlight_stale_ = false;
   SendScintilla(SCI_SETINDICATORCURRENT, kFoundIndicator);
   SendScintilla(SCI_INDICATORCLEARRANGE, 0L, SendScintilla(SCI_GETLENGTH));
   if (!highlight_ || !finder_) return;
-  const std::vector<std::string> all = Lines();
-  for (size_t l = 0; l < all.size(); ++l) {
-    for (size_t col = 0; col <= all[l].size();) {
-      const TextMatch m = finder_->FindIn(all[l], col);
+  const size_t n = static_cast<size_t>(lines());
+  for (size_t l = 0; l < n; ++l) {
+    const std::string_view utf8 = Utf8Line(l);
+    const std::string line = ToSjisLine(utf8);
+    const bool ascii = line.size() == utf8.size();
+    const long start = SendScintilla(SCI_POSITIONFROMLINE, static_cast<unsigned long>(l));
+    auto position = [&](size_t col) {
+      return start + static_cast<long>(ascii ? col : Cp932ToUtf8(std::string_view(line).substr(0, col)).size());
+    };
+    for (size_t col = 0; col <= line.size();) {
+      const TextMatch m = finder_->FindIn(line, col);
       if (!m.found) break;
-      const long a = PositionOf({l, m.at.col}), b = PositionOf({l, m.at.col + m.length});
+      const long a = position(m.at.col), b = position(m.at.col + m.length);
       if (b > a) SendScintilla(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(a), b - a);
       col = m.at.col + std::max<size_t>(1, m.length);
     }
@@ -237,6 +284,7 @@ void TEditorEx::ApplyProperties(const EditorProperties& p) {
   SendScintilla(SCI_SETVSCROLLBAR, p.vertical_scroll_bar ? 1 : 0);
   setCaretLineVisible(p.caret_line_visible);
   FitWrapWidth();
+  highlight_stale_ = true;
   RefreshHighlight();
 }
 

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "view/environment.h"
@@ -39,9 +40,12 @@ class TEditorEx : public QsciScintilla {
   void DeleteCurrentLine();
   // Replaces lines [first, last] with new ones as one undoable step.
   void ReplaceLines(size_t first, size_t last, const std::vector<std::string>& lines);
+  // The same with count lines of all from index from.
+  void ReplaceLines(size_t first, size_t last, const std::vector<std::string>& all, size_t from, size_t count);
 
   // Finding with the option set (FindOption bits); raises ERegExpParser.
   void SetFind(const std::string& word, int options);
+  const TextFinder* Finder() const { return finder_.get(); }
   const std::string& FindWord() const { return find_word_; }
   int FindOptions() const { return find_options_; }
   bool FindNext();
@@ -71,11 +75,17 @@ class TEditorEx : public QsciScintilla {
   // With word wrap, lines wrap at the properties' width in half-width
   // cells: the rest of the window's width becomes right margin.
   void FitWrapWidth();
+  // Line l as the control holds it (UTF-8, without its break); valid until
+  // the next change.
+  std::string_view Utf8Line(size_t l) const;
+  // Shift-JIS from the control's UTF-8 (as it is when all ASCII).
+  static std::string ToSjisLine(std::string_view utf8, bool* exact = nullptr);
 
   std::unique_ptr<TextFinder> finder_;
   std::string find_word_;
   int find_options_ = 0;
   bool highlight_ = false;
+  bool highlight_stale_ = true;  // the text or the word changed since the last marking
   EditorProperties properties_;
 };
 

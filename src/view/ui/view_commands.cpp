@@ -1,5 +1,7 @@
 // TView: finding, the tag list, replacing, the writing aids, bookmarks,
 // canned texts, the command entry and keyboard macros.
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QDate>
@@ -12,6 +14,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTime>
 #include <QTreeWidget>
 
@@ -171,58 +174,108 @@ void TView::Replace() {
     return;
   }
   const bool in_selection = c.start == ReplaceConditions::InSelection;
-  long range_end = -1;
-  std::pair<TextPoint, TextPoint> kept;
-  if (in_selection) {
-    kept = editor_->SelectionRange();
-    range_end = editor_->PositionOf(kept.second);
-    editor_->SetCaret(kept.first);
-  }
   const bool backward = c.backward && !in_selection && c.start != ReplaceConditions::FromTop;
-  if (c.start == ReplaceConditions::FromTop) editor_->SetCaret({0, 0});
   const QString not_found = "[" + c.find + U("] は見つかりませんでした.");
   if (c.replace_all && !c.query && c.start == ReplaceConditions::FromTop) {
+    editor_->SetCaret({0, 0});
     const int n = editor_->ReplaceAllMatches(replacement);
     SetStatus(0, n > 0 ? QString::number(n) + U("個を置換しました.") : not_found);
+    editor_->RefreshHighlight();
     return;
   }
-  int count = 0;
+  // The matches are those of the text as it is now, each found against its
+  // whole line, chosen in the order the search meets them; the chosen ones
+  // are replaced at the end as one edit (one undo step).
+  std::vector<std::string> lines = editor_->Lines();
+  const auto [sel_start, sel_end] = editor_->SelectionRange();
+  TextPoint from{0, 0}, end{SIZE_MAX, 0};
+  if (in_selection) {
+    from = sel_start;
+    end = sel_end;
+  } else if (backward) {
+    end = sel_start;  // every match before the caret
+  } else if (c.start == ReplaceConditions::FromCaret) {
+    from = sel_start;  // a selected match is the first one
+  }
+  const TextFinder& finder = *editor_->Finder();
+  ChosenMatches chosen;
+  size_t count = 0;
+  bool any = false, stop = false;
   bool ask_each = c.query;
-  editor_->beginUndoAction();
-  for (;;) {
-    const bool found = backward ? editor_->FindPrevious() : editor_->FindNext();
-    if (!found) {
-      if (count == 0) SetStatus(0, not_found);
-      break;
-    }
-    const long start = editor_->SendScintilla(QsciScintilla::SCI_GETSELECTIONSTART);
-    if (in_selection && start >= range_end) break;
-    if (ask_each) {
-      const QString question = "\"" + FromSjis(editor_->SelectedSjis()) + U("\" を\n\r\"") + c.replace +
-                               U("\" に置換しますか?");
+  const size_t last_line = std::min(end.line, lines.empty() ? 0 : lines.size() - 1);
+  auto take_line = [&](size_t l) {
+    std::vector<TextMatch> ms = finder.ReplaceMatches(lines[l]);
+    std::erase_if(ms, [&](const TextMatch& m) {
+      return (l == from.line && m.at.col < from.col) || (l == end.line && m.at.col >= end.col);
+    });
+    if (ms.empty()) return;
+    any = true;
+    std::vector<bool> yes(ms.size(), !ask_each);
+    for (size_t k = 0; k < ms.size() && ask_each && !stop; ++k) {
+      const size_t i = backward ? ms.size() - 1 - k : k;
+      editor_->Select({l, ms[i].at.col}, ms[i].length);
+      const QString question = "\"" + FromSjis(lines[l].substr(ms[i].at.col, ms[i].length)) + U("\" を\n\r\"") +
+                               c.replace + U("\" に置換しますか?");
       if (!c.replace_all) {
-        if (Ask(question, QMessageBox::Yes | QMessageBox::No, U("置換の確認")) == QMessageBox::Yes) {
-          editor_->InsertSjis(replacement);
-          ++count;
-        }
+        yes[i] = Ask(question, QMessageBox::Yes | QMessageBox::No, U("置換の確認")) == QMessageBox::Yes;
+        stop = true;
         break;
       }
       const auto answer = Ask(question, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::YesToAll,
                               U("置換の確認"));
-      if (answer == QMessageBox::Cancel) break;
+      if (answer == QMessageBox::Cancel) {
+        stop = true;
+        break;
+      }
       if (answer == QMessageBox::No) continue;
-      if (answer == QMessageBox::YesToAll) ask_each = false;
+      yes[i] = true;
+      if (answer == QMessageBox::YesToAll) {
+        // This one and every later one in the search's direction.
+        ask_each = false;
+        for (size_t j = k; j < ms.size(); ++j) yes[backward ? ms.size() - 1 - j : j] = true;
+      }
     }
-    editor_->InsertSjis(replacement);
-    ++count;
+    std::vector<TextMatch> taken;
+    for (size_t i = 0; i < ms.size(); ++i)
+      if (yes[i]) taken.push_back(ms[i]);
+    count += taken.size();
+    if (!taken.empty()) chosen.emplace_back(l, std::move(taken));
+  };
+  if (!lines.empty()) {
     if (backward) {
-      const long now = editor_->SendScintilla(QsciScintilla::SCI_GETCURRENTPOS);
-      editor_->SendScintilla(QsciScintilla::SCI_GOTOPOS, static_cast<unsigned long>(now - static_cast<long>(Cp932ToUtf8(replacement).size())));
+      for (size_t l = last_line + 1; l-- > 0 && !stop;) take_line(l);
+      std::reverse(chosen.begin(), chosen.end());
+    } else {
+      for (size_t l = from.line; l <= last_line && !stop; ++l) take_line(l);
     }
   }
-  editor_->endUndoAction();
-  if (count > 0) SetStatus(0, QString::number(count) + U("個を置換しました."));
-  if (in_selection) editor_->Select(kept.first, 0);
+  const RangeReplaceResult r = ReplaceChosen(lines, chosen, replacement, end);
+  if (r.count > 0) {
+    editor_->ReplaceLines(r.first_line, r.last_line, lines, r.first_line, r.last_line - r.first_line + 1);
+    SetStatus(0, QString::number(count) + U("個を置換しました."));
+  } else if (!any) {
+    SetStatus(0, not_found);
+  }
+  // The selection comes back over the text it held, its end moved by the
+  // replacements before it.
+  if (in_selection) {
+    editor_->SendScintilla(QsciScintilla::SCI_SETSEL, static_cast<unsigned long>(editor_->PositionOf(from)),
+                           editor_->PositionOf(r.end));
+  } else if (r.count > 0) {
+    // The caret after the last replacement made (going forward) or at the
+    // first one (going backward), where the search would go on from.
+    if (backward) {
+      editor_->SetCaret({chosen.front().first, chosen.front().second.front().at.col});
+    } else {
+      const auto& [l, ms] = chosen.back();
+      long long shift = 0, col = 0;
+      for (const TextMatch& m : ms) {
+        col = static_cast<long long>(m.at.col) + shift + static_cast<long long>(replacement.size());
+        shift += static_cast<long long>(replacement.size()) - static_cast<long long>(m.length);
+      }
+      editor_->SetCaret({l, static_cast<size_t>(col)});
+    }
+  }
   editor_->RefreshHighlight();
 }
 
@@ -506,9 +559,16 @@ void TView::EditProperties() {
                                       "Replace", "Indent", "UnIndent", "Quate", "UnQuate", "InsDate", "InsTime",
                                       "InsSign", "Seikei", "ViewTag", "ViewFound", "InsFile", "Print", "Command",
                                       "MacroRec", "MacroPlay"};
-  for (const char* k : kKeys) keys[k] = actions_.at(k)->shortcut().toString().toStdString();
+  std::vector<std::pair<std::string, QString>> commands;
+  for (const char* k : kKeys) {
+    keys[k] = actions_.at(k)->shortcut().toString().toStdString();
+    // Shown under its menu caption, without the access key and the dots.
+    QString caption = actions_.at(k)->text();
+    caption.remove(QRegularExpression("\\(&.\\)|&|\\.\\.\\.$"));
+    commands.emplace_back(k, caption);
+  }
   const EnvRow& row = env_table_[env_row_];
-  TmEditorProp d(QString::fromStdString(row.name) + U(" のプロパティ"), editor_->Properties(), &keys, this);
+  TmEditorProp d(FromSjis(row.name) + U(" のプロパティ"), editor_->Properties(), &keys, this, &commands);
   if (RunDialog(d) != QDialog::Accepted) return;
   ini_->BeginUpdate();
   for (const auto& [key, value] : d.Shortcuts()) ini_->WriteStr("Viewer", key, value);

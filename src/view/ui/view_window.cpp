@@ -364,7 +364,8 @@ std::string TView::DialogFolder() const {
 void TView::ApplyEnvironment(const std::string& file_name) {
   env_row_ = ChooseEnvironment(env_table_, file_name);
   const std::optional<EditorProperties> p = ReadEnvFileProperties(env_table_[env_row_].file);
-  EditorProperties properties = p ? *p : EditorProperties{};
+  if (!p) return;  // no file: the control keeps what it shows
+  EditorProperties properties = *p;
   properties.line_numbers = true;  // an applied environment numbers the lines
   editor_->ApplyProperties(properties);
 }
@@ -504,7 +505,7 @@ bool TView::SaveAs() {
     QStringList filters;
     for (const std::string& f : EnvDialogFilters(env_table_)) {
       const size_t bar = f.find('|');
-      filters << QString::fromStdString(f.substr(0, bar) + " (" + f.substr(bar + 1) + ")").replace(';', ' ');
+      filters << FromSjis(f.substr(0, bar) + " (" + f.substr(bar + 1) + ")").replace(';', ' ');
     }
     chosen = QFileDialog::getSaveFileName(this, U("名前を付けて保存"),
                                           QString::fromStdString(file_name_ == "新規" ? DialogFolder() : file_name_),
