@@ -152,7 +152,7 @@ class OptionsTest : public QObject {
     for (auto* l : d.findChildren<QLabel*>())
       if (l->text() == U8("外部フィルタ(&F)")) labelled = l->buddy() == filter_name;
     QVERIFY(labelled);
-    // The viewer's find dialog: Alt+F goes to the word box.
+    // The viewer's find dialog: Alt+K goes to the word box, Alt+F to fuzzy.
     QTemporaryDir dir;
     TIniGT ini(Folder(dir) + "Lorvek.ini");
     TFindDlg find(ini, TFindDlg::Mode::Find, "x", false);
@@ -161,8 +161,11 @@ class OptionsTest : public QObject {
     QVERIFY(QTest::qWaitForWindowActive(&find));
     find.RegExpBox()->setFocus();
     QTRY_VERIFY(find.RegExpBox()->hasFocus());
-    QTest::keyClick(&find, Qt::Key_F, Qt::AltModifier);
+    QTest::keyClick(&find, Qt::Key_K, Qt::AltModifier);
     QTRY_VERIFY(find.WordBox()->hasFocus() || find.WordBox()->lineEdit()->hasFocus());
+    QVERIFY(!find.FuzzyBox()->isChecked());
+    QTest::keyClick(&find, Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(find.FuzzyBox()->isChecked());
   }
 
   void PageRulesAndAMissingBackEnd() {

@@ -1,5 +1,6 @@
 // The viewer driven as a user drives it: keys into the editor, menu
 // commands by their shortcuts, dialogs answered through their own buttons.
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -98,6 +99,30 @@ class ViewerTest : public QObject {
     QCOMPARE(shown, QString("beta"));
     QCOMPARE(QString::fromStdString(v.Editor()->FindWord()), QString("beta"));
     QCOMPARE(v.Panel(2), U8("行:2"));
+  }
+
+  // The find dialog's options are those of the replace dialog, with the
+  // same captions and keys, and ﾍﾟｰｼﾞ先頭から starts at the top.
+  void FindDialogCaptionsAndItsStart() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", "cat one\r\ntwo\r\ncat three\r\n");
+    TView v(Folder(dir));
+    Show(v);
+    QVERIFY(v.LoadIntoViewer(Folder(dir) + "a.txt"));
+    v.Editor()->SetCaret({2, 0});
+    QStringList captions;
+    v.show_dialog = [&](QDialog& d) {
+      auto& f = static_cast<TFindDlg&>(d);
+      for (QAbstractButton* b : d.findChildren<QAbstractButton*>()) captions << b->text();
+      f.WordBox()->setEditText("cat");
+      QTest::mouseClick(f.FromTopButton(), Qt::LeftButton);
+      QTest::mouseClick(f.DownButton(), Qt::LeftButton);
+    };
+    QTest::keyClick(v.Editor(), Qt::Key_F, Qt::ControlModifier);
+    for (const char* c : {"大/小文字の区別(&C)", "ﾜｰﾄﾞ単位(&W)", "正規表現(&E)", "あいまい検索(&F)", "現在位置から(&G)",
+                          "ﾍﾟｰｼﾞ先頭から(&T)"})
+      QVERIFY2(captions.contains(U8(c)), c);
+    QCOMPARE(v.Panel(2), U8("行:1"));  // from the top, not from the caret on line 3
   }
 
   void FindAllListsALineOnceAndCountsEveryHit() {

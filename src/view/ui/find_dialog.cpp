@@ -2,13 +2,16 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QHBoxLayout>
+#include <QRadioButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/settings/history.h"
+#include "app/settings/settings_schema.h"
 #include "app/ui/qt_text.h"
 #include "view/text_tools.h"
 
@@ -20,7 +23,7 @@ TFindDlg::TFindDlg(TIniGT& ini, Mode mode, const QString& word, bool has_selecti
   setWindowTitle(mode == Mode::Find ? U("検索") : U("すべて検索"));
   auto* layout = new QVBoxLayout(this);
   auto* row = new QHBoxLayout;
-  auto* word_label = new QLabel(U("検索する文字列(&F):"), this);
+  auto* word_label = new QLabel(U("検索する文字列(&K):"), this);
   row->addWidget(word_label);
   word_ = new QComboBox(this);
   word_label->setBuddy(word_);  // Alt+F goes to the box, and the label shows F underlined
@@ -38,22 +41,30 @@ TFindDlg::TFindDlg(TIniGT& ini, Mode mode, const QString& word, bool has_selecti
   word_->setEditText(word);
   row->addWidget(word_, 1);
   layout->addLayout(row);
-  whole_word_ = new QCheckBox(U("単語単位で探す(&W)"), this);
-  regexp_ = new QCheckBox(U("正規表現(&R)"), this);
-  fuzzy_ = new QCheckBox(U("あいまい検索(&Z)"), this);
-  match_case_ = new QCheckBox(U("大文字と小文字を区別(&C)"), this);
+  // The same captions and [Find] keys as the viewer's replace dialog.
+  match_case_ = new QCheckBox(U("大/小文字の区別(&C)"), this);
+  regexp_ = new QCheckBox(U("正規表現(&E)"), this);
+  fuzzy_ = new QCheckBox(U("あいまい検索(&F)"), this);
+  whole_word_ = new QCheckBox(U("ﾜｰﾄﾞ単位(&W)"), this);
   selection_ = new QCheckBox(U("選択した範囲内(&S)"), this);
-  whole_word_->setChecked(ini_.ReadBool("Find", "WholeWord", false));
-  regexp_->setChecked(ini_.ReadBool("Find", "RegExp", false));
-  fuzzy_->setChecked(ini_.ReadBool("Find", "Fuzzy", false));
-  match_case_->setChecked(ini_.ReadBool("Find", "MatchCase", false));
+  whole_word_->setChecked(ReadBoolSetting(ini_, "Find", "WholeWord"));
+  regexp_->setChecked(ReadBoolSetting(ini_, "Find", "RegExp"));
+  fuzzy_->setChecked(ReadBoolSetting(ini_, "Find", "Fuzzy"));
+  match_case_->setChecked(ReadBoolSetting(ini_, "Find", "MatchCase"));
   selection_->setEnabled(has_selection);
-  selection_->setChecked(has_selection && ini_.ReadBool("Find", "FindArea", false));
-  for (QCheckBox* b : {whole_word_, regexp_, fuzzy_, match_case_, selection_}) layout->addWidget(b);
+  selection_->setChecked(has_selection && ReadBoolSetting(ini_, "Find", "FindArea"));
+  for (QCheckBox* b : {match_case_, regexp_, fuzzy_, whole_word_, selection_}) layout->addWidget(b);
   if (mode == Mode::Find) {
-    from_top_ = new QCheckBox(U("ﾍﾟｰｼﾞ先頭から(&T)"), this);
-    from_top_->setChecked(ini_.ReadBool("Find", "FromTop", false));
-    layout->addWidget(from_top_);
+    // Where the search starts: at the caret, or at the top of the text.
+    auto* start = new QGroupBox(this);
+    auto* st = new QHBoxLayout(start);
+    from_caret_ = new QRadioButton(U("現在位置から(&G)"), start);
+    from_top_ = new QRadioButton(U("ﾍﾟｰｼﾞ先頭から(&T)"), start);
+    st->addWidget(from_caret_);
+    st->addWidget(from_top_);
+    if (ReadBoolSetting(ini_, "Find", "FromTop")) from_top_->setChecked(true);
+    else from_caret_->setChecked(true);
+    layout->addWidget(start);
   }
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
@@ -98,7 +109,10 @@ void TFindDlg::Finish(Result r) {
   ini_.WriteBool("Find", "Fuzzy", fuzzy_->isChecked());
   ini_.WriteBool("Find", "MatchCase", match_case_->isChecked());
   ini_.WriteBool("Find", "FindArea", selection_->isChecked());
-  if (from_top_) ini_.WriteBool("Find", "FromTop", from_top_->isChecked());
+  if (from_top_) {
+    ini_.WriteBool("Find", "From", from_caret_->isChecked());
+    ini_.WriteBool("Find", "FromTop", from_top_->isChecked());
+  }
   ini_.EndUpdate();
   THistoryEx history(ini_, "FindHistory");
   history.LoadHistory();

@@ -10,6 +10,7 @@
 class QCheckBox;
 class QComboBox;
 class QPushButton;
+class QRadioButton;
 
 namespace lorvek {
 
@@ -34,6 +35,7 @@ class TFindDlg : public QDialog {
   QCheckBox* WholeWordBox() const { return whole_word_; }
   QCheckBox* FuzzyBox() const { return fuzzy_; }
   QCheckBox* SelectionBox() const { return selection_; }
+  QRadioButton* FromTopButton() const { return from_top_; }
 
  private:
   void Finish(Result r);
@@ -41,7 +43,8 @@ class TFindDlg : public QDialog {
   TIniGT& ini_;
   Result chosen_ = Result::Cancelled;
   QComboBox* word_;
-  QCheckBox *match_case_, *regexp_, *fuzzy_, *whole_word_, *selection_, *from_top_ = nullptr;
+  QCheckBox *match_case_, *regexp_, *fuzzy_, *whole_word_, *selection_;
+  QRadioButton *from_caret_ = nullptr, *from_top_ = nullptr;
   QPushButton *up_ = nullptr, *down_ = nullptr, *all_ = nullptr;
 };
 
