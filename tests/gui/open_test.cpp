@@ -187,7 +187,7 @@ class OpenTest : public QObject {
     Window stuck("Editor=" + plain + "\r\nEditExecDone=0\r\n");
     stuck.Search("cat", dir.path());
     stuck.Open(0, QKeyCombination(Qt::ControlModifier, Qt::Key_J));
-    QVERIFY2(stuck.quiet.messages.join("|").contains(U8("実行エラー(13)\r\n\"") + QString::fromStdString(plain) + "\""),
+    QVERIFY2(stuck.quiet.messages.join("|").contains(U8("実行エラー(13)\n\"") + QString::fromStdString(plain) + "\""),
              qPrintable(stuck.quiet.messages.join("|")));
     QVERIFY(stuck.started.empty());
   }
