@@ -233,6 +233,35 @@ TEST(LorvekGrep, HitsReachAPipeAtOnceAndAGoneReaderEndsTheRun) {
   EXPECT_EQ(r.err, "");
 }
 
+// The answers by file and the colours grep users type without thinking.
+TEST(LorvekGrep, FilesWithAndWithoutHitsCountsQuietAndColour) {
+  test::TempDir dir;
+  dir.Write("a.txt", "cat\na cat\n");
+  dir.Write("b.txt", "dog\n");
+  const std::string d = dir.path().string();
+  EXPECT_EQ(Grep("-l cat " + d).out, d + "/a.txt\n");
+  EXPECT_EQ(Grep("-L cat " + d).out, d + "/b.txt\n");
+  EXPECT_EQ(Grep("--count cat " + d).out, "\"" + d + "/a.txt\":2\n\"" + d + "/b.txt\":0\n");
+  Result quiet = Grep("-q cat " + d);
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(quiet.status, 0);
+  EXPECT_EQ(Grep("-q bird " + d).status, 1);
+  // A member counts as a file of its own.
+  dir.Write("s.zip", test::ReadBytes(test::FixturePath("archives/sample.zip")));
+  const std::string counts = Grep("-z -c 検索 " + d).out;
+  EXPECT_NE(counts.find("\"" + d + "/s.zip/docs/a.txt\":"), std::string::npos) << counts;
+  EXPECT_EQ(counts.find("\"" + d + "/s.zip\":"), std::string::npos) << counts;  // the archive itself is none
+  // Colours only when asked or on a terminal (popen's output is a pipe).
+  EXPECT_EQ(Grep("cat " + d).out.find('\33'), std::string::npos);
+  EXPECT_EQ(Grep("--color=never cat " + d).out.find('\33'), std::string::npos);
+  const std::string colored = Grep("--color=always --no-word cat " + d).out;
+  EXPECT_NE(colored.find("\33[35m\"" + d + "/a.txt\"\33[m \33[32m2\33[m\33[36m:\33[m a \33[01;31mcat\33[m\n"),
+            std::string::npos)
+      << colored;
+  EXPECT_EQ(Grep("--color=sometimes cat " + d).status, 2);
+}
+
 TEST(LorvekGrep, AHitOnALineLongerThanTheBoundIsPrintedCutAroundIt) {
   // One line of 20 MiB (more than the bound on a line held whole) with one
   // hit in its middle and one more line after it.

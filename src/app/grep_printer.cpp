@@ -6,12 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 
+#include "search/compiled_word.h"
 #include "search/line_info.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
+#include "text/sjis.h"
 
 namespace lorvek {
 namespace {
@@ -19,6 +22,37 @@ namespace {
 constexpr size_t kBlockBytes = 64 * 1024;
 constexpr auto kMaxWait = std::chrono::milliseconds(50);
 constexpr auto kWatchTick = std::chrono::milliseconds(25);
+
+// The colours common grep tools use: file name, line number, separator, match.
+constexpr char kPathColor[] = "\33[35m";
+constexpr char kLineNoColor[] = "\33[32m";
+constexpr char kSeparatorColor[] = "\33[36m";
+constexpr char kMatchColor[] = "\33[01;31m";
+constexpr char kPlain[] = "\33[m";
+
+std::string Colored(const char* color, const std::string& text) { return color + text + kPlain; }
+
+// A hit's line in UTF-8 with every match of the pattern coloured; the line
+// is read whole, as the search reads it.
+std::string WithMatchesColored(const std::string& sjis, const CompiledPattern* pattern) {
+  if (!pattern) return Cp932ToUtf8(sjis);
+  LineMatchFinder finder(*pattern, sjis);
+  std::string out;
+  size_t copied = 0;
+  for (size_t from = 0; from <= sjis.size();) {
+    const MatchPos m = finder.From(from);
+    if (!m) break;
+    const size_t start = m.start - 1;
+    if (m.length == 0) {
+      from = start + (start < sjis.size() ? CharLength(sjis, start) : 1);
+      continue;
+    }
+    out += Cp932ToUtf8(sjis.substr(copied, start - copied));
+    out += Colored(kMatchColor, Cp932ToUtf8(sjis.substr(start, m.length)));
+    copied = from = start + m.length;
+  }
+  return out + Cp932ToUtf8(sjis.substr(std::min(copied, sjis.size())));
+}
 
 bool IsPipe(int fd) {
   struct stat st;
@@ -68,7 +102,16 @@ void TagLinePrinter::Line(const std::string& path, const std::string& tag, int32
   // A member shows as "archive/member"; the stored "@archive@member" form
   // is the list's own.
   const std::string shown = path.empty() || path[0] != '@' ? path : OpenPath::Parse(path).DisplayPath();
-  buffer_ += "\"" + shown + "\"" + tag + " " + std::to_string(line_no) + sep + column + " " + Cp932ToUtf8(text) + "\n";
+  if (format_.color) {
+    const std::string body =
+        sep == ':' && !format_.only_matching ? WithMatchesColored(text, format_.highlight.get())
+        : sep == ':'                         ? Colored(kMatchColor, Cp932ToUtf8(text))
+                                             : Cp932ToUtf8(text);
+    buffer_ += Colored(kPathColor, "\"" + shown + "\"") + tag + " " + Colored(kLineNoColor, std::to_string(line_no)) +
+               Colored(kSeparatorColor, std::string(1, sep)) + column + " " + body + "\n";
+  } else {
+    buffer_ += "\"" + shown + "\"" + tag + " " + std::to_string(line_no) + sep + column + " " + Cp932ToUtf8(text) + "\n";
+  }
   any_line_ = true;
   last_path_ = path;
   last_line_ = line_no;
@@ -84,6 +127,7 @@ void TagLinePrinter::PrintPendingBelow(int32_t before) {
 bool TagLinePrinter::Take(std::unique_ptr<MatchRecord> record, MatchPos hit) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (closed_ || write_error_) return false;
+  if (!format_.records) return true;
   const MatchRecord& r = *record;
   const std::string tag = format_.show_encoding ? EncodingTag(r.EncodingCode, r.LineEndCode) : "";
   // Scanned binary lines and document paragraphs carry no context.

@@ -26,6 +26,11 @@ struct TagLineFormat {
   bool column = false;         // "line:column:" with the hit's byte column
   bool only_matching = false;  // the hit's text instead of the line
   int context = 0;             // lines before and after (0 to 2)
+  bool records = true;         // false: only the log lines are printed
+  // Paths, line numbers and separators coloured as grep tools colour them,
+  // and every match of highlight in a hit's line.
+  bool color = false;
+  PatternRef highlight;
 };
 
 class TagLinePrinter : public RecordSink {

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "app/file_list_printer.h"
 #include "app/grep_printer.h"
 #include "app/settings/ini_file.h"
 #include "app/settings/mask_sets.h"
@@ -25,6 +26,7 @@
 #include "app/settings/program_folder.h"
 #include "search/exit_cleanup.h"
 #include "search/search_run.h"
+#include "search/search_terms.h"
 #include "search/work_folder.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
@@ -79,6 +81,14 @@ const char kUsage[] =
     "      --column          print the byte column of the hit after the line number\n"
     "  -o, --only-matching   print the matched text instead of the line\n"
     "      --show-encoding   print the file's encoding tag after the path\n"
+    "  -l, --files-with-matches  print only the names of files with hits\n"
+    "  -L, --files-without-match print only the names of files without hits\n"
+    "  -c, --count           print each file's number of hit lines: \"path\":N\n"
+    "  -q, --quiet           print nothing; stop at the first hit (exit status 0)\n"
+    "      --color[=WHEN]    colour paths, line numbers and matches: auto (on a\n"
+    "                        terminal, unless NO_COLOR is set; the default),\n"
+    "                        always or never (also --colour)\n"
+    "                        (an archive member counts as a file of its own)\n"
     "      --tag-file FILE   also write the hits as a tag file (Shift-JIS)\n"
     "      --csv FILE        also write the hits as CSV (separator and quoting\n"
     "                        from the settings; --csv-tab, --csv-quote N)\n"
@@ -122,6 +132,9 @@ class CliFrontEnd : public NullFrontEnd {
   TagLinePrinter& printer_;
 };
 
+enum class ListMode { None, WithMatches, WithoutMatches, Count, Quiet };
+enum class ColorWhen { Auto, Always, Never };
+
 struct CliOptions {
   std::string masks = "*";  // every file, with an extension or without
   TagLineFormat format;
@@ -133,7 +146,10 @@ struct CliOptions {
   CsvFormat csv;
   std::string filter_ext;  // FilterExt
   std::string arc_files;   // ArcFiles
+  ListMode list = ListMode::None;
+  ColorWhen color = ColorWhen::Auto;
 };
+
 
 // lorvek-grep's side of a replace: no questions (as after すべて), the report
 // on standard error.
@@ -178,6 +194,20 @@ int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const
 [[noreturn]] void UsageError(const std::string& message) {
   std::cerr << "lorvek-grep: " << message << "\nTry 'lorvek-grep --help'.\n";
   std::exit(2);
+}
+
+ColorWhen ParseColorWhen(const std::string& when) {
+  if (when == "auto" || when == "tty" || when == "if-tty") return ColorWhen::Auto;
+  if (when == "always" || when == "yes" || when == "force") return ColorWhen::Always;
+  if (when == "never" || when == "no" || when == "none") return ColorWhen::Never;
+  UsageError("--color takes auto, always or never: " + when);
+}
+
+bool UseColor(ColorWhen when) {
+  if (when == ColorWhen::Always) return true;
+  if (when == ColorWhen::Never) return false;
+  const char* no_color = std::getenv("NO_COLOR");
+  return isatty(STDOUT_FILENO) == 1 && !(no_color && *no_color);
 }
 
 int ParseInt(const std::string& text, const char* option) {
@@ -273,6 +303,13 @@ int Main(int argc, char** argv) {
     } else if (a == "--column") cli.format.column = true;
     else if (a == "-o" || a == "--only-matching") cli.format.only_matching = true;
     else if (a == "--show-encoding") cli.format.show_encoding = true;
+    else if (a == "-l" || a == "--files-with-matches") cli.list = ListMode::WithMatches;
+    else if (a == "-L" || a == "--files-without-match") cli.list = ListMode::WithoutMatches;
+    else if (a == "-c" || a == "--count") cli.list = ListMode::Count;
+    else if (a == "-q" || a == "--quiet" || a == "--silent") cli.list = ListMode::Quiet;
+    else if (a == "--color" || a == "--colour") cli.color = ColorWhen::Auto;
+    else if (a.rfind("--color=", 0) == 0) cli.color = ParseColorWhen(a.substr(8));
+    else if (a.rfind("--colour=", 0) == 0) cli.color = ParseColorWhen(a.substr(9));
     else if (a == "--ini") value("--ini");
     else if (a == "--tag-file") cli.tag_file = value("--tag-file");
     else if (a == "--csv") cli.csv_file = value("--csv");
@@ -310,9 +347,25 @@ int Main(int argc, char** argv) {
     }
   } scratch;
   CleanUpOnTermination(scratch.folder.Folder());
+  // Tag lines, or answers by file; the tag-line printer also copies the
+  // log to standard error.
+  cli.format.records = cli.list == ListMode::None;
+  cli.format.color = UseColor(cli.color);
+  if (cli.format.color) {
+    try {
+      cli.format.highlight = CompileStringPattern(SplitSearchTerms(cli.word).front(), opts.fuzzy_char);
+    } catch (const std::exception&) {
+    }
+  }
   // When the reader has all it wanted, the run ends quietly at once, not
   // after the file in hand.
   TagLinePrinter printer(STDOUT_FILENO, cli.format, [] { CleanUpAndExit(0); });
+  std::optional<FileListPrinter> by_file;
+  if (cli.list != ListMode::None)
+    by_file.emplace(STDOUT_FILENO, cli.list == ListMode::WithMatches      ? FileListPrinter::Mode::WithMatches
+                                   : cli.list == ListMode::WithoutMatches ? FileListPrinter::Mode::WithoutMatches
+                                   : cli.list == ListMode::Count          ? FileListPrinter::Mode::Count
+                                                                          : FileListPrinter::Mode::Quiet);
   CliFrontEnd front(printer);
   // Exports are written as the hits come: no record is kept.
   std::vector<std::unique_ptr<ExportSink>> exports;
@@ -328,6 +381,7 @@ int Main(int argc, char** argv) {
                                                    HtmlReport{cli.word, FormatLocalTime(std::time(nullptr))}, highlight));
   }
   std::vector<RecordSink*> sinks{&printer};
+  if (by_file) sinks.push_back(&*by_file);
   for (auto& e : exports) sinks.push_back(e.get());
   ResultStore store;  // the rows a replace works through
   if (cli.replacement) sinks.push_back(&store);
@@ -346,7 +400,8 @@ int Main(int argc, char** argv) {
   run.RunSearch(cli.paths);
   printer.Flush();
   // The reader has all it wanted: end quietly.
-  if (printer.OutputClosed()) return 0;
+  if (printer.OutputClosed() || (by_file && by_file->OutputClosed())) return 0;
+  if (cli.list == ListMode::Quiet) return by_file->AnyHit() ? 0 : (front.failed || run.ErrorCount() > 0 ? 2 : 1);
   if (printer.WriteError()) {
     std::cerr << "lorvek-grep: " << std::strerror(printer.WriteError()) << "\n";
     return 2;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "search/open_path.h"
 #include "search/search_run.h"
 #include "sources/archive_paths.h"
 #include "text/cp932.h"
@@ -29,6 +30,7 @@ class SearchRun::MemberVisitor : public ArchiveVisitor {
     run_.front_end_.SetStatusText(0, PathForDisplay(archive_ + "/" + member.path));
     const bool filter_match = run_.options_.use_filter && run_.wild_match_[2].Matches(ExternalToCp932(BaseName(member.path)));
     run_.SearchFile(FileRef::FromPath(file), filter_match);
+    run_.sink_.FileSearched(OpenPath::Member(archive_, member.path).Text());
     RemoveFolderContents(run_.MembersFolder());
     run_.front_end_.ProcessPendingEvents();
   }

@@ -22,6 +22,10 @@ bool FanOutSink::WantsHitPosition() const {
   return false;
 }
 
+void FanOutSink::FileSearched(const std::string& open_path) {
+  for (RecordSink* s : sinks_) s->FileSearched(open_path);
+}
+
 void FanOutSink::Logged(const std::string& line, bool failure) {
   for (RecordSink* s : sinks_) s->Logged(line, failure);
 }

@@ -23,6 +23,9 @@ class RecordSink {
   // stops the run at once.
   virtual bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) = 0;
   virtual bool WantsHitPosition() const { return false; }
+  // A file has been searched, hits or not (its records came before): a
+  // plain file by its path, an archive member by its "@archive@member" form.
+  virtual void FileSearched(const std::string& /*open_path*/) {}
   // A line the run appended to its log (UTF-8, without the line break);
   // failure: something the user asked for could not be done (a notice,
   // such as a file whose encoding stayed undecided, is not one).
@@ -38,6 +41,7 @@ class FanOutSink : public RecordSink {
   void RunBegins() override;
   bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) override;
   bool WantsHitPosition() const override;
+  void FileSearched(const std::string& open_path) override;
   void Logged(const std::string& line, bool failure) override;
   void RunEnds() override;
 

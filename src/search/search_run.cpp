@@ -198,6 +198,7 @@ void SearchRun::FileFound(const WalkItem& item, TextRecording* recording) {
   source_.document = false;
   source_.filtered = false;
   ReplayRecording(*recording, *this, [this](int32_t count) { feed_.count = count; });
+  sink_.FileSearched(item.file.path);
   CountSearchedFile();
 }
 
@@ -211,6 +212,7 @@ void SearchRun::FileFound(const WalkItem& item) {
   source_.last_write_time = item.last_write_time;
   front_end_.SetStatusText(0, PathForDisplay(item.file.path));
   SearchFile(item.file, item.filter_match);
+  sink_.FileSearched(item.file.path);
   CountSearchedFile();
 }
 
