@@ -262,6 +262,48 @@ TEST(LorvekGrep, FilesWithAndWithoutHitsCountsQuietAndColour) {
   EXPECT_EQ(Grep("--color=sometimes cat " + d).status, 2);
 }
 
+// --json: every line an object a JSON parser takes; as many matches as the
+// plain output has lines; a name that is not UTF-8 given as its bytes; a
+// member carries its archive and member path.
+TEST(LorvekGrep, JsonLinesParseAndCountTheSame) {
+  test::TempDir dir;
+  dir.Write("a.txt", "a cat and a cat\nno\ncat\n");
+  dir.Write("\x8c\x9f.txt", "cat \"quoted\" \\ tab\t\n");  // a Shift-JIS name
+  dir.Write("s.zip", test::ReadBytes(test::FixturePath("archives/sample.zip")));
+  const std::string d = dir.path().string();
+  const std::string check = dir.Write("check.py", R"(import json, sys, base64
+kinds = {}
+paths = set()
+for line in sys.stdin:
+    o = json.loads(line)
+    kinds[o["type"]] = kinds.get(o["type"], 0) + 1
+    if o["type"] == "match":
+        p = o["data"]["path"]
+        paths.add(p["text"] if "text" in p else base64.b64decode(p["bytes"]).hex())
+        text = o["data"]["lines"]["text"].encode()
+        for m in o["data"]["submatches"]:
+            assert text[m["start"]:m["end"]] == m["match"]["text"].encode(), line
+        if "member" in o["data"]:
+            assert o["data"]["archive"]["text"].endswith("s.zip"), line
+    if o["type"] == "summary":
+        assert o["data"]["stats"]["matched_lines"] == kinds["match"], line
+print(kinds["match"], kinds["begin"], kinds["end"], kinds["summary"], " ".join(sorted(x for x in paths if "/" not in x)))
+)").string();
+  const Result json = Grep("--json -z --no-word cat " + d + " | python3 " + check);
+  const Result plain = Grep("-z --no-word cat " + d);
+  const auto lines = std::count(plain.out.begin(), plain.out.end(), '\n');
+  ASSERT_GT(lines, 3);
+  EXPECT_EQ(json.out.substr(0, json.out.find(' ')), std::to_string(lines)) << json.out << json.err;
+  // The Shift-JIS name came as bytes: its hex is among the paths.
+  std::string hex;
+  for (unsigned char c : d + "/\x8c\x9f.txt") {
+    char b[3];
+    std::snprintf(b, sizeof b, "%02x", c);
+    hex += b;
+  }
+  EXPECT_NE(json.out.find(hex), std::string::npos) << json.out;
+}
+
 TEST(LorvekGrep, AHitOnALineLongerThanTheBoundIsPrintedCutAroundIt) {
   // One line of 20 MiB (more than the bound on a line held whole) with one
   // hit in its middle and one more line after it.

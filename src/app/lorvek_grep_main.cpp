@@ -16,6 +16,7 @@
 
 #include "app/file_list_printer.h"
 #include "app/grep_printer.h"
+#include "app/json_printer.h"
 #include "app/settings/ini_file.h"
 #include "app/settings/mask_sets.h"
 #include "app/settings/options.h"
@@ -81,6 +82,9 @@ const char kUsage[] =
     "      --column          print the byte column of the hit after the line number\n"
     "  -o, --only-matching   print the matched text instead of the line\n"
     "      --show-encoding   print the file's encoding tag after the path\n"
+    "      --json            print one JSON object a line: begin, match (with\n"
+    "                        submatches as byte offsets into the UTF-8 line)\n"
+    "                        and end for every file with hits, then a summary\n"
     "  -l, --files-with-matches  print only the names of files with hits\n"
     "  -L, --files-without-match print only the names of files without hits\n"
     "  -c, --count           print each file's number of hit lines: \"path\":N\n"
@@ -147,6 +151,7 @@ struct CliOptions {
   std::string filter_ext;  // FilterExt
   std::string arc_files;   // ArcFiles
   ListMode list = ListMode::None;
+  bool json = false;
   ColorWhen color = ColorWhen::Auto;
 };
 
@@ -303,6 +308,7 @@ int Main(int argc, char** argv) {
     } else if (a == "--column") cli.format.column = true;
     else if (a == "-o" || a == "--only-matching") cli.format.only_matching = true;
     else if (a == "--show-encoding") cli.format.show_encoding = true;
+    else if (a == "--json") cli.json = true;
     else if (a == "-l" || a == "--files-with-matches") cli.list = ListMode::WithMatches;
     else if (a == "-L" || a == "--files-without-match") cli.list = ListMode::WithoutMatches;
     else if (a == "-c" || a == "--count") cli.list = ListMode::Count;
@@ -349,14 +355,14 @@ int Main(int argc, char** argv) {
   CleanUpOnTermination(scratch.folder.Folder());
   // Tag lines, or answers by file; the tag-line printer also copies the
   // log to standard error.
-  cli.format.records = cli.list == ListMode::None;
-  cli.format.color = UseColor(cli.color);
-  if (cli.format.color) {
-    try {
-      cli.format.highlight = CompileStringPattern(SplitSearchTerms(cli.word).front(), opts.fuzzy_char);
-    } catch (const std::exception&) {
-    }
+  cli.format.records = cli.list == ListMode::None && !cli.json;
+  cli.format.color = !cli.json && UseColor(cli.color);
+  PatternRef term0;
+  try {
+    term0 = CompileStringPattern(SplitSearchTerms(cli.word).front(), opts.fuzzy_char);
+  } catch (const std::exception&) {
   }
+  if (cli.format.color) cli.format.highlight = term0;
   // When the reader has all it wanted, the run ends quietly at once, not
   // after the file in hand.
   TagLinePrinter printer(STDOUT_FILENO, cli.format, [] { CleanUpAndExit(0); });
@@ -380,8 +386,11 @@ int Main(int argc, char** argv) {
     exports.push_back(std::make_unique<ExportSink>(ExportSink::Kind::Html, cli.html_file, cli.csv,
                                                    HtmlReport{cli.word, FormatLocalTime(std::time(nullptr))}, highlight));
   }
+  std::optional<JsonPrinter> json;
+  if (cli.json && !by_file) json.emplace(STDOUT_FILENO, term0);
   std::vector<RecordSink*> sinks{&printer};
   if (by_file) sinks.push_back(&*by_file);
+  if (json) sinks.push_back(&*json);
   for (auto& e : exports) sinks.push_back(e.get());
   ResultStore store;  // the rows a replace works through
   if (cli.replacement) sinks.push_back(&store);
@@ -400,7 +409,7 @@ int Main(int argc, char** argv) {
   run.RunSearch(cli.paths);
   printer.Flush();
   // The reader has all it wanted: end quietly.
-  if (printer.OutputClosed() || (by_file && by_file->OutputClosed())) return 0;
+  if (printer.OutputClosed() || (by_file && by_file->OutputClosed()) || (json && json->OutputClosed())) return 0;
   if (cli.list == ListMode::Quiet) return by_file->AnyHit() ? 0 : (front.failed || run.ErrorCount() > 0 ? 2 : 1);
   if (printer.WriteError()) {
     std::cerr << "lorvek-grep: " << std::strerror(printer.WriteError()) << "\n";
