@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <map>
 #include <cstdio>
 
 #include "test_util.h"
@@ -302,6 +304,37 @@ print(kinds["match"], kinds["begin"], kinds["end"], kinds["summary"], " ".join(s
     hex += b;
   }
   EXPECT_NE(json.out.find(hex), std::string::npos) << json.out;
+}
+
+// --diff reads like a patch: applied with patch -p0 to a copy of the tree
+// it gives what the replace itself writes, byte for byte.
+TEST(LorvekGrep, TheDiffAppliedGivesTheReplacedTree) {
+  if (std::system("command -v patch >/dev/null") != 0) GTEST_SKIP() << "no patch program";
+  test::TempDir work;
+  std::string many;
+  for (int i = 0; i < 30; ++i) many += (i == 3 || i == 9 || i == 25 ? "日本語の猫 cat\n" : "line " + std::to_string(i) + "\n");
+  const std::map<std::string, std::string> files = {
+      {"tree/a.txt", many},
+      {"tree/sub/crlf.txt", "cat\r\nno\r\nthe cat\r\n"},
+      {"tree/last.txt", "x\ny\nlast cat"},  // no final break
+      {"tree/none.txt", "nothing here\n"},
+  };
+  for (const auto& [name, text] : files) {
+    work.Write("diffed/" + name, text);
+    work.Write("replaced/" + name, text);
+  }
+  const std::string base = work.path().string();
+  const Result d = Grep("--no-word --replace 犬 --diff cat " + base + "/diffed/tree -m '*.txt'");
+  ASSERT_EQ(d.status, 0) << d.err;
+  EXPECT_EQ(d.out.rfind("--- " + base + "/diffed/tree/", 0), 0u) << d.out;
+  // Paths as given: relative ones for patch -p0 run in the copy's folder.
+  const std::string cmd = "cd " + base + "/diffed && " + LORVEK_GREP_BIN +
+                          " --no-word --replace 犬 --diff cat tree -m '*.txt' 2>/dev/null | patch -s -p0";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  ASSERT_EQ(Grep("--no-word --replace 犬 cat " + base + "/replaced/tree -m '*.txt'").status, 0);
+  for (const auto& [name, text] : files)
+    EXPECT_EQ(test::ReadBytes(work / ("diffed/" + name)), test::ReadBytes(work / ("replaced/" + name))) << name;
+  EXPECT_EQ(test::ReadBytes(work / "diffed/tree/none.txt"), "nothing here\n");
 }
 
 TEST(LorvekGrep, AHitOnALineLongerThanTheBoundIsPrintedCutAroundIt) {

@@ -17,6 +17,7 @@
 #include "app/file_list_printer.h"
 #include "app/grep_printer.h"
 #include "app/json_printer.h"
+#include "app/unified_diff.h"
 #include "app/settings/ini_file.h"
 #include "app/settings/mask_sets.h"
 #include "app/settings/options.h"
@@ -104,6 +105,9 @@ const char kUsage[] =
     "                        replaced, 1 when nothing was, 2 on an error\n"
     "      --dry-run         with --replace: write nothing, print each line that\n"
     "                        would change as \"path\" N- old and \"path\" N+ new\n"
+    "      --diff            with --replace: write nothing, print the changes as a\n"
+    "                        unified diff (paths as given; a UTF-8 file's diff\n"
+    "                        applies with patch -p0)\n"
     "      --ini FILE        take the [Options] switches and the mask text of a\n"
     "                        Lorvek.ini FILE as defaults (the file is only read)\n"
     "      --help            show this help\n"
@@ -147,6 +151,7 @@ struct CliOptions {
   std::string tag_file, csv_file, html_file;
   std::optional<std::string> replacement;
   bool dry_run = false;
+  bool diff = false;
   CsvFormat csv;
   std::string filter_ext;  // FilterExt
   std::string arc_files;   // ArcFiles
@@ -172,7 +177,8 @@ class CliReplace : public ReplaceFrontEnd {
   void RowChanged(size_t) override {}
 };
 
-int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const std::string& replacement, bool dry_run) {
+int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const std::string& replacement, bool dry_run,
+            bool diff) {
   if (!run.Compiled()) return 2;
   CliReplace front;
   ReplaceSettings settings;
@@ -180,10 +186,14 @@ int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const
   settings.code_cng_mode = opts.code_cng_mode;
   settings.html_tag = opts.html_tag;
   ReplaceRun replace(store, *run.Compiled(), settings, front);
-  const ReplaceResult r = replace.Run(replacement, false, {}, dry_run);
-  for (const auto& c : r.changes) {
-    const std::string head = "\"" + c.path + "\" " + std::to_string(c.line_no);
-    std::cout << head << "- " << Cp932ToUtf8(c.old_text) << "\n" << head << "+ " << Cp932ToUtf8(c.new_text) << "\n";
+  const ReplaceResult r = replace.Run(replacement, false, {}, dry_run || diff);
+  if (diff) {
+    for (const auto& f : r.file_changes) std::cout << UnifiedDiff(f.path, f.old_bytes, f.new_bytes, f.encoding);
+  } else {
+    for (const auto& c : r.changes) {
+      const std::string head = "\"" + c.path + "\" " + std::to_string(c.line_no);
+      std::cout << head << "- " << Cp932ToUtf8(c.old_text) << "\n" << head << "+ " << Cp932ToUtf8(c.new_text) << "\n";
+    }
   }
   std::cout.flush();
   std::string report = r.summary;
@@ -192,7 +202,7 @@ int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const
   std::cerr << report << "\n";
   // Skipped archives and documents are no error; a file that could not be written back is.
   if (r.failed > 0) return 2;
-  if (dry_run) return r.changes.empty() ? 1 : 0;
+  if (dry_run || diff) return r.changes.empty() ? 1 : 0;
   return r.replaced > 0 ? 0 : 1;
 }
 
@@ -322,11 +332,13 @@ int Main(int argc, char** argv) {
     else if (a == "--html") cli.html_file = value("--html");
     else if (a == "--replace") cli.replacement = value("--replace");
     else if (a == "--dry-run") cli.dry_run = true;
+    else if (a == "--diff") cli.diff = true;
     else if (a == "--csv-tab") cli.csv.terms = 1;
     else if (a == "--csv-quote") cli.csv.quates = ParseInt(value("--csv-quote"), "--csv-quote");
     else UsageError("unknown option " + a);
   }
   if (positional.size() < 2) UsageError("a word and at least one path are needed");
+  if (cli.diff && !cli.replacement) UsageError("--diff shows what --replace would change: it needs --replace");
   opts.wide_preview = cli.format.context > 0;
   // A character code page 932 cannot hold must not become '?', an operator.
   std::string masks;
@@ -355,7 +367,7 @@ int Main(int argc, char** argv) {
   CleanUpOnTermination(scratch.folder.Folder());
   // Tag lines, or answers by file; the tag-line printer also copies the
   // log to standard error.
-  cli.format.records = cli.list == ListMode::None && !cli.json;
+  cli.format.records = cli.list == ListMode::None && !cli.json && !cli.diff;
   cli.format.color = !cli.json && UseColor(cli.color);
   PatternRef term0;
   try {
@@ -428,7 +440,7 @@ int Main(int argc, char** argv) {
       std::cerr << "lorvek-grep: " << UnmappableTextMessage(*cli.replacement) << "\n";
       return 2;
     }
-    const int status = Replace(run, store, opts, replacement, cli.dry_run);
+    const int status = Replace(run, store, opts, replacement, cli.dry_run, cli.diff);
     if (!front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
     return status;
   }

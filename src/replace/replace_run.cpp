@@ -153,6 +153,9 @@ void ReplaceRun::WriteBack(File& file) {
     for (const auto& [index, text] : file.new_lines)
       if (text != file.text.Line(index))
         result_.changes.push_back({file.path, static_cast<int32_t>(index + 1), std::string(file.text.Line(index)), text});
+    if (!line_bytes.empty())
+      result_.file_changes.push_back(
+          {file.path, file.text.format.encoding, file.bytes, RebuildFileWithLineBytes(file.bytes, file.text, line_bytes)});
     ++result_.files;
     result_.replaced += file.replaced;
     return;

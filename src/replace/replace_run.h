@@ -69,6 +69,13 @@ struct ReplaceResult {
     std::string old_text, new_text;
   };
   std::vector<Change> changes;
+  // When only looking: each file that would change, its bytes before and after.
+  struct FileChange {
+    std::string path;
+    int32_t encoding;
+    std::string old_bytes, new_bytes;
+  };
+  std::vector<FileChange> file_changes;
 };
 
 class ReplaceRun {
