@@ -337,6 +337,34 @@ TEST(LorvekGrep, TheDiffAppliedGivesTheReplacedTree) {
   EXPECT_EQ(test::ReadBytes(work / "diffed/tree/none.txt"), "nothing here\n");
 }
 
+// --undo-replace: the last replace run comes back (exit 0), a file edited
+// since is left and named (exit 2), and there is nothing to undo twice
+// (exit 1). A copy of the program keeps its journal beside itself.
+TEST(LorvekGrep, UndoReplaceExitStatusSaysWhatCameBack) {
+  test::TempDir bin, dir;
+  const std::string grep = (bin / "lorvek-grep").string();
+  std::filesystem::copy_file(LORVEK_GREP_BIN, grep);
+  auto run = [&](const std::string& args) {
+    const std::string cmd = grep + " " + args + " >/dev/null 2>" + (bin / "err").string();
+    const int st = std::system(cmd.c_str());
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  };
+  dir.Write("a.txt", "cat\n");
+  dir.Write("b.txt", "a cat\n");
+  const std::string d = dir.path().string();
+  ASSERT_EQ(run("--replace dog cat " + d + " -m '*.txt'"), 0);
+  EXPECT_EQ(run("--undo-replace"), 0);
+  EXPECT_EQ(test::ReadBytes(dir / "a.txt"), "cat\n");
+  EXPECT_EQ(test::ReadBytes(dir / "b.txt"), "a cat\n");
+  EXPECT_EQ(run("--undo-replace"), 1);
+  ASSERT_EQ(run("--replace dog cat " + d + " -m '*.txt'"), 0);
+  dir.Write("b.txt", "mine now\n");
+  EXPECT_EQ(run("--undo-replace"), 2);
+  EXPECT_NE(test::ReadBytes(bin / "err").find("置換後に変更されたため元に戻しません:" + d + "/b.txt"), std::string::npos);
+  EXPECT_EQ(test::ReadBytes(dir / "a.txt"), "cat\n");
+  EXPECT_EQ(test::ReadBytes(dir / "b.txt"), "mine now\n");
+}
+
 TEST(LorvekGrep, AHitOnALineLongerThanTheBoundIsPrintedCutAroundIt) {
   // One line of 20 MiB (more than the bound on a line held whole) with one
   // hit in its middle and one more line after it.

@@ -16,6 +16,7 @@
 #include <utility>
 #include <random>
 
+#include "replace/replace_journal.h"
 #include "search/search_run.h"
 #include "test_util.h"
 #include "text/conversion.h"
@@ -520,6 +521,70 @@ TEST(ReplaceRun, ReadOnlyFilesAreRefusedAndTemporariesNotSearched) {
   EXPECT_EQ(f.Bytes("ro.txt"), "cat\n");
   EXPECT_EQ(r.failed, 1);
   EXPECT_FALSE(std::filesystem::exists(f.dir / "ro.bak"));
+}
+
+// The last run can be undone once: every file still holding what the run
+// wrote comes back from its backup (and the backup goes); a file changed
+// since is left and named; a second undo finds nothing.
+TEST(ReplaceUndo, TheLastRunComesBackOnceAndChangedFilesAreLeft) {
+  Fixture f;
+  const std::string journal = (f.program / "replace.journal").string();
+  f.dir.Write("a.txt", "cat 1\n");
+  f.dir.Write("b.txt", "cat 2\n");
+  f.dir.Write("c.txt", "cat 3\n");
+  f.Search("cat");
+  ReplaceJournal j(journal);
+  ReplaceRun run(f.store, *f.run.Compiled(), f.settings, f.replies);
+  run.SetJournal(&j);
+  f.replies.answers = {Answer::All};
+  ASSERT_EQ(run.Run("dog", false).files, 3);
+  EXPECT_TRUE(HasReplaceJournal(journal));
+  f.dir.Write("b.txt", "edited by hand\n");
+  const UndoResult r = UndoLastReplace(journal);
+  EXPECT_EQ(r.restored, 2);
+  EXPECT_EQ(f.Bytes("a.txt"), "cat 1\n");
+  EXPECT_EQ(f.Bytes("c.txt"), "cat 3\n");
+  EXPECT_EQ(f.Bytes("b.txt"), "edited by hand\n");
+  EXPECT_EQ(r.left, (std::vector<std::string>{"置換後に変更されたため元に戻しません:" + (f.dir / "b.txt").string()}));
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "a.bak"));
+  EXPECT_TRUE(std::filesystem::exists(f.dir / "b.bak"));  // its file was left: so is its backup
+  EXPECT_FALSE(HasReplaceJournal(journal));
+  EXPECT_TRUE(UndoLastReplace(journal).nothing);
+}
+
+// A file written twice in one run (its rows apart) comes back to its first
+// text; a run killed before a file's new content was in place is undone up
+// to that file.
+TEST(ReplaceUndo, AFileWrittenTwiceAndAKilledRun) {
+  Fixture f;
+  const std::string journal = (f.program / "replace.journal").string();
+  f.dir.Write("a.txt", "cat x\nno\ncat y\n");
+  f.dir.Write("b.txt", "cat z\n");
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 3u);
+  std::swap(f.store[1], f.store[2]);  // a.txt, b.txt, a.txt: two loads of a.txt
+  ReplaceJournal j(journal);
+  ReplaceRun run(f.store, *f.run.Compiled(), f.settings, f.replies);
+  run.SetJournal(&j);
+  f.replies.answers = {Answer::All};
+  run.Run("dog", false);
+  ASSERT_EQ(f.Bytes("a.txt"), "dog x\nno\ndog y\n");
+  EXPECT_EQ(UndoLastReplace(journal).restored, 3);
+  EXPECT_EQ(f.Bytes("a.txt"), "cat x\nno\ncat y\n");
+  EXPECT_EQ(f.Bytes("b.txt"), "cat z\n");
+  // Killed in the middle: the journal names b.txt's write, which never landed.
+  ReplaceJournal killed(journal);
+  f.dir.Write("a.txt", "dog x\n");
+  f.dir.Write("a.bak", "cat x\n");
+  f.dir.Write("b.bak", "cat z\n");
+  killed.Writing((f.dir / "a.txt").string(), (f.dir / "a.bak").string(), "dog x\n");
+  killed.Written((f.dir / "a.txt").string());
+  killed.Writing((f.dir / "b.txt").string(), (f.dir / "b.bak").string(), "dog z\n");
+  const UndoResult r = UndoLastReplace(journal);
+  EXPECT_EQ(r.restored, 1);
+  EXPECT_TRUE(r.left.empty());
+  EXPECT_EQ(f.Bytes("a.txt"), "cat x\n");
+  EXPECT_EQ(f.Bytes("b.txt"), "cat z\n");
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "app/settings/settings_schema.h"
 #include "results/export_formats.h"
 #include "results/export_sink.h"
+#include "replace/replace_journal.h"
 #include "replace/replace_run.h"
 #include "app/settings/program_folder.h"
 #include "search/exit_cleanup.h"
@@ -105,6 +106,11 @@ const char kUsage[] =
     "                        replaced, 1 when nothing was, 2 on an error\n"
     "      --dry-run         with --replace: write nothing, print each line that\n"
     "                        would change as \"path\" N- old and \"path\" N+ new\n"
+    "      --undo-replace    undo the last replace run: every file that still\n"
+    "                        holds what it wrote comes back from its backup\n"
+    "                        (and the backup goes); files changed since are\n"
+    "                        listed and left alone. Exit status 0 when all came\n"
+    "                        back, 1 when there was nothing to undo, 2 otherwise\n"
     "      --diff            with --replace: write nothing, print the changes as a\n"
     "                        unified diff (paths as given; a UTF-8 file's diff\n"
     "                        applies with patch -p0)\n"
@@ -186,6 +192,8 @@ int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const
   settings.code_cng_mode = opts.code_cng_mode;
   settings.html_tag = opts.html_tag;
   ReplaceRun replace(store, *run.Compiled(), settings, front);
+  ReplaceJournal journal(ReplaceJournalPath(ProgramFolder()));
+  if (!dry_run && !diff) replace.SetJournal(&journal);
   const ReplaceResult r = replace.Run(replacement, false, {}, dry_run || diff);
   if (diff) {
     for (const auto& f : r.file_changes) std::cout << UnifiedDiff(f.path, f.old_bytes, f.new_bytes, f.encoding);
@@ -204,6 +212,15 @@ int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const
   if (r.failed > 0) return 2;
   if (dry_run || diff) return r.changes.empty() ? 1 : 0;
   return r.replaced > 0 ? 0 : 1;
+}
+
+// Undoes the last replace run: 0 when every file came back, 1 when there
+// was nothing to undo, 2 when some were left as they are.
+int UndoReplace() {
+  const UndoResult r = UndoLastReplace(ReplaceJournalPath(ProgramFolder()));
+  std::cerr << r.report << "\n";
+  if (r.nothing) return 1;
+  return r.left.empty() && r.failed.empty() ? 0 : 2;
 }
 
 [[noreturn]] void UsageError(const std::string& message) {
@@ -241,6 +258,8 @@ int ParseLimit(const std::string& text, const char* option) {
 int Main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   CliOptions cli;
+  for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i)
+    if (std::string(argv[i]) == "--undo-replace") return UndoReplace();
   // The defaults are the ones --help shows; --ini FILE takes the switches of
   // a settings file and its mask text (never its histories); -m still wins.
   SearchOptions opts;

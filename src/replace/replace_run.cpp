@@ -165,6 +165,12 @@ void ReplaceRun::WriteBack(File& file) {
   const std::string backup = MakeBackup(file.path, file.bytes);
   if (backup.empty()) return Refuse(file, kNoBackupNote + shown);
   try {
+    if (journal_) journal_->Writing(file.path, backup, bytes);
+  } catch (const std::system_error& e) {
+    unlink(backup.c_str());  // a write that could not be undone is not made
+    return Refuse(file, kWriteFailedNote + shown + " (" + std::strerror(e.code().value()) + ")");
+  }
+  try {
     WriteFileAtomically(file.path, bytes, file.stamp);
   } catch (const FileChangedError&) {
     unlink(backup.c_str());  // the file was not touched: its backup says nothing
@@ -172,6 +178,11 @@ void ReplaceRun::WriteBack(File& file) {
   } catch (const std::system_error& e) {
     unlink(backup.c_str());
     return Refuse(file, kWriteFailedNote + shown + " (" + std::strerror(e.code().value()) + ")");
+  }
+  try {
+    if (journal_) journal_->Written(file.path);
+  } catch (const std::system_error&) {
+    // The entry before it is enough to undo the file.
   }
   ++result_.files;
   result_.replaced += file.replaced;

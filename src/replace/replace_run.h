@@ -19,6 +19,7 @@
 
 #include "search/compiled_word.h"
 #include "search/result_store.h"
+#include "replace/replace_journal.h"
 #include "text/file_bytes.h"
 #include "text/text_codec.h"
 
@@ -88,6 +89,8 @@ class ReplaceRun {
   // the result lists every line that would change.
   ReplaceResult Run(const std::string& replacement, bool selected_only, const std::vector<size_t>& selected = {},
                     bool dry_run = false);
+  // Every file written is recorded there first, so the run can be undone.
+  void SetJournal(ReplaceJournal* journal) { journal_ = journal; }
 
  private:
   struct File {
@@ -121,6 +124,7 @@ class ReplaceRun {
   bool ask_ = true;
   bool dry_run_ = false;
   ReplaceResult result_;
+  ReplaceJournal* journal_ = nullptr;
   // The lines processed in this run of each file, by device and inode, so a
   // file reached again through a link or a second name is not replaced twice.
   std::map<std::pair<dev_t, ino_t>, std::shared_ptr<std::set<size_t>>> done_lines_;

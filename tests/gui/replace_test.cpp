@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProxyStyle>
@@ -294,6 +295,29 @@ class ReplaceDialogsTest : public QObject {
     QCOMPARE(QString::fromStdString(w.store()[0].LineText), U8("one dog"));
     TIniGT ini(Folder(dir) + "Lorvek.ini");
     QCOMPARE(ini.ReadStr("Options", "ReplIgnore", ""), std::string("1"));
+
+    // 編集 > 置換を元に戻す: the file and its row come back, once.
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto* edit = w.findChild<QMenu*>("Edit1");
+    auto* undo = w.findChild<QAction*>("UndoReplace");
+    QVERIFY(edit && undo);
+    report.clear();
+    auto open_edit_menu = [&] {
+      QMenuBar* bar = w.menuBar();
+      QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(edit->menuAction()).center());
+    };
+    open_edit_menu();
+    QTRY_VERIFY(edit->isVisible());
+    QVERIFY(undo->isEnabled());
+    QTest::keyClick(edit, Qt::Key_U);
+    QTRY_COMPARE(ReadFileBytes(tree.path().toStdString() + "/a.txt"), std::string("one cat\r\ntwo cat\r\n"));
+    QCOMPARE(QString::fromStdString(w.store()[0].LineText), U8("one cat"));
+    QTRY_VERIFY(report.contains(U8("1 個のファイルを元に戻しました.")));
+    open_edit_menu();
+    QTRY_VERIFY(edit->isVisible());
+    QVERIFY(!undo->isEnabled());  // nothing left to undo
+    QTest::keyClick(edit, Qt::Key_Escape);
   }
 };
 

@@ -108,6 +108,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
 
   // The replace commands of the tool menu and the command tool bar.
   void ReplaceAllCommand();
+  // Puts back the files the last replace run wrote (those unchanged since).
+  void UndoReplaceCommand();
   void ReplaceSelectedCommand();
 
  protected:
@@ -249,6 +251,7 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   QAction* exit_act_ = nullptr;      // ExitBtn / Exit1
   QAction* abort_act_ = nullptr;     // AbortBtn
   QAction* repl_sel_act_ = nullptr;  // ReplSelBtn / ReplSelMnu
+  QAction* undo_replace_act_ = nullptr;
   QAction* repl_all_act_ = nullptr;  // ReplAllBtn / ReplAllMnu
   QAction* arc_act_ = nullptr;       // FindArcBtn / ArcSw
   QAction* fuzzy_act_ = nullptr;     // FuzzyBtn / FuzzySw

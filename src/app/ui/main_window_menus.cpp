@@ -5,6 +5,7 @@
 #include <QToolBar>
 
 #include "app/ui/main_window.h"
+#include "replace/replace_journal.h"
 #include "app/ui/qt_text.h"
 #include "results/ui/preview_pane.h"
 
@@ -26,11 +27,16 @@ void TLorvekMain::BuildMenus() {
   file_menu_->addAction(exit_act_);
   connect(file_menu_, &QMenu::aboutToShow, this, &TLorvekMain::UpdateRowCommands);
 
-  QMenu* edit = bar->addMenu(U("編集(&E)"));  // kept hidden
-  edit->addAction(U("切り取り(&T)"));
-  edit->addAction(U("コピー(&C)"));
-  edit->addAction(U("削除(&D)"));
-  edit->menuAction()->setVisible(false);
+  // The 編集 menu's text commands stay hidden; the way back from the last
+  // replace is what it shows.
+  QMenu* edit = bar->addMenu(U("編集(&E)"));
+  edit->setObjectName("Edit1");
+  for (const char* hidden : {"切り取り(&T)", "コピー(&C)", "削除(&D)"}) edit->addAction(U(hidden))->setVisible(false);
+  undo_replace_act_ = edit->addAction(U("置換を元に戻す(&U)"), this, &TLorvekMain::UndoReplaceCommand);
+  undo_replace_act_->setObjectName("UndoReplace");
+  connect(edit, &QMenu::aboutToShow, this, [this] {
+    undo_replace_act_->setEnabled(!run_->Searching() && HasReplaceJournal(ReplaceJournalPath(program_folder_)));
+  });
 
   view_menu_ = bar->addMenu(U("表示(&V)"));
   view_menu_->setObjectName("Option1");

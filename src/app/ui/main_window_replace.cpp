@@ -9,7 +9,10 @@
 
 #include "app/ui/main_window.h"
 #include "app/ui/qt_text.h"
+#include "replace/replace_journal.h"
 #include "replace/replace_run.h"
+#include "text/file_bytes.h"
+#include "text/text_codec.h"
 #include "replace/ui/replace_dialogs.h"
 #include "results/ui/result_list.h"
 #include "results/ui/result_model.h"
@@ -96,12 +99,35 @@ void TLorvekMain::RunReplace(const QString& text, bool selected_only) {
   run_->ClearAbortRequest();
   const ReplacingScope busy(*this);
   ReplaceRun replace(store_, *word, settings, side);
+  ReplaceJournal journal(ReplaceJournalPath(program_folder_));
+  replace.SetJournal(&journal);
   const ReplaceResult result = replace.Run(replacement, selected_only, list_->SelectedRows());
   model_->Refresh();
   OnSelectionChanged();
   TReplReport report(QString::fromUtf8(result.summary), this);
   if (show_report) show_report(report);
   else report.exec();
+}
+
+void TLorvekMain::UndoReplaceCommand() {
+  if (run_->Searching()) return;
+  const UndoResult r = UndoLastReplace(ReplaceJournalPath(program_folder_));
+  SetStatusText(0, r.nothing ? r.report : std::to_string(r.restored) + " 個のファイルを元に戻しました.");
+  if (r.nothing) return Message(QString::fromStdString(r.report), false);
+  // The rows show the files' lines as the search found them again.
+  for (size_t i = 0; i < store_.size(); ++i) {
+    MatchRecord& row = store_[i];
+    const int32_t code = row.EncodingCode;
+    if ((!row.OpenPath.empty() && row.OpenPath[0] == '@') || code == ecBinary || code >= ecWord) continue;
+    try {
+      const DecodedText text = DecodeFileText(ReadFileBytes(row.OpenPath), TextFileFormat::FromCodes(row.EncodingCode, row.LineEndCode));
+      if (row.LineNo >= 1 && static_cast<size_t>(row.LineNo) <= text.size())
+        row.LineText = CutAtBytes(std::string(text.Line(static_cast<size_t>(row.LineNo) - 1)), 255);
+    } catch (const std::exception&) {
+    }
+  }
+  model_->Refresh();
+  ShowReport({r.report});
 }
 
 void TLorvekMain::ShowReport(const std::vector<std::string>& lines) {

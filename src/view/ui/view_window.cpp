@@ -1,6 +1,7 @@
 // TView: construction, menus and shortcuts, settings, loading and saving.
 #include "view/ui/view_window.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -339,7 +341,25 @@ void TView::SetEditable(bool on) {
 QMessageBox::StandardButton TView::Ask(const QString& text, QMessageBox::StandardButtons buttons,
                                       const QString& caption) {
   if (ask) return ask(caption, OneBreak(text), buttons);
-  return QMessageBox::question(this, caption, OneBreak(text), buttons);
+  // The buttons in one order on every desktop style (one role for all: a
+  // button box moves buttons of distinct roles around), each with its key.
+  QMessageBox box(QMessageBox::Question, caption, OneBreak(text), QMessageBox::NoButton, this);
+  const std::pair<QMessageBox::StandardButton, const char*> order[] = {{QMessageBox::Yes, "はい(&Y)"},
+                                                                       {QMessageBox::No, "いいえ(&N)"},
+                                                                       {QMessageBox::Cancel, "キャンセル(&C)"},
+                                                                       {QMessageBox::YesToAll, "すべて(&A)"}};
+  std::vector<std::pair<QAbstractButton*, QMessageBox::StandardButton>> made;
+  for (const auto& [button, label] : order)
+    if (buttons & button) made.emplace_back(box.addButton(U(label), QMessageBox::ActionRole), button);
+  if (made.empty()) return QMessageBox::NoButton;
+  box.setDefaultButton(static_cast<QPushButton*>(made.front().first));
+  for (const auto& [b, which] : made)
+    if (which == QMessageBox::Cancel || (which == QMessageBox::No && !(buttons & QMessageBox::Cancel)))
+      box.setEscapeButton(b);
+  box.exec();
+  for (const auto& [b, which] : made)
+    if (box.clickedButton() == b) return which;
+  return buttons & QMessageBox::Cancel ? QMessageBox::Cancel : QMessageBox::No;
 }
 
 QString TView::Input(const QString& caption, const QString& label, const QString& value, bool* ok) {

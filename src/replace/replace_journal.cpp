@@ -1,0 +1,162 @@
+#include "replace/replace_journal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <sstream>
+#include <system_error>
+
+#include "text/cp932.h"
+#include "text/file_bytes.h"
+
+namespace lorvek {
+namespace {
+
+constexpr char kHeader[] = "LORVEK-REPLACE-JOURNAL 1";
+const char kChangedSince[] = "置換後に変更されたため元に戻しません:";
+const char kCannotRestore[] = "元に戻せません:";
+
+// FNV-1a: enough to tell the run's content from a later edit.
+uint64_t Digest(const std::string& bytes) {
+  uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : bytes) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+// Paths are kept as hex: any byte of a name survives a text line.
+std::string Hex(const std::string& bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) {
+    out += kDigits[c >> 4];
+    out += kDigits[c & 15];
+  }
+  return out;
+}
+
+bool FromHex(const std::string& hex, std::string& out) {
+  if (hex.size() % 2) return false;
+  out.clear();
+  for (size_t i = 0; i < hex.size(); i += 2) {
+    auto v = [](char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; };
+    const int hi = v(hex[i]), lo = v(hex[i + 1]);
+    if (hi < 0 || lo < 0) return false;
+    out += static_cast<char>(hi << 4 | lo);
+  }
+  return true;
+}
+
+struct Entry {
+  std::string file, backup;
+  uint64_t size = 0, digest = 0;
+};
+
+}  // namespace
+
+std::string ReplaceJournalPath(const std::string& program_folder) {
+  std::string folder = program_folder;
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  return folder + "replace.journal";
+}
+
+void ReplaceJournal::Append(const std::string& line) {
+  const int fd = open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), "journal");
+  const std::string text = line + "\n";
+  const bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
+  const int error = errno;
+  close(fd);
+  if (!ok) throw std::system_error(error, std::generic_category(), "journal");
+}
+
+void ReplaceJournal::Writing(const std::string& file, const std::string& backup, const std::string& new_bytes) {
+  if (!started_) {
+    // A new run: the journal of the one before can no longer be undone.
+    WriteFileAtomically(path_, std::string(kHeader) + "\n");
+    started_ = true;
+  }
+  Append("W " + Hex(file) + " " + Hex(backup) + " " + std::to_string(new_bytes.size()) + " " +
+         std::to_string(Digest(new_bytes)));
+}
+
+void ReplaceJournal::Written(const std::string& file) { Append("D " + Hex(file)); }
+
+bool HasReplaceJournal(const std::string& journal_path) {
+  try {
+    return ReadFileBytes(journal_path).rfind(kHeader, 0) == 0;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+UndoResult UndoLastReplace(const std::string& journal_path) {
+  UndoResult r;
+  std::string text;
+  try {
+    text = ReadFileBytes(journal_path);
+  } catch (const std::exception&) {
+  }
+  if (text.rfind(kHeader, 0) != 0) {
+    r.nothing = true;
+    r.report = "元に戻す置換はありません.";
+    return r;
+  }
+  // The last entry of each file counts (a file written twice in a run
+  // comes back from its first backup through the second's).
+  std::vector<Entry> entries;
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string kind, file_hex, backup_hex;
+    Entry e;
+    fields >> kind >> file_hex;
+    if (kind != "W" || !(fields >> backup_hex >> e.size >> e.digest)) continue;
+    if (!FromHex(file_hex, e.file) || !FromHex(backup_hex, e.backup)) continue;
+    entries.push_back(e);
+  }
+  // Undone last to first, so a file written twice ends with its oldest text.
+  for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+    const Entry& e = *it;
+    std::string now, old;
+    try {
+      now = ReadFileBytes(e.file);
+    } catch (const std::exception&) {
+      r.left.push_back(kChangedSince + PathForDisplay(e.file));
+      continue;
+    }
+    if (now.size() != e.size || Digest(now) != e.digest) {
+      // Not what the run wrote: changed since, or never written (a run
+      // killed before this file's new content was in place, a write that
+      // failed and took its backup away).
+      try {
+        if (now == ReadFileBytes(e.backup)) continue;
+      } catch (const std::exception&) {
+        continue;
+      }
+      r.left.push_back(kChangedSince + PathForDisplay(e.file));
+      continue;
+    }
+    try {
+      old = ReadFileBytes(e.backup);
+      WriteFileAtomically(e.file, old);
+      unlink(e.backup.c_str());
+      ++r.restored;
+    } catch (const std::exception&) {
+      r.failed.push_back(kCannotRestore + PathForDisplay(e.file));
+    }
+  }
+  unlink(journal_path.c_str());
+  for (const std::string& note : r.left) r.report += note + "\n";
+  for (const std::string& note : r.failed) r.report += note + "\n";
+  r.report += std::to_string(r.restored) + " 個のファイルを元に戻しました.";
+  return r;
+}
+
+}  // namespace lorvek

@@ -1,0 +1,53 @@
+// The way back from the last replace run. A run that writes something keeps
+// a journal in the per-user folder: for each file, before it is touched, the
+// path, its backup's name and the size and digest of the new content, and
+// once it is in place a line saying so. A run killed half-way can therefore
+// be undone too. Undoing restores from its backup every file that still
+// holds exactly what the run wrote, leaves alone (and names) every file
+// changed since, and then forgets the journal: one undo per run, for the
+// last run only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lorvek {
+
+class ReplaceJournal {
+ public:
+  explicit ReplaceJournal(std::string path) : path_(std::move(path)) {}
+
+  // Before a file is written: starts a new journal at the run's first file.
+  // Raises std::system_error when the journal cannot be written (the file
+  // is then not written either: it could not be undone).
+  void Writing(const std::string& file, const std::string& backup, const std::string& new_bytes);
+  // The file's new content is in place.
+  void Written(const std::string& file);
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  void Append(const std::string& line);
+
+  std::string path_;
+  bool started_ = false;
+};
+
+struct UndoResult {
+  int restored = 0;
+  std::vector<std::string> left;  // files changed since the run (UTF-8 notes)
+  std::vector<std::string> failed;
+  bool nothing = false;  // no journal: nothing to undo
+  std::string report;    // the user's text (UTF-8), one line each
+};
+
+// Whether a journal of a run waits to be undone.
+bool HasReplaceJournal(const std::string& journal_path);
+// Undoes the run the journal records and removes the journal.
+UndoResult UndoLastReplace(const std::string& journal_path);
+
+// The journal's place in the per-user folder.
+std::string ReplaceJournalPath(const std::string& program_folder);
+
+}  // namespace lorvek
