@@ -127,7 +127,7 @@ TEST(ResultRows, StatusTextNamesTheFileAndItsTag) {
   r.LineEndCode = 1;
   EXPECT_EQ(StatusText(r), "s.txt");
   r.OpenPath = "@/x/a.lzh@doc/readme.txt";
-  EXPECT_EQ(StatusText(r), "readme.txt");
+  EXPECT_EQ(StatusText(r), "a.lzh / readme.txt");  // the archive is named too
 }
 
 TEST(ResultRows, PreviewContextAndSelectionOffsets) {

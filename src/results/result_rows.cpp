@@ -33,7 +33,11 @@ bool SortStore(ResultStore& store, int column, bool& direction_flag, const TextC
 }
 
 std::string StatusText(const MatchRecord& r) {
-  return NamePart(r.Path().StatusPath()) + EncodingTag(r.EncodingCode, r.LineEndCode);
+  // A member keeps its archive's name: "arc.zip / a.txt" (the " / " between
+  // them is no folder separator).
+  const OpenPath p = r.Path();
+  const std::string shown = p.IsMember() ? NamePart(p.file) + " / " + NamePart(p.member) : NamePart(p.file);
+  return shown + EncodingTag(r.EncodingCode, r.LineEndCode);
 }
 
 PreviewText BuildPreview(const MatchRecord& r, const PreviewSettings& s, const CompiledPattern* term0) {
