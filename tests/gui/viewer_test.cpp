@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/ui/translations.h"
@@ -123,6 +125,34 @@ class ViewerTest : public QObject {
                           "ﾍﾟｰｼﾞ先頭から(&T)"})
       QVERIFY2(captions.contains(U8(c)), c);
     QCOMPARE(v.Panel(2), U8("行:1"));  // from the top, not from the caret on line 3
+  }
+
+  // The viewer's questions keep their buttons in one order, each with its
+  // key, whatever the desktop style would do with their roles.
+  void QuestionsKeepTheirButtonsInOrder() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", "one\r\n");
+    TView v(Folder(dir));
+    Show(v);
+    QVERIFY(v.LoadIntoViewer(Folder(dir) + "a.txt"));
+    QTest::keyClicks(v.Editor(), "x");
+    QStringList order;
+    QTimer::singleShot(0, [&] {
+      QWidget* box = nullptr;
+      for (int i = 0; i < 200 && !(box = QApplication::activeModalWidget()); ++i) QTest::qWait(10);
+      QVERIFY(box);
+      QList<QAbstractButton*> buttons = box->findChildren<QAbstractButton*>();
+      std::sort(buttons.begin(), buttons.end(), [](QAbstractButton* a, QAbstractButton* b) {
+        return a->mapToGlobal(QPoint(0, 0)).x() < b->mapToGlobal(QPoint(0, 0)).x();
+      });
+      for (QAbstractButton* b : buttons)
+        if (b->isVisible()) order << b->text();
+      for (QAbstractButton* b : buttons)
+        if (b->text() == U8("キャンセル(&C)")) QTest::mouseClick(b, Qt::LeftButton);
+    });
+    v.Exit();
+    QCOMPARE(order, (QStringList{U8("はい(&Y)"), U8("いいえ(&N)"), U8("キャンセル(&C)")}));
+    QVERIFY(v.Modified());  // キャンセル: the text stays
   }
 
   void FindAllListsALineOnceAndCountsEveryHit() {
