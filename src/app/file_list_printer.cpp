@@ -1,9 +1,5 @@
 #include "app/file_list_printer.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "search/open_path.h"
 
 namespace lorvek {
@@ -23,7 +19,7 @@ bool FileListPrinter::Take(std::unique_ptr<MatchRecord> record, MatchPos) {
     count_ = 0;
   }
   ++count_;
-  return !closed_ && write_error_ == 0;
+  return out_.Ok();
 }
 
 void FileListPrinter::FileSearched(const std::string& open_path) {
@@ -42,17 +38,6 @@ void FileListPrinter::FileSearched(const std::string& open_path) {
       break;
     case Mode::Quiet:
       break;
-  }
-}
-
-// Each answer is written at once: a list is read as it comes.
-void FileListPrinter::Print(const std::string& text) {
-  size_t done = 0;
-  while (done < text.size() && !closed_ && write_error_ == 0) {
-    const ssize_t w = write(fd_, text.data() + done, text.size() - done);
-    if (w >= 0) done += static_cast<size_t>(w);
-    else if (errno == EPIPE) closed_ = true;
-    else if (errno != EINTR) write_error_ = errno;
   }
 }
 

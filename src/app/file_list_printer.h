@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "app/output_channel.h"
 #include "search/record_sink.h"
 
 namespace lorvek {
@@ -13,7 +14,7 @@ namespace lorvek {
 class FileListPrinter : public RecordSink {
  public:
   enum class Mode { WithMatches, WithoutMatches, Count, Quiet };
-  FileListPrinter(int fd, Mode mode) : fd_(fd), mode_(mode) {}
+  FileListPrinter(int fd, Mode mode) : out_{fd}, mode_(mode) {}
 
   bool Take(std::unique_ptr<MatchRecord> record, MatchPos hit) override;
   void FileSearched(const std::string& open_path) override;
@@ -21,19 +22,18 @@ class FileListPrinter : public RecordSink {
   // Some file had a hit.
   bool AnyHit() const { return any_hit_; }
   // The reader of the output went away (a closed pipe), or a write failed.
-  bool OutputClosed() const { return closed_; }
-  int WriteError() const { return write_error_; }
+  bool OutputClosed() const { return out_.closed; }
+  int WriteError() const { return out_.error; }
 
  private:
-  void Print(const std::string& text);
+  // Each answer is written at once: a list is read as it comes.
+  void Print(const std::string& text) { out_.Write(text); }
 
-  int fd_;
+  OutputChannel out_;
   Mode mode_;
   std::string current_;  // the file whose records are being counted
   size_t count_ = 0;
   bool any_hit_ = false;
-  bool closed_ = false;
-  int write_error_ = 0;
 };
 
 }  // namespace lorvek

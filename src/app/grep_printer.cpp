@@ -14,7 +14,6 @@
 #include "search/line_info.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
-#include "text/sjis.h"
 
 namespace lorvek {
 namespace {
@@ -36,22 +35,14 @@ std::string Colored(const char* color, const std::string& text) { return color +
 // is read whole, as the search reads it.
 std::string WithMatchesColored(const std::string& sjis, const CompiledPattern* pattern) {
   if (!pattern) return Cp932ToUtf8(sjis);
-  LineMatchFinder finder(*pattern, sjis);
   std::string out;
   size_t copied = 0;
-  for (size_t from = 0; from <= sjis.size();) {
-    const MatchPos m = finder.From(from);
-    if (!m) break;
-    const size_t start = m.start - 1;
-    if (m.length == 0) {
-      from = start + (start < sjis.size() ? CharLength(sjis, start) : 1);
-      continue;
-    }
+  ForEachMatch(*pattern, sjis, [&](size_t start, size_t length) {
     out += Cp932ToUtf8(sjis.substr(copied, start - copied));
-    out += Colored(kMatchColor, Cp932ToUtf8(sjis.substr(start, m.length)));
-    copied = from = start + m.length;
-  }
-  return out + Cp932ToUtf8(sjis.substr(std::min(copied, sjis.size())));
+    out += Colored(kMatchColor, Cp932ToUtf8(sjis.substr(start, length)));
+    copied = start + length;
+  });
+  return out + Cp932ToUtf8(sjis.substr(copied));
 }
 
 bool IsPipe(int fd) {

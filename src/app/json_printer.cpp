@@ -9,7 +9,6 @@
 #include "search/compiled_word.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
-#include "text/sjis.h"
 #include "view/view_document.h"
 
 namespace lorvek {
@@ -86,7 +85,7 @@ std::string JsonData(const std::string& bytes) {
   return "{\"bytes\":\"" + Base64(bytes) + "\"}";
 }
 
-JsonPrinter::JsonPrinter(int fd, PatternRef highlight) : fd_(fd), highlight_(std::move(highlight)) {}
+JsonPrinter::JsonPrinter(int fd, PatternRef highlight) : out_{fd}, highlight_(std::move(highlight)) {}
 
 bool JsonPrinter::Take(std::unique_ptr<MatchRecord> record, MatchPos) {
   const MatchRecord& r = *record;
@@ -108,29 +107,21 @@ bool JsonPrinter::Take(std::unique_ptr<MatchRecord> record, MatchPos) {
   // Every match of the word's first term, as byte offsets into the UTF-8 line.
   std::string submatches;
   if (highlight_) {
-    LineMatchFinder finder(*highlight_, text);
     size_t utf8_at = 0, sjis_at = 0;
-    for (size_t from = 0; from <= text.size();) {
-      const MatchPos hit = finder.From(from);
-      if (!hit) break;
-      const size_t start = hit.start - 1;
-      if (hit.length == 0) {
-        from = start + (start < text.size() ? CharLength(text, start) : 1);
-        continue;
-      }
+    ForEachMatch(*highlight_, text, [&](size_t start, size_t length) {
       utf8_at += Cp932ToUtf8(text.substr(sjis_at, start - sjis_at)).size();
-      const std::string matched = Cp932ToUtf8(text.substr(start, hit.length));
+      const std::string matched = Cp932ToUtf8(text.substr(start, length));
       if (!submatches.empty()) submatches += ",";
       submatches += "{\"match\":" + JsonData(matched) + ",\"start\":" + std::to_string(utf8_at) +
                     ",\"end\":" + std::to_string(utf8_at + matched.size()) + "}";
       utf8_at += matched.size();
-      sjis_at = from = start + hit.length;
-    }
+      sjis_at = start + length;
+    });
   }
   Print("{\"type\":\"match\",\"data\":{" + PathFields(r.OpenPath) + ",\"line_number\":" + std::to_string(r.LineNo) +
         ",\"lines\":" + JsonData(Cp932ToUtf8(text)) + ",\"encoding\":" + JsonString(EncodingName(r.EncodingCode)) +
         cell + ",\"submatches\":[" + submatches + "]}}");
-  return !closed_ && write_error_ == 0;
+  return out_.Ok();
 }
 
 void JsonPrinter::EndFile() {
@@ -161,17 +152,6 @@ void JsonPrinter::RunEnds() {
         ",\"searches\":" + std::to_string(files_searched_) +
         ",\"searches_with_match\":" + std::to_string(files_with_matches_) + ",\"errors\":" + std::to_string(errors_) +
         "}}}");
-}
-
-void JsonPrinter::Print(const std::string& json_line) {
-  const std::string text = json_line + "\n";
-  size_t done = 0;
-  while (done < text.size() && !closed_ && write_error_ == 0) {
-    const ssize_t w = write(fd_, text.data() + done, text.size() - done);
-    if (w >= 0) done += static_cast<size_t>(w);
-    else if (errno == EPIPE) closed_ = true;
-    else if (errno != EINTR) write_error_ = errno;
-  }
 }
 
 }  // namespace lorvek

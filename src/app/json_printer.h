@@ -9,6 +9,7 @@
 #include <chrono>
 #include <string>
 
+#include "app/output_channel.h"
 #include "search/record_sink.h"
 
 namespace lorvek {
@@ -22,21 +23,19 @@ class JsonPrinter : public RecordSink {
   void Logged(const std::string& line, bool failure) override;
   void RunEnds() override;
 
-  bool OutputClosed() const { return closed_; }
-  int WriteError() const { return write_error_; }
+  bool OutputClosed() const { return out_.closed; }
+  int WriteError() const { return out_.error; }
 
  private:
-  void Print(const std::string& json_line);
+  void Print(const std::string& json_line) { out_.Write(json_line + "\n"); }
   void EndFile();
 
-  int fd_;
+  OutputChannel out_;
   PatternRef highlight_;
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   std::string current_;  // the open path of the file whose matches are being written
   size_t file_matches_ = 0;
   size_t matched_lines_ = 0, files_searched_ = 0, files_with_matches_ = 0, errors_ = 0;
-  bool closed_ = false;
-  int write_error_ = 0;
 };
 
 // A JSON value for bytes: {"text":"..."} when they are valid UTF-8, else

@@ -149,6 +149,22 @@ MatchPos LineMatchFinder::From(size_t offset) {
   return m ? MatchPos{m.start + offset, m.length} : m;
 }
 
+void ForEachMatch(const CompiledPattern& pattern, std::string_view line,
+                  const std::function<void(size_t start, size_t length)>& f) {
+  LineMatchFinder finder(pattern, line);
+  for (size_t from = 0; from <= line.size();) {
+    const MatchPos m = finder.From(from);
+    if (!m) return;
+    const size_t start = m.start - 1;
+    if (m.length == 0) {  // an empty match marks nothing: past one character
+      from = start + (start < line.size() ? CharLength(line, start) : 1);
+      continue;
+    }
+    f(start, m.length);
+    from = start + m.length;
+  }
+}
+
 MatchPos CompiledWord::FindHit(std::string_view line, bool whole_word) const {
   return FindWholeWordHit(Term(0), line, whole_word);
 }

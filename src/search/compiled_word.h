@@ -3,6 +3,7 @@
 // shared by the run, the preview, exports and replace, from any thread.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,6 +59,12 @@ class LineMatchFinder {
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };
+
+// Every non-empty match of a pattern in a line, left to right, none
+// overlapping the one before, found as LineMatchFinder finds them: f gets
+// each one's 0-based byte start and length.
+void ForEachMatch(const CompiledPattern& pattern, std::string_view line,
+                  const std::function<void(size_t start, size_t length)>& f);
 
 // FindHit for any pattern compiled for strings.
 MatchPos FindWholeWordHit(const CompiledPattern& pattern, std::string_view line, bool whole_word);
