@@ -12,6 +12,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <map>
@@ -485,6 +486,127 @@ TEST(ArchiveNames, EucJpAndShiftJisNamesKeepTheirExtension) {
   Harness d;
   d.Search("cat", disk.path().string(), "*.txt");
   EXPECT_EQ(d.store.size(), 2u);
+}
+
+uint32_t Crc32(std::string_view bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char c : bytes) {
+    crc ^= c;
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+void PutLe(std::string& out, uint64_t v, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// A zip of stored members whose names are the given bytes without the UTF-8
+// flag, as the zip programs of Japanese systems write them.
+std::string ZipWithRawNames(const std::vector<std::pair<std::string, std::string>>& members) {
+  std::string local, central;
+  for (const auto& [name, data] : members) {
+    const uint64_t offset = local.size();
+    const uint32_t crc = Crc32(data);
+    local += "PK\x03\x04";
+    PutLe(local, 10, 2);  // version needed
+    PutLe(local, 0, 2);   // flags: no UTF-8
+    PutLe(local, 0, 2);   // stored
+    PutLe(local, 0, 4);   // time, date
+    PutLe(local, crc, 4);
+    PutLe(local, data.size(), 4);
+    PutLe(local, data.size(), 4);
+    PutLe(local, name.size(), 2);
+    PutLe(local, 0, 2);
+    local += name;
+    local += data;
+    central += "PK\x01\x02";
+    PutLe(central, 20, 2);
+    PutLe(central, 10, 2);
+    PutLe(central, 0, 2);
+    PutLe(central, 0, 2);
+    PutLe(central, 0, 4);
+    PutLe(central, crc, 4);
+    PutLe(central, data.size(), 4);
+    PutLe(central, data.size(), 4);
+    PutLe(central, name.size(), 2);
+    PutLe(central, 0, 6);  // extra, comment, disk
+    PutLe(central, 0, 2);  // internal attributes
+    PutLe(central, 0, 4);  // external attributes
+    PutLe(central, offset, 4);
+    central += name;
+  }
+  std::string out = local + central;
+  out += "PK\x05\x06";
+  PutLe(out, 0, 4);
+  PutLe(out, members.size(), 2);
+  PutLe(out, members.size(), 2);
+  PutLe(out, central.size(), 4);
+  PutLe(out, local.size(), 4);
+  PutLe(out, 0, 2);
+  return out;
+}
+
+// A zip member whose name is not UTF-8 is searched under its name read as
+// EUC-JP or Shift-JIS, as a tar member is; none is dropped without a word.
+TEST(ArchiveNames, ZipMembersWithEucJpOrBrokenNamesAreSearched) {
+  const std::string euc_kensaku = "\xB8\xA1\xBA\xF7.txt";  // 検索.txt in EUC-JP
+  TempDir dir;
+  const fs::path zip = dir.Write("names.zip", ZipWithRawNames({{euc_kensaku, "cat 1\r\n"},
+                                                               {Sj("日本語.txt"), "cat 2\r\n"},
+                                                               {"bad\xFF\xFE.txt", "cat 3\r\n"}}));
+  Harness h;
+  h.run.options().find_also_archive = true;
+  h.run.WildMatch2().SetMasks({"*.ZIP"});
+  h.Search("cat", zip.string(), "*.txt");
+  std::vector<std::string> members;
+  for (size_t i = 0; i < h.store.size(); ++i) members.push_back(h.store[i].Path().member);
+  EXPECT_EQ(members, (std::vector<std::string>{"検索.txt", "日本語.txt", "bad・・.txt"}));
+  EXPECT_EQ(h.run.ErrorCount(), 0);
+}
+
+// arj on this system writes a member under its stored bytes, backslashes and
+// all: a Shift-JIS name whose trail byte is 5C (表, ソ, 能) and a name with a
+// leading backslash must still be found where arj left them.
+TEST(ArchiveMembers, ArjMembersWhoseNamesHoldABackslashAreExtracted) {
+  if (std::system("command -v arj >/dev/null 2>&1") != 0) GTEST_SKIP() << "no arj here";
+  TempDir dir;
+  // arj cannot add such names from this system's disk: add placeholders of
+  // the same length, then write the real names into the headers.
+  dir.Write("src/Pa.txt", "cat hyou\r\n");
+  dir.Write("src/Pbcde.txt", "cat lead\r\n");
+  const std::string arj = (dir.path() / "names.arj").string();
+  ASSERT_EQ(std::system(("cd '" + (dir.path() / "src").string() + "' && arj a -y '" + arj +
+                         "' -- Pa.txt Pbcde.txt >/dev/null 2>&1")
+                            .c_str()),
+            0);
+  std::string bytes = test::ReadBytes(arj);
+  const std::vector<std::pair<std::string, std::string>> renames{{"Pa.txt", Sj("表.txt")}, {"Pbcde.txt", "\\lead.txt"}};
+  int renamed = 0;
+  for (size_t i = 0; i + 4 < bytes.size(); ++i) {
+    if (static_cast<unsigned char>(bytes[i]) != 0x60 || static_cast<unsigned char>(bytes[i + 1]) != 0xEA) continue;
+    const size_t size = static_cast<unsigned char>(bytes[i + 2]) | static_cast<unsigned char>(bytes[i + 3]) << 8;
+    if (size == 0 || i + 8 + size > bytes.size()) continue;
+    std::string header = bytes.substr(i + 4, size);
+    const size_t first = static_cast<unsigned char>(header[0]);
+    const size_t end = header.find('\0', first);
+    if (end == std::string::npos) continue;
+    for (const auto& [placeholder, real] : renames)
+      if (header.compare(first, end - first, placeholder) == 0) {
+        header.replace(first, placeholder.size(), real);
+        std::string crc;
+        PutLe(crc, Crc32(header), 4);
+        bytes.replace(i + 4, size, header);
+        bytes.replace(i + 4 + size, 4, crc);
+        ++renamed;
+      }
+  }
+  ASSERT_EQ(renamed, 2);
+  std::ofstream(arj, std::ios::binary | std::ios::trunc) << bytes;
+  const Seen seen = Visit(arj);
+  EXPECT_TRUE(seen.failed.empty()) << seen.failed[0];
+  EXPECT_EQ(seen.extracted, (std::vector<std::string>{"表.txt", "lead.txt"}));
+  EXPECT_EQ(seen.contents.count("表.txt") ? seen.contents.at("表.txt") : "", "cat hyou\r\n");
 }
 
 TEST(ArchiveMasks, TheDefaultsHoldEveryFormatTheReaderHandles) {

@@ -298,7 +298,11 @@ void ExtractArj(const std::string& archive, const ArjEntry& entry, const std::st
   if (static_cast<uint64_t>(entry.size) > limits.member_bytes) throw EArchive(kMemberTooLarge);
   const std::string staging = writer.MakeStagingFolder();
   const int status = RunQuietly(ArjExtractArguments(archive, staging, entry.number));
-  writer.AdoptStaged(staging, BaseName(entry.name), safe, status == 0);
+  // arj writes the stored name after its last '/' as it stands: a '\' in it
+  // (a leading one, or the trail byte of a Shift-JIS character) is a byte
+  // of the name.
+  const size_t slash = entry.name.find_last_of('/');
+  writer.AdoptStaged(staging, slash == std::string::npos ? entry.name : entry.name.substr(slash + 1), safe, status == 0);
 }
 
 void VisitArj(const std::string& path, const std::string& dest, ArchiveVisitor& visitor, const ExtractLimits& limits) {
@@ -337,6 +341,40 @@ std::string StoredName(struct archive_entry* entry) {
   return "";
 }
 
+// UTF-8 text of code points below 256 back to the bytes they stand for.
+std::string Latin1Bytes(std::string_view utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(utf8[i]);
+    if ((c & 0xE0) == 0xC0 && i + 1 < utf8.size()) {
+      out += static_cast<char>(((c & 0x1F) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+// The stored bytes of every entry's name. A name in a legacy charset
+// without the archive's UTF-8 mark (a zip's EUC-JP name, say) cannot be
+// converted to UTF-8, and libarchive gives no name at all: read as Latin-1,
+// which takes every byte, it comes back as the bytes it is.
+std::vector<std::string> StoredNameBytes(const std::string& path, ArchiveFormat format, bool raw) {
+  std::vector<std::string> names;
+  ArchivePtr a = NewReader(format, raw);
+  if (!a) return names;
+  archive_read_set_options(a.get(), "hdrcharset=ISO-8859-1");
+  if (archive_read_open_filename(a.get(), path.c_str(), 1 << 16) != ARCHIVE_OK) return names;
+  struct archive_entry* entry = nullptr;
+  for (int r; (r = archive_read_next_header(a.get(), &entry)) != ARCHIVE_EOF && r != ARCHIVE_FATAL;) {
+    if (r == ARCHIVE_RETRY) continue;
+    const char* name = archive_entry_pathname(entry);
+    names.push_back(name ? Latin1Bytes(name) : "");
+  }
+  return names;
+}
+
 void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::string& dest, ArchiveVisitor& visitor,
                      const ExtractLimits& limits) {
   const bool raw = format == ArchiveFormat::Tar && SingleCompressedFile(path);
@@ -348,11 +386,16 @@ void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::s
   MemberWriter writer(dest, limits);
   bool any = false;
   std::vector<std::string> links;  // members that are links: nothing is extracted through them
-  while (!visitor.Stop()) {
+  std::vector<std::string> name_bytes;  // read only when a name cannot be converted
+  bool name_bytes_read = false;
+  for (size_t index = 0; !visitor.Stop(); ++index) {
     struct archive_entry* entry = nullptr;
     const int r = archive_read_next_header(a.get(), &entry);
     if (r == ARCHIVE_EOF) break;
-    if (r == ARCHIVE_RETRY) continue;
+    if (r == ARCHIVE_RETRY) {
+      --index;  // no entry: the same index again
+      continue;
+    }
     if (r == ARCHIVE_FATAL) {
       const std::string why = archive_error_string(a.get()) ? archive_error_string(a.get()) : "";
       if (!any) throw EArchive("書庫を読めません: " + why);
@@ -360,6 +403,11 @@ void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::s
     }
     any = true;
     std::string stored = StoredName(entry);
+    if (stored.empty()) {
+      if (!name_bytes_read) name_bytes = StoredNameBytes(path, format, raw);
+      name_bytes_read = true;
+      if (index < name_bytes.size()) stored = name_bytes[index];
+    }
     if (archive_entry_filetype(entry) == AE_IFLNK) links.push_back(SafeMemberPath(stored));
     if (archive_entry_filetype(entry) != AE_IFREG) continue;
     if (raw && (stored.empty() || stored == "data")) stored = WithoutLastExtension(BaseName(path));
