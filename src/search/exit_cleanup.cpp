@@ -20,15 +20,14 @@ std::string& ScratchFolder() {
 }  // namespace
 
 void CleanUpAndExit(int status) {
+  // Whatever the run is starting or making finishes first; then nothing
+  // new is started or made, and one round of clean-up sees it all.
+  auto hold = ChildGroups::HoldOffEnd();
   const std::string& folder = ScratchFolder();
-  // The run goes on meanwhile and may start a filter or make the folder
-  // again: a second round catches what the first missed.
-  for (int round = 0; round < 2; ++round) {
-    ChildGroups::KillAll();
-    const size_t slash = folder.find_last_of('/');
-    if (slash != std::string::npos && slash + 1 < folder.size())
-      WorkFolder(slash == 0 ? "/" : folder.substr(0, slash), folder.substr(slash + 1)).Remove();
-  }
+  ChildGroups::KillAll();
+  const size_t slash = folder.find_last_of('/');
+  if (slash != std::string::npos && slash + 1 < folder.size())
+    WorkFolder(slash == 0 ? "/" : folder.substr(0, slash), folder.substr(slash + 1)).Remove();
   _exit(status);
 }
 

@@ -1,5 +1,7 @@
 #include "search/work_folder.h"
 
+#include "sources/child_groups.h"
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,6 +34,8 @@ bool WorkFolder::Exists() const {
 }
 
 void WorkFolder::Ensure() {
+  // Not made again behind the clean-up of a run told to end.
+  auto making = ChildGroups::HoldOffEnd();
   struct stat st;
   if (lstat(folder_.c_str(), &st) == 0) {
     if (S_ISLNK(st.st_mode)) throw EWorkFolder("作業フォルダがシンボリックリンクです: " + folder_);

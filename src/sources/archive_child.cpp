@@ -387,6 +387,7 @@ void VisitArchiveInReaderProcess(const std::string& path, const std::string& des
     throw EArchive(std::string(kArchiveReaderNotStarted) + ": " + std::strerror(errno));
   const int null_fd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
   const pid_t parent = ::getpid();
+  auto starting = ChildGroups::HoldOffEnd();
   const pid_t pid = ::fork();
   if (pid == 0) RunReader(pair[1], null_fd, parent, bounds, path, dest_folder, limits);
   const int fork_error = errno;
@@ -399,6 +400,7 @@ void VisitArchiveInReaderProcess(const std::string& path, const std::string& des
   // Set from here too, so that the group exists whichever side runs first.
   ::setpgid(pid, pid);
   ChildGroups::Add(pid);
+  starting.unlock();
   ReaderProcess reader(pid, pair[0], visitor);
   try {
     for (;;) {

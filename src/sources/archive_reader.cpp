@@ -273,11 +273,16 @@ int RunQuietly(const std::vector<std::string>& args) {
   if (!InArchiveReaderProcess()) flags |= POSIX_SPAWN_SETPGROUP;
   posix_spawnattr_setflags(&attr, flags);
   pid_t pid;
+  // An archive's reader process was forked with the hold taken: it is
+  // ended with its group instead.
+  std::unique_lock<std::mutex> starting;
+  if (!InArchiveReaderProcess()) starting = ChildGroups::HoldOffEnd();
   const int r = posix_spawnp(&pid, argv[0], &actions, &attr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
   if (r != 0) return -1;
   ChildGroups::Add(pid);
+  if (starting.owns_lock()) starting.unlock();
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }

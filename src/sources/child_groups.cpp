@@ -13,6 +13,11 @@ std::atomic<pid_t> g_groups[kSlots];
 
 }  // namespace
 
+std::unique_lock<std::mutex> ChildGroups::HoldOffEnd() {
+  static std::mutex mutex;
+  return std::unique_lock<std::mutex>(mutex);
+}
+
 void ChildGroups::Add(pid_t group) {
   for (auto& slot : g_groups) {
     pid_t empty = 0;

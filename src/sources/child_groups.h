@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+#include <mutex>
+
 namespace lorvek {
 
 class ChildGroups {
@@ -13,6 +15,11 @@ class ChildGroups {
   static void Remove(pid_t group);
   // SIGKILL to every group still listed; safe inside a signal handler.
   static void KillAll();
+  // Held while a child is started and listed, or scratch space is made:
+  // ending the process on a signal takes it first and never gives it back,
+  // so nothing is started or made after the clean-up has looked. (Not in a
+  // process forked while it was held.)
+  static std::unique_lock<std::mutex> HoldOffEnd();
 };
 
 }  // namespace lorvek

@@ -55,6 +55,7 @@ CommandOutcome RunShellCommand(const std::string& command, const std::function<b
                      file_bytes ? static_cast<rlim_t>(file_bytes) : RLIM_INFINITY};
   const rlimit no_core{0, 0};
   CommandOutcome outcome;
+  auto starting = ChildGroups::HoldOffEnd();
   const pid_t pid = fork();
   if (pid == 0) {
     setpgid(0, 0);
@@ -75,6 +76,7 @@ CommandOutcome RunShellCommand(const std::string& command, const std::function<b
   // Set from here too, so that the group exists whichever side runs first.
   setpgid(pid, pid);
   ChildGroups::Add(pid);
+  starting.unlock();
   // Polled, so that the window stays alive and the abort command can end a
   // filter that never ends.
   for (int round = 0;; ++round) {
