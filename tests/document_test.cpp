@@ -129,9 +129,9 @@ std::string Utf16(std::u16string_view s) {
 }
 
 // A Word 97 document of two pieces: UTF-16 text with a field, then 8-bit
-// text with a table cell mark; characters past the main text's count (a
-// footnote's, say) must not be read.
-std::string MakeWord97(uint16_t flags, uint16_t language = 0x0409) {
+// text with a table cell mark, then a footnote's text, which is read only
+// when the footnotes' count names it.
+std::string MakeWord97(uint16_t flags, uint16_t language = 0x0409, uint32_t ccp_footnotes = 0) {
   const std::u16string first = u"前文\x13 HYPERLINK \"x\" \x14リンク\x15後\x01\r";
   const std::string second = "second para\x07" "cell\r" "FOOTNOTE\r";
   const uint32_t ccp_text = static_cast<uint32_t>(first.size() + second.size() - 9);
@@ -143,6 +143,7 @@ std::string MakeWord97(uint16_t flags, uint16_t language = 0x0409) {
   Put16(doc, 32, 14);                 // csw
   Put16(doc, 62, 22);                 // cslw
   Put32(doc, 76, ccp_text);           // ccpText
+  Put32(doc, 80, ccp_footnotes);      // ccpFtn
   Put16(doc, 152, 93);                // cbRgFcLcb
   doc.replace(1024, first.size() * 2, Utf16(first));
   doc.replace(2048, second.size(), second);
@@ -176,6 +177,10 @@ TEST(WordText, PieceTableGivesTheMainTextWithoutFieldInstructionsOrAnchors) {
   EXPECT_TRUE(encrypted.lines.empty());
   // A compound file without a WordDocument stream is some other file.
   EXPECT_FALSE(WordBytes(MakeCompound({{"Workbook", std::string(64, 'x')}})).recognised);
+  // The stories after the main text (here a footnote) are read after it.
+  std::vector<std::string> with_footnote = expected;
+  with_footnote.push_back("FOOTNOTE");
+  EXPECT_EQ(WordBytes(MakeWord97(0x0200, 0x0409, 9)).lines, with_footnote);
 }
 
 TEST(WordText, DamagedDocumentsNeverReadPastTheirBytes) {

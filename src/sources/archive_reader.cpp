@@ -340,6 +340,13 @@ bool UnderAnyOf(const std::string& path, const std::vector<std::string>& folders
   return false;
 }
 
+// libarchive's reason, one line (some of its texts end in a line break).
+std::string ErrorText(struct archive* a) {
+  std::string why = archive_error_string(a) ? archive_error_string(a) : "";
+  while (!why.empty() && (why.back() == '\n' || why.back() == '\r')) why.pop_back();
+  return why;
+}
+
 std::string StoredName(struct archive_entry* entry) {
   if (const char* raw = archive_entry_pathname(entry)) return raw;
   if (const char* utf8 = archive_entry_pathname_utf8(entry)) return utf8;
@@ -387,7 +394,7 @@ void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::s
   ArchivePtr a = NewReader(format, raw);
   if (!a) throw EArchive(kArchiveFormatUnknown);
   if (archive_read_open_filename(a.get(), path.c_str(), 1 << 16) != ARCHIVE_OK)
-    throw EArchive(std::string("書庫を開けません: ") + (archive_error_string(a.get()) ? archive_error_string(a.get()) : ""));
+    throw EArchive("書庫を開けません: " + ErrorText(a.get()));
   MemberWriter writer(dest, limits);
   bool any = false;
   std::vector<std::string> links;  // members that are links: nothing is extracted through them
@@ -402,7 +409,7 @@ void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::s
       continue;
     }
     if (r == ARCHIVE_FATAL) {
-      const std::string why = archive_error_string(a.get()) ? archive_error_string(a.get()) : "";
+      const std::string why = ErrorText(a.get());
       if (!any) throw EArchive("書庫を読めません: " + why);
       throw EArchive("書庫が壊れています: " + why);
     }
@@ -433,7 +440,7 @@ void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::s
         visitor.Progress();
       }
       if (d != ARCHIVE_EOF) {
-        const std::string why = archive_error_string(a.get()) ? archive_error_string(a.get()) : "";
+        const std::string why = ErrorText(a.get());
         writer.Abandon();
         throw EArchive("展開できません: " + why);
       }

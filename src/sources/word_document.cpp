@@ -54,12 +54,18 @@ bool SplitIntoLines(std::string_view text, const ParagraphSink& sink) {
 
 // ---- Word 97 and later: the piece table of the document's own structure.
 
-// The main text's characters, as UTF-16 units, gathered piece by piece.
+// The document's characters, as UTF-16 units, gathered piece by piece: the
+// main text, then the stories that follow it in the same character
+// positions (footnotes, headers and footers, comments, endnotes, text boxes
+// and the headers' text boxes), so their words are found too.
 std::optional<std::u16string> Word97MainText(std::string_view doc, std::string_view table) {
   const uint16_t csw = U16(doc, 32);
   const size_t rglw = 32 + 2 + size_t{csw} * 2 + 2;  // FibRgLw97 follows its count
   const uint16_t cslw = U16(doc, rglw - 2);
-  const uint32_t ccp_text = U32(doc, rglw + 12);
+  // ccpText, ccpFtn, ccpHdd, ccpMcr, ccpAtn, ccpEdn, ccpTxbx, ccpHdrTxbx
+  uint64_t ccp_all = 0;
+  for (size_t k = 3; k <= 10 && k < cslw; ++k) ccp_all += U32(doc, rglw + 4 * k);
+  const uint64_t ccp_text = ccp_all;
   const size_t fclcb = rglw + size_t{cslw} * 4 + 2;
   const uint32_t fc_clx = U32(doc, fclcb + 33 * 8);
   const uint32_t lcb_clx = U32(doc, fclcb + 33 * 8 + 4);
