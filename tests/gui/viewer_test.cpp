@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QInputMethodEvent>
 #include <QKeySequenceEdit>
@@ -153,6 +154,19 @@ class ViewerTest : public QObject {
     v.Exit();
     QCOMPARE(order, (QStringList{U8("はい(&Y)"), U8("いいえ(&N)"), U8("キャンセル(&C)")}));
     QVERIFY(v.Modified());  // キャンセル: the text stays
+  }
+
+  // Paste is enabled the moment the clipboard holds text.
+  void PasteFollowsTheClipboard() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", "one\r\n");
+    TView v(Folder(dir));
+    Show(v);
+    QVERIFY(v.LoadIntoViewer(Folder(dir) + "a.txt"));
+    QApplication::clipboard()->clear();
+    QTRY_VERIFY(!v.Action("Paste")->isEnabled());
+    QApplication::clipboard()->setText("pasted");
+    QTRY_VERIFY(v.Action("Paste")->isEnabled());
   }
 
   void FindAllListsALineOnceAndCountsEveryHit() {

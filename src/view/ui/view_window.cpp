@@ -93,6 +93,8 @@ TView::TView(std::string program_folder, QWidget* parent)
   editor_->installEventFilter(this);
   // Text an input method commits reaches the text area itself.
   editor_->viewport()->installEventFilter(this);
+  // Paste is offered as soon as there is text to paste.
+  connect(QApplication::clipboard(), &QClipboard::dataChanged, this, &TView::UpdateEnabling);
   connect(editor_, &TEditorEx::CaretMoved, this, [this] {
     UpdateCaretPanels();
     UpdateEnabling();
