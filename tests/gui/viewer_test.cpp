@@ -169,6 +169,28 @@ class ViewerTest : public QObject {
     QTRY_VERIFY(v.Action("Paste")->isEnabled());
   }
 
+  // LastOpen is the folder of the file last opened: the open dialog starts
+  // there, and the viewer remembers it.
+  void TheOpenDialogStartsInTheLastOpenFolder() {
+    QTemporaryDir dir, other;
+    WriteFile(Folder(other) + "b.txt", "two\r\n");
+    WriteFile(Folder(dir) + "Lorvek.ini", "[Viewer]\r\nLastOpen=" + other.path().toStdString() + "\r\n");
+    {
+      TView v(Folder(dir));
+      Show(v);
+      QString started_in;
+      v.choose_file = [&](bool, const QString& folder, const QString&) {
+        started_in = folder;
+        return QString::fromStdString(Folder(other) + "b.txt");
+      };
+      v.Open();
+      QCOMPARE(started_in, other.path());
+      QCOMPARE(QString::fromStdString(v.Editor()->Lines().front()), QString("two"));
+    }
+    TIniGT ini(Folder(dir) + "Lorvek.ini");
+    QCOMPARE(QString::fromStdString(ini.ReadStr("Viewer", "LastOpen", "")), other.path());
+  }
+
   void FindAllListsALineOnceAndCountsEveryHit() {
     QTemporaryDir dir;
     WriteFile(Folder(dir) + "a.txt", kText);

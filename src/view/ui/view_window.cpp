@@ -277,6 +277,7 @@ void TView::ReadSettings() {
   const int top = ini_->ReadInt("Desktop", "View.Top", 100), left = ini_->ReadInt("Desktop", "View.Left", 100);
   const int height = ini_->ReadInt("Desktop", "View.Height", 480), width = ini_->ReadInt("Desktop", "View.Width", 640);
   setGeometry(left, top, std::max(width, 200), std::max(height, 150));
+  last_open_folder_ = ini_->ReadStr("Viewer", "LastOpen", "");
   const int tag_height = ini_->ReadInt("Viewer", "PrevH", 120);
   splitter_->setSizes({std::max(height - tag_height, 50), std::max(tag_height, 0)});
   actions_["Toolbar1"]->setChecked(ini_->ReadBool("Viewer", "Toolbar1", true));
@@ -301,7 +302,8 @@ void TView::WriteSettings() {
   ini_->WriteBool("Viewer", "Toolbar1", actions_["Toolbar1"]->isChecked());
   ini_->WriteBool("Viewer", "Toolbar2", actions_["Toolbar2"]->isChecked());
   ini_->WriteBool("Viewer", "StView", actions_["ViewFound"]->isChecked());
-  if (file_name_ != "新規") ini_->WriteStr("Viewer", "LastOpen", file_name_);
+  // The folder of the file last opened, where the open dialog starts next time.
+  if (!last_open_folder_.empty()) ini_->WriteStr("Viewer", "LastOpen", last_open_folder_);
   ini_->EndUpdate();
 }
 
@@ -378,7 +380,7 @@ int TView::RunDialog(QDialog& d) {
 }
 
 std::string TView::DialogFolder() const {
-  if (file_name_ == "新規") return program_folder_;
+  if (file_name_ == "新規") return last_open_folder_.empty() ? program_folder_ : last_open_folder_;
   const size_t slash = file_name_.find_last_of('/');
   return slash == std::string::npos ? program_folder_ : file_name_.substr(0, slash);
 }
@@ -562,6 +564,8 @@ void TView::Open() {
   else chosen = QFileDialog::getOpenFileName(this, U("開く"), QString::fromStdString(DialogFolder()));
   if (chosen.isEmpty()) return;
   if (LoadIntoViewer(ToPath(chosen))) {
+    const std::string opened = ToPath(chosen);
+    last_open_folder_ = opened.substr(0, opened.find_last_of('/') == std::string::npos ? 0 : opened.find_last_of('/'));
     SetTags({});
     THistoryEx history(*ini_, "OpenHistory");
     history.LoadHistory();

@@ -153,7 +153,8 @@ class TView : public QMainWindow {
   int32_t encoding_code_ = ecSjis;
   bool editable_ = true;
   std::string read_only_reason_;
-  FileStamp loaded_stamp_;  // the file as it was loaded or last saved
+  FileStamp loaded_stamp_;
+  std::string last_open_folder_;  // LastOpen: where the open dialog starts  // the file as it was loaded or last saved
   std::vector<TagEntry> tag_entries_;
   std::array<int, 5> bookmarks_{-1, -1, -1, -1, -1};
   EnvTable env_table_;
