@@ -37,11 +37,12 @@ std::string WithMatchesColored(const std::string& sjis, const CompiledPattern* p
   if (!pattern) return Cp932ToUtf8(sjis);
   std::string out;
   size_t copied = 0;
-  ForEachMatch(*pattern, sjis, [&](size_t start, size_t length) {
-    out += Cp932ToUtf8(sjis.substr(copied, start - copied));
-    out += Colored(kMatchColor, Cp932ToUtf8(sjis.substr(start, length)));
-    copied = start + length;
-  });
+  for (const MatchPos m : MatchesInLine(*pattern, sjis, false)) {
+    if (m.length == 0) continue;  // nothing to colour
+    out += Cp932ToUtf8(sjis.substr(copied, m.start - 1 - copied));
+    out += Colored(kMatchColor, Cp932ToUtf8(sjis.substr(m.start - 1, m.length)));
+    copied = m.start - 1 + m.length;
+  }
   return out + Cp932ToUtf8(sjis.substr(copied));
 }
 

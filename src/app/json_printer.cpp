@@ -108,7 +108,9 @@ bool JsonPrinter::Take(std::unique_ptr<MatchRecord> record, MatchPos) {
   std::string submatches;
   if (highlight_) {
     size_t utf8_at = 0, sjis_at = 0;
-    ForEachMatch(*highlight_, text, [&](size_t start, size_t length) {
+    for (const MatchPos m : MatchesInLine(*highlight_, text, false)) {
+      if (m.length == 0) continue;
+      const size_t start = m.start - 1, length = m.length;
       utf8_at += Cp932ToUtf8(text.substr(sjis_at, start - sjis_at)).size();
       const std::string matched = Cp932ToUtf8(text.substr(start, length));
       if (!submatches.empty()) submatches += ",";
@@ -116,7 +118,7 @@ bool JsonPrinter::Take(std::unique_ptr<MatchRecord> record, MatchPos) {
                     ",\"end\":" + std::to_string(utf8_at + matched.size()) + "}";
       utf8_at += matched.size();
       sjis_at = start + length;
-    });
+    }
   }
   Print("{\"type\":\"match\",\"data\":{" + PathFields(r.OpenPath) + ",\"line_number\":" + std::to_string(r.LineNo) +
         ",\"lines\":" + JsonData(Cp932ToUtf8(text)) + ",\"encoding\":" + JsonString(EncodingName(r.EncodingCode)) +

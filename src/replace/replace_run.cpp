@@ -9,14 +9,12 @@
 #include <system_error>
 
 #include "search/compiled_word.h"
-#include "search/whole_word.h"
 #include "sources/plain_text_source.h"
 #include "sources/text_source.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
 #include "text/file_bytes.h"
 #include "text/second_look.h"
-#include "text/sjis.h"
 #include "text/text_stream.h"
 
 namespace lorvek {
@@ -204,20 +202,11 @@ bool ReplaceRun::ReplaceInLine(const std::string& line, const MatchRecord& row, 
   // Every match is one the whole line holds: anchors and the whole-word
   // test see the line's real start, end and neighbours, and a replacement
   // is never matched again.
-  LineMatchFinder finder(word_.Term(0), line);
   edits.clear();
   result.clear();
   size_t copied = 0;  // line[0, copied) is in result
-  for (size_t from = 0; from <= line.size();) {
-    const MatchPos m = finder.From(from);
-    if (!m) break;
+  for (const MatchPos m : MatchesInLine(word_.Term(0), line, settings_.whole_word)) {
     const size_t start = m.start - 1, n = m.length;
-    // Past this match; past one character after an empty one.
-    const size_t next = n > 0 ? start + n : start + (start < line.size() ? CharLength(line, start) : 1);
-    if (settings_.whole_word && !IsWholeWd(line, m.start, n)) {
-      from = next;
-      continue;
-    }
     if (ask_) {
       const std::string question = PathForDisplay(path) + " : " + std::to_string(row.LineNo) + " [" +
                                    Cp932ToUtf8(line.substr(start, n)) + "] を置換しますか?";
@@ -226,7 +215,6 @@ bool ReplaceRun::ReplaceInLine(const std::string& line, const MatchRecord& row, 
           result_.aborted = true;
           return false;
         case ReplaceFrontEnd::Answer::No:
-          from = next;
           continue;
         case ReplaceFrontEnd::Answer::All:
           ask_ = false;
@@ -245,7 +233,6 @@ bool ReplaceRun::ReplaceInLine(const std::string& line, const MatchRecord& row, 
     result += replacement_;
     copied = start + n;
     edits.push_back({start, start + n, replacement_});
-    from = next;
   }
   result.append(line, copied);
   return true;

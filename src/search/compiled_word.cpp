@@ -137,32 +137,37 @@ MatchPos FindWholeWordHit(const CompiledPattern& pattern, std::string_view line,
 }
 
 struct LineMatchFinder::Impl {
+  const CompiledPattern& pattern;
+  std::string_view line;
   RetryFinder finder;
 };
 
 LineMatchFinder::LineMatchFinder(const CompiledPattern& pattern, std::string_view line)
-    : impl_(std::make_unique<Impl>(Impl{RetryFinder(pattern, line)})) {}
+    : impl_(std::make_unique<Impl>(Impl{pattern, line, RetryFinder(pattern, line)})) {}
 LineMatchFinder::~LineMatchFinder() = default;
 
 MatchPos LineMatchFinder::From(size_t offset) {
-  const MatchPos m = impl_->finder.From(offset, false);
+  const CompiledPattern& c = impl_->pattern;
+  // Without an anchor the text before offset cannot change a match: the
+  // rest is matched as it is, in one linear pass.
+  const MatchPos m = c.anchored_start() || c.anchored_end()
+                         ? impl_->finder.From(offset, false)
+                         : MatchLeftmostLongest(c, impl_->line.substr(std::min(offset, impl_->line.size())), mcls_CRLF);
   return m ? MatchPos{m.start + offset, m.length} : m;
 }
 
-void ForEachMatch(const CompiledPattern& pattern, std::string_view line,
-                  const std::function<void(size_t start, size_t length)>& f) {
+std::vector<MatchPos> MatchesInLine(const CompiledPattern& pattern, std::string_view line, bool whole_word) {
+  std::vector<MatchPos> out;
   LineMatchFinder finder(pattern, line);
   for (size_t from = 0; from <= line.size();) {
     const MatchPos m = finder.From(from);
-    if (!m) return;
+    if (!m) break;
     const size_t start = m.start - 1;
-    if (m.length == 0) {  // an empty match marks nothing: past one character
-      from = start + (start < line.size() ? CharLength(line, start) : 1);
-      continue;
-    }
-    f(start, m.length);
-    from = start + m.length;
+    if (!whole_word || IsWholeWd(line, m.start, m.length)) out.push_back(m);
+    // Past this match; past one character after an empty one.
+    from = m.length > 0 ? start + m.length : start + (start < line.size() ? CharLength(line, start) : 1);
   }
+  return out;
 }
 
 MatchPos CompiledWord::FindHit(std::string_view line, bool whole_word) const {

@@ -3,7 +3,6 @@
 // shared by the run, the preview, exports and replace, from any thread.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -60,11 +59,11 @@ class LineMatchFinder {
   std::unique_ptr<Impl> impl_;
 };
 
-// Every non-empty match of a pattern in a line, left to right, none
-// overlapping the one before, found as LineMatchFinder finds them: f gets
-// each one's 0-based byte start and length.
-void ForEachMatch(const CompiledPattern& pattern, std::string_view line,
-                  const std::function<void(size_t start, size_t length)>& f);
+// Every match of a pattern in a line, left to right, each found after the
+// one before (never overlapping it; past one character after an empty
+// match), as LineMatchFinder finds them; with whole_word, those that pass
+// the whole-word test against their real neighbours. What a replace takes.
+std::vector<MatchPos> MatchesInLine(const CompiledPattern& pattern, std::string_view line, bool whole_word);
 
 // FindHit for any pattern compiled for strings.
 MatchPos FindWholeWordHit(const CompiledPattern& pattern, std::string_view line, bool whole_word);

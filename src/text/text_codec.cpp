@@ -322,22 +322,13 @@ std::string EncodeFileText(const std::vector<std::string>& lines, const TextFile
 
 std::string RebuildFileBytes(std::string_view original, const DecodedText& d,
                              const std::map<size_t, std::string>& changes) {
-  if (d.lines.empty()) return std::string(original);
-  std::string out(original.substr(0, d.lines.front().file.begin));
-  out.reserve(original.size());
-  for (size_t i = 0; i < d.lines.size(); ++i) {
-    const LineSpan& s = d.lines[i].file;
-    auto changed = changes.find(i);
-    if (changed == changes.end()) {
-      out.append(original.substr(s.begin, s.next - s.begin));
-      continue;
-    }
-    const bool open_end = i + 1 == d.lines.size() && !s.has_break();
-    out += EncodeLine(changed->second, d.format, open_end);
-    out.append(original.substr(s.end, s.next - s.end));
+  std::map<size_t, std::string> line_bytes;
+  for (const auto& [i, text] : changes) {
+    if (i >= d.lines.size()) continue;
+    const bool open_end = i + 1 == d.lines.size() && !d.lines[i].file.has_break();
+    line_bytes.emplace(i, EncodeLine(text, d.format, open_end));
   }
-  out.append(original.substr(d.lines.back().file.next));
-  return out;
+  return RebuildFileWithLineBytes(original, d, line_bytes);
 }
 
 }  // namespace lorvek

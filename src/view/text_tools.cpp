@@ -1,6 +1,5 @@
 #include "view/text_tools.h"
 
-#include <optional>
 
 #include "search/compiled_word.h"
 #include "search/regex/matcher.h"
@@ -116,31 +115,12 @@ size_t ReplaceAll(std::vector<std::string>& lines, const TextFinder& finder, std
 
 std::vector<TextMatch> TextFinder::ReplaceMatches(std::string_view line) const {
   std::vector<TextMatch> out;
-  const CompiledPattern& c = *pattern_;
-  // Only an anchor can tell the line's part from an offset from the line
-  // itself; without one the part is matched as it is, which is faster.
-  const bool anchored = c.anchored_start() || c.anchored_end();
-  std::optional<LineMatchFinder> whole;
-  if (anchored) whole.emplace(c, line);
-  for (size_t from = 0; from <= line.size();) {
-    MatchPos m;
-    if (anchored) {
-      m = whole->From(from);
-    } else {
-      m = MatchLeftmostLongest(c, line.substr(from), mcls_CRLF);
-      if (m) m.start += from;
-    }
-    if (!m) break;
-    const size_t start = m.start - 1, n = m.length;
-    const size_t next = n > 0 ? start + n : start + (start < line.size() ? CharLength(line, start) : 1);
-    if (!whole_word_ || IsWholeWd(line, m.start, n)) {
-      TextMatch t;
-      t.at.col = start;
-      t.length = n;
-      t.found = true;
-      out.push_back(t);
-    }
-    from = next;
+  for (const MatchPos m : MatchesInLine(*pattern_, line, whole_word_)) {
+    TextMatch t;
+    t.at.col = m.start - 1;
+    t.length = m.length;
+    t.found = true;
+    out.push_back(t);
   }
   return out;
 }
