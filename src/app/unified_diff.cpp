@@ -5,6 +5,7 @@
 
 #include "text/conversion.h"
 #include "text/cp932.h"
+#include "text/line_splitter.h"
 #include "text/text_format.h"
 
 namespace lorvek {
@@ -13,14 +14,7 @@ namespace {
 // Lines with their breaks; the last one may have none.
 std::vector<std::string_view> SplitKeepingBreaks(std::string_view text) {
   std::vector<std::string_view> lines;
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 == text.size() || text[i + 1] != '\n'))) {
-      lines.push_back(text.substr(start, i + 1 - start));
-      start = i + 1;
-    }
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
+  for (const LineSpan& s : SplitLineSpans(text)) lines.push_back(text.substr(s.begin, s.next - s.begin));
   return lines;
 }
 
