@@ -17,7 +17,7 @@
 #include <fstream>
 #include <map>
 
-#include "app/settings/options.h"
+#include "settings/options.h"
 #include "search/open_path.h"
 #include "search_harness.h"
 #include "sources/archive_paths.h"

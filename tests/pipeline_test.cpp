@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "app/grep_printer.h"
-#include "app/settings/settings_schema.h"
+#include "settings/settings_schema.h"
 #include "search/result_store.h"
 #include "search/search_run.h"
 #include "sources/text_source.h"

@@ -6,11 +6,11 @@
 
 #include <random>
 
-#include "app/settings/history.h"
-#include "app/settings/ini_file.h"
-#include "app/settings/mask_sets.h"
-#include "app/settings/options.h"
-#include "app/settings/settings_schema.h"
+#include "settings/history.h"
+#include "settings/ini_file.h"
+#include "settings/mask_sets.h"
+#include "settings/options.h"
+#include "settings/settings_schema.h"
 #include "search/work_folder.h"
 #include "search/result_store.h"
 #include "search/search_run.h"

@@ -8,7 +8,7 @@
 #include <iostream>
 
 #include "app/ui/main_window.h"
-#include "app/settings/program_folder.h"
+#include "settings/program_folder.h"
 #include "app/ui/single_instance.h"
 #include "app/ui/translations.h"
 #include "search/exit_cleanup.h"

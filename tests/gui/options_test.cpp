@@ -16,7 +16,7 @@
 #include <QTreeWidget>
 
 #include "app/desktop_integration.h"
-#include "app/settings/settings_schema.h"
+#include "settings/settings_schema.h"
 #include "app/ui/auto_search_dialog.h"
 #include "app/ui/options_dialog.h"
 #include "app/ui/single_instance.h"

@@ -23,7 +23,7 @@
 #include "app/ui/auto_search_dialog.h"
 #include "app/ui/find_file_dialog.h"
 #include "app/ui/main_window.h"
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 #include "app/ui/single_instance.h"
 #include "app/ui/translations.h"
 #include "gui_test_util.h"

@@ -14,7 +14,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 
 namespace lorvek {
 

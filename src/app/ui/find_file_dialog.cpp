@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 #include "search/mask.h"
 
 namespace lorvek {

@@ -25,8 +25,8 @@
 #include <QToolButton>
 
 #include "app/ui/mask_box.h"
-#include "app/ui/qt_text.h"
-#include "app/settings/settings_schema.h"
+#include "ui/common/qt_text.h"
+#include "settings/settings_schema.h"
 #include "results/ui/preview_pane.h"
 #include "results/ui/result_list.h"
 #include "results/ui/result_model.h"

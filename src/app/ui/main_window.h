@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/settings/history.h"
-#include "app/settings/ini_file.h"
-#include "app/settings/mask_sets.h"
-#include "app/settings/options.h"
+#include "settings/history.h"
+#include "settings/ini_file.h"
+#include "settings/mask_sets.h"
+#include "settings/options.h"
 #include "search/work_folder.h"
 #include "search/result_store.h"
 #include "search/search_front_end.h"

@@ -31,7 +31,7 @@
 #include "app/ui/find_file_dialog.h"
 #include "app/ui/main_window.h"
 #include "app/ui/mask_box.h"
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 #include "results/export_formats.h"
 #include "results/ui/preview_pane.h"
 #include "results/ui/result_list.h"

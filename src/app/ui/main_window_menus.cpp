@@ -6,7 +6,7 @@
 
 #include "app/ui/main_window.h"
 #include "replace/replace_journal.h"
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 #include "results/ui/preview_pane.h"
 
 namespace lorvek {

@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 #include "app/ui/main_window.h"
-#include "app/ui/qt_text.h"
-#include "app/settings/settings_schema.h"
+#include "ui/common/qt_text.h"
+#include "settings/settings_schema.h"
 #include "results/ui/result_list.h"
 #include "search/compiled_word.h"
 #include "search/open_path.h"

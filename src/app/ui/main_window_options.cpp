@@ -6,11 +6,11 @@
 #include <QMessageBox>
 
 #include "app/desktop_integration.h"
-#include "app/settings/settings_schema.h"
+#include "settings/settings_schema.h"
 #include "app/ui/main_window.h"
 #include "app/ui/mask_box.h"
 #include "app/ui/options_dialog.h"
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 #include "results/ui/preview_pane.h"
 #include "results/ui/result_list.h"
 #include "results/ui/result_model.h"

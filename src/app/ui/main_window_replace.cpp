@@ -8,7 +8,7 @@
 #include <QToolBar>
 
 #include "app/ui/main_window.h"
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 #include "replace/replace_journal.h"
 #include "replace/replace_run.h"
 #include "text/file_bytes.h"

@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 
 namespace lorvek {
 namespace {

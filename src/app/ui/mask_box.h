@@ -5,7 +5,7 @@
 #include <QComboBox>
 #include <vector>
 
-#include "app/settings/mask_sets.h"
+#include "settings/mask_sets.h"
 
 namespace lorvek {
 

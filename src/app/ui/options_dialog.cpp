@@ -19,7 +19,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 #include "sources/archive_reader.h"
 
 namespace lorvek {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/mask_sets.h"
-#include "app/settings/options.h"
+#include "settings/mask_sets.h"
+#include "settings/options.h"
 
 class QCheckBox;
 class QComboBox;

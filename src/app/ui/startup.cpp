@@ -8,7 +8,7 @@
 #include "app/ui/auto_search_dialog.h"
 #include "app/ui/main_window.h"
 #include "app/ui/mask_box.h"
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 #include "app/ui/single_instance.h"
 #include "results/ui/preview_pane.h"
 #include "results/ui/result_model.h"

@@ -16,8 +16,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/settings/settings_schema.h"
-#include "app/ui/qt_text.h"
+#include "settings/settings_schema.h"
+#include "ui/common/qt_text.h"
 
 namespace lorvek {
 namespace {

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "app/settings/history.h"
+#include "settings/history.h"
 #include "replace/replace_run.h"
 
 class QCheckBox;

@@ -6,7 +6,7 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 
 namespace lorvek {
 

@@ -26,7 +26,7 @@
 
 #include <sys/stat.h>
 
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 
 namespace lorvek {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 #include <string>
 
-#include "app/settings/ini_file.h"
+#include "settings/ini_file.h"
 #include "view/environment.h"
 
 class QCheckBox;

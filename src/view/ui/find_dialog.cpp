@@ -10,9 +10,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/settings/history.h"
-#include "app/settings/settings_schema.h"
-#include "app/ui/qt_text.h"
+#include "settings/history.h"
+#include "settings/settings_schema.h"
+#include "ui/common/qt_text.h"
 #include "view/text_tools.h"
 
 namespace lorvek {

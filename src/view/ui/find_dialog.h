@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "app/settings/ini_file.h"
+#include "settings/ini_file.h"
 
 class QCheckBox;
 class QComboBox;

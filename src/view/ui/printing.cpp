@@ -22,7 +22,7 @@
 #include <QTime>
 #include <QVBoxLayout>
 
-#include "app/ui/qt_text.h"
+#include "ui/common/qt_text.h"
 
 namespace lorvek {
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/ini_file.h"
+#include "settings/ini_file.h"
 #include "view/print_layout.h"
 
 class QComboBox;

@@ -18,8 +18,8 @@
 #include <QTime>
 #include <QTreeWidget>
 
-#include "app/settings/ini_file.h"
-#include "app/ui/qt_text.h"
+#include "settings/ini_file.h"
+#include "ui/common/qt_text.h"
 #include "replace/ui/replace_dialogs.h"
 #include "text/file_bytes.h"
 #include "text/sjis.h"

@@ -24,9 +24,9 @@
 
 #include <system_error>
 
-#include "app/settings/history.h"
-#include "app/settings/settings_schema.h"
-#include "app/ui/qt_text.h"
+#include "settings/history.h"
+#include "settings/settings_schema.h"
+#include "ui/common/qt_text.h"
 #include "view/ui/text_editor.h"
 #include "view/view_document.h"
 

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/ini_file.h"
+#include "settings/ini_file.h"
 #include "view/environment.h"
 #include "view/key_macro.h"
 #include "view/text_tools.h"

@@ -7,8 +7,8 @@
 #include <variant>
 #include <vector>
 
-#include "app/settings/ini_file.h"
-#include "app/settings/options.h"
+#include "settings/ini_file.h"
+#include "settings/options.h"
 
 namespace lorvek {
 

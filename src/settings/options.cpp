@@ -1,8 +1,8 @@
-#include "app/settings/options.h"
+#include "settings/options.h"
 
 #include <algorithm>
 
-#include "app/settings/settings_schema.h"
+#include "settings/settings_schema.h"
 #include "search/mask.h"
 #include "search/search_run.h"
 #include "sources/archive_reader.h"

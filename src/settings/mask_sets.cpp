@@ -1,4 +1,4 @@
-#include "app/settings/mask_sets.h"
+#include "settings/mask_sets.h"
 
 #include <algorithm>
 

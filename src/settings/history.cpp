@@ -1,4 +1,4 @@
-#include "app/settings/history.h"
+#include "settings/history.h"
 
 #include <algorithm>
 

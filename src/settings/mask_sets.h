@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/ini_file.h"
+#include "settings/ini_file.h"
 
 namespace lorvek {
 

@@ -1,4 +1,4 @@
-#include "app/settings/settings_schema.h"
+#include "settings/settings_schema.h"
 
 #include <cstdlib>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/settings/ini_file.h"
+#include "settings/ini_file.h"
 #include "search/search_options.h"
 
 namespace lorvek {
