@@ -101,7 +101,7 @@ TEST(EngineEdges, KanaMergesAndUnassignedPairs) {
 bool Whole(const std::string& word, const std::string& line) {
   TAWKStr awk;
   awk.SetRegExp(word);
-  return static_cast<bool>(FindHit(awk, line, true));
+  return static_cast<bool>(FindWholeWordHit(awk.Current(), line, true));
 }
 
 TEST(EngineEdges, WholeWordClassesAndRetry) {

@@ -28,7 +28,7 @@ TEST(SearchTerms, AmpersandSplitsAndDoubledAmpersandIsLiteral) {
 bool Whole(const std::string& word, const std::string& line) {
   TAWKStr awk;
   awk.SetRegExp(word);
-  return static_cast<bool>(FindHit(awk, line, true));
+  return static_cast<bool>(FindWholeWordHit(awk.Current(), line, true));
 }
 
 TEST(WholeWord, LatinWordsAreBoundedByDelimiters) {
@@ -40,7 +40,7 @@ TEST(WholeWord, LatinWordsAreBoundedByDelimiters) {
   EXPECT_FALSE(Whole("cat", "cat-fish"));
   TAWKStr awk;
   awk.SetRegExp("cat");
-  EXPECT_EQ(FindHit(awk, "xcat cat", true), (MatchPos{6, 3}));  // the retry finds the second
+  EXPECT_EQ(FindWholeWordHit(awk.Current(), "xcat cat", true), (MatchPos{6, 3}));  // the retry finds the second
 }
 
 TEST(WholeWord, JapaneseWordsAreBoundedByAChangeOfScript) {

@@ -6,47 +6,47 @@
 #include <algorithm>
 
 #include "search/open_path.h"
-#include "search/search_run.h"
+#include "search/file_dispatch.h"
 #include "sources/archive_paths.h"
 #include "text/cp932.h"
 
 namespace lorvek {
 
-class SearchRun::MemberVisitor : public ArchiveVisitor {
+class FileDispatch::MemberVisitor : public ArchiveVisitor {
  public:
-  MemberVisitor(SearchRun& run, const std::string& archive) : run_(run), archive_(archive) {}
+  MemberVisitor(FileDispatch& dispatch, const std::string& archive) : dispatch_(dispatch), archive_(archive) {}
 
   // The file masks select members whatever the mask mode says.
   bool Wanted(const ArchiveMember& member) override {
-    return run_.wild_match_[0].Matches(ExternalToCp932(BaseName(member.path)));
+    return dispatch_.p_.masks[0].Matches(ExternalToCp932(BaseName(member.path)));
   }
 
   void Extracted(const ArchiveMember& member, const std::string& file) override {
-    MatchSource& source = run_.source_;
+    MatchSource& source = dispatch_.p_.matching.Source();
     source.archive_mode = true;
     source.archive_path = archive_;
     source.path = member.path;
     source.last_write_time = FileTimeFromUnix(member.mtime, 0);
-    run_.front_end_.SetStatusText(0, PathForDisplay(archive_ + "/" + member.path));
-    const bool filter_match = run_.options_.use_filter && run_.wild_match_[2].Matches(ExternalToCp932(BaseName(member.path)));
-    run_.SearchFile(FileRef::FromPath(file), filter_match);
-    run_.sink_.FileSearched(OpenPath::Member(archive_, member.path).Text());
-    RemoveFolderContents(run_.MembersFolder());
-    run_.front_end_.ProcessPendingEvents();
+    dispatch_.p_.front_end.SetStatusText(0, PathForDisplay(archive_ + "/" + member.path));
+    const bool filter_match = dispatch_.p_.options.use_filter && dispatch_.p_.masks[2].Matches(ExternalToCp932(BaseName(member.path)));
+    dispatch_.SearchFile(FileRef::FromPath(file), filter_match);
+    dispatch_.p_.sink.FileSearched(OpenPath::Member(archive_, member.path).Text());
+    RemoveFolderContents(dispatch_.MembersFolder());
+    dispatch_.p_.front_end.ProcessPendingEvents();
   }
 
   void Failed(const ArchiveMember& member, const std::string& reason) override {
-    run_.LogError("書庫エラー:", archive_ + "/" + member.path, reason);
+    dispatch_.p_.tally.LogError("書庫エラー:", archive_ + "/" + member.path, reason);
   }
 
-  bool Stop() const override { return run_.abort_requested_ || run_.stopped_; }
+  bool Stop() const override { return dispatch_.p_.tally.Halted(); }
 
   // While a member is being extracted the window stays alive, and the abort
   // command ends an archive whose reader takes long.
-  void Waiting() override { run_.front_end_.ProcessPendingEvents(); }
+  void Waiting() override { dispatch_.p_.front_end.ProcessPendingEvents(); }
 
  private:
-  SearchRun& run_;
+  FileDispatch& dispatch_;
   const std::string& archive_;
 };
 
@@ -55,22 +55,22 @@ ExtractLimits ExtractLimitsOf(const SearchOptions& options) {
   return {mib(options.arc_member_limit), mib(options.arc_total_limit)};
 }
 
-void SearchRun::SearchArchive(const std::string& archive_path) {
-  front_end_.SetStatusText(0, PathForDisplay(archive_path) + ": 検索中...");
+void FileDispatch::SearchArchive(const std::string& archive_path) {
+  p_.front_end.SetStatusText(0, PathForDisplay(archive_path) + ": 検索中...");
   const std::string members = MembersFolder();
   try {
-    work_folder_.Ensure();
+    p_.work_folder.Ensure();
     if (::mkdir(members.c_str(), 0700) != 0 && errno != EEXIST) throw EArchive("作業フォルダに書けません: " + members);
     RemoveFolderContents(members);
     MemberVisitor visitor(*this, archive_path);
-    VisitArchive(archive_path, members, visitor, ExtractLimitsOf(options_));
+    VisitArchive(archive_path, members, visitor, ExtractLimitsOf(p_.options));
   } catch (const std::exception& e) {
     // An archive that cannot be read is logged and the search goes on.
-    LogError("書庫エラー:", archive_path, e.what());
+    p_.tally.LogError("書庫エラー:", archive_path, e.what());
   }
   RemoveFolderContents(members);
-  source_.archive_mode = false;
-  source_.archive_path.clear();
+  p_.matching.Source().archive_mode = false;
+  p_.matching.Source().archive_path.clear();
 }
 
 }  // namespace lorvek

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "search/file_grep.h"
+#include "search/long_line.h"
 #include "search/regex/regular_expression.h"
 #include "search/search_terms.h"
 #include "search/whole_word.h"
@@ -178,6 +180,21 @@ bool CompiledWord::OtherTermsMatch(std::string_view line) const {
   for (size_t k = 1; k < term_patterns_.size(); ++k)
     if (!MatchLeftmostLongest(*term_patterns_[k], line, mcls_CRLF)) return false;
   return true;
+}
+
+const std::vector<std::string>& CompiledWord::LeadingStrings() const { return Term(0).literals(); }
+
+void CompiledWord::ScanFile(const FileRef& file, const std::function<void(const RE_LineInfo_t&)>& on_match,
+                            const std::function<void()>& process_events, bool* cancel) const {
+  try {
+    ScanFileForMatches(FilePattern(), file, on_match, process_events, cancel);
+  } catch (const EGrepCancel&) {
+    // Nobody wants further lines: the scan ends here.
+  }
+}
+
+std::unique_ptr<LongLineDecision> CompiledWord::DecideLongLine(bool whole_word, size_t window_bytes) const {
+  return std::make_unique<LongLineMatcher>(*this, whole_word, window_bytes);
 }
 
 }  // namespace lorvek

@@ -8,11 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "search/match_target.h"
 #include "search/regex/matcher.h"
 
 namespace lorvek {
 
-class CompiledWord {
+class CompiledWord final : public WordMatcher {
  public:
   // Splits the word into terms and compiles each once (the fuzzy expansion
   // first when asked). Raises ERegExpParser for the first invalid term.
@@ -29,9 +30,13 @@ class CompiledWord {
   MatchPos MatchTerm0(std::string_view line) const { return MatchLeftmostLongest(Term(0), line, mcls_CRLF); }
   // Term 0's hit as the search accepts it: with whole word on, a rejected
   // match is retried on the text after it. The position is in line.
-  MatchPos FindHit(std::string_view line, bool whole_word) const;
+  MatchPos FindHit(std::string_view line, bool whole_word) const override;
   // Every term after the first somewhere in the line (no whole-word test).
-  bool OtherTermsMatch(std::string_view line) const;
+  bool OtherTermsMatch(std::string_view line) const override;
+  const std::vector<std::string>& LeadingStrings() const override;
+  void ScanFile(const FileRef& file, const std::function<void(const RE_LineInfo_t&)>& on_match,
+                const std::function<void()>& process_events, bool* cancel) const override;
+  std::unique_ptr<LongLineDecision> DecideLongLine(bool whole_word, size_t window_bytes) const override;
 
  private:
   std::string word_;

@@ -27,7 +27,7 @@ size_t MaxMatchBytes(const CompiledPattern& pattern);
 // Shift-JIS ("…", 81 63), one character, so it never joins a neighbour.
 inline constexpr std::string_view kCutMark = "\x81\x63";
 
-class LongLineMatcher {
+class LongLineMatcher final : public LongLineDecision {
  public:
   // Bytes of the line kept before and after the hit, and at most of the
   // hit itself, in the cut text.
@@ -43,17 +43,17 @@ class LongLineMatcher {
   // window_bytes: about the size of the pieces (bounds the overlap).
   LongLineMatcher(const CompiledWord& word, bool whole_word, size_t window_bytes);
 
-  void Begin();
+  void Begin() override;
   // The next piece of the line, Shift-JIS, starting on a character.
-  void Feed(std::string_view piece);
+  void Feed(std::string_view piece) override;
   // The line's end (after its last piece).
-  void End();
+  void End() override;
 
   bool Accepted() const { return hit_ && all_found_; }
   // The cut text: around the hit when the line was accepted, else the line's start.
-  const std::string& Text() const { return Accepted() ? hit_text_ : head_; }
+  const std::string& Text() const override { return Accepted() ? hit_text_ : head_; }
   // The hit in Text() (none when not accepted).
-  MatchPos Hit() const { return Accepted() ? hit_pos_ : MatchPos{}; }
+  MatchPos Hit() const override { return Accepted() ? hit_pos_ : MatchPos{}; }
   size_t Overlap() const { return overlap_; }
 
  private:

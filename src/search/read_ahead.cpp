@@ -28,7 +28,7 @@ class RecordingTarget : public MatchTarget {
       : model_(model), out_(out), halt_(halt) {}
 
   const SearchOptions& Options() const override { return model_.Options(); }
-  const CompiledWord& SearchWord() const override { return model_.SearchWord(); }
+  const WordMatcher& SearchWord() const override { return model_.SearchWord(); }
   size_t MinimumFileSize() const override { return model_.MinimumFileSize(); }
   void SetCodes(int32_t encoding, int32_t line_end) override {
     out_.steps.emplace_back(TextRecording::SetCodes{encoding, line_end});

@@ -17,7 +17,8 @@
 
 #include "search/folder_walk.h"
 #include "search/line_info.h"
-#include "sources/text_source.h"
+#include "search/match_target.h"
+
 
 namespace lorvek {
 

@@ -4,7 +4,6 @@
 
 #include "settings/settings_schema.h"
 #include "search/mask.h"
-#include "search/search_run.h"
 #include "sources/archive_reader.h"
 
 namespace lorvek {
@@ -87,12 +86,6 @@ std::vector<std::string> RebuildArchiveMasks(const std::vector<std::string>& bef
 std::vector<std::string> ArchiveMasksFrom(const std::string& arc_files) {
   if (!arc_files.empty() && arc_files.find(',') == std::string::npos) return {arc_files};
   return DefaultArchiveMasks();
-}
-
-void ApplyStartupOptions(const Options& options, SearchRun& run) {
-  run.options() = options.search;
-  run.WildMatch3().SetMasks(SplitCommaText(options.filter_ext));
-  run.WildMatch2().SetMasks(ArchiveMasksFrom(options.arc_files));
 }
 
 void WriteSettingsAtClose(TIniGT& ini, const Options& options, bool show_tag, const std::string& mask_default) {

@@ -13,8 +13,6 @@
 
 namespace lorvek {
 
-class SearchRun;
-
 struct Options {
   SearchOptions search;  // FindSub, FuzzyChar, WholeWord, CodeCngMode, ...
 
@@ -75,10 +73,6 @@ std::vector<std::string> RebuildArchiveMasks(const std::vector<std::string>& bef
 // ArcFiles: a single pattern is used as it is; empty or a list of several
 // gives the list of the formats available.
 std::vector<std::string> ArchiveMasksFrom(const std::string& arc_files);
-
-// Applies the values to a search run in the order of the start-up algorithm:
-// switches, filter masks from FilterExt, the archive masks.
-void ApplyStartupOptions(const Options& options, SearchRun& run);
 
 // The close-time write list: Editor and EditorSw quoted, then every other
 // [Options] key except ArcFiles and the three replace warnings, [Viewer]

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <system_error>
 
-#include "search/file_grep.h"
-#include "search/long_line.h"
 #include "text/conversion.h"
 #include "text/encoding.h"
 #include "text/file_bytes.h"
@@ -30,8 +28,7 @@ void SetCodesOf(const TextFileFormat& format, const DecodedText& first_block, Ma
 // lines between are passed over in bulk. Without such strings (or with
 // WidePreview, where every line is context) each line is handed over.
 bool FeedBlock(const DecodedText& block, MatchTarget& target, size_t first_line) {
-  const CompiledPattern& pattern = target.SearchWord().Term(0);
-  const std::vector<std::string>& literals = pattern.literals();
+  const std::vector<std::string>& literals = target.SearchWord().LeadingStrings();
   const size_t n = block.size();
   if (literals.empty() || target.Options().wide_preview) {
     bool more = true;
@@ -171,14 +168,14 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   bool more = true;
   // A line longer than the bound comes in pieces and is decided window by
   // window; the run gets it as one cut line.
-  LongLineMatcher long_line(target.SearchWord(), o.whole_word, long_line_bytes_);
+  std::unique_ptr<LongLineDecision> long_line = target.SearchWord().DecideLongLine(o.whole_word, long_line_bytes_);
   bool in_long_line = false;
   target.BeginLines(filtered_);
   while (more && reader.Next(block)) {
     if (reader.Piece()) {
-      if (!in_long_line) long_line.Begin();
+      if (!in_long_line) long_line->Begin();
       in_long_line = true;
-      if (block.size() > 0) long_line.Feed(block.Line(0));
+      if (block.size() > 0) long_line->Feed(block.Line(0));
       target.ProcessPendingEvents();
       more = !target.Stopped();
       continue;
@@ -187,10 +184,10 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
     first = false;
     size_t first_line = 0;
     if (reader.Continued()) {
-      long_line.Feed(block.size() > 0 ? block.Line(0) : std::string_view());
-      long_line.End();
+      long_line->Feed(block.size() > 0 ? block.Line(0) : std::string_view());
+      long_line->End();
       in_long_line = false;
-      more = target.CutLine(long_line.Text(), long_line.Hit());
+      more = target.CutLine(long_line->Text(), long_line->Hit());
       first_line = 1;
     }
     if (more) more = FeedBlock(block, target, first_line);
@@ -205,13 +202,13 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
 
 void BinaryFileSource::Search(const FileRef& file, MatchTarget& target) {
   bool stop = false;
-  try {
-    ScanFileForMatches(
-        target.SearchWord().FilePattern(), file, [&](const RE_LineInfo_t& info) { target.MatchScannedLine(info); },
-        [&] { target.ProcessPendingEvents(); stop = target.Stopped(); }, &stop);
-  } catch (const EGrepCancel&) {
-    // Nobody wants further records: the scan ends here.
-  }
+  target.SearchWord().ScanFile(
+      file, [&](const RE_LineInfo_t& info) { target.MatchScannedLine(info); },
+      [&] {
+        target.ProcessPendingEvents();
+        stop = target.Stopped();
+      },
+      &stop);
 }
 
 }  // namespace lorvek

@@ -9,20 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "search/match_pos.h"
 #include "search/regex/automaton.h"
 
 namespace lorvek {
 
 // A compiled pattern shared read-only by everyone who matches with it.
 using PatternRef = std::shared_ptr<const CompiledPattern>;
-
-// A match: 1-based start and length in bytes; start 0 when there is none.
-struct MatchPos {
-  size_t start = 0;
-  size_t length = 0;
-  explicit operator bool() const { return start != 0; }
-  bool operator==(const MatchPos&) const = default;
-};
 
 // The code the line-end anchor accepts at the end of a string: 13 for the
 // CR LF separator, 10 for LF.

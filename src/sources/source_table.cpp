@@ -1,5 +1,7 @@
+#include "sources/source_table.h"
+
+#include "sources/html_strip.h"
 #include "sources/office_text.h"
-#include "sources/text_source.h"
 
 namespace lorvek {
 
@@ -35,6 +37,32 @@ SourceKind ChooseSource(const std::string& path, bool filter_match, const Search
   for (const Row& row : kTable)
     if (row.applies(ext, filter_match, o)) return row.kind;
   return SourceKind::PlainText;
+}
+
+SourceTable::SourceTable(std::function<std::string()> work_file) : filter_(binary_, std::move(work_file)) {
+  plain_.strip_html_tags = StripHtmlTags;
+}
+
+TextSource& SourceTable::For(const std::string& path, bool filter_match, const SearchOptions& options) {
+  switch (ChooseSource(path, filter_match, options)) {
+    case SourceKind::Filter:
+      return filter_;
+    case SourceKind::WordDocument:
+      return word_;
+    case SourceKind::Spreadsheet:
+      return spreadsheet_;
+    case SourceKind::OfficeDocument:
+      return office_;
+    case SourceKind::PlainText:
+    case SourceKind::BinaryFile:
+      break;
+  }
+  return plain_;
+}
+
+void SourceTable::SetLongLineBytes(size_t bytes) {
+  plain_.SetLongLineBytes(bytes);
+  filter_.SetLongLineBytes(bytes);
 }
 
 }  // namespace lorvek
