@@ -143,3 +143,64 @@ TEST(RegexDifferential, LongLineWithDotStarIsLinear) {
 
 }  // namespace
 }  // namespace lorvek
+
+namespace lorvek {
+namespace {
+
+// The strings a line must hold for a match, against the reference matcher:
+// a line with a match always holds one of them, so skipping the others
+// never loses a hit. The pieces repeat so that patterns have runs to find.
+TEST(RegexDifferential, EveryMatchHoldsACandidateString) {
+  const char* const atoms[] = {"a", "b", "ab", "\x83\x74\x83\x40", ".", "[ab]", "c"};
+  const char* const pieces[] = {"a", "b", "c", "ab", "\x83\x74", "\x83\x40", "\x83\x74\x83\x40"};
+  std::mt19937 rng(7);
+  int with_candidates = 0, lines_with_match = 0;
+  for (int p = 0; p < 3000; ++p) {
+    std::string pattern;
+    const int factors = 1 + static_cast<int>(rng() % 5);
+    for (int f = 0; f < factors; ++f) {
+      const bool group = rng() % 6 == 0;
+      pattern += group ? std::string("(") + atoms[rng() % 7] + "|" + atoms[rng() % 7] + ")" : atoms[rng() % 7];
+      const unsigned op = rng() % 6;
+      pattern += op == 0 ? "*" : op == 1 ? "+" : op == 2 ? "?" : "";
+    }
+    TAWKStr awk;
+    awk.SetRegExp(pattern);
+    const std::vector<std::string>& candidates = awk.Current().candidates();
+    if (candidates.empty()) continue;
+    ++with_candidates;
+    for (int k = 0; k < 12; ++k) {
+      std::string line;
+      const int n = static_cast<int>(rng() % 8);
+      for (int i = 0; i < n; ++i) line += pieces[rng() % 7];
+      if (!awk.MatchReference(line)) continue;
+      ++lines_with_match;
+      bool holds = false;
+      for (const std::string& c : candidates) holds = holds || line.find(c) != std::string::npos;
+      ASSERT_TRUE(holds) << "pattern [" << pattern << "] line [" << line << "] first candidate [" << candidates[0]
+                         << "]";
+      ASSERT_EQ(awk.Match(line), awk.MatchReference(line)) << "pattern [" << pattern << "] line [" << line << "]";
+    }
+  }
+  EXPECT_GT(with_candidates, 1000);
+  EXPECT_GT(lines_with_match, 2000);
+}
+
+TEST(RegexDifferential, InnerRunsOfPatternsWithoutALeadingString) {
+  auto candidates = [](const std::string& pattern) {
+    TAWKStr awk;
+    awk.SetRegExp(pattern);
+    return awk.Current().candidates();
+  };
+  using V = std::vector<std::string>;
+  const std::string fa = "\x83\x74\x83\x40", ru = "\x83\x8B", iru = "\x83\x43\x83\x8B";
+  EXPECT_EQ(candidates(fa + "." + ru), V{fa});                   // ファ.ル: the longer run
+  // [0-9]+ファイル: the automaton reaches フ from two states, ァイル from one
+  EXPECT_EQ(candidates("[0-9]+" + fa + iru), V{fa.substr(2) + iru});
+  EXPECT_EQ(candidates("[ab]+(cd|ce)"), V{});                    // no single character in a row: none
+  EXPECT_EQ(candidates("a*"), V{});                              // the empty match holds nothing
+  EXPECT_EQ(candidates("^.*abc"), V{});                          // anchored patterns are left alone
+}
+
+}  // namespace
+}  // namespace lorvek

@@ -42,9 +42,9 @@ class WordMatcher {
   virtual MatchPos FindHit(std::string_view line, bool whole_word) const = 0;
   // Every term after the first somewhere in the line.
   virtual bool OtherTermsMatch(std::string_view line) const = 0;
-  // Fixed strings one of which every hit begins with; empty when there are
-  // none (every line is then a candidate).
-  virtual const std::vector<std::string>& LeadingStrings() const = 0;
+  // Fixed strings one of which every hit holds; empty when there are none
+  // (every line is then a candidate).
+  virtual const std::vector<std::string>& CandidateStrings() const = 0;
   // Scans a file from disk as bytes (a binary file), reporting once every
   // line that holds the first term. process_events runs after every block
   // and before every line; the scan ends when it leaves *cancel set. Raises

@@ -23,12 +23,12 @@ void SetCodesOf(const TextFileFormat& format, const DecodedText& first_block, Ma
                   IsUtf16(format.encoding) ? first_block.format.line_end : format.line_end);
 }
 
-// The fixed strings every match begins with, found over the whole block's
-// text at once: only the lines they fall in are handed over one by one, the
-// lines between are passed over in bulk. Without such strings (or with
-// WidePreview, where every line is context) each line is handed over.
+// The fixed strings one of which every match holds, found over the whole
+// block's text at once: only the lines they fall in are handed over one by
+// one, the lines between are passed over in bulk. Without such strings (or
+// with WidePreview, where every line is context) each line is handed over.
 bool FeedBlock(const DecodedText& block, MatchTarget& target, size_t first_line) {
-  const std::vector<std::string>& literals = target.SearchWord().LeadingStrings();
+  const std::vector<std::string>& literals = target.SearchWord().CandidateStrings();
   const size_t n = block.size();
   if (literals.empty() || target.Options().wide_preview) {
     bool more = true;

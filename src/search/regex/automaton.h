@@ -55,12 +55,18 @@ class CompiledPattern {
   // False whenever the pattern has no such strings.
   bool LacksEveryLiteral(std::string_view s) const;
   const std::vector<std::string>& literals() const { return literals_; }
+  // Fixed byte strings one of which every match holds: the literals, or
+  // else a run of characters found inside every match; empty when there is
+  // neither. A line that holds none of them has no match.
+  const std::vector<std::string>& candidates() const { return candidates_; }
+  bool LacksEveryCandidate(std::string_view s) const;
 
   // Byte values that can start a match as a single-byte character or as a
   // lead byte (conservative: a lead byte is marked when any of its codes can).
   bool CanStartWithByte(unsigned char b) const { return start_bytes_[b]; }
 
  private:
+  static bool LacksEvery(const std::vector<std::string>& strings, std::string_view s);
   friend std::shared_ptr<CompiledPattern> CompilePattern(std::string_view, uint16_t, uint16_t);
 
   int num_classes_ = 1;
@@ -77,6 +83,7 @@ class CompiledPattern {
   std::vector<uint16_t> plain_codes_;
   std::string plain_bytes_;
   std::vector<std::string> literals_;
+  std::vector<std::string> candidates_;
   bool start_bytes_[256] = {};
 };
 

@@ -134,8 +134,8 @@ MatchPos MatchLeftmostLongest(const CompiledPattern& c, std::string_view s, TMat
     return {start + 1, end - start};
   }
 
-  // A line without any of the strings every match begins with has no match.
-  if (c.LacksEveryLiteral(s)) return {};
+  // A line without any of the strings every match holds has no match.
+  if (c.LacksEveryCandidate(s)) return {};
   thread_local StringScratch scratch;
   std::vector<Run>& runs = scratch.runs;
   std::vector<Run>& next_runs = scratch.next_runs;
