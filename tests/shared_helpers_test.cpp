@@ -1,13 +1,20 @@
-// The small readers every subsystem shares: numbers out of hostile bytes.
+// The small readers every subsystem shares: numbers out of hostile bytes,
+// the parts of a path, whether a name is taken.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <limits>
 #include <string>
 
+#include "replace/replace_run.h"
+#include "test_util.h"
 #include "text/byte_reader.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
+
+using test::TempDir;
 
 TEST(ByteReader, ReadsUpToTheLastByteAndNoFurther) {
   const std::string b("\x01\x02\x03\x04\x05\x06\x07\x08", 8);
@@ -39,6 +46,48 @@ TEST(ByteReader, ACutOffFieldReadsAsZeroNeverAsHalfANumber) {
   EXPECT_EQ(Le16(b, 5), 0);
   EXPECT_EQ(Le32(b, 3), 0u);
   EXPECT_EQ(Le64(b, 0), 0u);  // six bytes are no eight-byte number
+}
+
+TEST(PathNames, TheExtensionIsTheLastNamesOwn) {
+  EXPECT_EQ(ExtensionOf("/a/b/Report.Htm"), ".Htm");
+  EXPECT_EQ(UpperExtension("/a/b/Report.Htm"), ".HTM");
+  EXPECT_EQ(LowerExtension("/a/b/Report.Htm"), ".htm");
+  EXPECT_EQ(ExtensionOf("x.tar.gz"), ".gz");
+  EXPECT_EQ(ExtensionOf("/a.d/readme"), "");  // a dot in a folder's name is no extension
+  EXPECT_EQ(ExtensionOf("/a/.profile"), ".profile");
+  EXPECT_EQ(ExtensionOf("name."), ".");
+  EXPECT_EQ(ExtensionOf(""), "");
+  EXPECT_EQ(UpperExtension("a.\xE9x"), ".\xE9X");  // only ASCII letters change case
+  EXPECT_EQ(WithoutExtension("/a.d/b.txt"), "/a.d/b");
+  EXPECT_EQ(WithoutExtension("/a.d/b"), "/a.d/b");
+  EXPECT_EQ(FileNameOf("/a/b/c.txt"), "c.txt");
+  EXPECT_EQ(FileNameOf("c.txt"), "c.txt");
+  EXPECT_EQ(FileNameOf("/a/"), "");
+}
+
+TEST(PathNames, ABareNameLiesInTheCurrentFolderButHasNoPrefix) {
+  EXPECT_EQ(FolderOfFile("a.txt"), ".");
+  EXPECT_EQ(FolderOfFile("/a.txt"), "/");
+  EXPECT_EQ(FolderOfFile("/x/y/a.txt"), "/x/y");
+  EXPECT_EQ(FolderPrefixOf("document.xml"), "");
+  EXPECT_EQ(FolderPrefixOf("word/document.xml"), "word/");
+  EXPECT_EQ(FolderPrefixOf("a/b/c.xml"), "a/b/");
+}
+
+TEST(PathNames, ALinkToNowhereTakesANameButLeadsNowhere) {
+  TempDir dir;
+  const std::string file = dir.Write("f.txt", "x").string();
+  const std::string dangling = (dir / "gone.bak").string();
+  ASSERT_EQ(::symlink((dir / "missing").c_str(), dangling.c_str()), 0);
+  EXPECT_TRUE(PathExists(file));
+  EXPECT_TRUE(EntryExists(file));
+  EXPECT_FALSE(PathExists(dangling));
+  EXPECT_TRUE(EntryExists(dangling));
+  EXPECT_FALSE(EntryExists((dir / "none").string()));
+  EXPECT_FALSE(PathExists(""));
+  EXPECT_FALSE(EntryExists(""));
+  // A backup never goes where such a link points.
+  EXPECT_EQ(BackupName((dir / "gone.txt").string()), (dir / "gone.bak(1)").string());
 }
 
 }  // namespace

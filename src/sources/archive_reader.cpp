@@ -22,21 +22,12 @@
 #include "sources/child_groups.h"
 #include "text/byte_reader.h"
 #include "text/cp932.h"
+#include "text/path_names.h"
 
 extern char** environ;
 
 namespace lorvek {
 namespace {
-
-std::string LowerExtension(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string ext = path.substr(dot);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return ext;
-}
 
 ArchiveFormat FormatByExtension(const std::string& ext) {
   struct Row {

@@ -10,6 +10,7 @@
 #include "text/conversion.h"
 #include "text/encoding.h"
 #include "text/file_bytes.h"
+#include "text/path_names.h"
 #include "text/text_codec.h"
 #include "text/second_look.h"
 #include "text/text_stream.h"

@@ -80,7 +80,4 @@ enum class SourceKind { Filter, WordDocument, Spreadsheet, OfficeDocument, Plain
 // plain text file that probes as binary goes on to BinaryFile.
 SourceKind ChooseSource(const std::string& path, bool filter_match, const SearchOptions& options);
 
-// The upper-cased extension of the file name (".TXT"), or "".
-std::string UpperExtension(const std::string& path);
-
 }  // namespace lorvek
