@@ -5,8 +5,10 @@
 
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "replace/replace_run.h"
+#include "sources/office_text.h"
 #include "test_util.h"
 #include "text/byte_reader.h"
 #include "text/path_names.h"
@@ -88,6 +90,24 @@ TEST(PathNames, ALinkToNowhereTakesANameButLeadsNowhere) {
   EXPECT_FALSE(EntryExists(""));
   // A backup never goes where such a link points.
   EXPECT_EQ(BackupName((dir / "gone.txt").string()), (dir / "gone.bak(1)").string());
+}
+
+// A package whose main document lies at its top, not in a folder: its
+// headers lie at the top too.
+TEST(OfficeXml, HeadersBesideAMainPartAtThePackagesTop) {
+  const PackageParts parts = {
+      {"_rels/.rels",
+       "<Relationships><Relationship Id=\"r1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+       "relationships/officeDocument\" Target=\"document.xml\"/></Relationships>"},
+      {"document.xml", "<document><body><p><r><t>body text</t></r></p></body></document>"},
+      {"header1.xml", "<hdr><p><r><t>header text</t></r></p></hdr>"},
+  };
+  std::vector<std::string> lines;
+  ReadWordXmlLines(parts, [&](std::string_view line) {
+    lines.emplace_back(line);
+    return true;
+  });
+  EXPECT_EQ(lines, (std::vector<std::string>{"body text", "header text"}));
 }
 
 }  // namespace
