@@ -1,5 +1,5 @@
 // The small readers every subsystem shares: numbers out of hostile bytes,
-// the parts of a path, whether a name is taken.
+// the parts of a path, whether a name is taken, a file's text format.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,11 +11,14 @@
 #include "sources/office_text.h"
 #include "test_util.h"
 #include "text/byte_reader.h"
+#include "text/conversion.h"
 #include "text/path_names.h"
+#include "text/second_look.h"
 
 namespace lorvek {
 namespace {
 
+using test::Sj;
 using test::TempDir;
 
 TEST(ByteReader, ReadsUpToTheLastByteAndNoFurther) {
@@ -108,6 +111,24 @@ TEST(OfficeXml, HeadersBesideAMainPartAtThePackagesTop) {
     return true;
   });
   EXPECT_EQ(lines, (std::vector<std::string>{"body text", "header text"}));
+}
+
+TEST(DetectFileFormat, TakesTheSecondLooksCodeWithTheProbesLineEnd) {
+  TempDir dir;
+  // Escapes only after the probe's window: the probe says ASCII.
+  const std::string jis = std::string(3000, 'a') + "\n" + SjisToJis(Sj("検索の行\n"));
+  InputFile in(FileRef::FromPath(dir.Write("j.txt", jis).string()));
+  const TextFileFormat f = DetectFileFormat(in);
+  EXPECT_EQ(f.encoding, ecJis);
+  EXPECT_EQ(f.line_end, leLf);
+  // A file the probe gets right keeps the probe's format whole.
+  const std::string bom = "\xEF\xBB\xBF" + std::string("plain\r\n");
+  InputFile utf8(FileRef::FromPath(dir.Write("u.txt", bom).string()));
+  EXPECT_EQ(DetectFileFormat(utf8), TextFileFormat::FromCodes(ecUtf8, leCrLf));
+  // The file is left at its start for the reader.
+  std::string rest;
+  utf8.ReadRest(rest);
+  EXPECT_EQ(rest, bom);
 }
 
 }  // namespace

@@ -271,10 +271,8 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
       encoding = ecSjis, line_end = leCrLf;
       try {
         InputFile in(FileRef::FromPath(path));
-        ProbeDetails details;
-        TextFileFormat f = ProbeStream(in, &details);
-        encoding = SecondLook(in, f.encoding, details);
-        line_end = f.line_end;
+        const TextFileFormat f = DetectFileFormat(in);
+        encoding = f.encoding, line_end = f.line_end;
       } catch (const std::exception&) {
       }
       probed_path = path, probed_encoding = encoding, probed_line_end = line_end;
