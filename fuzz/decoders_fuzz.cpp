@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       lorvek::DecodedText d =
           lorvek::DecodeFileText(s, lorvek::TextFileFormat::FromCodes(code, 1), {.check_round_trip = true});
       if (lorvek::RebuildFileBytes(s, d, {}) != s) __builtin_trap();
-      if (d.format.lossless && lorvek::EncodeFileText(d.Lines(), d.format).size() > 0 && d.size() == 1 &&
+      if (d.LossyLines().empty() && lorvek::EncodeFileText(d.Lines(), d.format).size() > 0 && d.size() == 1 &&
           lorvek::RebuildFileBytes(s, d, {{0, std::string(d.Line(0))}}) != s)
         __builtin_trap();
     } catch (const lorvek::EConversionError&) {

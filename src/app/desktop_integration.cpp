@@ -10,6 +10,7 @@
 
 #include "sources/filter_source.h"
 #include "text/file_bytes.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -85,10 +86,7 @@ std::vector<std::string> IntegrationFiles() {
   return paths;
 }
 
-bool IsIntegrationRegistered() {
-  struct stat st;
-  return stat(IntegrationFiles().front().c_str(), &st) == 0;
-}
+bool IsIntegrationRegistered() { return PathExists(IntegrationFiles().front()); }
 
 std::string RegisterIntegration(const std::string& program) {
   try {
@@ -106,8 +104,7 @@ std::string RegisterIntegration(const std::string& program) {
 std::string UnregisterIntegration() {
   std::string failure;
   for (const std::string& path : IntegrationFiles()) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0) continue;
+    if (!EntryExists(path)) continue;
     if (!Ours(path)) continue;  // someone else's file of the same name stays
     if (::unlink(path.c_str()) != 0) failure = path + ": " + std::strerror(errno);
   }

@@ -164,6 +164,8 @@ struct CliOptions {
   ListMode list = ListMode::None;
   bool json = false;
   ColorWhen color = ColorWhen::Auto;
+  SearchOptions search;   // the run's switches
+  std::string mask_text;  // masks in code page 932
 };
 
 
@@ -255,14 +257,15 @@ int ParseLimit(const std::string& text, const char* option) {
   return mib;
 }
 
-int Main(int argc, char** argv) {
-  std::setlocale(LC_ALL, "");
-  CliOptions cli;
+bool AsksForUndo(int argc, char** argv) {
   for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i)
-    if (std::string(argv[i]) == "--undo-replace") return UndoReplace();
-  // The defaults are the ones --help shows; --ini FILE takes the switches of
-  // a settings file and its mask text (never its histories); -m still wins.
-  SearchOptions opts;
+    if (std::string(argv[i]) == "--undo-replace") return true;
+  return false;
+}
+
+// The defaults are the ones --help shows; --ini FILE takes the switches of
+// a settings file and its mask text (never its histories); -m still wins.
+void TakeIniDefaults(int argc, char** argv, CliOptions& cli) {
   for (int i = 1; i + 1 < argc; ++i) {
     if (std::string(argv[i]) == "--") break;
     if (std::string(argv[i]) != "--ini") continue;
@@ -273,14 +276,19 @@ int Main(int argc, char** argv) {
       UsageError(std::string("--ini ") + argv[i + 1] + ": " + std::strerror(e.code().value()));
     }
     const Options saved = ReadOptions(ini);
-    opts = saved.search;
+    cli.search = saved.search;
     cli.csv = {saved.csv_terms, saved.csv_quates};
     cli.filter_ext = saved.filter_ext;
     cli.arc_files = saved.arc_files;
     cli.masks = ReadMaskSets(ini).default_text;
-    cli.format.context = opts.wide_preview ? std::min(2, std::max(0, saved.prev_line)) : 0;
+    cli.format.context = cli.search.wide_preview ? std::min(2, std::max(0, saved.prev_line)) : 0;
   }
-  std::vector<std::string> positional;
+}
+
+// The switches into cli, the rest into positional; the exit status when
+// the command line asks for help or the version instead of a search.
+std::optional<int> ParseSwitches(int argc, char** argv, CliOptions& cli, std::vector<std::string>& positional) {
+  SearchOptions& opts = cli.search;
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -356,119 +364,185 @@ int Main(int argc, char** argv) {
     else if (a == "--csv-quote") cli.csv.quates = ParseInt(value("--csv-quote"), "--csv-quote");
     else UsageError("unknown option " + a);
   }
+  return std::nullopt;
+}
+
+// The whole command line into cli; the exit status when it asks for no
+// search, or for one that cannot be made.
+std::optional<int> ParseCommandLine(int argc, char** argv, CliOptions& cli) {
+  TakeIniDefaults(argc, argv, cli);
+  std::vector<std::string> positional;
+  if (const std::optional<int> status = ParseSwitches(argc, argv, cli, positional)) return status;
   if (positional.size() < 2) UsageError("a word and at least one path are needed");
   if (cli.diff && !cli.replacement) UsageError("--diff shows what --replace would change: it needs --replace");
-  opts.wide_preview = cli.format.context > 0;
+  cli.search.wide_preview = cli.format.context > 0;
   // A character code page 932 cannot hold must not become '?', an operator.
-  std::string masks;
   const bool word_ok = ExternalToCp932Exact(positional[0], &cli.word);
-  const bool masks_ok = ExternalToCp932Exact(cli.masks, &masks);
+  const bool masks_ok = ExternalToCp932Exact(cli.masks, &cli.mask_text);
   if (!word_ok || !masks_ok) {
     std::cerr << "lorvek-grep: " << UnmappableTextMessage(word_ok ? cli.masks : positional[0]) << "\n";
     return 2;
   }
-  if (ParseMaskText(masks).empty()) {
+  if (ParseMaskText(cli.mask_text).empty()) {
     std::cerr << "lorvek-grep: ファイルマスクを指定してください.\n";
     return 2;
   }
   cli.paths.assign(positional.begin() + 1, positional.end());
-
-  // A closed pipe is noticed as a failed write, not as a signal.
-  std::signal(SIGPIPE, SIG_IGN);
-  // Filters and archive members go through a scratch folder of this process
-  // alone, removed at the end, and also when the run is told to end.
-  struct ScratchFolder {
-    WorkFolder folder = WorkFolder::ForThisProcess();
-    ~ScratchFolder() {
-      if (folder.Exists()) folder.Remove();
-    }
-  } scratch;
-  CleanUpOnTermination(scratch.folder.Folder());
   // Tag lines, or answers by file; the tag-line printer also copies the
   // log to standard error.
   cli.format.records = cli.list == ListMode::None && !cli.json && !cli.diff;
   cli.format.color = !cli.json && UseColor(cli.color);
-  PatternRef term0;
-  try {
-    term0 = CompileStringPattern(SplitSearchTerms(cli.word).front(), opts.fuzzy_char);
-  } catch (const std::exception&) {
+  return std::nullopt;
+}
+
+// Filters and archive members go through a scratch folder of this process
+// alone, removed at the end, and also when the run is told to end.
+struct ScratchFolder {
+  WorkFolder folder = WorkFolder::ForThisProcess();
+  ScratchFolder() { CleanUpOnTermination(folder.Folder()); }
+  ~ScratchFolder() {
+    if (folder.Exists()) folder.Remove();
   }
-  if (cli.format.color) cli.format.highlight = term0;
-  // When the reader has all it wanted, the run ends quietly at once, not
-  // after the file in hand.
-  TagLinePrinter printer(STDOUT_FILENO, cli.format, [] { CleanUpAndExit(0); });
-  std::optional<FileListPrinter> by_file;
-  if (cli.list != ListMode::None)
-    by_file.emplace(STDOUT_FILENO, cli.list == ListMode::WithMatches      ? FileListPrinter::Mode::WithMatches
-                                   : cli.list == ListMode::WithoutMatches ? FileListPrinter::Mode::WithoutMatches
-                                   : cli.list == ListMode::Count          ? FileListPrinter::Mode::Count
-                                                                          : FileListPrinter::Mode::Quiet);
-  CliFrontEnd front(printer);
-  // Exports are written as the hits come: no record is kept.
+};
+
+// The first term as a pattern, for colouring and JSON's submatches; empty
+// when it does not compile (the run reports that).
+PatternRef FirstTermPattern(const CliOptions& cli) {
+  try {
+    return CompileStringPattern(SplitSearchTerms(cli.word).front(), cli.search.fuzzy_char);
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+// Exports are written as the hits come: no record is kept.
+std::vector<std::unique_ptr<ExportSink>> MakeExports(const CliOptions& cli) {
   std::vector<std::unique_ptr<ExportSink>> exports;
   if (!cli.tag_file.empty()) exports.push_back(std::make_unique<ExportSink>(ExportSink::Kind::TagList, cli.tag_file));
   if (!cli.csv_file.empty()) exports.push_back(std::make_unique<ExportSink>(ExportSink::Kind::Csv, cli.csv_file, cli.csv));
   if (!cli.html_file.empty()) {
     PatternRef highlight;
     try {
-      highlight = CompileStringPattern(cli.word, opts.fuzzy_char);
+      highlight = CompileStringPattern(cli.word, cli.search.fuzzy_char);
     } catch (const ERegExpParser&) {
     }
     exports.push_back(std::make_unique<ExportSink>(ExportSink::Kind::Html, cli.html_file, cli.csv,
                                                    HtmlReport{cli.word, FormatLocalTime(std::time(nullptr))}, highlight));
   }
+  return exports;
+}
+
+FileListPrinter::Mode ListPrinterMode(ListMode list) {
+  switch (list) {
+    case ListMode::WithMatches: return FileListPrinter::Mode::WithMatches;
+    case ListMode::WithoutMatches: return FileListPrinter::Mode::WithoutMatches;
+    case ListMode::Count: return FileListPrinter::Mode::Count;
+    default: return FileListPrinter::Mode::Quiet;
+  }
+}
+
+// Where the hits go: tag lines (or answers by file, or JSON) on standard
+// output, the export files, and the rows a replace works through.
+struct Outputs {
+  Outputs(const CliOptions& cli, const PatternRef& first_term)
+      // When the reader has all it wanted, the run ends quietly at once,
+      // not after the file in hand.
+      : printer(STDOUT_FILENO, cli.format, [] { CleanUpAndExit(0); }) {
+    if (cli.list != ListMode::None) by_file.emplace(STDOUT_FILENO, ListPrinterMode(cli.list));
+    exports = MakeExports(cli);
+    if (cli.json && !by_file) json.emplace(STDOUT_FILENO, first_term);
+    std::vector<RecordSink*> sinks{&printer};
+    if (by_file) sinks.push_back(&*by_file);
+    if (json) sinks.push_back(&*json);
+    for (auto& e : exports) sinks.push_back(e.get());
+    if (cli.replacement) sinks.push_back(&store);
+    all.emplace(std::move(sinks));
+  }
+  bool ReaderGone() const {
+    return printer.OutputClosed() || (by_file && by_file->OutputClosed()) || (json && json->OutputClosed());
+  }
+
+  TagLinePrinter printer;
+  std::optional<FileListPrinter> by_file;
+  std::vector<std::unique_ptr<ExportSink>> exports;
   std::optional<JsonPrinter> json;
-  if (cli.json && !by_file) json.emplace(STDOUT_FILENO, term0);
-  std::vector<RecordSink*> sinks{&printer};
-  if (by_file) sinks.push_back(&*by_file);
-  if (json) sinks.push_back(&*json);
-  for (auto& e : exports) sinks.push_back(e.get());
-  ResultStore store;  // the rows a replace works through
-  if (cli.replacement) sinks.push_back(&store);
-  FanOutSink all(sinks);
-  SearchRun run(front, all, ProgramFolder());
-  run.options() = opts;
-  run.SetWorkFolder(scratch.folder);
+  ResultStore store;
+  std::optional<FanOutSink> all;
+};
+
+void ConfigureRun(SearchRun& run, const CliOptions& cli, const WorkFolder& scratch) {
+  run.options() = cli.search;
+  run.SetWorkFolder(scratch);
   run.WildMatch2().SetMasks(ArchiveMasksFrom(cli.arc_files));
   run.WildMatch3().SetMasks(SplitCommaText(ExternalToCp932(cli.filter_ext)));
-  if (cli.word.empty()) {
-    front.ShowWarning("検索フォルダまたはキーワードを設定して下さい.");
+}
+
+// Flushes standard output and closes the export files; the exit status
+// when the program ends here: the reader has all it wanted, -q has its
+// answer, or the hits could not be written.
+std::optional<int> FinishOutputs(Outputs& out, const CliOptions& cli, CliFrontEnd& front, SearchRun& run) {
+  out.printer.Flush();
+  if (out.ReaderGone()) return 0;
+  if (cli.list == ListMode::Quiet) return out.by_file->AnyHit() ? 0 : (front.failed || run.ErrorCount() > 0 ? 2 : 1);
+  if (out.printer.WriteError()) {
+    std::cerr << "lorvek-grep: " << std::strerror(out.printer.WriteError()) << "\n";
     return 2;
   }
-  run.SetWord(cli.word);
-  run.WildMatch1().SetMasks(ParseMaskText(masks));
-  run.RunSearch(cli.paths);
-  printer.Flush();
-  // The reader has all it wanted: end quietly.
-  if (printer.OutputClosed() || (by_file && by_file->OutputClosed()) || (json && json->OutputClosed())) return 0;
-  if (cli.list == ListMode::Quiet) return by_file->AnyHit() ? 0 : (front.failed || run.ErrorCount() > 0 ? 2 : 1);
-  if (printer.WriteError()) {
-    std::cerr << "lorvek-grep: " << std::strerror(printer.WriteError()) << "\n";
-    return 2;
-  }
-  for (auto& e : exports) {
+  for (auto& e : out.exports) {
     try {
       e->Finish();
     } catch (const EExportError& error) {
       front.ShowError(error.what());
     }
   }
-  if (cli.replacement && !front.failed) {
-    std::string replacement;
-    if (!ExternalToCp932Exact(*cli.replacement, &replacement)) {
-      std::cerr << "lorvek-grep: " << UnmappableTextMessage(*cli.replacement) << "\n";
-      return 2;
-    }
-    const int status = Replace(run, store, opts, replacement, cli.dry_run, cli.diff);
-    if (!front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
-    return status;
+  return std::nullopt;
+}
+
+int ReplaceHits(SearchRun& run, ResultStore& store, const CliOptions& cli, const CliFrontEnd& front) {
+  std::string replacement;
+  if (!ExternalToCp932Exact(*cli.replacement, &replacement)) {
+    std::cerr << "lorvek-grep: " << UnmappableTextMessage(*cli.replacement) << "\n";
+    return 2;
   }
-  // The closing status only after a run that ran to its end.
+  const int status = Replace(run, store, cli.search, replacement, cli.dry_run, cli.diff);
+  if (!front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
+  return status;
+}
+
+// 0 with hits, 1 without, 2 after an error; the closing status only after a
+// run that ran to its end.
+int SearchStatus(SearchRun& run, const CliFrontEnd& front, const Outputs& out) {
   if (!front.failed && !front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
   if (run.ErrorCount() > 0 && run.LogWritten())
     std::cerr << "lorvek-grep: the errors are also in " << PathForDisplay(run.ErrorLog()) << "\n";
-  if (front.failed || run.ErrorCount() > 0 || printer.LoggedFailures() > 0) return 2;
+  if (front.failed || run.ErrorCount() > 0 || out.printer.LoggedFailures() > 0) return 2;
   return run.MatchCount() == 0 ? 1 : 0;
+}
+
+int Main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  if (AsksForUndo(argc, argv)) return UndoReplace();
+  CliOptions cli;
+  if (const std::optional<int> status = ParseCommandLine(argc, argv, cli)) return *status;
+  // A closed pipe is noticed as a failed write, not as a signal.
+  std::signal(SIGPIPE, SIG_IGN);
+  ScratchFolder scratch;
+  const PatternRef first_term = FirstTermPattern(cli);
+  if (cli.format.color) cli.format.highlight = first_term;
+  Outputs out(cli, first_term);
+  CliFrontEnd front(out.printer);
+  SearchRun run(front, *out.all, ProgramFolder());
+  ConfigureRun(run, cli, scratch.folder);
+  if (cli.word.empty()) {
+    front.ShowWarning("検索フォルダまたはキーワードを設定して下さい.");
+    return 2;
+  }
+  run.SetWord(cli.word);
+  run.WildMatch1().SetMasks(ParseMaskText(cli.mask_text));
+  run.RunSearch(cli.paths);
+  if (const std::optional<int> status = FinishOutputs(out, cli, front, run)) return *status;
+  if (cli.replacement && !front.failed) return ReplaceHits(run, out.store, cli, front);
+  return SearchStatus(run, front, out);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "text/cp932.h"
 #include "text/encoding.h"
 #include "text/file_bytes.h"
+#include "text/path_names.h"
 #include "text/second_look.h"
 #include "text/text_stream.h"
 
@@ -31,11 +32,6 @@ const char kCannotConvertNote[] = "変換できない文字を含むため置換
 const char kNoBackupNote[] = "バックアップを作成できないため置換できない:";
 const char kWriteFailedNote[] = "書き込みに失敗したため置換できない:";
 const char kChangedNote[] = "読み込み後に変更されたため置換できない:";
-
-bool Exists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
 
 // Copies bytes to a new file of name backup with the file's permissions
 // (and owner, where allowed), flushed to disk.
@@ -98,13 +94,12 @@ std::string ApplyTabEscape(const std::string& text) {
 }
 
 std::string BackupName(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  const std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot) : path;
-  if (!Exists(base + ".bak")) return base + ".bak";
+  // A name taken by anything, a link to nowhere included, is not written to.
+  const std::string base = WithoutExtension(path);
+  if (!EntryExists(base + ".bak")) return base + ".bak";
   for (int n = 1;; ++n) {
     std::string name = base + ".bak(" + std::to_string(n) + ")";
-    if (!Exists(name)) return name;
+    if (!EntryExists(name)) return name;
   }
 }
 
@@ -276,10 +271,8 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
       encoding = ecSjis, line_end = leCrLf;
       try {
         InputFile in(FileRef::FromPath(path));
-        ProbeDetails details;
-        TextFileFormat f = ProbeStream(in, &details);
-        encoding = SecondLook(in, f.encoding, details);
-        line_end = f.line_end;
+        const TextFileFormat f = DetectFileFormat(in);
+        encoding = f.encoding, line_end = f.line_end;
       } catch (const std::exception&) {
       }
       probed_path = path, probed_encoding = encoding, probed_line_end = line_end;

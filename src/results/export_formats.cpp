@@ -5,6 +5,7 @@
 
 #include "text/cp932.h"
 #include "text/file_bytes.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -82,11 +83,6 @@ std::string FolderPart(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string NamePart(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string TagLine(const MatchRecord& r) {
   return "\"" + PathText(ExportPath(r)) + "\" " + std::to_string(r.LineNo) + ": " + r.LineText;
 }
@@ -102,7 +98,7 @@ std::string CsvLine(const MatchRecord& r, const CsvFormat& f) {
   std::string s = f.terms == 0 ? "," : f.terms == 1 ? "\t" : "";
   std::string q = f.quates == 1 ? "\"" : f.quates == 2 ? "'" : "";
   std::string path = PathText(ExportPath(r));
-  return CsvField(FolderPart(path), q, s) + s + CsvField(NamePart(path), q, s) + s + std::to_string(r.LineNo) + s +
+  return CsvField(FolderPart(path), q, s) + s + CsvField(FileNameOf(path), q, s) + s + std::to_string(r.LineNo) + s +
          CsvField(r.LineText, q, s);
 }
 
@@ -154,7 +150,7 @@ std::string HtmlRow(const MatchRecord& r, const CompiledPattern* highlight) {
     marked = mark_open + mark_close + EscapeHtml(r.LineText);
   }
   return "<TR><TD BGCOLOR=\"#ffffff\"><A HREF=\"" + FileUrl(path) + "\" TARGET=BLANK>" +
-         EscapeHtml(PathText(NamePart(path))) + "(" + std::to_string(r.LineNo) + "):</A></TD>" +
+         EscapeHtml(PathText(FileNameOf(path))) + "(" + std::to_string(r.LineNo) + "):</A></TD>" +
          "<TD BGCOLOR=\"#ffffff\">" + marked + "</TD></TR>";
 }
 

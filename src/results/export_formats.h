@@ -25,7 +25,6 @@ class EExportError : public std::runtime_error {
 std::string ExportPath(const MatchRecord& r);
 // Directory part and file name part of an export path ("/" keeps the root).
 std::string FolderPart(const std::string& path);
-std::string NamePart(const std::string& path);
 
 // "\"path\" 12: text" (the path in Shift-JIS when it is valid UTF-8).
 std::string TagLine(const MatchRecord& r);

@@ -5,6 +5,7 @@
 
 #include "results/export_formats.h"
 #include "search/line_info.h"
+#include "text/path_names.h"
 #include "text/encoding.h"
 
 namespace lorvek {
@@ -36,7 +37,7 @@ std::string StatusText(const MatchRecord& r) {
   // A member keeps its archive's name: "arc.zip / a.txt" (the " / " between
   // them is no folder separator).
   const OpenPath p = r.Path();
-  const std::string shown = p.IsMember() ? NamePart(p.file) + " / " + NamePart(p.member) : NamePart(p.file);
+  const std::string shown = p.IsMember() ? FileNameOf(p.file) + " / " + FileNameOf(p.member) : FileNameOf(p.file);
   return shown + EncodingTag(r.EncodingCode, r.LineEndCode);
 }
 

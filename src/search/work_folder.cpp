@@ -1,6 +1,7 @@
 #include "search/work_folder.h"
 
 #include "sources/child_groups.h"
+#include "text/path_names.h"
 
 #include <signal.h>
 #include <sys/stat.h>
@@ -28,10 +29,7 @@ WorkFolder WorkFolder::ForThisProcess() {
   return WorkFolder("", "Lorvek-" + std::to_string(getuid()) + "-" + std::to_string(getpid()));
 }
 
-bool WorkFolder::Exists() const {
-  struct stat st;
-  return lstat(folder_.c_str(), &st) == 0;
-}
+bool WorkFolder::Exists() const { return EntryExists(folder_); }
 
 void WorkFolder::Ensure() {
   // Not made again behind the clean-up of a run told to end.

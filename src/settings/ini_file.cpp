@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "text/file_bytes.h"
+#include "text/path_names.h"
 #include "text/line_splitter.h"
 
 namespace lorvek {
@@ -62,10 +63,7 @@ TIniGT::TIniGT(std::string path, bool make_writable) : path_(std::move(path)) {
     chmod(path_.c_str(), (st.st_mode & 07777) | S_IWUSR);
 }
 
-bool TIniGT::FileExists() const {
-  struct stat st;
-  return stat(path_.c_str(), &st) == 0;
-}
+bool TIniGT::FileExists() const { return PathExists(path_); }
 
 bool TIniGT::IsReadOnly() const {
   struct stat st;

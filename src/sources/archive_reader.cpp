@@ -15,26 +15,19 @@
 #include <ctime>
 #include <locale.h>
 #include <memory>
+#include <optional>
 
 #include "sources/archive_child.h"
 #include "sources/archive_paths.h"
 #include "sources/child_groups.h"
+#include "text/byte_reader.h"
 #include "text/cp932.h"
+#include "text/path_names.h"
 
 extern char** environ;
 
 namespace lorvek {
 namespace {
-
-std::string LowerExtension(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string ext = path.substr(dot);
-  for (char& c : ext)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return ext;
-}
 
 ArchiveFormat FormatByExtension(const std::string& ext) {
   struct Row {
@@ -143,9 +136,6 @@ struct ArjEntry {
   bool file = false;
 };
 
-uint16_t Le16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const unsigned char* p) { return Le16(p) | (static_cast<uint32_t>(Le16(p + 2)) << 16); }
-
 int64_t DosTime(uint32_t t) {
   std::tm tm{};
   tm.tm_year = static_cast<int>((t >> 25) & 0x7F) + 80;
@@ -168,13 +158,14 @@ class ArjFile {
   // Finds the main header (after a self-extractor's stub, if any); false
   // when the file holds none.
   bool FindMain() {
-    unsigned char buf[4096];
+    char buf[4096];
     for (int64_t at = 0; at < (int64_t{1} << 20);) {
       const ssize_t n = ::pread(fd_, buf, sizeof buf, at);
       if (n < 4) return false;
+      const std::string_view got(buf, static_cast<size_t>(n));
       for (ssize_t i = 0; i + 3 < n; ++i) {
-        if (buf[i] != 0x60 || buf[i + 1] != 0xEA) continue;
-        const uint16_t size = Le16(buf + i + 2);
+        if (got[i] != '\x60' || got[i + 1] != '\xEA') continue;
+        const uint16_t size = Le16(got, i + 2);
         unsigned char head[16];
         if (size < 30 || size > 2600 || ::pread(fd_, head, sizeof head, at + i + 4) != sizeof head) continue;
         if (head[6] != 2) continue;  // not the main header
@@ -197,31 +188,32 @@ class ArjFile {
  private:
   // Reads the header at pos_ (and, for a local one, skips its data).
   bool Skip(ArjEntry* entry) {
-    unsigned char id[4];
-    if (::pread(fd_, id, 4, pos_) != 4 || id[0] != 0x60 || id[1] != 0xEA) return false;
-    const uint16_t size = Le16(id + 2);
+    char id[4];
+    if (::pread(fd_, id, 4, pos_) != 4 || id[0] != '\x60' || id[1] != '\xEA') return false;
+    const uint16_t size = Le16(std::string_view(id, 4), 2);
     if (size == 0 || size > 2600) return false;
     std::string head(size, '\0');
     if (::pread(fd_, head.data(), size, pos_ + 4) != size) return false;
-    const auto* h = reinterpret_cast<const unsigned char*>(head.data());
     int64_t at = pos_ + 4 + size + 4;
     for (int guard = 0; guard < 64; ++guard) {  // extended headers
-      unsigned char ext[2];
+      char ext[2];
       if (::pread(fd_, ext, 2, at) != 2) return false;
-      const uint16_t ext_size = Le16(ext);
+      const uint16_t ext_size = Le16(std::string_view(ext, 2), 0);
       at += 2;
       if (ext_size == 0) break;
       at += ext_size + 4;
     }
     if (entry) {
-      const size_t first = h[0];
-      if (first < 20 || first >= size) return false;
-      entry->file = h[6] == 0 || h[6] == 1;
-      entry->mtime = DosTime(Le32(h + 8));
-      entry->size = Le32(h + 16);
+      const size_t first = static_cast<unsigned char>(head[0]);
+      const std::optional<uint32_t> time = ReadLe32(head, 8), packed = ReadLe32(head, 12),
+                                    original = ReadLe32(head, 16);
+      if (first < 20 || first >= size || !time || !packed || !original) return false;
+      entry->file = head[6] == 0 || head[6] == 1;
+      entry->mtime = DosTime(*time);
+      entry->size = *original;
       const char* name = head.data() + first;
       entry->name.assign(name, strnlen(name, size - first));
-      at += Le32(h + 12);  // the compressed data
+      at += *packed;  // the compressed data
     }
     pos_ = at;
     return true;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sources/compound_file.h"
+#include "text/byte_reader.h"
 #include "text/cp932.h"
 
 namespace lorvek {
@@ -21,18 +22,8 @@ constexpr size_t kMaxStream = size_t{1} << 30;
 // The longest record body BIFF allows.
 constexpr size_t kMaxRecordBody = 8224;
 
-uint16_t U16(std::string_view b, size_t at) {
-  if (at + 2 > b.size()) return 0;
-  return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8));
-}
-
-uint32_t U32(std::string_view b, size_t at) {
-  if (at + 4 > b.size()) return 0;
-  return U16(b, at) | (static_cast<uint32_t>(U16(b, at + 2)) << 16);
-}
-
 double F64(std::string_view b, size_t at) {
-  uint64_t bits = U32(b, at) | (static_cast<uint64_t>(U32(b, at + 4)) << 32);
+  const uint64_t bits = Le64(b, at);
   double value;
   std::memcpy(&value, &bits, sizeof value);
   return value;
@@ -48,7 +39,7 @@ std::u16string Widen(std::string_view latin1) {
 
 std::u16string Units16(std::string_view bytes) {
   std::u16string units(bytes.size() / 2, u'\0');
-  for (size_t i = 0; i < units.size(); ++i) units[i] = U16(bytes, 2 * i);
+  for (size_t i = 0; i < units.size(); ++i) units[i] = Le16(bytes, 2 * i);
   return units;
 }
 
@@ -130,11 +121,11 @@ class BiffReader {
 
   void Run() {
     size_t pos = 0;
-    while (pos + 4 <= s_.size() && !IsBof(U16(s_, pos))) pos += 4 + U16(s_, pos + 2);
+    while (pos + 4 <= s_.size() && !IsBof(Le16(s_, pos))) pos += 4 + Le16(s_, pos + 2);
     int last_percent = -1;
     while (pos + 4 <= s_.size()) {
-      const uint16_t type = U16(s_, pos);
-      const size_t length = U16(s_, pos + 2);
+      const uint16_t type = Le16(s_, pos);
+      const size_t length = Le16(s_, pos + 2);
       const size_t body_at = pos + 4;
       std::string_view body = s_.substr(body_at, std::min(length, s_.size() - body_at));
       size_t next = body_at + length;
@@ -157,22 +148,22 @@ class BiffReader {
         Bof(type, b);
         return true;
       case 0x0042:  // CODEPAGE
-        codepage_ = U16(b, 0);
+        codepage_ = Le16(b, 0);
         return true;
       case 0x0002:  // INTEGER (BIFF2): an unsigned 16-bit value
         if (b.size() < 9) return true;
-        return Cell(U16(b, 0), U16(b, 2), Attr(b), std::to_string(U16(b, 7)), true);
+        return Cell(Le16(b, 0), Le16(b, 2), Attr(b), std::to_string(Le16(b, 7)), true);
       case 0x0003: case 0x0203: {  // NUMBER
         const size_t at = type == 0x0003 ? 7 : 6;
         if (b.size() < at + 8) return true;
-        return Cell(U16(b, 0), U16(b, 2), Attr(b), FormatCellNumber(F64(b, at)), true);
+        return Cell(Le16(b, 0), Le16(b, 2), Attr(b), FormatCellNumber(F64(b, at)), true);
       }
       case 0x0004: case 0x0204:  // LABEL
         return Label(type, b);
       case 0x00D6: {  // RSTRING
         if (b.size() < 8) return true;
-        const size_t n = std::min<size_t>(U16(b, 6), b.size() - 8);
-        return Cell(U16(b, 0), U16(b, 2), Attr(b), Narrow(b.substr(8, n)), false);
+        const size_t n = std::min<size_t>(Le16(b, 6), b.size() - 8);
+        return Cell(Le16(b, 0), Le16(b, 2), Attr(b), Narrow(b.substr(8, n)), false);
       }
       case 0x0005: case 0x0205:  // BOOLERR: a constant boolean or error
         return BoolErr(type, b);
@@ -182,25 +173,25 @@ class BiffReader {
         return FormulaString(type, b);
       case 0x00BD: {  // MULRK
         if (b.size() < 6) return true;
-        const int row = U16(b, 0);
-        const int first = U16(b, 2);
+        const int row = Le16(b, 0);
+        const int first = Le16(b, 2);
         const size_t pairs = (b.size() - 6) / 6;
         for (size_t i = 0; i < pairs; ++i) {
           const size_t at = 4 + 6 * i;
-          if (!Cell(row, first + static_cast<int>(i), U16(b, at), FormatCellNumber(DecodeRk(U32(b, at + 2))), true))
+          if (!Cell(row, first + static_cast<int>(i), Le16(b, at), FormatCellNumber(DecodeRk(Le32(b, at + 2))), true))
             return false;
         }
         return true;
       }
       case 0x00FD: {  // LABELSST
         if (b.size() < 10) return true;
-        const uint32_t index = U32(b, 6);
+        const uint32_t index = Le32(b, 6);
         if (index >= shared_.size()) return true;
-        return Cell(U16(b, 0), U16(b, 2), U16(b, 4), shared_[index], false);
+        return Cell(Le16(b, 0), Le16(b, 2), Le16(b, 4), shared_[index], false);
       }
       case 0x027E:  // RK
         if (b.size() < 10) return true;
-        return Cell(U16(b, 0), U16(b, 2), U16(b, 4), FormatCellNumber(DecodeRk(U32(b, 6))), true);
+        return Cell(Le16(b, 0), Le16(b, 2), Le16(b, 4), FormatCellNumber(DecodeRk(Le32(b, 6))), true);
       default:
         (void)biff2;
         return true;
@@ -212,15 +203,16 @@ class BiffReader {
       case 0x0009: version_ = 2; break;
       case 0x0209: version_ = 3; break;
       case 0x0409: version_ = 4; break;
-      default: version_ = U16(b, 0) == 0x0600 ? 8 : 5; break;
+      default: version_ = Le16(b, 0) == 0x0600 ? 8 : 5; break;
     }
-    if (U16(b, 2) == 0x0010) ++sheet_;
+    if (Le16(b, 2) == 0x0010) ++sheet_;
   }
 
   // The cell's attribute: three bytes in BIFF2, the format index after.
   int Attr(std::string_view b) const {
-    if (version_ == 2) return static_cast<int>(U16(b, 4) | (b.size() > 6 ? static_cast<unsigned char>(b[6]) << 16 : 0));
-    return U16(b, 4);
+    if (version_ == 2)
+      return static_cast<int>(Le16(b, 4) | (b.size() > 6 ? static_cast<unsigned char>(b[6]) << 16 : 0));
+    return Le16(b, 4);
   }
 
   bool Label(uint16_t type, std::string_view b) {
@@ -229,13 +221,13 @@ class BiffReader {
       size_t at = 6;
       std::string text;
       if (!UnicodeString(b, at, true, text)) return true;
-      return Cell(U16(b, 0), U16(b, 2), U16(b, 4), text, false);
+      return Cell(Le16(b, 0), Le16(b, 2), Le16(b, 4), text, false);
     }
     // BIFF2: one length byte after the three attribute bytes; later: two.
-    const size_t count = type == 0x0004 ? static_cast<unsigned char>(b[7]) : U16(b, 6);
+    const size_t count = type == 0x0004 ? static_cast<unsigned char>(b[7]) : Le16(b, 6);
     std::string_view chars = b.substr(8, std::min(count, b.size() - 8));
     chars = chars.substr(0, std::min(chars.size(), chars.find('\0')));
-    return Cell(U16(b, 0), U16(b, 2), Attr(b), Narrow(chars), false);
+    return Cell(Le16(b, 0), Le16(b, 2), Attr(b), Narrow(chars), false);
   }
 
   bool BoolErr(uint16_t type, std::string_view b) {
@@ -243,16 +235,16 @@ class BiffReader {
     if (b.size() < at + 2) return true;
     const uint8_t value = static_cast<uint8_t>(b[at]);
     const bool error = b[at + 1] != 0;
-    return Cell(U16(b, 0), U16(b, 2), Attr(b), error ? ErrorText(value) : value ? "TRUE" : "FALSE", false);
+    return Cell(Le16(b, 0), Le16(b, 2), Attr(b), error ? ErrorText(value) : value ? "TRUE" : "FALSE", false);
   }
 
   bool Formula(uint16_t type, std::string_view b) {
     const size_t at = type == 0x0006 && version_ == 2 ? 7 : 6;
     if (b.size() < at + 8) return true;
-    const int row = U16(b, 0), col = U16(b, 2);
+    const int row = Le16(b, 0), col = Le16(b, 2);
     pending_row_ = row;
     pending_col_ = col;
-    if (U16(b, at + 6) == 0xFFFF) {  // not a number: the first byte says what
+    if (Le16(b, at + 6) == 0xFFFF) {  // not a number: the first byte says what
       switch (static_cast<uint8_t>(b[at])) {
         case 0x00: pending_string_ = true; return true;  // a STRING record follows
         case 0x01: return Cell(row, col, Attr(b), b[at + 2] ? "TRUE" : "FALSE", false);
@@ -275,7 +267,7 @@ class BiffReader {
       text = Narrow(b.substr(1, std::min<size_t>(static_cast<unsigned char>(b[0]), b.size() - 1)));
     } else {
       if (b.size() < 2) return true;
-      text = Narrow(b.substr(2, std::min<size_t>(U16(b, 0), b.size() - 2)));
+      text = Narrow(b.substr(2, std::min<size_t>(Le16(b, 0), b.size() - 2)));
     }
     return Cell(pending_row_, pending_col_, 0, text, false);
   }
@@ -284,7 +276,7 @@ class BiffReader {
   // run count and extension size, the characters.
   bool UnicodeString(std::string_view b, size_t& at, bool long_count, std::string& text) {
     if (at + (long_count ? 3 : 2) > b.size()) return false;
-    const size_t count = long_count ? U16(b, at) : static_cast<unsigned char>(b[at]);
+    const size_t count = long_count ? Le16(b, at) : static_cast<unsigned char>(b[at]);
     at += long_count ? 2 : 1;
     const uint8_t flags = static_cast<uint8_t>(b[at++]);
     if (flags & 0x08) at += 2;
@@ -318,9 +310,9 @@ class BiffReader {
     std::vector<size_t> starts;
     bool first = true;
     while (pos + 4 <= s_.size()) {
-      const uint16_t type = U16(s_, pos);
+      const uint16_t type = Le16(s_, pos);
       if (!first && type != 0x003C) break;
-      const size_t length = U16(s_, pos + 2);
+      const size_t length = Le16(s_, pos + 2);
       if (length > kMaxRecordBody) throw EExcelError(kExcelUnknownFormat);
       if (!first) starts.push_back(data.size());
       data.append(s_.substr(pos + 4, std::min(length, s_.size() - pos - 4)));
@@ -330,22 +322,22 @@ class BiffReader {
     SegmentedReader r(data, std::move(starts));
     std::string_view counts;
     if (!r.Read(8, counts)) return pos;
-    const uint32_t unique = U32(counts, 4);
+    const uint32_t unique = Le32(counts, 4);
     uint64_t total = 0;  // the table's text, each entry charged as well
     while (shared_.size() < unique && !r.AtEnd()) {
       std::string_view head;
       if (!r.Read(3, head)) break;
-      const size_t count = U16(head, 0);
+      const size_t count = Le16(head, 0);
       const uint8_t flags = static_cast<uint8_t>(head[2]);
       size_t runs = 0, extension = 0;
       std::string_view extra;
       if ((flags & 0x08)) {
         if (!r.Read(2, extra)) break;
-        runs = U16(extra, 0);
+        runs = Le16(extra, 0);
       }
       if ((flags & 0x04)) {
         if (!r.Read(4, extra)) break;
-        extension = U32(extra, 0);
+        extension = Le32(extra, 0);
       }
       std::u16string units;
       units.reserve(count);

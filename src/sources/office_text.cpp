@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "sources/text_source.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {

@@ -8,6 +8,7 @@
 #include "sources/office_text.h"
 #include "sources/paragraph_collector.h"
 #include "text/cp932.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -15,11 +16,6 @@ namespace {
 const std::string* Part(const PackageParts& parts, const std::string& name) {
   auto it = parts.find(name);
   return it == parts.end() ? nullptr : &it->second;
-}
-
-std::string FolderOf(const std::string& part) {
-  const size_t slash = part.find_last_of('/');
-  return slash == std::string::npos ? "" : part.substr(0, slash);
 }
 
 // Entries of the lists a package keeps (relationships, sheets, slides):
@@ -52,8 +48,8 @@ std::vector<std::string> ListedIds(const std::string& xml, std::string_view elem
 // type_suffix, only those whose type ends so.
 std::map<std::string, std::string> Relationships(const PackageParts& parts, const std::string& part,
                                                  std::string_view type_suffix = {}) {
-  const std::string folder = FolderOf(part);
-  const std::string rels_name = (folder.empty() ? "" : folder + "/") + "_rels/" + part.substr(folder.empty() ? 0 : folder.size() + 1) + ".rels";
+  const std::string folder = FolderPrefixOf(part);
+  const std::string rels_name = folder + "_rels/" + FileNameOf(part) + ".rels";
   std::map<std::string, std::string> out;
   const std::string* rels = Part(parts, rels_name);
   if (!rels) return out;
@@ -174,7 +170,7 @@ void ReadWordXmlLines(const PackageParts& parts, const OfficeLineFn& line) {
   ParagraphCollector out(line);
   WalkParagraphs(*body, out);
   // Then headers, footers, footnotes, endnotes and comments.
-  const std::string folder = FolderOf(main) + "/";
+  const std::string folder = FolderPrefixOf(main);
   for (const char* kind : {"header", "footer", "footnotes", "endnotes", "comments"})
     for (const std::string& name : PartsNamed(parts, folder + kind)) {
       if (out.Stopped()) return;

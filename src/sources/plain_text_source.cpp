@@ -8,6 +8,7 @@
 #include "text/conversion.h"
 #include "text/encoding.h"
 #include "text/file_bytes.h"
+#include "text/path_names.h"
 #include "text/text_codec.h"
 #include "text/second_look.h"
 #include "text/text_stream.h"
@@ -110,11 +111,7 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   TextFileFormat format = TextFileFormat::FromCodes(filtered_ ? ecFiltered : ecSjis, leCrLf);
   int32_t record_code = filtered_ ? ecFiltered : -1;  // the code records carry when it is not the decoding's
   if (mode != 0) {
-    ProbeDetails details;
-    format = ProbeStream(in, &details);
-    // Where the probe cannot see or cannot decide, a look over the whole file.
-    const int32_t final_code = SecondLook(in, format.encoding, details);
-    if (final_code != format.encoding) format = TextFileFormat::FromCodes(final_code, format.line_end);
+    format = DetectFileFormat(in);
     if (filtered_) {
       if (format.encoding == ecBinary || format.encoding == ecUnread || format.encoding == ecEucOrSjis)
         format = TextFileFormat::FromCodes(ecSjis, format.line_end);

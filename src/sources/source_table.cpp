@@ -2,19 +2,9 @@
 
 #include "sources/html_strip.h"
 #include "sources/office_text.h"
+#include "text/path_names.h"
 
 namespace lorvek {
-
-std::string UpperExtension(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  size_t dot = name.find_last_of('.');
-  if (dot == std::string::npos) return "";
-  std::string ext = name.substr(dot);
-  for (char& c : ext)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return ext;
-}
 
 SourceKind ChooseSource(const std::string& path, bool filter_match, const SearchOptions& o) {
   struct Row {

@@ -22,7 +22,4 @@ class TextSource {
   virtual void Search(const FileRef& file, MatchTarget& target) = 0;
 };
 
-// The upper-cased extension of the file name (".TXT"), or "".
-std::string UpperExtension(const std::string& path);
-
 }  // namespace lorvek

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sources/compound_file.h"
+#include "text/byte_reader.h"
 #include "sources/rtf_text.h"
 #include "text/cp932.h"
 #include "text/sjis.h"
@@ -19,16 +20,6 @@ namespace lorvek {
 namespace {
 
 constexpr size_t kMaxDocument = size_t{1} << 30;
-
-uint16_t U16(std::string_view b, size_t at) {
-  if (at > b.size() || b.size() - at < 2) return 0;
-  return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8));
-}
-
-uint32_t U32(std::string_view b, size_t at) {
-  if (at > b.size() || b.size() - at < 4) return 0;
-  return U16(b, at) | (static_cast<uint32_t>(U16(b, at + 2)) << 16);
-}
 
 std::string_view Slice(std::string_view b, size_t at, size_t n) {
   if (at >= b.size()) return {};
@@ -59,41 +50,41 @@ bool SplitIntoLines(std::string_view text, const ParagraphSink& sink) {
 // positions (footnotes, headers and footers, comments, endnotes, text boxes
 // and the headers' text boxes), so their words are found too.
 std::optional<std::u16string> Word97MainText(std::string_view doc, std::string_view table) {
-  const uint16_t csw = U16(doc, 32);
+  const uint16_t csw = Le16(doc, 32);
   const size_t rglw = 32 + 2 + size_t{csw} * 2 + 2;  // FibRgLw97 follows its count
-  const uint16_t cslw = U16(doc, rglw - 2);
+  const uint16_t cslw = Le16(doc, rglw - 2);
   // ccpText, ccpFtn, ccpHdd, ccpMcr, ccpAtn, ccpEdn, ccpTxbx, ccpHdrTxbx
   uint64_t ccp_all = 0;
-  for (size_t k = 3; k <= 10 && k < cslw; ++k) ccp_all += U32(doc, rglw + 4 * k);
+  for (size_t k = 3; k <= 10 && k < cslw; ++k) ccp_all += Le32(doc, rglw + 4 * k);
   const uint64_t ccp_text = ccp_all;
   const size_t fclcb = rglw + size_t{cslw} * 4 + 2;
-  const uint32_t fc_clx = U32(doc, fclcb + 33 * 8);
-  const uint32_t lcb_clx = U32(doc, fclcb + 33 * 8 + 4);
+  const uint32_t fc_clx = Le32(doc, fclcb + 33 * 8);
+  const uint32_t lcb_clx = Le32(doc, fclcb + 33 * 8 + 4);
   if (fclcb + 34 * 8 > doc.size() || lcb_clx == 0 || fc_clx >= table.size()) return std::nullopt;
   std::string_view clx = Slice(table, fc_clx, lcb_clx);
   // Property modifiers (01) come first, the piece table (02) after them.
   size_t at = 0;
-  while (at < clx.size() && clx[at] == 0x01) at += 3 + U16(clx, at + 1);
+  while (at < clx.size() && clx[at] == 0x01) at += 3 + Le16(clx, at + 1);
   if (at >= clx.size() || clx[at] != 0x02) return std::nullopt;
-  std::string_view plc = Slice(clx, at + 5, U32(clx, at + 1));
+  std::string_view plc = Slice(clx, at + 5, Le32(clx, at + 1));
   if (plc.size() < 16) return std::nullopt;
   const size_t pieces = (plc.size() - 4) / 12;
-  const bool japanese = U16(doc, 6) == 0x0411;  // the document's language
+  const bool japanese = Le16(doc, 6) == 0x0411;  // the document's language
   // Every character takes at least a byte of the stream: pieces that name
   // the same bytes again and again cannot make more text than that.
   const size_t text_units = std::min<size_t>(ccp_text, doc.size());
   std::u16string text;
   for (size_t i = 0; i < pieces && text.size() < text_units; ++i) {
-    const uint32_t cp_start = U32(plc, 4 * i), cp_end = U32(plc, 4 * (i + 1));
+    const uint32_t cp_start = Le32(plc, 4 * i), cp_end = Le32(plc, 4 * (i + 1));
     if (cp_end <= cp_start) continue;
     const size_t count = std::min<size_t>(cp_end - cp_start, text_units - text.size());
-    const uint32_t fc = U32(plc, 4 * (pieces + 1) + 8 * i + 2);
+    const uint32_t fc = Le32(plc, 4 * (pieces + 1) + 8 * i + 2);
     if (fc & 0x40000000u) {  // 8-bit characters
       std::string_view bytes = Slice(doc, (fc & ~0x40000000u) / 2, count);
       text += CodePageToUtf16(bytes, japanese ? 932 : 1252);
     } else {
       std::string_view bytes = Slice(doc, fc, count * 2);
-      for (size_t k = 0; k + 1 < bytes.size(); k += 2) text.push_back(static_cast<char16_t>(U16(bytes, k)));
+      for (size_t k = 0; k + 1 < bytes.size(); k += 2) text.push_back(static_cast<char16_t>(Le16(bytes, k)));
     }
   }
   return text;
@@ -146,7 +137,7 @@ std::string VisibleText(std::u16string_view units) {
 // the first sector, the text in the third.
 bool FixedWord97(std::string_view file, const ParagraphSink& sink, bool eight_bit) {
   std::string_view h = Slice(file, 512, 300);
-  const uint64_t length = uint64_t{U32(h, 76)} * 2;
+  const uint64_t length = uint64_t{Le32(h, 76)} * 2;
   std::string_view probe = Slice(file, 1536, 513).substr(0, 512);
   std::string_view trimmed = probe.substr(0, probe.find_last_not_of('\0') + 1);
   if (trimmed.find('\0') == std::string_view::npos) eight_bit = true;
@@ -157,7 +148,7 @@ bool FixedWord97(std::string_view file, const ParagraphSink& sink, bool eight_bi
   } else {
     std::u16string units;
     for (size_t k = 0; k + 1 < bytes.size(); k += 2) {
-      const char16_t u = U16(bytes, k);
+      const char16_t u = Le16(bytes, k);
       if (u == 0) break;
       units.push_back(u);
     }
@@ -203,7 +194,7 @@ bool LooksLikeWord95(std::string_view file) {
   std::string_view sector = Slice(file, 512, 1026);
   std::u16string units;
   for (size_t k = 0; k + 1 < sector.size() && units.size() < 512; k += 2) {
-    const char16_t u = U16(sector, k);
+    const char16_t u = Le16(sector, k);
     units.push_back(u == 0 ? u'\x01' : u);
   }
   if (units.find(u"WordDocument") != std::u16string::npos) return false;
@@ -217,8 +208,8 @@ bool CompoundDocument(std::string_view file, const ParagraphSink& sink) {
   if (!ole) return LooksLikeWord95(file) ? Word95(file, sink, eight_bit) : FixedWord97(file, sink, eight_bit);
   std::optional<std::string> doc = ole->Stream({"WordDocument"});
   if (!doc) return false;  // a compound file of another kind
-  const uint16_t ident = U16(*doc, 0), nfib = U16(*doc, 2);
-  const uint16_t flags = U16(*doc, 10);
+  const uint16_t ident = Le16(*doc, 0), nfib = Le16(*doc, 2);
+  const uint16_t flags = Le16(*doc, 10);
   if (ident != 0xA5EC || nfib < 0x00C1) return Word95(file, sink, eight_bit);
   if (flags & 0x0100) return true;  // encrypted: no readable text
   std::optional<std::string> table = ole->Stream({(flags & 0x0200) ? "1Table" : "0Table"});

@@ -15,6 +15,8 @@
 #include <system_error>
 #include <vector>
 
+#include "text/path_names.h"
+
 namespace lorvek {
 namespace {
 
@@ -41,12 +43,6 @@ void WriteAll(int fd, std::string_view bytes) {
   }
 }
 
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Follows symbolic links until the path names something that is not one.
 std::string ResolveLinks(std::string path) {
   for (int hops = 0; hops < 40; ++hops) {
@@ -57,7 +53,7 @@ std::string ResolveLinks(std::string path) {
     if (n < 0) Fail("readlink");
     std::string target(buf.data(), static_cast<size_t>(n));
     if (target.empty()) Fail("readlink", ENOENT);
-    path = target.front() == '/' ? target : FolderOf(path) + "/" + target;
+    path = target.front() == '/' ? target : FolderOfFile(path) + "/" + target;
   }
   Fail("readlink", ELOOP);
 }
@@ -70,7 +66,7 @@ constexpr char kTemporaryMark[] = ".lorvek-";
 constexpr size_t kUniquePart = 6;
 
 std::string TemporaryTemplate(const std::string& target) {
-  return FolderOf(target) + "/" + kTemporaryMark + std::to_string(getpid()) + "-XXXXXX";
+  return FolderOfFile(target) + "/" + kTemporaryMark + std::to_string(getpid()) + "-XXXXXX";
 }
 
 // The writer's pid in a temporary's name, 0 when the name is none of ours.
@@ -127,7 +123,7 @@ void KeepOwnerAndAttributes(int fd, const std::string& old_path, const struct st
 void ClearStaleTemporariesOnce(const std::string& target) {
   static std::mutex mutex;
   static std::set<std::string> done;
-  const std::string folder = FolderOf(target);
+  const std::string folder = FolderOfFile(target);
   {
     std::lock_guard<std::mutex> lock(mutex);
     if (!done.insert(folder).second) return;
@@ -225,7 +221,7 @@ std::string ReadFileBytes(const std::string& path, FileStamp* stamp) {
 bool IsWriterTemporaryName(std::string_view name) { return TemporaryOwner(name) != 0; }
 
 void RemoveStaleTemporaries(const std::string& path) {
-  DIR* dir = opendir(FolderOf(path).c_str());
+  DIR* dir = opendir(FolderOfFile(path).c_str());
   if (!dir) return;
   while (dirent* e = readdir(dir)) {
     const pid_t pid = TemporaryOwner(e->d_name);

@@ -306,4 +306,12 @@ int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) 
   return detected >= 0 && detected != ecUtf8N ? detected : ecEucOrSjis;
 }
 
+TextFileFormat DetectFileFormat(InputFile& in) {
+  ProbeDetails details;
+  TextFileFormat format = ProbeStream(in, &details);
+  const int32_t code = SecondLook(in, format.encoding, details);
+  if (code != format.encoding) format = TextFileFormat::FromCodes(code, format.line_end);
+  return format;
+}
+
 }  // namespace lorvek

@@ -30,6 +30,12 @@ bool NeedsSecondLook(int32_t verdict, const ProbeDetails& details);
 // (and leaves it at its start) only when needed.
 int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details);
 
+// A file's format: the probe's, with the code the second look settles on
+// where the probe needs one (then with the mark that code has). Search,
+// replace and the viewer all take a file's format from here, so they agree
+// on every file. Leaves the file at its start.
+TextFileFormat DetectFileFormat(InputFile& in);
+
 // The byte order of bytes that are UTF-16 text without a mark (ecUtf16Le or
 // ecUtf16Be), or -1. whole: the bytes are the whole file (an odd count is
 // then no UTF-16).

@@ -251,9 +251,6 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
 
   JisDecoder own_jis;
   JisDecoder& jis = options.jis_state ? *options.jis_state : own_jis;
-  // (UTF-16 may come without its mark; a file said to be UTF-8 with one
-  // has it.)
-  bool lossless = cut == bytes.size() && (!options.at_file_start || enc != ecUtf8 || has_mark);
   d.text.reserve(body.size());
   std::vector<LineSpan> spans = SplitLineSpans(body, unit, big_endian);
   d.lines.reserve(spans.size());
@@ -283,10 +280,8 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
       const bool open_end = i + 1 == d.lines.size() && !line.file.has_break();
       std::string back = EncodeLine(d.Line(i), d.format, open_end);
       line.lossless = back == bytes.substr(line.file.begin, line.file.end - line.file.begin);
-      lossless = lossless && line.lossless;
     }
   }
-  d.format.lossless = options.check_round_trip ? lossless : d.format.lossless;
   return d;
 }
 

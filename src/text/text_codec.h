@@ -25,7 +25,7 @@ struct DecodedLine {
 struct DecodedText {
   std::string text;  // every line's Shift-JIS text, back to back
   std::vector<DecodedLine> lines;
-  TextFileFormat format;  // final_line_break, lossless and jis_return filled in
+  TextFileFormat format;  // byte_order_mark, final_line_break and jis_return filled in
 
   size_t size() const { return lines.size(); }
   std::string_view Line(size_t i) const {

@@ -42,7 +42,6 @@ struct TextFileFormat {
   int32_t line_end = leCrLf;   // a LineEndCode, the file's first break
   bool byte_order_mark = false;
   bool final_line_break = true;  // the last line ends with a break
-  bool lossless = true;          // every line decodes and encodes back to its own bytes
   JisReturn jis_return = JisReturn::Roman;
 
   // The format of a file probed as these codes: the mark follows the code.

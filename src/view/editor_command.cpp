@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "sources/filter_source.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 
@@ -77,11 +78,6 @@ std::vector<std::string> SplitColons(const std::string& s) {
   return out;
 }
 
-bool Exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
 // The value of key in [section] of a desktop-style file, or "".
 std::string IniValue(const std::string& file, const std::string& section, const std::string& key) {
   std::ifstream in(file);
@@ -117,7 +113,7 @@ std::vector<std::string> ApplicationFolders() {
 std::optional<std::string> DesktopFile(const std::string& id) {
   for (const std::string& folder : ApplicationFolders()) {
     const std::string path = folder + "/" + id;
-    if (Exists(path)) return path;
+    if (PathExists(path)) return path;
   }
   return std::nullopt;
 }

@@ -43,10 +43,7 @@ std::string EncodingDisplayName(int32_t code) {
 ViewDocument LoadViewDocument(const std::string& path) {
   ViewDocument doc;
   InputFile in(FileRef::FromPath(path));
-  ProbeDetails details;
-  TextFileFormat format = ProbeStream(in, &details);
-  const int32_t code = SecondLook(in, format.encoding, details);
-  if (code != format.encoding) format = TextFileFormat::FromCodes(code, format.line_end);
+  TextFileFormat format = DetectFileFormat(in);
   std::string bytes;
   in.ReadRest(bytes);
   doc.stamp = in.Stamp();

@@ -27,6 +27,7 @@
 #include "sources/html_strip.h"
 #include "sources/word_document.h"
 #include "text/file_bytes.h"
+#include "text/path_names.h"
 #include "text/text_codec.h"
 #include "view/editor_command.h"
 #include "view/text_tools.h"
@@ -38,16 +39,8 @@ namespace lorvek {
 namespace {
 
 bool IsHtml(const std::string& path) {
-  std::string ext = path.substr(path.find_last_of('.') == std::string::npos ? path.size() : path.find_last_of('.'));
-  for (char& c : ext)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  const std::string ext = UpperExtension(path);
   return ext == ".HTM" || ext == ".HTML";
-}
-
-std::string Extension(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  return dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : path.substr(dot);
 }
 
 std::vector<std::string> SplitAt(const std::string& text, const std::string& breaks) {
@@ -327,7 +320,7 @@ void TLorvekMain::OpenWithApplication() {
   const QMimeDatabase db;
   const QString mime = db.mimeTypeForFile(FromPath(path)).name();
   const std::optional<std::string> entry = DefaultDesktopEntry(mime.toStdString());
-  if (!entry) return ShowError("関連づけられたアプリケーションはありません.(" + Extension(path) + ")");
+  if (!entry) return ShowError("関連づけられたアプリケーションはありません.(" + ExtensionOf(path) + ")");
   const std::optional<std::string> program = DesktopEntryCommand(*entry);
   if (!program) return ShowError("関連づけられたアプリケーションはありません.(" + mime.toStdString() + ")");
   const std::string command = *program + " " + ShellQuote(PathArgument(path));

@@ -24,19 +24,13 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include <sys/stat.h>
-
+#include "text/path_names.h"
 #include "ui/common/qt_text.h"
 
 namespace lorvek {
 namespace {
 
 QString ColorName(unsigned rgb) { return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF).name(); }
-
-bool FileExists(const std::string& path) {
-  struct stat st;
-  return !path.empty() && stat(path.c_str(), &st) == 0;
-}
 
 }  // namespace
 
@@ -374,7 +368,7 @@ void TFileEnv::SaveAsRow() {
                                           : FromPath(table_[target].file));
   if (chosen.isEmpty()) return;
   const std::string path = ToPath(chosen);
-  if (FileExists(path) && !Confirm(chosen + U(" はすでに存在します.上書きしますか?"))) return;
+  if (PathExists(path) && !Confirm(chosen + U(" はすでに存在します.上書きしますか?"))) return;
   const std::optional<EditorProperties> p = ReadEnvFileProperties(table_[static_cast<size_t>(selected)].file);
   if (!p) {
     Tell(U("環境ﾌｧｲﾙが異常です."));
@@ -390,7 +384,7 @@ void TFileEnv::UpdateRow() {
   const int row = Row();
   if (row == 0) return;
   EnvRow& r = table_[static_cast<size_t>(row)];
-  if (r.file.empty() || !FileExists(r.file)) {
+  if (r.file.empty() || !PathExists(r.file)) {
     const QString chosen = Choose(true, FromPath(program_folder_) + name_->text() + ".env");
     if (chosen.isEmpty()) return;
     r.file = ToPath(chosen);
