@@ -4,7 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <map>
+#include <optional>
 #include <random>
+#include <type_traits>
+#include <variant>
 
 #include "settings/history.h"
 #include "settings/ini_file.h"
@@ -308,6 +312,255 @@ TEST(WorkFolder, LeftoversOfEndedRunsAreRemoved) {
   EXPECT_FALSE(fs::exists(gone));
   for (const fs::path& p : {alive, other_user, shared, not_a_pid}) EXPECT_TRUE(fs::exists(p / "member.txt")) << p;
   EXPECT_TRUE(fs::exists(elsewhere / "keep.txt"));
+}
+
+// ---- the sections other than [Options] ----
+
+// One key as the file must hold it: the member, and the line of a file that
+// holds nothing else after the member was written with a non-default value.
+struct KeyLine {
+  SectionMember member;
+  const char* file;
+};
+
+// A value of the member that is not its default (each key gets a different
+// number, so two keys written under each other's name are told apart).
+template <class S>
+void SetOtherThanDefault(S& s, const SectionMember& m, int n) {
+  std::visit(
+      [&](auto p) {
+        using P = decltype(p);
+        if constexpr (std::is_same_v<P, bool S::*>) s.*p = !(s.*p);
+        else if constexpr (std::is_same_v<P, int S::*>) s.*p = 50 + n;
+        else if constexpr (std::is_same_v<P, std::optional<int> S::*>) s.*p = 50 + n;
+        else if constexpr (std::is_same_v<P, std::string S::*>) s.*p = "v" + std::to_string(n);
+      },
+      m);
+}
+
+// Each key alone: written under its own section and name with its value,
+// nothing else written, and read back as written.
+template <class S>
+void ExpectEachKeyAlone(const std::vector<KeyLine>& lines) {
+  int n = 0;
+  for (const KeyLine& k : lines) {
+    SCOPED_TRACE(k.file);
+    TempDir dir;
+    TIniGT ini((dir / "Lorvek.ini").string());
+    S s;
+    SetOtherThanDefault(s, k.member, n++);
+    EXPECT_NE(s, S{});
+    WriteSection(ini, s, {k.member});
+    EXPECT_EQ(test::ReadBytes(dir / "Lorvek.ini"), k.file);
+    EXPECT_EQ(ReadSection<S>(ini), s);
+  }
+}
+
+TEST(SectionSettings, FreshStartDefaultsAreTheTablesAndTheStructs) {
+  TempDir dir;
+  TIniGT ini((dir / "Lorvek.ini").string());
+  const FindSection f = ReadSection<FindSection>(ini);
+  EXPECT_EQ(f, FindSection{});
+  // On: From, ReplFor, QueryRepl, ForNext; every other switch off.
+  EXPECT_TRUE(f.from && f.repl_for && f.query_repl && f.for_next);
+  EXPECT_FALSE(f.find_area || f.match_case || f.whole_word || f.regexp || f.fuzzy || f.from_top || f.from_sel ||
+               f.for_prev);
+  const PrintSection p = ReadSection<PrintSection>(ini);
+  EXPECT_EQ(p, PrintSection{});
+  EXPECT_EQ(p.header, "");
+  EXPECT_EQ(p.footer, "");
+  EXPECT_EQ(p.header_align + p.footer_align + p.column_count, 0);
+  for (int m : {p.left_margin, p.right_margin, p.top_margin, p.bottom_margin}) EXPECT_EQ(m, 20);
+  EXPECT_FALSE(p.line_no);
+  const ViewerSection v = ReadSection<ViewerSection>(ini);
+  EXPECT_EQ(v, ViewerSection{});
+  EXPECT_TRUE(v.show_tag && v.toolbar1 && v.toolbar2 && v.st_view);
+  EXPECT_EQ(v.search, 0);
+  EXPECT_EQ(v.prev_h, 120);
+  EXPECT_EQ(v.last_open, "");
+  EXPECT_EQ(v.last_command, "");
+  EXPECT_EQ(v.shortcuts.size(), 31u);
+  EXPECT_EQ(v.shortcuts.at("Redo"), "Ctrl+Shift+Z");
+  EXPECT_EQ(v.shortcuts.at("FIndPrev"), "Shift+F3");
+  EXPECT_EQ(v.shortcuts.at("MacroPlay"), "Ctrl+Shift+P");
+  EXPECT_EQ(v.shortcuts.at("SaveAs"), "");
+  EXPECT_EQ(v.shortcuts.at("Delete"), "");
+  const DesktopSection d = ReadSection<DesktopSection>(ini);
+  EXPECT_EQ(d, DesktopSection{});
+  EXPECT_EQ(d.view_top, 100);
+  EXPECT_EQ(d.view_left, 100);
+  EXPECT_EQ(d.view_height, 480);
+  EXPECT_EQ(d.view_width, 640);
+  for (const auto& field : {d.main_flags, d.main_show, d.main_max_x, d.main_max_y, d.main_x, d.main_y,
+                            d.main_x_size, d.main_y_size})
+    EXPECT_FALSE(field.has_value());  // the window's designed placement
+  EXPECT_EQ(d.main_tool_bars, "");
+  EXPECT_EQ(ViewerShortcutNames().front(), "Save");
+  EXPECT_EQ(ViewerShortcutNames().size(), 31u);
+  EXPECT_FALSE(ini.FileExists());  // reading never writes
+}
+
+TEST(SectionSettings, EveryKeyHasOneRowOfItsKind) {
+  std::map<std::string, int> rows;
+  for (const SettingKey& k : SettingKeys()) {
+    if (k.field.index() == 0) continue;
+    ++rows[k.section];
+    EXPECT_FALSE(k.member) << k.key;
+    const bool is_bool = std::holds_alternative<bool FindSection::*>(k.field) ||
+                         std::holds_alternative<bool PrintSection::*>(k.field) ||
+                         std::holds_alternative<bool ViewerSection::*>(k.field);
+    const bool is_str = std::holds_alternative<std::string PrintSection::*>(k.field) ||
+                        std::holds_alternative<std::string ViewerSection::*>(k.field) ||
+                        std::holds_alternative<std::string DesktopSection::*>(k.field) ||
+                        std::holds_alternative<ViewerShortcutKey>(k.field);
+    EXPECT_EQ(k.kind, is_bool ? ValueKind::Bool : is_str ? ValueKind::Str : ValueKind::Int) << k.key;
+    if (!std::holds_alternative<ViewerShortcutKey>(k.field)) EXPECT_EQ(SettingKeyOf(k.field), &k) << k.key;
+  }
+  EXPECT_EQ(rows, (std::map<std::string, int>{{"Find", 12}, {"Print", 10}, {"Viewer", 38}, {"Viewew", 1},
+                                              {"Desktop", 13}}));
+}
+
+TEST(SectionSettings, EachKeyIsWrittenUnderItsSectionAndName) {
+  ExpectEachKeyAlone<FindSection>({
+      {&FindSection::find_area, "[Find]\r\nFindArea=1\r\n"},
+      {&FindSection::match_case, "[Find]\r\nMatchCase=1\r\n"},
+      {&FindSection::whole_word, "[Find]\r\nWholeWord=1\r\n"},
+      {&FindSection::regexp, "[Find]\r\nRegExp=1\r\n"},
+      {&FindSection::fuzzy, "[Find]\r\nFuzzy=1\r\n"},
+      {&FindSection::from, "[Find]\r\nFrom=0\r\n"},
+      {&FindSection::from_top, "[Find]\r\nFromTop=1\r\n"},
+      {&FindSection::repl_for, "[Find]\r\nReplFor=0\r\n"},
+      {&FindSection::from_sel, "[Find]\r\nFromSel=1\r\n"},
+      {&FindSection::query_repl, "[Find]\r\nQueryRepl=0\r\n"},
+      {&FindSection::for_prev, "[Find]\r\nForPrev=1\r\n"},
+      {&FindSection::for_next, "[Find]\r\nForNext=0\r\n"},
+  });
+  ExpectEachKeyAlone<PrintSection>({
+      {&PrintSection::header, "[Print]\r\nHeader=v0\r\n"},
+      {&PrintSection::footer, "[Print]\r\nFooter=v1\r\n"},
+      {&PrintSection::header_align, "[Print]\r\nHeaderAlign=52\r\n"},
+      {&PrintSection::footer_align, "[Print]\r\nFooterAlign=53\r\n"},
+      {&PrintSection::left_margin, "[Print]\r\nLeftMargin=54\r\n"},
+      {&PrintSection::right_margin, "[Print]\r\nRightMargin=55\r\n"},
+      {&PrintSection::top_margin, "[Print]\r\nTopMargin=56\r\n"},
+      {&PrintSection::bottom_margin, "[Print]\r\nBottomMargin=57\r\n"},
+      {&PrintSection::column_count, "[Print]\r\nColumnCount=58\r\n"},
+      {&PrintSection::line_no, "[Print]\r\nLineNo=1\r\n"},
+  });
+  ExpectEachKeyAlone<ViewerSection>({
+      {&ViewerSection::show_tag, "[Viewer]\r\nShowTag=0\r\n"},
+      {&ViewerSection::search, "[Viewer]\r\nSearch=51\r\n"},
+      {&ViewerSection::prev_h, "[Viewer]\r\nPrevH=52\r\n"},
+      {&ViewerSection::toolbar1, "[Viewer]\r\nToolbar1=0\r\n"},
+      {&ViewerSection::toolbar2, "[Viewer]\r\nToolbar2=0\r\n"},
+      {&ViewerSection::st_view, "[Viewer]\r\nStView=0\r\n"},
+      {&ViewerSection::last_open, "[Viewer]\r\nLastOpen=v6\r\n"},
+      {&ViewerSection::last_command, "[Viewew]\r\nLastCommad=v7\r\n"},
+  });
+  ExpectEachKeyAlone<DesktopSection>({
+      {&DesktopSection::view_top, "[Desktop]\r\nView.Top=50\r\n"},
+      {&DesktopSection::view_left, "[Desktop]\r\nView.Left=51\r\n"},
+      {&DesktopSection::view_height, "[Desktop]\r\nView.Height=52\r\n"},
+      {&DesktopSection::view_width, "[Desktop]\r\nView.Width=53\r\n"},
+      {&DesktopSection::main_flags, "[Desktop]\r\nMainForm.Flags=54\r\n"},
+      {&DesktopSection::main_show, "[Desktop]\r\nMainForm.Show=55\r\n"},
+      {&DesktopSection::main_max_x, "[Desktop]\r\nMainForm.MaxX=56\r\n"},
+      {&DesktopSection::main_max_y, "[Desktop]\r\nMainForm.MaxY=57\r\n"},
+      {&DesktopSection::main_x, "[Desktop]\r\nMainForm.X=58\r\n"},
+      {&DesktopSection::main_y, "[Desktop]\r\nMainForm.Y=59\r\n"},
+      {&DesktopSection::main_x_size, "[Desktop]\r\nMainForm.XSize=60\r\n"},
+      {&DesktopSection::main_y_size, "[Desktop]\r\nMainForm.YSize=61\r\n"},
+      {&DesktopSection::main_tool_bars, "[Desktop]\r\nMainForm.ToolBars=v12\r\n"},
+  });
+}
+
+TEST(SectionSettings, WholeSectionsRoundTripThroughTheFile) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini", "[Find]\r\n; kept\r\nUnknown=7\r\n");
+  TIniGT ini(path.string());
+  FindSection f;
+  f.find_area = f.whole_word = f.from_sel = true;
+  f.from = f.query_repl = false;
+  WriteSection(ini, f);
+  PrintSection p;
+  p.header = Sj("%f ページ");
+  p.footer = "%p";
+  p.header_align = 2;
+  p.footer_align = 1;
+  p.left_margin = 5;
+  p.right_margin = 6;
+  p.top_margin = 7;
+  p.bottom_margin = 100;
+  p.column_count = 2;
+  p.line_no = true;
+  WriteSection(ini, p);
+  ViewerSection v;
+  v.show_tag = false;
+  v.prev_h = 33;
+  v.toolbar2 = false;
+  v.last_open = "/home/u/my docs";
+  v.last_command = "make -k";
+  v.shortcuts["Save"] = "Ctrl+W";
+  v.shortcuts["Delete"] = "Del";
+  WriteSection(ini, v);
+  DesktopSection d;
+  d.view_top = -20;
+  d.view_width = 1000;
+  d.main_show = 3;
+  d.main_x_size = 1200;
+  WriteSection(ini, d);
+  TIniGT again(path.string());
+  EXPECT_EQ(ReadSection<FindSection>(again), f);
+  EXPECT_EQ(ReadSection<PrintSection>(again), p);
+  EXPECT_EQ(ReadSection<ViewerSection>(again), v);
+  EXPECT_EQ(ReadSection<DesktopSection>(again), d);
+  const std::string text = test::ReadBytes(path);
+  EXPECT_NE(text.find("; kept\r\nUnknown=7\r\n"), std::string::npos);
+  EXPECT_NE(text.find("[Viewer]\r\nShowTag=0\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nSave=Ctrl+W\r\n"), std::string::npos);
+  EXPECT_NE(text.find("[Viewew]\r\nLastCommad=make -k\r\n"), std::string::npos);
+  // An unset placement field is not written: the window keeps its own.
+  EXPECT_EQ(text.find("MainForm.X="), std::string::npos);
+  EXPECT_NE(text.find("MainForm.XSize=1200\r\n"), std::string::npos);
+}
+
+TEST(SectionSettings, DamagedValuesReadAsTheDefaultAndNamesIgnoreCase) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini",
+                        "[print]\r\nleftmargin=12abc\r\nRIGHTMARGIN=30\r\nLineNo=2\r\n"
+                        "[desktop]\r\nMainForm.X=wide\r\nmainform.y=-5\r\nView.Top=\r\n"
+                        "[Find]\r\nfrom=0\r\nforNEXT=x\r\n[Viewer]\r\nredo=\r\n");
+  TIniGT ini(path.string());
+  const PrintSection p = ReadSection<PrintSection>(ini);
+  EXPECT_EQ(p.left_margin, 20);
+  EXPECT_EQ(p.right_margin, 30);
+  EXPECT_TRUE(p.line_no);  // any value but 0 is on
+  const DesktopSection d = ReadSection<DesktopSection>(ini);
+  EXPECT_FALSE(d.main_x.has_value());
+  EXPECT_EQ(d.main_y, -5);
+  EXPECT_EQ(d.view_top, 100);
+  const FindSection f = ReadSection<FindSection>(ini);
+  EXPECT_FALSE(f.from);
+  EXPECT_TRUE(f.for_next);
+  EXPECT_EQ(ReadSection<ViewerSection>(ini).shortcuts.at("Redo"), "");  // stored empty: no shortcut
+}
+
+TEST(SectionSettings, ShortcutsAndSingleOptionKeys) {
+  TempDir dir;
+  auto path = dir / "Lorvek.ini";
+  TIniGT ini(path.string());
+  WriteViewerShortcuts(ini, {{"Redo", "Ctrl+Y"}, {"NoSuchCommand", "F9"}, {"ShowTag", "0"}});
+  EXPECT_EQ(test::ReadBytes(path), "[Viewer]\r\nRedo=Ctrl+Y\r\n");
+  Options o;
+  o.code_repl_ignore = true;
+  o.editor = "/usr/bin/my editor";
+  o.arc_files = "*.LZH";
+  WriteOptionKeys(ini, o, {&Options::code_repl_ignore, &Options::editor, &Options::arc_files});
+  EXPECT_EQ(test::ReadBytes(path),
+            "[Viewer]\r\nRedo=Ctrl+Y\r\n\r\n[Options]\r\nEditor=\"/usr/bin/my editor\"\r\nArcFiles=*.LZH\r\n"
+            "CodeReplIgnore=1\r\n");
+  EXPECT_STREQ(SettingKeyOf(OptionMember(&Options::html_repl_ignore))->key, "HtmlReplIgnore");
+  EXPECT_EQ(SettingKeyOf(OptionMember()), nullptr);
 }
 
 }  // namespace

@@ -158,15 +158,19 @@ std::string TIniGT::ReadStr(std::string_view section, std::string_view key, std:
 }
 
 int TIniGT::ReadInt(std::string_view section, std::string_view key, int def) const {
+  return ReadIntIfSet(section, key).value_or(def);
+}
+
+std::optional<int> TIniGT::ReadIntIfSet(std::string_view section, std::string_view key) const {
   bool found;
   std::string v = RawValue(section, key, &found);
-  if (!found) return def;
+  if (!found) return std::nullopt;
   long long n = 0;
   const char* b = v.data();
   if (!v.empty() && v[0] == '+') ++b;
   auto [p, ec] = std::from_chars(b, v.data() + v.size(), n);
   if (ec != std::errc() || p != v.data() + v.size() || b == v.data() + v.size() || n < INT_MIN || n > INT_MAX)
-    return def;
+    return std::nullopt;
   return static_cast<int>(n);
 }
 

@@ -6,6 +6,7 @@
 // lines) are kept as they are.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,8 @@ class TIniGT {
 
   bool ReadBool(std::string_view section, std::string_view key, bool def) const;
   int ReadInt(std::string_view section, std::string_view key, int def) const;
+  // The key's value when it is there and a number, else nothing.
+  std::optional<int> ReadIntIfSet(std::string_view section, std::string_view key) const;
   std::string ReadStr(std::string_view section, std::string_view key, std::string_view def) const;
   bool HasKey(std::string_view section, std::string_view key) const;
 

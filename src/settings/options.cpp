@@ -93,8 +93,10 @@ void WriteSettingsAtClose(TIniGT& ini, const Options& options, bool show_tag, co
   try {
     for (const SettingKey& k : SettingKeys())
       if (k.member && k.moment == WriteMoment::MainWindowClose) WriteSetting(ini, k, k.member.Text(options));
-    ini.WriteBool("Viewer", "ShowTag", show_tag);
-    ini.WriteStr("MaskSet", "Default", mask_default);
+    ViewerSection viewer;
+    viewer.show_tag = show_tag;
+    WriteSection(ini, viewer, {&ViewerSection::show_tag});
+    if (const SettingKey* k = FindSettingKey("MaskSet", "Default")) WriteSetting(ini, *k, mask_default);
   } catch (...) {
     ini.EndUpdate();
     throw;

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <array>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +54,80 @@ struct Options {
   int csv_quates = 0;  // CSVQuates
 
   bool operator==(const Options&) const = default;
+};
+
+// [Find]: the switches shared by the viewer's find dialog and its replace
+// dialog; each dialog owns a part of them.
+struct FindSection {
+  bool find_area = false;   // FindArea
+  bool match_case = false;  // MatchCase
+  bool whole_word = false;  // WholeWord
+  bool regexp = false;      // RegExp
+  bool fuzzy = false;       // Fuzzy
+  bool from = true;         // From
+  bool from_top = false;    // FromTop
+  bool repl_for = true;     // ReplFor
+  bool from_sel = false;    // FromSel
+  bool query_repl = true;   // QueryRepl
+  bool for_prev = false;    // ForPrev
+  bool for_next = true;     // ForNext
+
+  bool operator==(const FindSection&) const = default;
+};
+
+// [Print]: the print dialog's last values.
+struct PrintSection {
+  std::string header;      // Header, Shift-JIS as typed
+  std::string footer;      // Footer
+  int header_align = 0;    // HeaderAlign: 0 left, 1 centre, 2 right
+  int footer_align = 0;    // FooterAlign
+  int left_margin = 20;    // LeftMargin (mm)
+  int right_margin = 20;   // RightMargin
+  int top_margin = 20;     // TopMargin
+  int bottom_margin = 20;  // BottomMargin
+  int column_count = 0;    // ColumnCount: 0 one column, 1 two, 2 three
+  bool line_no = false;    // LineNo
+
+  bool operator==(const PrintSection&) const = default;
+};
+
+// [Viewer] with the viewer's one key of [Viewew].
+struct ViewerSection {
+  bool show_tag = true;       // ShowTag
+  int search = 0;             // Search
+  int prev_h = 120;           // PrevH
+  bool toolbar1 = true;       // Toolbar1
+  bool toolbar2 = true;       // Toolbar2
+  bool st_view = true;        // StView
+  std::string last_open;      // LastOpen
+  std::string last_command;   // [Viewew] LastCommad
+  // Command name (the key of its shortcut) -> shortcut text, for every
+  // command that has a key binding; an empty text is no shortcut.
+  std::map<std::string, std::string> shortcuts = DefaultViewerShortcuts();
+
+  static std::map<std::string, std::string> DefaultViewerShortcuts();
+  bool operator==(const ViewerSection&) const = default;
+};
+
+// [Desktop]: the viewer's bounds and the main window's placement. The
+// placement has no default of its own: a missing or damaged key leaves the
+// window where it was designed to be.
+struct DesktopSection {
+  int view_top = 100;     // View.Top
+  int view_left = 100;    // View.Left
+  int view_height = 480;  // View.Height
+  int view_width = 640;   // View.Width
+  std::optional<int> main_flags;   // MainForm.Flags
+  std::optional<int> main_show;    // MainForm.Show (3 maximised)
+  std::optional<int> main_max_x;   // MainForm.MaxX
+  std::optional<int> main_max_y;   // MainForm.MaxY
+  std::optional<int> main_x;       // MainForm.X
+  std::optional<int> main_y;       // MainForm.Y
+  std::optional<int> main_x_size;  // MainForm.XSize: the right edge + 1, not a width
+  std::optional<int> main_y_size;  // MainForm.YSize: the bottom edge + 1
+  std::string main_tool_bars;      // MainForm.ToolBars: the window's own record of its bars
+
+  bool operator==(const DesktopSection&) const = default;
 };
 
 // Every [Options] key (the schema's defaults for missing ones); EditorSw

@@ -1,6 +1,8 @@
 #include "settings/settings_schema.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <type_traits>
 
 #include "text/cp932.h"
 
@@ -15,6 +17,7 @@ constexpr auto kOptionsOk = WriteMoment::OptionsDialogOk;
 constexpr auto kReplace = WriteMoment::ReplaceDialog;
 constexpr auto kViewer = WriteMoment::ViewerClose;
 constexpr auto kDialog = WriteMoment::DialogClose;
+constexpr ViewerShortcutKey kShortcut{};
 
 std::vector<SettingKey> BuildKeys() {
   std::vector<SettingKey> k = {
@@ -73,79 +76,88 @@ std::vector<SettingKey> BuildKeys() {
       {"Options", "CSVTerms", I, "0", kClose, &Options::csv_terms},
       {"Options", "CSVQuates", I, "0", kClose, &Options::csv_quates},
       // [Viewer]
-      {"Viewer", "ShowTag", B, "1", kClose},
-      {"Viewer", "Search", I, "0", kViewer},
-      {"Viewer", "PrevH", I, "120", kViewer},
-      {"Viewer", "Toolbar1", B, "1", kViewer},
-      {"Viewer", "Toolbar2", B, "1", kViewer},
-      {"Viewer", "StView", B, "1", kViewer},
-      {"Viewer", "LastOpen", S, "", kViewer},
+      {"Viewer", "ShowTag", B, "1", kClose, {}, false, &ViewerSection::show_tag},
+      {"Viewer", "Search", I, "0", kViewer, {}, false, &ViewerSection::search},
+      {"Viewer", "PrevH", I, "120", kViewer, {}, false, &ViewerSection::prev_h},
+      {"Viewer", "Toolbar1", B, "1", kViewer, {}, false, &ViewerSection::toolbar1},
+      {"Viewer", "Toolbar2", B, "1", kViewer, {}, false, &ViewerSection::toolbar2},
+      {"Viewer", "StView", B, "1", kViewer, {}, false, &ViewerSection::st_view},
+      {"Viewer", "LastOpen", S, "", kViewer, {}, false, &ViewerSection::last_open},
       // [Viewer] key bindings
-      {"Viewer", "Save", S, "Ctrl+S", kViewer},
-      {"Viewer", "SaveAs", S, "", kViewer},
-      {"Viewer", "Undo", S, "Ctrl+Z", kViewer},
-      {"Viewer", "Redo", S, "Ctrl+Shift+Z", kViewer},
-      {"Viewer", "Cut", S, "Ctrl+X", kViewer},
-      {"Viewer", "Copy", S, "Ctrl+C", kViewer},
-      {"Viewer", "Paste", S, "Ctrl+V", kViewer},
-      {"Viewer", "Delete", S, "", kViewer},
-      {"Viewer", "DelLine", S, "Ctrl+Y", kViewer},
-      {"Viewer", "FindAll", S, "F5", kViewer},
-      {"Viewer", "LineNext", S, "F4", kViewer},
-      {"Viewer", "LinePrev", S, "Shift+F4", kViewer},
-      {"Viewer", "Find", S, "Ctrl+F", kViewer},
-      {"Viewer", "FindNext", S, "F3", kViewer},
-      {"Viewer", "FIndPrev", S, "Shift+F3", kViewer},
-      {"Viewer", "Replace", S, "Ctrl+R", kViewer},
-      {"Viewer", "Indent", S, "Ctrl+I", kViewer},
-      {"Viewer", "UnIndent", S, "Ctrl+Shift+I", kViewer},
-      {"Viewer", "Quate", S, "Alt+Q", kViewer},
-      {"Viewer", "UnQuate", S, "Ctrl+Alt+Q", kViewer},
-      {"Viewer", "InsDate", S, "Alt+D", kViewer},
-      {"Viewer", "InsTime", S, "Alt+T", kViewer},
-      {"Viewer", "InsSign", S, "Alt+S", kViewer},
-      {"Viewer", "Seikei", S, "Alt+K", kViewer},
-      {"Viewer", "ViewTag", S, "Ctrl+T", kViewer},
-      {"Viewer", "ViewFound", S, "Ctrl+K", kViewer},
-      {"Viewer", "InsFile", S, "", kViewer},
-      {"Viewer", "Print", S, "", kViewer},
-      {"Viewer", "Command", S, "Ctrl+Alt+C", kViewer},
-      {"Viewer", "MacroRec", S, "Ctrl+Shift+R", kViewer},
-      {"Viewer", "MacroPlay", S, "Ctrl+Shift+P", kViewer},
+      {"Viewer", "Save", S, "Ctrl+S", kViewer, {}, false, kShortcut},
+      {"Viewer", "SaveAs", S, "", kViewer, {}, false, kShortcut},
+      {"Viewer", "Undo", S, "Ctrl+Z", kViewer, {}, false, kShortcut},
+      {"Viewer", "Redo", S, "Ctrl+Shift+Z", kViewer, {}, false, kShortcut},
+      {"Viewer", "Cut", S, "Ctrl+X", kViewer, {}, false, kShortcut},
+      {"Viewer", "Copy", S, "Ctrl+C", kViewer, {}, false, kShortcut},
+      {"Viewer", "Paste", S, "Ctrl+V", kViewer, {}, false, kShortcut},
+      {"Viewer", "Delete", S, "", kViewer, {}, false, kShortcut},
+      {"Viewer", "DelLine", S, "Ctrl+Y", kViewer, {}, false, kShortcut},
+      {"Viewer", "FindAll", S, "F5", kViewer, {}, false, kShortcut},
+      {"Viewer", "LineNext", S, "F4", kViewer, {}, false, kShortcut},
+      {"Viewer", "LinePrev", S, "Shift+F4", kViewer, {}, false, kShortcut},
+      {"Viewer", "Find", S, "Ctrl+F", kViewer, {}, false, kShortcut},
+      {"Viewer", "FindNext", S, "F3", kViewer, {}, false, kShortcut},
+      {"Viewer", "FIndPrev", S, "Shift+F3", kViewer, {}, false, kShortcut},
+      {"Viewer", "Replace", S, "Ctrl+R", kViewer, {}, false, kShortcut},
+      {"Viewer", "Indent", S, "Ctrl+I", kViewer, {}, false, kShortcut},
+      {"Viewer", "UnIndent", S, "Ctrl+Shift+I", kViewer, {}, false, kShortcut},
+      {"Viewer", "Quate", S, "Alt+Q", kViewer, {}, false, kShortcut},
+      {"Viewer", "UnQuate", S, "Ctrl+Alt+Q", kViewer, {}, false, kShortcut},
+      {"Viewer", "InsDate", S, "Alt+D", kViewer, {}, false, kShortcut},
+      {"Viewer", "InsTime", S, "Alt+T", kViewer, {}, false, kShortcut},
+      {"Viewer", "InsSign", S, "Alt+S", kViewer, {}, false, kShortcut},
+      {"Viewer", "Seikei", S, "Alt+K", kViewer, {}, false, kShortcut},
+      {"Viewer", "ViewTag", S, "Ctrl+T", kViewer, {}, false, kShortcut},
+      {"Viewer", "ViewFound", S, "Ctrl+K", kViewer, {}, false, kShortcut},
+      {"Viewer", "InsFile", S, "", kViewer, {}, false, kShortcut},
+      {"Viewer", "Print", S, "", kViewer, {}, false, kShortcut},
+      {"Viewer", "Command", S, "Ctrl+Alt+C", kViewer, {}, false, kShortcut},
+      {"Viewer", "MacroRec", S, "Ctrl+Shift+R", kViewer, {}, false, kShortcut},
+      {"Viewer", "MacroPlay", S, "Ctrl+Shift+P", kViewer, {}, false, kShortcut},
       // [Viewew] (sic)
-      {"Viewew", "LastCommad", S, "", kViewer},
+      {"Viewew", "LastCommad", S, "", kViewer, {}, false, &ViewerSection::last_command},
       // [MaskSet]: Mask0..19 and Excd0..19 are added below.
       {"MaskSet", "Default", S, "*.*", kClose},
       // [Find]
-      {"Find", "FindArea", B, "0", kDialog},
-      {"Find", "MatchCase", B, "0", kDialog},
-      {"Find", "WholeWord", B, "0", kDialog},
-      {"Find", "RegExp", B, "0", kDialog},
-      {"Find", "Fuzzy", B, "0", kDialog},
-      {"Find", "From", B, "1", kDialog},
-      {"Find", "FromTop", B, "0", kDialog},
-      {"Find", "ReplFor", B, "1", kDialog},
-      {"Find", "FromSel", B, "0", kDialog},
-      {"Find", "QueryRepl", B, "1", kDialog},
-      {"Find", "ForPrev", B, "0", kDialog},
-      {"Find", "ForNext", B, "1", kDialog},
+      {"Find", "FindArea", B, "0", kDialog, {}, false, &FindSection::find_area},
+      {"Find", "MatchCase", B, "0", kDialog, {}, false, &FindSection::match_case},
+      {"Find", "WholeWord", B, "0", kDialog, {}, false, &FindSection::whole_word},
+      {"Find", "RegExp", B, "0", kDialog, {}, false, &FindSection::regexp},
+      {"Find", "Fuzzy", B, "0", kDialog, {}, false, &FindSection::fuzzy},
+      {"Find", "From", B, "1", kDialog, {}, false, &FindSection::from},
+      {"Find", "FromTop", B, "0", kDialog, {}, false, &FindSection::from_top},
+      {"Find", "ReplFor", B, "1", kDialog, {}, false, &FindSection::repl_for},
+      {"Find", "FromSel", B, "0", kDialog, {}, false, &FindSection::from_sel},
+      {"Find", "QueryRepl", B, "1", kDialog, {}, false, &FindSection::query_repl},
+      {"Find", "ForPrev", B, "0", kDialog, {}, false, &FindSection::for_prev},
+      {"Find", "ForNext", B, "1", kDialog, {}, false, &FindSection::for_next},
       // [Print]
-      {"Print", "Header", S, "", kDialog},
-      {"Print", "Footer", S, "", kDialog},
-      {"Print", "HeaderAlign", I, "0", kDialog},
-      {"Print", "FooterAlign", I, "0", kDialog},
-      {"Print", "LeftMargin", I, "20", kDialog},
-      {"Print", "RightMargin", I, "20", kDialog},
-      {"Print", "TopMargin", I, "20", kDialog},
-      {"Print", "BottomMargin", I, "20", kDialog},
-      {"Print", "ColumnCount", I, "0", kDialog},
-      {"Print", "LineNo", B, "0", kDialog},
-      // [Desktop] viewer bounds (the main window's placement keys are
-      // "MainForm." + Flags, Show, MaxX, MaxY, X, Y, XSize, YSize, default: current).
-      {"Desktop", "View.Top", I, "100", kViewer},
-      {"Desktop", "View.Left", I, "100", kViewer},
-      {"Desktop", "View.Height", I, "480", kViewer},
-      {"Desktop", "View.Width", I, "640", kViewer},
+      {"Print", "Header", S, "", kDialog, {}, false, &PrintSection::header},
+      {"Print", "Footer", S, "", kDialog, {}, false, &PrintSection::footer},
+      {"Print", "HeaderAlign", I, "0", kDialog, {}, false, &PrintSection::header_align},
+      {"Print", "FooterAlign", I, "0", kDialog, {}, false, &PrintSection::footer_align},
+      {"Print", "LeftMargin", I, "20", kDialog, {}, false, &PrintSection::left_margin},
+      {"Print", "RightMargin", I, "20", kDialog, {}, false, &PrintSection::right_margin},
+      {"Print", "TopMargin", I, "20", kDialog, {}, false, &PrintSection::top_margin},
+      {"Print", "BottomMargin", I, "20", kDialog, {}, false, &PrintSection::bottom_margin},
+      {"Print", "ColumnCount", I, "0", kDialog, {}, false, &PrintSection::column_count},
+      {"Print", "LineNo", B, "0", kDialog, {}, false, &PrintSection::line_no},
+      // [Desktop] viewer bounds
+      {"Desktop", "View.Top", I, "100", kViewer, {}, false, &DesktopSection::view_top},
+      {"Desktop", "View.Left", I, "100", kViewer, {}, false, &DesktopSection::view_left},
+      {"Desktop", "View.Height", I, "480", kViewer, {}, false, &DesktopSection::view_height},
+      {"Desktop", "View.Width", I, "640", kViewer, {}, false, &DesktopSection::view_width},
+      // [Desktop] main window placement (default: the window's current value)
+      {"Desktop", "MainForm.Flags", I, "", kClose, {}, false, &DesktopSection::main_flags},
+      {"Desktop", "MainForm.Show", I, "", kClose, {}, false, &DesktopSection::main_show},
+      {"Desktop", "MainForm.MaxX", I, "", kClose, {}, false, &DesktopSection::main_max_x},
+      {"Desktop", "MainForm.MaxY", I, "", kClose, {}, false, &DesktopSection::main_max_y},
+      {"Desktop", "MainForm.X", I, "", kClose, {}, false, &DesktopSection::main_x},
+      {"Desktop", "MainForm.Y", I, "", kClose, {}, false, &DesktopSection::main_y},
+      {"Desktop", "MainForm.XSize", I, "", kClose, {}, false, &DesktopSection::main_x_size},
+      {"Desktop", "MainForm.YSize", I, "", kClose, {}, false, &DesktopSection::main_y_size},
+      {"Desktop", "MainForm.ToolBars", S, "", kClose, {}, false, &DesktopSection::main_tool_bars},
   };
   static const char* const kMaskKeys[] = {"Mask0", "Mask1", "Mask2", "Mask3", "Mask4", "Mask5", "Mask6",
                                           "Mask7", "Mask8", "Mask9", "Mask10", "Mask11", "Mask12", "Mask13",
@@ -224,6 +236,141 @@ std::string ReadStrSetting(const TIniGT& ini, std::string_view section, std::str
 
 void WriteSetting(TIniGT& ini, const SettingKey& key, const std::string& value) {
   ini.WriteStr(key.section, key.key, key.quoted ? "\"" + value + "\"" : value);
+}
+
+const SettingKey* SettingKeyOf(const OptionMember& member) {
+  if (!member) return nullptr;
+  for (const auto& k : SettingKeys())
+    if (k.member == member) return &k;
+  return nullptr;
+}
+
+const SettingKey* SettingKeyOf(const SectionMember& member) {
+  if (member.index() == 0 || std::holds_alternative<ViewerShortcutKey>(member)) return nullptr;
+  for (const auto& k : SettingKeys())
+    if (k.field == member) return &k;
+  return nullptr;
+}
+
+namespace {
+
+// Writes are grouped into one file update; a failed write still ends the
+// update before the failure goes on to the caller.
+template <class Write>
+void InOneUpdate(TIniGT& ini, Write write) {
+  ini.BeginUpdate();
+  try {
+    write();
+  } catch (...) {
+    ini.EndUpdate();
+    throw;
+  }
+  ini.EndUpdate();
+}
+
+template <class T, class V>
+struct IsAlternative;
+template <class T, class... A>
+struct IsAlternative<T, std::variant<A...>> : std::bool_constant<(std::is_same_v<T, A> || ...)> {};
+
+// The row's member of S holding a T, or nullptr (also for a T that no
+// member of S in the table has).
+template <class T>
+const T* MemberIf(const SettingKey& k) {
+  if constexpr (IsAlternative<T, SectionMember>::value) return std::get_if<T>(&k.field);
+  else return nullptr;
+}
+
+template <class S>
+void ReadRow(const TIniGT& ini, const SettingKey& k, S& s) {
+  if (auto m = MemberIf<bool S::*>(k)) s.**m = ReadIntSetting(ini, k.section, k.key) != 0;
+  else if (auto m = MemberIf<int S::*>(k)) s.**m = ReadIntSetting(ini, k.section, k.key);
+  else if (auto m = MemberIf<std::string S::*>(k)) s.**m = ReadStrSetting(ini, k.section, k.key);
+  else if (auto m = MemberIf<std::optional<int> S::*>(k)) s.**m = ini.ReadIntIfSet(k.section, k.key);
+  if constexpr (std::is_same_v<S, ViewerSection>)
+    if (std::holds_alternative<ViewerShortcutKey>(k.field)) s.shortcuts[k.key] = ReadStrSetting(ini, k.section, k.key);
+}
+
+// Writes the row's value when the row is a member of S that holds a value.
+template <class S>
+void WriteRow(TIniGT& ini, const SettingKey& k, const S& s) {
+  if (auto m = MemberIf<bool S::*>(k)) WriteSetting(ini, k, s.**m ? "1" : "0");
+  else if (auto m = MemberIf<int S::*>(k)) WriteSetting(ini, k, std::to_string(s.**m));
+  else if (auto m = MemberIf<std::string S::*>(k)) WriteSetting(ini, k, s.**m);
+  else if (auto m = MemberIf<std::optional<int> S::*>(k)) {
+    if (s.**m) WriteSetting(ini, k, std::to_string(*(s.**m)));
+  }
+  if constexpr (std::is_same_v<S, ViewerSection>)
+    if (std::holds_alternative<ViewerShortcutKey>(k.field)) {
+      auto it = s.shortcuts.find(k.key);
+      if (it != s.shortcuts.end()) WriteSetting(ini, k, it->second);
+    }
+}
+
+}  // namespace
+
+void WriteOptionKeys(TIniGT& ini, const Options& options, std::initializer_list<OptionMember> keys) {
+  InOneUpdate(ini, [&] {
+    for (const SettingKey& k : SettingKeys())
+      if (k.member && std::find(keys.begin(), keys.end(), k.member) != keys.end())
+        WriteSetting(ini, k, k.member.Text(options));
+  });
+}
+
+template <class S>
+S ReadSection(const TIniGT& ini) {
+  S s;
+  for (const SettingKey& k : SettingKeys()) ReadRow(ini, k, s);
+  return s;
+}
+
+template <class S>
+void WriteSection(TIniGT& ini, const S& values) {
+  InOneUpdate(ini, [&] {
+    for (const SettingKey& k : SettingKeys()) WriteRow(ini, k, values);
+  });
+}
+
+template <class S>
+void WriteSection(TIniGT& ini, const S& values, std::initializer_list<SectionMember> keys) {
+  InOneUpdate(ini, [&] {
+    for (const SettingKey& k : SettingKeys())
+      if (k.field.index() != 0 && std::find(keys.begin(), keys.end(), k.field) != keys.end())
+        WriteRow(ini, k, values);
+  });
+}
+
+template FindSection ReadSection<FindSection>(const TIniGT&);
+template PrintSection ReadSection<PrintSection>(const TIniGT&);
+template ViewerSection ReadSection<ViewerSection>(const TIniGT&);
+template DesktopSection ReadSection<DesktopSection>(const TIniGT&);
+template void WriteSection<FindSection>(TIniGT&, const FindSection&);
+template void WriteSection<PrintSection>(TIniGT&, const PrintSection&);
+template void WriteSection<ViewerSection>(TIniGT&, const ViewerSection&);
+template void WriteSection<DesktopSection>(TIniGT&, const DesktopSection&);
+template void WriteSection<FindSection>(TIniGT&, const FindSection&, std::initializer_list<SectionMember>);
+template void WriteSection<PrintSection>(TIniGT&, const PrintSection&, std::initializer_list<SectionMember>);
+template void WriteSection<ViewerSection>(TIniGT&, const ViewerSection&, std::initializer_list<SectionMember>);
+template void WriteSection<DesktopSection>(TIniGT&, const DesktopSection&, std::initializer_list<SectionMember>);
+
+std::vector<std::string> ViewerShortcutNames() {
+  std::vector<std::string> names;
+  for (const SettingKey& k : SettingKeys())
+    if (std::holds_alternative<ViewerShortcutKey>(k.field)) names.push_back(k.key);
+  return names;
+}
+
+void WriteViewerShortcuts(TIniGT& ini, const std::map<std::string, std::string>& shortcuts) {
+  ViewerSection v;
+  v.shortcuts = shortcuts;
+  WriteSection(ini, v, {ViewerShortcutKey{}});
+}
+
+std::map<std::string, std::string> ViewerSection::DefaultViewerShortcuts() {
+  std::map<std::string, std::string> shortcuts;
+  for (const SettingKey& k : SettingKeys())
+    if (std::holds_alternative<ViewerShortcutKey>(k.field)) shortcuts[k.key] = k.default_value;
+  return shortcuts;
 }
 
 }  // namespace lorvek

@@ -2,6 +2,9 @@
 // it is written: the one place that lists them.
 #pragma once
 
+#include <initializer_list>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -34,6 +37,7 @@ class OptionMember {
   OptionMember(std::string SearchOptions::*m) : m_(m) {}
 
   explicit operator bool() const { return m_.index() != 0; }
+  bool operator==(const OptionMember&) const = default;
   // The kind of value the member holds.
   ValueKind Kind() const;
   bool& Bool(Options& o) const;
@@ -48,14 +52,29 @@ class OptionMember {
       m_;
 };
 
+// A key of a viewer command's shortcut: read into and written from
+// ViewerSection::shortcuts under the key's own name.
+struct ViewerShortcutKey {
+  bool operator==(const ViewerShortcutKey&) const = default;
+};
+
+// The member of a section's struct (other than [Options]) that a key is read
+// into and written from.
+using SectionMember =
+    std::variant<std::monostate, bool FindSection::*, std::string PrintSection::*, int PrintSection::*,
+                 bool PrintSection::*, bool ViewerSection::*, int ViewerSection::*, std::string ViewerSection::*,
+                 ViewerShortcutKey, int DesktopSection::*, std::optional<int> DesktopSection::*,
+                 std::string DesktopSection::*>;
+
 struct SettingKey {
   const char* section;
   const char* key;
   ValueKind kind;
-  const char* default_value;  // as it would stand in the file
+  const char* default_value;  // as it would stand in the file ("" where the default is the window's current value)
   WriteMoment moment;
   OptionMember member = {};   // [Options] keys: where the value lives
   bool quoted = false;        // written enclosed in double quotes
+  SectionMember field = {};   // keys of the other sections: where the value lives
 };
 
 const std::vector<SettingKey>& SettingKeys();
@@ -68,5 +87,32 @@ int ReadIntSetting(const TIniGT& ini, std::string_view section, std::string_view
 std::string ReadStrSetting(const TIniGT& ini, std::string_view section, std::string_view key);
 // Writes a value of the schema (quoted where the schema says so).
 void WriteSetting(TIniGT& ini, const SettingKey& key, const std::string& value);
+
+// The row of a member, or nullptr.
+const SettingKey* SettingKeyOf(const OptionMember& member);
+const SettingKey* SettingKeyOf(const SectionMember& member);
+
+// Writes the named [Options] keys of the values, in the table's order, as
+// one file update.
+void WriteOptionKeys(TIniGT& ini, const Options& options, std::initializer_list<OptionMember> keys);
+
+// A section read as a whole, the table's default for each missing or
+// damaged key. S is FindSection, PrintSection, ViewerSection or
+// DesktopSection.
+template <class S>
+S ReadSection(const TIniGT& ini);
+// Writes every key of the section (a key without a value, an unset
+// placement field, is left as it stands), as one file update.
+template <class S>
+void WriteSection(TIniGT& ini, const S& values);
+// Writes only the named keys, in the table's order, as one file update.
+template <class S>
+void WriteSection(TIniGT& ini, const S& values, std::initializer_list<SectionMember> keys);
+
+// The commands that have a key binding, in the table's order.
+std::vector<std::string> ViewerShortcutNames();
+// Writes the given shortcuts under their keys; names that are no command
+// with a key binding are not written.
+void WriteViewerShortcuts(TIniGT& ini, const std::map<std::string, std::string>& shortcuts);
 
 }  // namespace lorvek

@@ -128,6 +128,54 @@ class ViewerTest : public QObject {
     QCOMPARE(v.Panel(2), U8("行:1"));  // from the top, not from the caret on line 3
   }
 
+  // [Find] is shared: the find dialog keeps its switches there for the
+  // replace dialog, and each writes only the keys it has controls for.
+  void FindAndReplaceDialogsShareTheirSwitches() {
+    QTemporaryDir dir;
+    const std::string path = Folder(dir) + "Lorvek.ini";
+    TIniGT ini(path);
+    {
+      // A fresh file: every switch off, the search from the caret.
+      TFindDlg f(ini, TFindDlg::Mode::Find, "cat", true);
+      QVERIFY(!f.WholeWordBox()->isChecked() && !f.MatchCaseBox()->isChecked() && !f.RegExpBox()->isChecked() &&
+              !f.FuzzyBox()->isChecked() && !f.SelectionBox()->isChecked() && !f.FromTopButton()->isChecked());
+      f.show();
+      // On the box itself: the check boxes are as wide as the dialog.
+      for (QCheckBox* b : {f.WholeWordBox(), f.SelectionBox()})
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+      QTest::mouseClick(f.FromTopButton(), Qt::LeftButton);
+      QTest::mouseClick(f.DownButton(), Qt::LeftButton);
+    }
+    const std::string after_find = ReadFileBytes(path);
+    for (const char* line : {"WholeWord=1", "MatchCase=0", "RegExp=0", "Fuzzy=0", "FindArea=1", "From=0", "FromTop=1"})
+      QVERIFY2(after_find.find(std::string("\r\n") + line + "\r\n") != std::string::npos, line);
+    for (const char* key : {"QueryRepl", "ReplFor", "ForNext", "ForPrev", "FromSel"})
+      QVERIFY2(after_find.find(key) == std::string::npos, key);
+    {
+      // The replace dialog takes the shared switches and its own defaults.
+      TReplDlg r(ini, "cat", false);
+      const ReplaceConditions c = r.Conditions();
+      QVERIFY(c.whole_word && !c.match_case && !c.regexp && !c.fuzzy);
+      QVERIFY(c.query);
+      QVERIFY(r.Forward()->isChecked() && !r.Backward()->isChecked());
+      QCOMPARE(int(c.start), int(ReplaceConditions::FromTop));
+      r.show();
+      for (QRadioButton* b : {r.FromCaret(), r.Backward()})
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
+      QVERIFY(r.Backward()->isChecked());
+      QTest::keyClick(r.FindBox()->lineEdit(), Qt::Key_Escape);
+    }
+    const std::string after_replace = ReadFileBytes(path);
+    for (const char* line : {"WholeWord=1", "FindArea=1", "From=1", "FromTop=0", "FromSel=0", "QueryRepl=1",
+                             "ReplFor=0", "ForPrev=1", "ForNext=0"})
+      QVERIFY2(after_replace.find(std::string("\r\n") + line + "\r\n") != std::string::npos, line);
+    QVERIFY(after_replace.rfind("[Find]", 0) == 0);
+    {
+      TFindDlg f(ini, TFindDlg::Mode::Find, "cat", true);
+      QVERIFY(f.WholeWordBox()->isChecked() && f.SelectionBox()->isChecked() && !f.FromTopButton()->isChecked());
+    }
+  }
+
   // The viewer's questions keep their buttons in one order, each with its
   // key, whatever the desktop style would do with their roles.
   void QuestionsKeepTheirButtonsInOrder() {

@@ -280,18 +280,21 @@ void TLorvekMain::BuildStatusBar() {
 }
 
 void TLorvekMain::ReadSettings() {
-  // Placement (the XSize/YSize keys hold the right and bottom edges).
-  QRect g = geometry();
+  // Placement (the XSize/YSize keys hold the right and bottom edges); a key
+  // not stored keeps the designed placement.
+  const DesktopSection placement = ReadSection<DesktopSection>(ini_);
   // Damaged values must not overflow the arithmetic below: no screen is that large.
-  auto coordinate = [&](const char* key, int def) { return std::clamp(ini_.ReadInt("Desktop", key, def), -100000, 100000); };
-  int x = coordinate("MainForm.X", 100), y = coordinate("MainForm.Y", 100);
-  int right = coordinate("MainForm.XSize", x + 900);
-  int bottom = coordinate("MainForm.YSize", y + 600);
-  g = QRect(QPoint(x, y), QPoint(right - 1, bottom - 1));
+  auto coordinate = [](std::optional<int> stored, int designed) {
+    return std::clamp(stored.value_or(designed), -100000, 100000);
+  };
+  int x = coordinate(placement.main_x, 100), y = coordinate(placement.main_y, 100);
+  int right = coordinate(placement.main_x_size, x + 900);
+  int bottom = coordinate(placement.main_y_size, y + 600);
+  QRect g = QRect(QPoint(x, y), QPoint(right - 1, bottom - 1));
   if (g.width() > 200 && g.height() > 150) setGeometry(g);
   else resize(900, 600);
   KeepOnScreen();
-  if (ini_.ReadInt("Desktop", "MainForm.Show", 1) == 3) setWindowState(Qt::WindowMaximized);
+  if (placement.main_show == 3) setWindowState(Qt::WindowMaximized);
   RestoreToolBars();
 
   options_ = ReadOptions(ini_);
@@ -377,7 +380,7 @@ void TLorvekMain::RestoreToolBars() {
   }
   // The keys above place docked bars; the window's own record also brings
   // back a bar the user left floating.
-  std::string state = ini_.ReadStr("Desktop", "MainForm.ToolBars", "");
+  const std::string state = ReadSection<DesktopSection>(ini_).main_tool_bars;
   if (!state.empty()) restoreState(QByteArray::fromBase64(QByteArray::fromStdString(state)));
   word_prog_->hide();
 }
@@ -396,7 +399,9 @@ void TLorvekMain::SaveToolBars() {
     ini_.WriteInt(sec, "FloatLeft", tb->isFloating() ? tb->x() : 0);
     ini_.WriteInt(sec, "FloatTop", tb->isFloating() ? tb->y() : 0);
   }
-  ini_.WriteStr("Desktop", "MainForm.ToolBars", saveState().toBase64().toStdString());
+  DesktopSection placement;
+  placement.main_tool_bars = saveState().toBase64().toStdString();
+  WriteSection(ini_, placement, {&DesktopSection::main_tool_bars});
 }
 
 void TLorvekMain::WriteSettings() {
@@ -406,19 +411,24 @@ void TLorvekMain::WriteSettings() {
     history_words_.SaveHistory();
     history_folders_.SaveHistory();
     QRect g = normalGeometry();
-    ini_.WriteInt("Desktop", "MainForm.Flags", 0);
-    ini_.WriteInt("Desktop", "MainForm.Show", isMaximized() ? 3 : 1);
-    ini_.WriteInt("Desktop", "MainForm.MaxX", -1);
-    ini_.WriteInt("Desktop", "MainForm.MaxY", -1);
-    ini_.WriteInt("Desktop", "MainForm.X", g.left());
-    ini_.WriteInt("Desktop", "MainForm.Y", g.top());
-    ini_.WriteInt("Desktop", "MainForm.XSize", g.right() + 1);
-    ini_.WriteInt("Desktop", "MainForm.YSize", g.bottom() + 1);
+    DesktopSection placement;
+    placement.main_flags = 0;
+    placement.main_show = isMaximized() ? 3 : 1;
+    placement.main_max_x = -1;
+    placement.main_max_y = -1;
+    placement.main_x = g.left();
+    placement.main_y = g.top();
+    placement.main_x_size = g.right() + 1;
+    placement.main_y_size = g.bottom() + 1;
+    WriteSection(ini_, placement,
+                 {&DesktopSection::main_flags, &DesktopSection::main_show, &DesktopSection::main_max_x,
+                  &DesktopSection::main_max_y, &DesktopSection::main_x, &DesktopSection::main_y,
+                  &DesktopSection::main_x_size, &DesktopSection::main_y_size});
     ChangeOptions([&](Options& o) {
       o.preview = memo1_->isVisible();
       if (o.preview) o.prev_hight = memo1_->height();
     });
-    WriteSettingsAtClose(ini_, options_, ReadBoolSetting(ini_, "Viewer", "ShowTag"),
+    WriteSettingsAtClose(ini_, options_, ReadSection<ViewerSection>(ini_).show_tag,
                          ToSjis(file_masks_->currentText()));
   } catch (const std::exception&) {
     // The settings file could not be written: the program still closes.

@@ -176,7 +176,7 @@ void TLorvekMain::OpenInViewer(const MatchRecord& rec, const std::string& path, 
   TView& v = *view_;
   // Shown or hidden, the viewer's unsaved text is never dropped unasked.
   if (!v.AskToSaveChanges()) return;
-  const bool show_tag = ReadBoolSetting(ini_, "Viewer", "ShowTag");
+  const bool show_tag = ReadSection<ViewerSection>(ini_).show_tag;
   std::vector<TagEntry> tags;
   int current = -1;
   if (show_tag)

@@ -27,7 +27,7 @@ void TLorvekMain::EditOptions() {
     data.masks[static_cast<size_t>(n)].exclude = ini_.ReadStr("MaskSet", "Excd" + std::to_string(n), "0") == "1";
   }
   data.archive_masks = run_->WildMatch2().Mask();  // the list in use
-  data.show_tag = ReadBoolSetting(ini_, "Viewer", "ShowTag");
+  data.show_tag = ReadSection<ViewerSection>(ini_).show_tag;
   data.registered = IsIntegrationRegistered();
   TOptionPanel d(data, ArchiveProbe::OfThisMachine(), this);
   if (show_options) show_options(d);
@@ -61,9 +61,11 @@ void TLorvekMain::EditOptions() {
     WriteMaskSets(ini_, sets);
     std::string arc;
     for (const std::string& m : v.archive_masks) arc += (arc.empty() ? "" : ",") + m;
-    ini_.WriteStr("Options", "ArcFiles", arc);
     options_.arc_files = arc;
-    ini_.WriteBool("Viewer", "ShowTag", v.show_tag);
+    WriteOptionKeys(ini_, options_, {&Options::arc_files});
+    ViewerSection viewer;
+    viewer.show_tag = v.show_tag;
+    WriteSection(ini_, viewer, {&ViewerSection::show_tag});
   }
   run_->WildMatch2().SetMasks(v.archive_masks);
   mask_sets_ = ReadMaskSets(ini_);

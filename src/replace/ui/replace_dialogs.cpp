@@ -38,9 +38,11 @@ void FillFromHistory(QComboBox* box, const THistoryEx& history) {
 
 // ---- TReplQuery ----
 
-const char* TReplQuery::KeyOf(int kind) {
-  return kind == 0 ? "ReplIgnore" : kind == 1 ? "HtmlReplIgnore" : "CodeReplIgnore";
+OptionMember TReplQuery::MemberOf(int kind) {
+  return kind == 0 ? &Options::repl_ignore : kind == 1 ? &Options::html_repl_ignore : &Options::code_repl_ignore;
 }
+
+const char* TReplQuery::KeyOf(int kind) { return SettingKeyOf(MemberOf(kind))->key; }
 
 TReplQuery::TReplQuery(int kind, TIniGT& ini, QWidget* parent) : QDialog(parent), kind_(kind), ini_(ini) {
   setObjectName("TReplQuery");
@@ -67,7 +69,11 @@ TReplQuery::TReplQuery(int kind, TIniGT& ini, QWidget* parent) : QDialog(parent)
   layout->addLayout(buttons);
   connect(continue_, &QPushButton::clicked, this, [this] {
     // Said once and for all: the key is written at once.
-    if (box_->isChecked()) ini_.WriteStr("Options", KeyOf(kind_), "1");
+    if (box_->isChecked()) {
+      Options o;
+      MemberOf(kind_).Bool(o) = true;
+      WriteOptionKeys(ini_, o, {MemberOf(kind_)});
+    }
     accept();
   });
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
@@ -254,17 +260,18 @@ TReplDlg::TReplDlg(TIniGT& ini, const QString& find, bool has_selection, QWidget
   layout->addLayout(buttons);
 
   // [Find], read now, written whenever the dialog closes.
-  match_case_->setChecked(ReadBoolSetting(ini, "Find", "MatchCase"));
-  whole_word_->setChecked(ReadBoolSetting(ini, "Find", "WholeWord"));
-  regexp_->setChecked(ReadBoolSetting(ini, "Find", "RegExp"));
-  fuzzy_->setChecked(ReadBoolSetting(ini, "Find", "Fuzzy"));
-  query_->setChecked(ReadBoolSetting(ini, "Find", "QueryRepl"));
-  forward_->setChecked(ReadBoolSetting(ini, "Find", "ReplFor"));
-  backward_->setChecked(ReadBoolSetting(ini, "Find", "ForPrev"));
-  if (ReadBoolSetting(ini, "Find", "ForNext")) forward_->setChecked(true);
+  const FindSection saved = ReadSection<FindSection>(ini);
+  match_case_->setChecked(saved.match_case);
+  whole_word_->setChecked(saved.whole_word);
+  regexp_->setChecked(saved.regexp);
+  fuzzy_->setChecked(saved.fuzzy);
+  query_->setChecked(saved.query_repl);
+  forward_->setChecked(saved.repl_for);
+  backward_->setChecked(saved.for_prev);
+  if (saved.for_next) forward_->setChecked(true);
   if (!forward_->isChecked() && !backward_->isChecked()) forward_->setChecked(true);
-  if (ReadBoolSetting(ini, "Find", "FromSel")) in_selection_->setChecked(true);
-  else if (ReadBoolSetting(ini, "Find", "FromTop")) from_top_->setChecked(true);
+  if (saved.from_sel) in_selection_->setChecked(true);
+  else if (saved.from_top) from_top_->setChecked(true);
   else from_caret_->setChecked(true);
   // Without a selection there is no range to replace in.
   in_selection_->setEnabled(has_selection);
@@ -305,17 +312,23 @@ bool TReplDlg::eventFilter(QObject* o, QEvent* e) {
 void TReplDlg::done(int result) {
   ini_.BeginUpdate();
   try {
-    ini_.WriteBool("Find", "MatchCase", match_case_->isChecked());
-    ini_.WriteBool("Find", "WholeWord", whole_word_->isChecked());
-    ini_.WriteBool("Find", "RegExp", regexp_->isChecked());
-    ini_.WriteBool("Find", "Fuzzy", fuzzy_->isChecked());
-    ini_.WriteBool("Find", "QueryRepl", query_->isChecked());
-    ini_.WriteBool("Find", "ReplFor", forward_->isChecked());
-    ini_.WriteBool("Find", "ForPrev", backward_->isChecked());
-    ini_.WriteBool("Find", "ForNext", forward_->isChecked());
-    ini_.WriteBool("Find", "From", from_caret_->isChecked());
-    ini_.WriteBool("Find", "FromTop", from_top_->isChecked());
-    ini_.WriteBool("Find", "FromSel", in_selection_->isChecked());
+    FindSection f;
+    f.match_case = match_case_->isChecked();
+    f.whole_word = whole_word_->isChecked();
+    f.regexp = regexp_->isChecked();
+    f.fuzzy = fuzzy_->isChecked();
+    f.query_repl = query_->isChecked();
+    f.repl_for = forward_->isChecked();
+    f.for_prev = backward_->isChecked();
+    f.for_next = forward_->isChecked();
+    f.from = from_caret_->isChecked();
+    f.from_top = from_top_->isChecked();
+    f.from_sel = in_selection_->isChecked();
+    // Every key but the find dialog's own FindArea.
+    WriteSection(ini_, f,
+                 {&FindSection::match_case, &FindSection::whole_word, &FindSection::regexp, &FindSection::fuzzy,
+                  &FindSection::query_repl, &FindSection::repl_for, &FindSection::for_prev, &FindSection::for_next,
+                  &FindSection::from, &FindSection::from_top, &FindSection::from_sel});
     find_history_.SaveHistory();
     replace_history_.SaveHistory();
   } catch (const std::exception&) {

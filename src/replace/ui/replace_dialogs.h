@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include "settings/history.h"
+#include "settings/settings_schema.h"
 #include "replace/replace_run.h"
 
 class QCheckBox;
@@ -26,7 +27,8 @@ class TReplQuery : public QDialog {
   Q_OBJECT
  public:
   TReplQuery(int kind, TIniGT& ini, QWidget* parent = nullptr);
-  // The settings key of a kind: ReplIgnore, HtmlReplIgnore, CodeReplIgnore.
+  // The setting a kind's box sets: ReplIgnore, HtmlReplIgnore, CodeReplIgnore.
+  static OptionMember MemberOf(int kind);
   static const char* KeyOf(int kind);
   bool DontShowAgain() const;
   QCheckBox* Box() const { return box_; }

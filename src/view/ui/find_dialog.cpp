@@ -47,12 +47,13 @@ TFindDlg::TFindDlg(TIniGT& ini, Mode mode, const QString& word, bool has_selecti
   fuzzy_ = new QCheckBox(U("あいまい検索(&F)"), this);
   whole_word_ = new QCheckBox(U("ﾜｰﾄﾞ単位(&W)"), this);
   selection_ = new QCheckBox(U("選択した範囲内(&S)"), this);
-  whole_word_->setChecked(ReadBoolSetting(ini_, "Find", "WholeWord"));
-  regexp_->setChecked(ReadBoolSetting(ini_, "Find", "RegExp"));
-  fuzzy_->setChecked(ReadBoolSetting(ini_, "Find", "Fuzzy"));
-  match_case_->setChecked(ReadBoolSetting(ini_, "Find", "MatchCase"));
+  const FindSection saved = ReadSection<FindSection>(ini_);
+  whole_word_->setChecked(saved.whole_word);
+  regexp_->setChecked(saved.regexp);
+  fuzzy_->setChecked(saved.fuzzy);
+  match_case_->setChecked(saved.match_case);
   selection_->setEnabled(has_selection);
-  selection_->setChecked(has_selection && ReadBoolSetting(ini_, "Find", "FindArea"));
+  selection_->setChecked(has_selection && saved.find_area);
   for (QCheckBox* b : {match_case_, regexp_, fuzzy_, whole_word_, selection_}) layout->addWidget(b);
   if (mode == Mode::Find) {
     // Where the search starts: at the caret, or at the top of the text.
@@ -62,7 +63,7 @@ TFindDlg::TFindDlg(TIniGT& ini, Mode mode, const QString& word, bool has_selecti
     from_top_ = new QRadioButton(U("ﾍﾟｰｼﾞ先頭から(&T)"), start);
     st->addWidget(from_caret_);
     st->addWidget(from_top_);
-    if (ReadBoolSetting(ini_, "Find", "FromTop")) from_top_->setChecked(true);
+    if (saved.from_top) from_top_->setChecked(true);
     else from_caret_->setChecked(true);
     layout->addWidget(start);
   }
@@ -103,15 +104,21 @@ bool TFindDlg::FromTop() const { return from_top_ && from_top_->isChecked(); }
 void TFindDlg::Finish(Result r) {
   if (Word().isEmpty()) return;
   chosen_ = r;
+  // Only the keys this dialog has controls for: the replace dialog owns the others.
+  FindSection f;
+  f.whole_word = whole_word_->isChecked();
+  f.regexp = regexp_->isChecked();
+  f.fuzzy = fuzzy_->isChecked();
+  f.match_case = match_case_->isChecked();
+  f.find_area = selection_->isChecked();
   ini_.BeginUpdate();
-  ini_.WriteBool("Find", "WholeWord", whole_word_->isChecked());
-  ini_.WriteBool("Find", "RegExp", regexp_->isChecked());
-  ini_.WriteBool("Find", "Fuzzy", fuzzy_->isChecked());
-  ini_.WriteBool("Find", "MatchCase", match_case_->isChecked());
-  ini_.WriteBool("Find", "FindArea", selection_->isChecked());
+  WriteSection(ini_, f,
+               {&FindSection::whole_word, &FindSection::regexp, &FindSection::fuzzy, &FindSection::match_case,
+                &FindSection::find_area});
   if (from_top_) {
-    ini_.WriteBool("Find", "From", from_caret_->isChecked());
-    ini_.WriteBool("Find", "FromTop", from_top_->isChecked());
+    f.from = from_caret_->isChecked();
+    f.from_top = from_top_->isChecked();
+    WriteSection(ini_, f, {&FindSection::from, &FindSection::from_top});
   }
   ini_.EndUpdate();
   THistoryEx history(ini_, "FindHistory");

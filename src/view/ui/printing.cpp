@@ -22,6 +22,7 @@
 #include <QTime>
 #include <QVBoxLayout>
 
+#include "settings/settings_schema.h"
 #include "ui/common/qt_text.h"
 
 namespace lorvek {
@@ -64,7 +65,8 @@ TPrintDlg::TPrintDlg(TIniGT& ini, QPrinter& printer, QWidget* parent) : QDialog(
   setObjectName("TPrintDlg");
   setWindowTitle(U("印刷"));
   auto* layout = new QVBoxLayout(this);
-  auto band = [&](const char* caption, const char* pos_caption, const char* key, const char* align_key,
+  const PrintSection saved = ReadSection<PrintSection>(ini_);
+  auto band = [&](const char* caption, const char* pos_caption, const std::string& text, int align,
                   QComboBox*& box, std::array<QRadioButton*, 3>& pos) {
     auto* row = new QHBoxLayout;
     auto* label = new QLabel(U(caption), this);
@@ -73,7 +75,7 @@ TPrintDlg::TPrintDlg(TIniGT& ini, QPrinter& printer, QWidget* parent) : QDialog(
     box->setInsertPolicy(QComboBox::NoInsert);  // typed text is the text, never a new entry
     box->setCompleter(nullptr);
     for (const auto& e : kEntries) box->addItem(U(e[0]));
-    box->setEditText(FromSjis(ini_.ReadStr("Print", key, "")));
+    box->setEditText(FromSjis(text));
     label->setBuddy(box);
     // An entry chosen stands for its codes.
     connect(box, qOverload<int>(&QComboBox::activated), box,
@@ -84,7 +86,6 @@ TPrintDlg::TPrintDlg(TIniGT& ini, QPrinter& printer, QWidget* parent) : QDialog(
     row->addWidget(box, 1);
     auto* g = new QGroupBox(U(pos_caption), this);
     auto* h = new QHBoxLayout(g);
-    const int align = ini_.ReadInt("Print", align_key, 0);
     const char* names[] = {"左", "中央", "右"};
     for (int k = 0; k < 3; ++k) {
       pos[static_cast<size_t>(k)] = new QRadioButton(U(names[k]), g);
@@ -94,17 +95,18 @@ TPrintDlg::TPrintDlg(TIniGT& ini, QPrinter& printer, QWidget* parent) : QDialog(
     row->addWidget(g);
     layout->addLayout(row);
   };
-  band("ヘッダー(&H)", "ヘッダー位置", "Header", "HeaderAlign", header_, header_pos_);
-  band("フッター(&F)", "フッター位置", "Footer", "FooterAlign", footer_, footer_pos_);
+  band("ヘッダー(&H)", "ヘッダー位置", saved.header, saved.header_align, header_, header_pos_);
+  band("フッター(&F)", "フッター位置", saved.footer, saved.footer_align, footer_, footer_pos_);
   auto* margins = new QGroupBox(U("余白"), this);
   auto* mh = new QHBoxLayout(margins);
   const char* margin_names[][2] = {{"左(&L)", "LeftMargin"}, {"右(&R)", "RightMargin"}, {"上(&T)", "TopMargin"}, {"下(&B)", "BottomMargin"}};
+  const int margin_values[] = {saved.left_margin, saved.right_margin, saved.top_margin, saved.bottom_margin};
   for (size_t k = 0; k < 4; ++k) {
     auto* label = new QLabel(U(margin_names[k][0]), margins);
     margins_[k] = new QSpinBox(margins);
     margins_[k]->setObjectName(margin_names[k][1]);
     margins_[k]->setRange(5, 100);
-    margins_[k]->setValue(ini_.ReadInt("Print", margin_names[k][1], 20));
+    margins_[k]->setValue(margin_values[k]);
     label->setBuddy(margins_[k]);
     mh->addWidget(label);
     mh->addWidget(margins_[k]);
@@ -113,7 +115,7 @@ TPrintDlg::TPrintDlg(TIniGT& ini, QPrinter& printer, QWidget* parent) : QDialog(
   auto* cols = new QGroupBox(U("段組み"), this);
   auto* ch = new QHBoxLayout(cols);
   const char* col_names[] = {"なし(&1)", "二段(&2)", "三段(&3)"};
-  const int column_count = ini_.ReadInt("Print", "ColumnCount", 0);
+  const int column_count = saved.column_count;
   for (int k = 0; k < 3; ++k) {
     columns_[static_cast<size_t>(k)] = new QRadioButton(U(col_names[k]), cols);
     columns_[static_cast<size_t>(k)]->setChecked(k == column_count);
@@ -121,7 +123,7 @@ TPrintDlg::TPrintDlg(TIniGT& ini, QPrinter& printer, QWidget* parent) : QDialog(
   }
   layout->addWidget(cols);
   line_numbers_ = new QCheckBox(U("行番号(&G)"), this);
-  line_numbers_->setChecked(ini_.ReadBool("Print", "LineNo", false));
+  line_numbers_->setChecked(saved.line_no);
   layout->addWidget(line_numbers_);
   auto* buttons = new QHBoxLayout;
   const char* button_names[][2] = {{"Setup", "プリンタ設定(&P)..."}, {"Preview", "プレビュー(&V)"}, {"Ok", "&OK"}, {"Cancel", "キャンセル(&C)"}};
@@ -179,18 +181,18 @@ void TPrintDlg::done(int result) {
   // Written whenever the dialog closes, whatever closed it.
   if (!ini_.IsReadOnly()) {
     const PrintSettings s = Settings();
-    ini_.BeginUpdate();
-    ini_.WriteStr("Print", "Header", ToSjis(header_->currentText()));
-    ini_.WriteStr("Print", "Footer", ToSjis(footer_->currentText()));
-    ini_.WriteInt("Print", "HeaderAlign", std::max(0, s.header_align));
-    ini_.WriteInt("Print", "FooterAlign", std::max(0, s.footer_align));
-    ini_.WriteInt("Print", "LeftMargin", s.left_margin);
-    ini_.WriteInt("Print", "RightMargin", s.right_margin);
-    ini_.WriteInt("Print", "TopMargin", s.top_margin);
-    ini_.WriteInt("Print", "BottomMargin", s.bottom_margin);
-    ini_.WriteInt("Print", "ColumnCount", s.columns - 1);
-    ini_.WriteBool("Print", "LineNo", s.line_numbers);
-    ini_.EndUpdate();
+    PrintSection p;
+    p.header = ToSjis(header_->currentText());
+    p.footer = ToSjis(footer_->currentText());
+    p.header_align = std::max(0, s.header_align);
+    p.footer_align = std::max(0, s.footer_align);
+    p.left_margin = s.left_margin;
+    p.right_margin = s.right_margin;
+    p.top_margin = s.top_margin;
+    p.bottom_margin = s.bottom_margin;
+    p.column_count = s.columns - 1;
+    p.line_no = s.line_numbers;
+    WriteSection(ini_, p);
   }
   QDialog::done(result);
 }

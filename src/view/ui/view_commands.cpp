@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 
 #include "settings/ini_file.h"
+#include "settings/settings_schema.h"
 #include "ui/common/qt_text.h"
 #include "replace/ui/replace_dialogs.h"
 #include "text/file_bytes.h"
@@ -363,10 +364,12 @@ void TView::InsertFileCommand() {
 
 void TView::RunCommand() {
   bool ok = false;
-  const QString last = QString::fromStdString(ini_->ReadStr("Viewew", "LastCommad", ""));
+  const QString last = QString::fromStdString(ReadSection<ViewerSection>(*ini_).last_command);
   const QString line = Input(U("コマンド実行"), U("実行するコマンドを入力"), last, &ok).trimmed();
   if (!ok || line.isEmpty()) return;
-  ini_->WriteStr("Viewew", "LastCommad", line.toStdString());
+  ViewerSection v;
+  v.last_command = line.toStdString();
+  WriteSection(*ini_, v, {&ViewerSection::last_command});
   const int blank = line.indexOf(' ');
   const QString program = blank < 0 ? line : line.left(blank);
   const QString parameters = blank < 0 ? QString() : line.mid(blank + 1).left(255);
@@ -554,13 +557,8 @@ void TView::RebuildMacroMenu() {
 
 void TView::EditProperties() {
   std::map<std::string, std::string> keys;
-  static const char* const kKeys[] = {"Save", "SaveAs", "Undo", "Redo", "Cut", "Copy", "Paste", "Delete",
-                                      "DelLine", "FindAll", "LineNext", "LinePrev", "Find", "FindNext", "FIndPrev",
-                                      "Replace", "Indent", "UnIndent", "Quate", "UnQuate", "InsDate", "InsTime",
-                                      "InsSign", "Seikei", "ViewTag", "ViewFound", "InsFile", "Print", "Command",
-                                      "MacroRec", "MacroPlay"};
   std::vector<std::pair<std::string, QString>> commands;
-  for (const char* k : kKeys) {
+  for (const std::string& k : ViewerShortcutNames()) {
     keys[k] = actions_.at(k)->shortcut().toString().toStdString();
     // Shown under its menu caption, without the access key and the dots.
     QString caption = actions_.at(k)->text();
@@ -570,9 +568,7 @@ void TView::EditProperties() {
   const EnvRow& row = env_table_[env_row_];
   TmEditorProp d(FromSjis(row.name) + U(" のプロパティ"), editor_->Properties(), &keys, this, &commands);
   if (RunDialog(d) != QDialog::Accepted) return;
-  ini_->BeginUpdate();
-  for (const auto& [key, value] : d.Shortcuts()) ini_->WriteStr("Viewer", key, value);
-  ini_->EndUpdate();
+  WriteViewerShortcuts(*ini_, d.Shortcuts());
   const EditorProperties p = d.Properties();
   WriteEnvFile(row.file, row.name, row.ext, p);
   editor_->ApplyProperties(p);

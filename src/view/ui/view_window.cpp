@@ -267,24 +267,27 @@ void TView::BuildMenus() {
 }
 
 void TView::ApplyShortcuts() {
+  const ViewerSection saved = ReadSection<ViewerSection>(*ini_);
   for (const CommandRow& row : kCommands) {
-    const std::string value = ReadStrSetting(*ini_, "Viewer", row.key);
+    auto it = saved.shortcuts.find(row.key);
+    const std::string value = it == saved.shortcuts.end() ? std::string() : it->second;
     actions_[row.key]->setShortcut(QKeySequence(QString::fromStdString(value)));
   }
 }
 
 void TView::ReadSettings() {
-  const int top = ini_->ReadInt("Desktop", "View.Top", 100), left = ini_->ReadInt("Desktop", "View.Left", 100);
-  const int height = ini_->ReadInt("Desktop", "View.Height", 480), width = ini_->ReadInt("Desktop", "View.Width", 640);
-  setGeometry(left, top, std::max(width, 200), std::max(height, 150));
-  last_open_folder_ = ini_->ReadStr("Viewer", "LastOpen", "");
-  const int tag_height = ini_->ReadInt("Viewer", "PrevH", 120);
+  const DesktopSection desktop = ReadSection<DesktopSection>(*ini_);
+  const ViewerSection saved = ReadSection<ViewerSection>(*ini_);
+  const int height = desktop.view_height;
+  setGeometry(desktop.view_left, desktop.view_top, std::max(desktop.view_width, 200), std::max(height, 150));
+  last_open_folder_ = saved.last_open;
+  const int tag_height = saved.prev_h;
   splitter_->setSizes({std::max(height - tag_height, 50), std::max(tag_height, 0)});
-  actions_["Toolbar1"]->setChecked(ini_->ReadBool("Viewer", "Toolbar1", true));
-  actions_["Toolbar2"]->setChecked(ini_->ReadBool("Viewer", "Toolbar2", true));
+  actions_["Toolbar1"]->setChecked(saved.toolbar1);
+  actions_["Toolbar2"]->setChecked(saved.toolbar2);
   toolbar1_->setVisible(actions_["Toolbar1"]->isChecked());
   toolbar2_->setVisible(actions_["Toolbar2"]->isChecked());
-  actions_["ViewFound"]->setChecked(ini_->ReadBool("Viewer", "StView", true));
+  actions_["ViewFound"]->setChecked(saved.st_view);
   editor_->SetHighlight(actions_["ViewFound"]->isChecked());
   env_table_ = ReadEnvTable(*ini_, program_folder_);
 }
@@ -293,17 +296,27 @@ void TView::WriteSettings() {
   if (!shown_ || ini_->IsReadOnly()) return;
   ini_->BeginUpdate();
   const QRect g = geometry();
-  ini_->WriteInt("Desktop", "View.Top", g.top());
-  ini_->WriteInt("Desktop", "View.Left", g.left());
-  ini_->WriteInt("Desktop", "View.Height", g.height());
-  ini_->WriteInt("Desktop", "View.Width", g.width());
+  DesktopSection desktop;
+  desktop.view_top = g.top();
+  desktop.view_left = g.left();
+  desktop.view_height = g.height();
+  desktop.view_width = g.width();
+  WriteSection(*ini_, desktop,
+               {&DesktopSection::view_top, &DesktopSection::view_left, &DesktopSection::view_height,
+                &DesktopSection::view_width});
+  ViewerSection v;
   const QList<int> sizes = splitter_->sizes();
-  if (sizes.size() == 2) ini_->WriteInt("Viewer", "PrevH", sizes[1]);
-  ini_->WriteBool("Viewer", "Toolbar1", actions_["Toolbar1"]->isChecked());
-  ini_->WriteBool("Viewer", "Toolbar2", actions_["Toolbar2"]->isChecked());
-  ini_->WriteBool("Viewer", "StView", actions_["ViewFound"]->isChecked());
+  if (sizes.size() == 2) {
+    v.prev_h = sizes[1];
+    WriteSection(*ini_, v, {&ViewerSection::prev_h});
+  }
+  v.toolbar1 = actions_["Toolbar1"]->isChecked();
+  v.toolbar2 = actions_["Toolbar2"]->isChecked();
+  v.st_view = actions_["ViewFound"]->isChecked();
+  WriteSection(*ini_, v, {&ViewerSection::toolbar1, &ViewerSection::toolbar2, &ViewerSection::st_view});
   // The folder of the file last opened, where the open dialog starts next time.
-  if (!last_open_folder_.empty()) ini_->WriteStr("Viewer", "LastOpen", last_open_folder_);
+  v.last_open = last_open_folder_;
+  if (!v.last_open.empty()) WriteSection(*ini_, v, {&ViewerSection::last_open});
   ini_->EndUpdate();
 }
 
