@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -644,6 +645,106 @@ TEST(ArchiveMasks, TheDefaultsHoldEveryFormatTheReaderHandles) {
   EXPECT_EQ(h.run.ErrorCount(), 0);
 }
 
+// A visitor that leaves the extracted files where they are.
+struct Kept : ArchiveVisitor {
+  std::vector<std::string> extracted, failed;
+  bool Wanted(const ArchiveMember&) override { return true; }
+  void Extracted(const ArchiveMember& m, const std::string& file) override {
+    extracted.push_back(m.path + "=" + test::ReadBytes(file));
+  }
+  void Failed(const ArchiveMember& m, const std::string& reason) override { failed.push_back(m.path + ": " + reason); }
+  bool Stop() const override { return false; }
+};
+
+// A member of a name met before (in the same archive, or left by an
+// earlier extraction) takes that file's place.
+TEST(ArchiveMembers, AMemberOfANameMetBeforeReplacesIt) {
+  TempDir dir, dest;
+  const fs::path tar = dir.Write("twice.tar", TarWithRawNames({{"d/a.txt", "first\n"}, {"d/b.txt", "beside\n"},
+                                                               {"d/a.txt", "second\n"}}));
+  Kept kept;
+  VisitArchive(tar.string(), dest.path().string(), kept);
+  EXPECT_TRUE(kept.failed.empty()) << kept.failed[0];
+  EXPECT_EQ(kept.extracted, (std::vector<std::string>{"d/a.txt=first\n", "d/b.txt=beside\n", "d/a.txt=second\n"}));
+  EXPECT_EQ(test::ReadBytes(dest / "d/a.txt"), "second\n");
+  // Opened again into the same folder.
+  EXPECT_EQ(test::ReadBytes(ExtractArchiveMember(tar.string(), "d/b.txt", dest.path().string())), "beside\n");
+}
+
+// The bounds hold at the byte: a member of exactly the bound is extracted,
+// one byte more is refused and leaves nothing behind.
+TEST(ArchiveMembers, TheBoundsHoldAtTheByte) {
+  TempDir dir;
+  const fs::path tar = dir.Write("n.tar", TarWithRawNames({{"a.txt", std::string(1000, 'a')}, {"b.txt", std::string(24, 'b')}}));
+  auto visit = [&](const ExtractLimits& limits, std::vector<std::string>& left) {
+    TempDir dest;
+    Kept kept;
+    VisitArchive(tar.string(), dest.path().string(), kept, limits);
+    for (const auto& e : fs::recursive_directory_iterator(dest.path())) left.push_back(e.path().filename().string());
+    std::vector<std::string> out;
+    for (const std::string& x : kept.extracted) out.push_back(x.substr(0, x.find('=')));
+    for (const std::string& f : kept.failed) out.push_back(f);
+    return out;
+  };
+  std::vector<std::string> left;
+  EXPECT_EQ(visit({.member_bytes = 1000, .archive_bytes = 1024}, left), (std::vector<std::string>{"a.txt", "b.txt"}));
+  left.clear();
+  EXPECT_EQ(visit({.member_bytes = 999, .archive_bytes = 1024}, left),
+            (std::vector<std::string>{"b.txt", std::string("a.txt: ") + kMemberTooLarge}));
+  EXPECT_EQ(left, std::vector<std::string>{"b.txt"});
+  left.clear();
+  EXPECT_EQ(visit({.member_bytes = 1000, .archive_bytes = 1023}, left),
+            (std::vector<std::string>{"a.txt", std::string("b.txt: ") + kArchiveTooLarge}));
+  EXPECT_EQ(left, std::vector<std::string>{"a.txt"});
+}
+
+// A GNU tar sparse member (the old form, its map in the header, which ends
+// with an empty piece at the member's end as GNU tar writes it).
+std::string SparseTar(const std::string& name, uint64_t real_size,
+                      const std::vector<std::pair<uint64_t, std::string>>& pieces) {
+  char h[512] = {};
+  auto octal = [&](size_t at, size_t width, uint64_t value) {
+    std::snprintf(h + at, width, "%0*llo", static_cast<int>(width - 1), static_cast<unsigned long long>(value));
+  };
+  std::string data;
+  for (const auto& [offset, bytes] : pieces) data += bytes;
+  std::memcpy(h, name.data(), name.size());
+  octal(100, 8, 0644);
+  octal(108, 8, 0);
+  octal(116, 8, 0);
+  octal(124, 12, data.size());
+  octal(136, 12, 1704164646);
+  h[156] = 'S';
+  std::memcpy(h + 257, "ustar  ", 8);  // the GNU magic
+  for (size_t i = 0; i < pieces.size(); ++i) {
+    octal(386 + 24 * i, 12, pieces[i].first);
+    octal(386 + 24 * i + 12, 12, pieces[i].second.size());
+  }
+  octal(483, 12, real_size);
+  std::memset(h + 148, ' ', 8);
+  unsigned sum = 0;
+  for (unsigned char c : h) sum += c;
+  std::snprintf(h + 148, 8, "%06o", sum);
+  std::string out(h, 512);
+  out += data;
+  out.append((512 - data.size() % 512) % 512, '\0');
+  out.append(1024, '\0');
+  return out;
+}
+
+TEST(ArchiveMembers, ASparseMemberEndingInAHoleKeepsItsSize) {
+  TempDir dir;
+  const fs::path tar = dir.Write("sparse.tar", SparseTar("s.txt", 3 * 4096, {{0, "cat at the start\n"}, {4096, "x"}, {3 * 4096, ""}}));
+  const Seen seen = Visit(tar.string());
+  ASSERT_TRUE(seen.failed.empty()) << seen.failed[0];
+  ASSERT_EQ(seen.contents.count("s.txt"), 1u);
+  const std::string& bytes = seen.contents.at("s.txt");
+  ASSERT_EQ(bytes.size(), 3u * 4096);
+  EXPECT_EQ(bytes.substr(0, 17), "cat at the start\n");
+  EXPECT_EQ(bytes[4096], 'x');
+  EXPECT_EQ(bytes.find_first_not_of('\0', 4097), std::string::npos);
+}
+
 // ---- Filters.
 
 TEST(Filters, ShellQuotingAndTheCommandLine) {
@@ -763,6 +864,76 @@ TEST(Filters, AFilterThatNeverEndsIsKilledByTheAbortCommand) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_EQ(h.front.panels[0], "検索を中止しました.");
   EXPECT_EQ(h.run.ErrorCount(), 0);
+}
+
+// Whether a process is gone (a zombie no one reaps is gone as well).
+bool Gone(pid_t pid) {
+  for (int i = 0; i < 200; ++i) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const size_t paren = line.rfind(')');
+    if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z') return true;
+    usleep(10000);
+  }
+  return false;
+}
+
+// What a filter leaves running goes with it, whether it ends by itself or
+// is ended by the abort command; an aborted filter's output is neither
+// searched nor logged, and no work file stays.
+TEST(Filters, AFiltersChildrenEndWithItAndAnAbortedOutputIsDropped) {
+  TempDir dir, files;
+  files.Write("a.pdf", "x");
+  const fs::path pid_file = dir / "child.pid";
+  const fs::path leaver = dir.Write("leave.sh", "#!/bin/sh\nsleep 600 &\necho $! > '" + pid_file.string() +
+                                                    "'\necho cat printed\n");
+  const fs::path sleeper = dir.Write("hang.sh", "#!/bin/sh\nsleep 600 &\necho $! > '" + pid_file.string() +
+                                                    "'\necho cat partial\nwait\n");
+  fs::permissions(leaver, fs::perms::owner_all);
+  fs::permissions(sleeper, fs::perms::owner_all);
+  Harness h;
+  h.run.options().use_filter = true;
+  h.run.options().filter_name = leaver.string();
+  h.run.WildMatch3().SetMasks({"*.pdf"});
+  h.Search("cat", files.path().string(), "*");
+  ASSERT_EQ(h.store.size(), 1u);
+  ASSERT_TRUE(fs::exists(pid_file));
+  EXPECT_TRUE(Gone(std::stoi(test::ReadBytes(pid_file))));
+  const std::string work_file = h.run.GetWorkFolder().Folder() + "/____temp.txt";
+  EXPECT_FALSE(fs::exists(work_file));
+
+  fs::remove(pid_file);
+  h.run.options().filter_name = sleeper.string();
+  h.front.on_events = [&] {
+    if (fs::exists(pid_file) && fs::file_size(pid_file) > 0) h.run.AbortBtnClick();
+  };
+  h.Search("cat", files.path().string(), "*");
+  EXPECT_EQ(h.front.panels[0], "検索を中止しました.");
+  ASSERT_TRUE(fs::exists(pid_file));
+  EXPECT_TRUE(Gone(std::stoi(test::ReadBytes(pid_file))));
+  EXPECT_EQ(h.store.size(), 0u);
+  EXPECT_EQ(h.run.ErrorCount(), 0);
+  EXPECT_FALSE(fs::exists(work_file));
+}
+
+// A work file left by an earlier run is not taken for the output of a
+// filter that wrote none.
+TEST(Filters, AStaleWorkFileIsNotOutput) {
+  TempDir files;
+  files.Write("a.pdf", "x");
+  Harness h;
+  const std::string work_file = h.run.GetWorkFolder().Folder() + "/____temp.txt";
+  fs::create_directories(h.run.GetWorkFolder().Folder());
+  test::WriteBytes(work_file, "cat left from an earlier run\n");
+  h.run.options().use_filter = true;
+  h.run.options().filter_name = "/bin/true";
+  h.run.options().filter_sw = "; exit 0;";  // switches as written: the redirection never happens
+  h.run.WildMatch3().SetMasks({"*.pdf"});
+  h.Search("cat", files.path().string(), "*");
+  EXPECT_EQ(h.store.size(), 0u);
+  EXPECT_EQ(h.run.ErrorCount(), 1);
+  EXPECT_NE(h.Log().find(Sj("フィルタ変換エラー:") + (files / "a.pdf").string()), std::string::npos);
 }
 
 }  // namespace

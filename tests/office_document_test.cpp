@@ -205,6 +205,65 @@ TEST(OfficeDocuments, XmlWalkAndPartNames) {
   EXPECT_EQ(OfficeFormatOf("/d/a.doc"), OfficeFormat::None);
 }
 
+// Hand-made packages, part by part.
+std::vector<std::string> WordLines(const PackageParts& parts) {
+  std::vector<std::string> out;
+  ReadWordXmlLines(parts, [&](std::string_view l) {
+    out.push_back(Cp932ToUtf8(l));
+    return true;
+  });
+  return out;
+}
+
+std::string WordBody(const std::string& paragraphs) {
+  return R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)" +
+         paragraphs + "</w:body></w:document>";
+}
+
+TEST(OfficeDocuments, WordTrackedChangesAndTheOrderOfHeaders) {
+  // Deleted text, as Word writes it, is not text; inserted text is.
+  PackageParts parts;
+  parts["word/document.xml"] = WordBody(
+      "<w:p><w:r><w:t>残る</w:t></w:r><w:del w:id=\"1\"><w:r><w:delText>消した語</w:delText></w:r></w:del>"
+      "<w:ins w:id=\"2\"><w:r><w:t>文</w:t></w:r></w:ins></w:p>"
+      "<w:p><w:del w:id=\"3\"><w:r><w:delText>消した語</w:delText></w:r></w:del></w:p>");
+  // Headers and footers by their numbers, not their names' characters.
+  for (const char* n : {"1", "10", "2"})
+    parts[std::string("word/header") + n + ".xml"] = WordBody(std::string("<w:p><w:r><w:t>ヘッダー") + n + "</w:t></w:r></w:p>");
+  parts["word/footer1.xml"] = WordBody("<w:p><w:r><w:t>フッター</w:t></w:r></w:p>");
+  const std::vector<std::string> lines = WordLines(parts);
+  ASSERT_GE(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "残る文");
+  EXPECT_EQ(std::vector<std::string>(lines.end() - 4, lines.end()),
+            (std::vector<std::string>{"ヘッダー1", "ヘッダー2", "ヘッダー10", "フッター"}));
+  for (const std::string& l : lines) EXPECT_EQ(l.find("消した語"), std::string::npos) << l;
+}
+
+// Cells without references follow the cell before them in their row; a
+// row without a number follows the row before it.
+TEST(OfficeDocuments, CellsAndRowsWithoutReferences) {
+  PackageParts parts;
+  parts["xl/workbook.xml"] =
+      R"(<workbook xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships">)"
+      R"(<sheets><sheet name="S" sheetId="1" r:id="rId1"/></sheets></workbook>)";
+  parts["xl/_rels/workbook.xml.rels"] =
+      R"(<Relationships><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/></Relationships>)";
+  auto cell = [](const char* ref, const char* text) {
+    return std::string("<c") + (ref ? std::string(" r=\"") + ref + "\"" : "") + " t=\"inlineStr\"><is><t>" + text +
+           "</t></is></c>";
+  };
+  parts["xl/worksheets/sheet1.xml"] = "<worksheet><sheetData><row r=\"2\">" + cell("C2", "c") + cell(nullptr, "d") +
+                                      "</row><row>" + cell(nullptr, "a") + cell(nullptr, "b") + "</row><row r=\"7\">" +
+                                      cell(nullptr, "e") + "</row></sheetData></worksheet>";
+  std::vector<std::string> cells;
+  ReadSheetXmlCells(parts, [&](const ExcelCell& c) {
+    cells.push_back(Cp932ToUtf8(c.text) + " " + CellLabel(c.sheet, c.row, c.col));
+    return true;
+  });
+  EXPECT_EQ(cells, (std::vector<std::string>{"c [Page:1(1:2)]", "d [Page:1(1:3)]", "a [Page:1(2:0)]", "b [Page:1(2:1)]",
+                                             "e [Page:1(6:0)]"}));
+}
+
 // ---- In a search run.
 
 TEST(OfficeSearch, HitsCarryTheDocumentCodesAndFailuresAreLoggedAndCounted) {

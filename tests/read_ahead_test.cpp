@@ -3,7 +3,14 @@
 // be the same, byte for byte and in the same order.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
 #include <sstream>
+
+#include "sources/archive_paths.h"
 
 #include "search_harness.h"
 #include "test_util.h"
@@ -129,6 +136,112 @@ TEST(ReadAhead, TheSinkStoppingAndAnInvalidMaskEndTheRunAlike) {
   h.Search("cat", tree, "*");
   EXPECT_EQ(h.front.panels[0], "検索を中止しました.");
   EXPECT_LT(h.run.SearchedFileCount(), 2000);
+}
+
+// A sink that wants one record and no more.
+struct OneRecordSink : RecordSink {
+  std::vector<std::string> taken;
+  bool Take(std::unique_ptr<MatchRecord> record, MatchPos) override {
+    taken.push_back(record->LineText);
+    return false;
+  }
+};
+
+TEST(ReadAhead, ASinkThatStopsGetsNoFurtherRecordOrFile) {
+  TempDir dir;
+  // A binary file: its hit lines come from the scan, three of them.
+  dir.Write("a.bin", std::string("\x00\x01\x02 cat one\n\x00 cat two\n\x00 cat three\n", 33));
+  dir.Write("b.txt", "cat in the next file\n");
+  dir.Write("c.txt", "cat in the last file\n");
+  for (int workers : {0, 2}) {
+    SCOPED_TRACE(workers);
+    test::RecordingFrontEnd front;
+    OneRecordSink sink;
+    TempDir program;
+    SearchRun run(front, sink, program.path().string());
+    run.SetReadAheadWorkers(workers);
+    run.options().whole_word = false;
+    run.options().code_cng_mode = 1;
+    run.FindButtonClick("cat", dir.path().string(), "*");
+    ASSERT_EQ(sink.taken.size(), 1u);
+    EXPECT_NE(sink.taken[0].find("cat one"), std::string::npos) << sink.taken[0];
+    EXPECT_EQ(run.SearchedFileCount(), 1);
+    EXPECT_TRUE(run.StoppedBySink());
+  }
+}
+
+// Folders nested past PATH_MAX, made and removed through descriptors.
+TEST(ReadAhead, AFileBelowAPathLongerThanTheSystemNamesIsRead) {
+  TempDir dir;
+  dir.Write("top.txt", "needle at the top\n");
+  const std::string name(200, 'n');
+  int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(fd, 0);
+  size_t length = dir.path().string().size();
+  for (int i = 0; length < PATH_MAX + 1000; ++i) {
+    const std::string part = name + std::to_string(i);
+    ASSERT_EQ(::mkdirat(fd, part.c_str(), 0700), 0);
+    const int next = ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(fd);
+    ASSERT_GE(next, 0);
+    fd = next;
+    length += part.size() + 1;
+  }
+  const int leaf = ::openat(fd, "leaf.txt", O_WRONLY | O_CREAT, 0600);
+  ::close(fd);
+  ASSERT_GE(leaf, 0);
+  ASSERT_EQ(::write(leaf, "needle beyond PATH_MAX\n", 23), 23);
+  ::close(leaf);
+  struct Remove {
+    std::string folder;
+    ~Remove() { RemoveFolderContents(folder); }
+  } remove{dir.path().string()};
+  const Outcome one = Search(0, "needle", dir.path().string(), "*");
+  const Outcome many = Search(2, "needle", dir.path().string(), "*");
+  ExpectSame(one, many);
+  ASSERT_EQ(many.records.size(), 2u);
+  EXPECT_NE(many.records[0].find("leaf.txt|"), std::string::npos) << many.records[0];
+  EXPECT_EQ(many.errors, 0);
+}
+
+// A file that cannot be read: its error comes at its place among the
+// records, and is counted, as on one thread.
+struct SequenceSink : RecordSink {
+  std::vector<std::string> events;
+  bool Take(std::unique_ptr<MatchRecord> record, MatchPos) override {
+    events.push_back("record " + FileNamePart(record->OpenPath));
+    return true;
+  }
+  void Logged(const std::string& line, bool failure) override {
+    events.push_back(std::string(failure ? "failure " : "note ") + line.substr(0, line.find(':')));
+  }
+};
+
+TEST(ReadAhead, AReadFailureComesAtItsFilesPlace) {
+  TempDir program, tree;
+  tree.Write("a.txt", "cat a\r\n");
+  const fs::path locked = tree.Write("b.txt", "cat b\r\n");
+  tree.Write("c.txt", "cat c\r\n");
+  ::chmod(locked.c_str(), 0);
+  fs::permissions(program.path(), fs::perms::all);
+  fs::permissions(tree.path(), fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  const int failed = test::RunWithoutPrivileges([&] {
+    int bits = 0;
+    for (int workers : {0, 2}) {
+      test::RecordingFrontEnd front;
+      SequenceSink sink;
+      SearchRun run(front, sink, program.path().string());
+      run.SetReadAheadWorkers(workers);
+      run.options().whole_word = false;
+      run.options().code_cng_mode = 1;
+      run.FindButtonClick("cat", tree.path().string(), "*");
+      if (run.ErrorCount() != 1) bits |= 1;
+      if (sink.events != std::vector<std::string>{"record a.txt", "failure ファイル読込みエラー", "record c.txt"})
+        bits |= workers == 0 ? 2 : 4;
+    }
+    return bits;
+  });
+  EXPECT_EQ(failed, 0) << "failed expectations (bits): " << failed;
 }
 
 }  // namespace

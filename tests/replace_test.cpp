@@ -507,6 +507,103 @@ TEST(ReplaceRun, TheHtmlWarningStopsOnceTicked) {
   EXPECT_EQ(f.replies.html_asked, 1);
 }
 
+// HtmlReplIgnore set beforehand: the warning is never shown.
+TEST(ReplaceRun, TheHtmlWarningIsNotShownWhenIgnoredBeforehand) {
+  Fixture f;
+  f.settings.html_tag = true;
+  f.settings.html_repl_ignore = true;
+  f.dir.Write("a.htm", "cat\n");
+  f.Search("cat");
+  EXPECT_EQ(f.Replace("dog").files, 1);
+  EXPECT_EQ(f.replies.html_asked, 0);
+  EXPECT_EQ(f.Bytes("a.htm"), "dog\n");
+}
+
+// Without conversion (CodeCngMode 0) UTF-8 is skipped with or without its
+// byte order mark.
+TEST(ReplaceRun, Utf8WithAByteOrderMarkIsSkippedWithoutConversion) {
+  Fixture f;
+  const std::string bom = "\xEF\xBB\xBF\xE6\xA4\x9C\xE7\xB4\xA2 cat\n";
+  f.dir.Write("bom.txt", bom);
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 1u);
+  f.settings.code_cng_mode = 0;
+  const ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(r.notes, (std::vector<std::string>{"UTF8コード変換なしモードでUTF8は置換できない:" + (f.dir / "bom.txt").string()}));
+  EXPECT_EQ(r.files, 0);
+  EXPECT_EQ(f.Bytes("bom.txt"), bom);
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "bom.bak"));
+}
+
+// Files cut short after the search: a row past the file's last line (the
+// line count + 1 too) is passed over, and a file whose rows all lie past
+// its end is neither written nor backed up, whether another file follows
+// it or it is the last.
+TEST(ReplaceRun, RowsPastAFilesEndAreSkippedAndItsFileLeftAlone) {
+  Fixture f;
+  f.dir.Write("w.txt", "one\ncat\n");
+  f.dir.Write("x.txt", "cat\ncat\n");
+  f.dir.Write("y.txt", "one\ncat\n");
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 4u);
+  f.dir.Write("w.txt", "one\n");
+  f.dir.Write("x.txt", "cat\n");
+  f.dir.Write("y.txt", "one\n");
+  f.replies.answers = {Answer::All};
+  const ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(f.Bytes("x.txt"), "dog\n");
+  EXPECT_EQ(r.files, 1);
+  EXPECT_EQ(r.replaced, 1);
+  EXPECT_EQ(r.failed, 0);
+  EXPECT_EQ(f.Bytes("w.txt"), "one\n");
+  EXPECT_EQ(f.Bytes("y.txt"), "one\n");
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "w.bak"));
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "y.bak"));
+  EXPECT_TRUE(std::filesystem::exists(f.dir / "x.bak"));
+}
+
+// Backups on a file system without hard links are copies; a file whose
+// backup cannot be made at all is not written.
+struct BackupFailure {
+  explicit BackupFailure(int how) { g_backup_failure_for_testing = how; }
+  ~BackupFailure() { g_backup_failure_for_testing = 0; }
+};
+
+TEST(ReplaceRun, ABackupIsCopiedWhenItCannotBeLinked) {
+  Fixture f;
+  const std::string path = f.dir.Write("a.txt", "a cat\n").string();
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  f.Search("cat");
+  BackupFailure no_link(1);
+  const ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(r.files, 1);
+  EXPECT_EQ(f.Bytes("a.txt"), "a dog\n");
+  EXPECT_EQ(f.Bytes("a.bak"), "a cat\n");
+  struct stat st;
+  ASSERT_EQ(stat((f.dir / "a.bak").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(st.st_nlink, 1u);
+}
+
+TEST(ReplaceRun, NoBackupNoWrite) {
+  Fixture f;
+  f.dir.Write("a.txt", "a cat\n");
+  f.dir.Write("b.txt", "b cat\n");
+  f.Search("cat");
+  BackupFailure none(2);
+  f.replies.answers = {Answer::All};
+  const ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(f.Bytes("a.txt"), "a cat\n");
+  EXPECT_EQ(f.Bytes("b.txt"), "b cat\n");
+  EXPECT_EQ(r.files, 0);
+  EXPECT_EQ(r.failed, 2);
+  EXPECT_EQ(r.notes.front(), "バックアップを作成できないため置換できない:" + (f.dir / "a.txt").string());
+  EXPECT_EQ(f.store[0].LineText, "a cat");
+  int left = 0;
+  for (const auto& e : std::filesystem::directory_iterator(f.dir.path())) (void)e, ++left;
+  EXPECT_EQ(left, 2);  // no backup, no temporary
+}
+
 // A file without write permission is not replaced (a rename would get past
 // it); a writer's temporary is never searched.
 TEST(ReplaceRun, ReadOnlyFilesAreRefusedAndTemporariesNotSearched) {

@@ -36,6 +36,10 @@ const char kChangedNote[] = "読み込み後に変更されたため置換でき
 // Copies bytes to a new file of name backup with the file's permissions
 // (and owner, where allowed), flushed to disk.
 bool CopyBackup(const std::string& path, const std::string& backup, const std::string& bytes, int& error) {
+  if (g_backup_failure_for_testing >= 2) {
+    error = EIO;
+    return false;
+  }
   const int fd = open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) {
     error = errno;
@@ -69,8 +73,10 @@ std::string MakeBackup(const std::string& path, const std::string& bytes) {
   // Another run may take the same name meanwhile: then the next one.
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string backup = BackupName(path);
-    if (linkat(AT_FDCWD, path.c_str(), AT_FDCWD, backup.c_str(), AT_SYMLINK_FOLLOW) == 0) return backup;
-    if (errno == EEXIST) continue;
+    if (g_backup_failure_for_testing < 1 &&
+        linkat(AT_FDCWD, path.c_str(), AT_FDCWD, backup.c_str(), AT_SYMLINK_FOLLOW) == 0)
+      return backup;
+    if (g_backup_failure_for_testing < 1 && errno == EEXIST) continue;
     int error = 0;
     if (CopyBackup(path, backup, bytes, error)) return backup;
     if (error != EEXIST) return "";
@@ -79,6 +85,8 @@ std::string MakeBackup(const std::string& path, const std::string& bytes) {
 }
 
 }  // namespace
+
+int g_backup_failure_for_testing = 0;
 
 std::string ApplyTabEscape(const std::string& text) {
   std::string out;

@@ -130,6 +130,10 @@ class ReplaceRun {
   std::map<std::pair<dev_t, ino_t>, std::shared_ptr<std::set<size_t>>> done_lines_;
 };
 
+// Tests only: 1 makes every backup's hard link fail (the backup is copied),
+// 2 makes the copy fail as well; 0 (the default) leaves backups alone.
+extern int g_backup_failure_for_testing;
+
 // "\t" (backslash, t) turned into a tab, left to right; nothing else.
 std::string ApplyTabEscape(const std::string& text);
 

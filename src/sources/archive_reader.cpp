@@ -436,6 +436,8 @@ void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::s
         writer.Abandon();
         throw EArchive("展開できません: " + why);
       }
+      // A sparse member's last hole comes as no block: its size says where it ends.
+      if (member.size > 0) writer.Write("", 0, static_cast<uint64_t>(member.size));
       writer.Finish();
       visitor.Extracted(member, writer.LastFile());
     } catch (const EArchive& error) {
