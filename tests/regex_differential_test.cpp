@@ -2,11 +2,13 @@
 // dialect and random Shift-JIS/ASCII subjects.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "regex_reference.h"
 #include "search/compiled_word.h"
 #include "search/regex/regular_expression.h"
+#include "search/regex/multi_string_search.h"
 #include "search/whole_word.h"
 
 namespace lorvek {
@@ -198,9 +200,69 @@ TEST(RegexDifferential, InnerRunsOfPatternsWithoutALeadingString) {
   EXPECT_EQ(candidates(fa + "." + ru), V{fa});                   // ファ.ル: the longer run
   // [0-9]+ファイル: the automaton reaches フ from two states, ァイル from one
   EXPECT_EQ(candidates("[0-9]+" + fa + iru), V{fa.substr(2) + iru});
-  EXPECT_EQ(candidates("[ab]+(cd|ce)"), V{});                    // no single character in a row: none
+  // The spellings after the start, three characters on: the longest that stay few.
+  const V spelt = candidates("[ab]+(cd|ce)");
+  EXPECT_EQ(spelt.size(), 16u);
+  EXPECT_EQ(std::count(spelt.begin(), spelt.end(), "acd"), 1);
+  // A fuzzy word: every form of its first two characters.
+  const CompiledWordRef word = CompiledWord::Compile(fa + iru, true);
+  const CompiledPattern& fuzzy = word->Term(0);
+  EXPECT_EQ(fuzzy.candidates().size(), 18u);
+  for (const char* form : {"\x83\x74\x83\x40", "\x82\xD3\x82\xA0", "\xCC\xA7"})
+    EXPECT_EQ(std::count(fuzzy.candidates().begin(), fuzzy.candidates().end(), form), 1) << form;
   EXPECT_EQ(candidates("a*"), V{});                              // the empty match holds nothing
   EXPECT_EQ(candidates("^.*abc"), V{});                          // anchored patterns are left alone
+}
+
+}  // namespace
+}  // namespace lorvek
+
+namespace lorvek {
+namespace {
+
+// The earliest place at or after from where one of the strings starts, the
+// plain way.
+size_t EarliestByHand(const std::vector<std::string>& strings, std::string_view text, size_t from) {
+  size_t best = std::string_view::npos;
+  for (const std::string& s : strings) {
+    if (s.empty()) continue;
+    const size_t at = from <= text.size() ? text.find(s, from) : std::string_view::npos;
+    best = std::min(best, at);
+  }
+  return best;
+}
+
+// Sets of one to forty strings over a small alphabet (so that pairs repeat
+// and strings share starts), texts long enough for the sixteen-byte steps,
+// every starting offset: the search finds what the plain way finds.
+TEST(MultiStringSearchDifferential, FindsTheEarliestStringFromEveryOffset) {
+  const char alphabet[] = {'a', 'b', '\x82', '\xA0', 'c'};
+  std::mt19937 rng(32);
+  auto random_string = [&](size_t min, size_t max) {
+    std::string s(min + rng() % (max - min + 1), ' ');
+    for (char& c : s) c = alphabet[rng() % std::size(alphabet)];
+    return s;
+  };
+  for (int round = 0; round < 400; ++round) {
+    std::vector<std::string> strings;
+    const size_t count = 1 + rng() % (round % 4 == 0 ? 40 : 6);
+    const size_t min_length = round % 3 == 0 ? 1 : 2;
+    for (size_t k = 0; k < count; ++k) strings.push_back(random_string(min_length, 5));
+    const MultiStringSearch search(strings);
+    const std::string text = random_string(0, 70);
+    for (size_t from = 0; from <= text.size() + 1; ++from)
+      ASSERT_EQ(search.Find(text, from), EarliestByHand(strings, text, from))
+          << "round " << round << " from " << from << " text [" << text << "] first [" << strings[0] << "]";
+  }
+}
+
+TEST(MultiStringSearchDifferential, AStringEndingTheTextAndNoStringsAtAll) {
+  const MultiStringSearch two({"xy", "zz"});
+  const std::string text = std::string(40, '.') + "zz";  // the pair in the last two bytes
+  EXPECT_EQ(two.Find(text, 0), 40u);
+  EXPECT_EQ(two.Find(text, 41), std::string_view::npos);
+  EXPECT_EQ(MultiStringSearch({}).Find("abc", 0), std::string_view::npos);
+  EXPECT_EQ(MultiStringSearch({""}).Find("abc", 0), std::string_view::npos);
 }
 
 }  // namespace

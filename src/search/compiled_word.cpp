@@ -182,8 +182,6 @@ bool CompiledWord::OtherTermsMatch(std::string_view line) const {
   return true;
 }
 
-const std::vector<std::string>& CompiledWord::CandidateStrings() const { return Term(0).candidates(); }
-
 void CompiledWord::ScanFile(const FileRef& file, const std::function<void(const RE_LineInfo_t&)>& on_match,
                             const std::function<void()>& process_events, bool* cancel) const {
   try {

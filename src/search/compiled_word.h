@@ -33,7 +33,10 @@ class CompiledWord final : public WordMatcher {
   MatchPos FindHit(std::string_view line, bool whole_word) const override;
   // Every term after the first somewhere in the line (no whole-word test).
   bool OtherTermsMatch(std::string_view line) const override;
-  const std::vector<std::string>& CandidateStrings() const override;
+  bool HasCandidates() const override { return !Term(0).candidates().empty(); }
+  size_t NextCandidate(std::string_view text, size_t from) const override {
+    return Term(0).candidate_search().Find(text, from);
+  }
   void ScanFile(const FileRef& file, const std::function<void(const RE_LineInfo_t&)>& on_match,
                 const std::function<void()>& process_events, bool* cancel) const override;
   std::unique_ptr<LongLineDecision> DecideLongLine(bool whole_word, size_t window_bytes) const override;

@@ -42,9 +42,11 @@ class WordMatcher {
   virtual MatchPos FindHit(std::string_view line, bool whole_word) const = 0;
   // Every term after the first somewhere in the line.
   virtual bool OtherTermsMatch(std::string_view line) const = 0;
-  // Fixed strings one of which every hit holds; empty when there are none
-  // (every line is then a candidate).
-  virtual const std::vector<std::string>& CandidateStrings() const = 0;
+  // Whether there are fixed strings one of which every hit holds (else
+  // every line is a candidate), and the next place one of them starts in a
+  // text at or after from (npos: none).
+  virtual bool HasCandidates() const = 0;
+  virtual size_t NextCandidate(std::string_view text, size_t from) const = 0;
   // Scans a file from disk as bytes (a binary file), reporting once every
   // line that holds the first term. process_events runs after every block
   // and before every line; the scan ends when it leaves *cancel set. Raises

@@ -1,7 +1,5 @@
 #include "sources/plain_text_source.h"
 
-#include <string.h>
-
 #include <cstring>
 #include <system_error>
 
@@ -29,31 +27,15 @@ void SetCodesOf(const TextFileFormat& format, const DecodedText& first_block, Ma
 // one, the lines between are passed over in bulk. Without such strings (or
 // with WidePreview, where every line is context) each line is handed over.
 bool FeedBlock(const DecodedText& block, MatchTarget& target, size_t first_line) {
-  const std::vector<std::string>& literals = target.SearchWord().CandidateStrings();
+  const WordMatcher& word = target.SearchWord();
   const size_t n = block.size();
-  if (literals.empty() || target.Options().wide_preview) {
+  if (!word.HasCandidates() || target.Options().wide_preview) {
     bool more = true;
     for (size_t i = first_line; i < n && more; ++i) more = target.Line(block.Line(i));
     return more;
   }
   const std::string_view text = block.text;
-  // The next place of each string at or after a position, kept until passed.
-  std::vector<size_t> next(literals.size(), 0);
-  std::vector<bool> known(literals.size(), false);
-  auto candidate = [&](size_t from) {
-    size_t best = std::string_view::npos;
-    for (size_t k = 0; k < literals.size(); ++k) {
-      if (!known[k] || (next[k] != std::string_view::npos && next[k] < from)) {
-        const std::string& l = literals[k];
-        const void* hit = from + l.size() <= text.size() ? memmem(text.data() + from, text.size() - from, l.data(), l.size())
-                                                         : nullptr;
-        next[k] = hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
-        known[k] = true;
-      }
-      if (next[k] < best) best = next[k];
-    }
-    return best;
-  };
+  auto candidate = [&](size_t from) { return word.NextCandidate(text, from); };
   size_t i = first_line;
   while (i < n) {
     const size_t at = candidate(block.lines[i].text_begin);

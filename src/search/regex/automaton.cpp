@@ -8,6 +8,7 @@
 #include <map>
 
 #include "search/regex/regex_error.h"
+#include "search/regex/required_strings.h"
 #include "search/regex/scanner.h"
 #include "text/sjis.h"
 
@@ -331,120 +332,13 @@ class SubsetBuilder {
   uint32_t stamp_ = 0;
 };
 
-using Transitions = std::vector<std::vector<std::pair<CodeRange, int>>>;
-
-// The longest run of characters that every match holds in a row, found on
-// the automaton: a transition every path from the start to an accepting
-// state takes dominates a sink that all accepting states lead to. Such
-// transitions, in path order, on one character each, and joined where the
-// state between them has no other way on, spell the run. "" when there is
-// none (or the automaton is too large to look at).
-std::string RequiredRun(const Transitions& sorted, const std::vector<uint8_t>& accepting, int start) {
-  constexpr size_t kMaxNodes = 1 << 20;
-  const int states = static_cast<int>(sorted.size());
-  // Nodes: the states, then one per transition, then the sink.
-  std::vector<int> edge_from, edge_to;
-  std::vector<uint16_t> edge_code;  // 0: more than one character
-  for (int st = 0; st < states; ++st)
-    for (const auto& [range, target] : sorted[static_cast<size_t>(st)]) {
-      if (target < 0) continue;
-      edge_from.push_back(st);
-      edge_to.push_back(target);
-      edge_code.push_back(range.lo == range.hi && range.hi < 0xFFFD ? range.lo : 0);
-    }
-  const size_t nodes = static_cast<size_t>(states) + edge_from.size() + 1;
-  if (nodes > kMaxNodes) return "";
-  const int sink = static_cast<int>(nodes) - 1;
-  std::vector<std::vector<int>> succ(nodes), pred(nodes);
-  auto link = [&](int a, int b) {
-    succ[static_cast<size_t>(a)].push_back(b);
-    pred[static_cast<size_t>(b)].push_back(a);
-  };
-  for (size_t e = 0; e < edge_from.size(); ++e) {
-    const int node = states + static_cast<int>(e);
-    link(edge_from[e], node);
-    link(node, edge_to[e]);
-  }
-  for (int st = 0; st < states; ++st)
-    if (accepting[static_cast<size_t>(st)]) link(st, sink);
-
-  // Reverse post-order from the start, then the dominators by the iterative
-  // intersection of predecessors' dominator chains.
-  std::vector<int> order, rpo_index(nodes, -1);
-  {
-    std::vector<std::pair<int, size_t>> stack{{start, 0}};
-    std::vector<uint8_t> seen(nodes, 0);
-    seen[static_cast<size_t>(start)] = 1;
-    while (!stack.empty()) {
-      auto& [node, next] = stack.back();
-      if (next < succ[static_cast<size_t>(node)].size()) {
-        const int to = succ[static_cast<size_t>(node)][next++];
-        if (!seen[static_cast<size_t>(to)]) {
-          seen[static_cast<size_t>(to)] = 1;
-          stack.push_back({to, 0});
-        }
-      } else {
-        order.push_back(node);
-        stack.pop_back();
-      }
-    }
-  }
-  std::reverse(order.begin(), order.end());
-  for (size_t k = 0; k < order.size(); ++k) rpo_index[static_cast<size_t>(order[k])] = static_cast<int>(k);
-  if (rpo_index[static_cast<size_t>(sink)] < 0) return "";
-  std::vector<int> idom(nodes, -1);
-  idom[static_cast<size_t>(start)] = start;
-  auto intersect = [&](int a, int b) {
-    while (a != b) {
-      while (rpo_index[static_cast<size_t>(a)] > rpo_index[static_cast<size_t>(b)]) a = idom[static_cast<size_t>(a)];
-      while (rpo_index[static_cast<size_t>(b)] > rpo_index[static_cast<size_t>(a)]) b = idom[static_cast<size_t>(b)];
-    }
-    return a;
-  };
-  for (bool changed = true; changed;) {
-    changed = false;
-    for (size_t k = 1; k < order.size(); ++k) {
-      const int node = order[k];
-      int dom = -1;
-      for (int p : pred[static_cast<size_t>(node)]) {
-        if (idom[static_cast<size_t>(p)] < 0) continue;
-        dom = dom < 0 ? p : intersect(p, dom);
-      }
-      if (dom >= 0 && idom[static_cast<size_t>(node)] != dom) {
-        idom[static_cast<size_t>(node)] = dom;
-        changed = true;
-      }
-    }
-  }
-
-  // The sink's dominators from the start on.
-  std::vector<int> chain;
-  for (int node = idom[static_cast<size_t>(sink)]; node != start; node = idom[static_cast<size_t>(node)]) chain.push_back(node);
-  std::reverse(chain.begin(), chain.end());
-  std::string best, run;
-  int run_end = -1;  // the state the run's last transition leads to
-  for (int node : chain) {
-    if (node < states) continue;
-    const size_t e = static_cast<size_t>(node - states);
-    const bool joins = run_end == edge_from[e] && !accepting[static_cast<size_t>(run_end)] &&
-                       sorted[static_cast<size_t>(run_end)].size() == 1;
-    if (!joins) run.clear();
-    if (edge_code[e] == 0) {
-      run_end = -1;
-      continue;
-    }
-    AppendCode(run, edge_code[e]);
-    run_end = edge_to[e];
-    if (run.size() > best.size()) best = run;
-  }
-  return best;
-}
-
 }  // namespace
 
 bool CompiledPattern::LacksEveryLiteral(std::string_view s) const { return LacksEvery(literals_, s); }
 
-bool CompiledPattern::LacksEveryCandidate(std::string_view s) const { return LacksEvery(candidates_, s); }
+bool CompiledPattern::LacksEveryCandidate(std::string_view s) const {
+  return !candidates_.empty() && candidate_search_->Find(s, 0) == std::string_view::npos;
+}
 
 bool CompiledPattern::LacksEvery(const std::vector<std::string>& strings, std::string_view s) {
   if (strings.empty()) return false;
@@ -642,13 +536,12 @@ std::shared_ptr<CompiledPattern> CompilePattern(std::string_view pattern, uint16
     walk(c.start_, 0);
     if (ok && !found.empty()) c.literals_ = std::move(found);
   }
-  // Without such strings, a run of characters every match holds somewhere
-  // (".*ファイル", "ファ.ル") still rules out the lines without it.
+  // Without such strings, strings one of which every match holds somewhere
+  // ("ファ.ル", a fuzzy word's spellings) still rule out the lines without any.
   c.candidates_ = c.literals_;
-  if (c.literals_.empty() && !c.anchored_start_ && !c.anchored_end_ && !c.accepting_[static_cast<size_t>(c.start_)]) {
-    std::string run = RequiredRun(c.sorted_, c.accepting_, c.start_);
-    if (run.size() >= 2) c.candidates_.push_back(std::move(run));
-  }
+  if (c.literals_.empty() && !c.anchored_start_ && !c.anchored_end_ && !c.accepting_[static_cast<size_t>(c.start_)])
+    c.candidates_ = RequiredStrings(c.sorted_, c.accepting_, c.start_);
+  c.candidate_search_ = std::make_shared<MultiStringSearch>(c.candidates_);
 
   // Bytes that can begin a match from the start state.
   for (const auto& [range, target] : c.sorted_[static_cast<size_t>(c.start_)]) {

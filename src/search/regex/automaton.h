@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "search/regex/multi_string_search.h"
+
 namespace lorvek {
 
 struct CodeRange {
@@ -59,6 +61,8 @@ class CompiledPattern {
   // else a run of characters found inside every match; empty when there is
   // neither. A line that holds none of them has no match.
   const std::vector<std::string>& candidates() const { return candidates_; }
+  // Finds the candidates in a text (the next place any of them starts).
+  const MultiStringSearch& candidate_search() const { return *candidate_search_; }
   bool LacksEveryCandidate(std::string_view s) const;
 
   // Byte values that can start a match as a single-byte character or as a
@@ -84,6 +88,7 @@ class CompiledPattern {
   std::string plain_bytes_;
   std::vector<std::string> literals_;
   std::vector<std::string> candidates_;
+  std::shared_ptr<const MultiStringSearch> candidate_search_;
   bool start_bytes_[256] = {};
 };
 
