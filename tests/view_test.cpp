@@ -155,6 +155,59 @@ TEST(ViewDocument, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
   EXPECT_GT(killed, 0);
 }
 
+// How a file is read decides what the viewer shows and whether it may
+// write it back: the detection's second look, the empty file, the file
+// that stops being valid far on, and the bytes a binary view keeps.
+TEST(ViewDocument, HowAFileIsReadDecidesWhatIsShownAndSaved) {
+  TempDir dir;
+  // EUC-JP the first bytes make look like Shift-JIS (a JIS X 0212 name).
+  std::string euc = "\x8F\xB0\xA1\n";
+  for (int i = 0; i < 40; ++i) euc += SjisToEuc(Sj("東京都の検索サービスで使う名前の一覧です。")) + "\n";
+  const ViewDocument e = LoadViewDocument(dir.Write("euc.txt", euc).string());
+  EXPECT_EQ(e.encoding_code, ecEuc);
+  ASSERT_GE(e.lines.size(), 2u);
+  EXPECT_EQ(e.lines[1], Sj("東京都の検索サービスで使う名前の一覧です。"));
+  // An empty file is a new Shift-JIS text with CR LF breaks.
+  const ViewDocument empty = LoadViewDocument(dir.Write("empty.txt", "").string());
+  EXPECT_TRUE(empty.editable());
+  EXPECT_TRUE(empty.lines.empty());
+  EXPECT_EQ(empty.encoding_code, ecSjis);
+  EXPECT_EQ(empty.format.encoding, ecSjis);
+  EXPECT_EQ(empty.format.line_end, leCrLf);
+  // Undecided between EUC-JP and Shift-JIS: said so, read and written as Shift-JIS.
+  std::string undecided;
+  for (int i = 0; i < 100; ++i) undecided += "\xE0\xA1\xE0\xA1 ";
+  const ViewDocument u = LoadViewDocument(dir.Write("u.txt", undecided + "\r\n").string());
+  EXPECT_EQ(u.encoding_code, ecEucOrSjis);
+  EXPECT_EQ(u.format.encoding, ecSjis);
+  EXPECT_TRUE(u.editable()) << u.read_only_reason;
+  // UTF-8 for as far as the detection reads, then bytes UTF-8 has not.
+  std::string broken;
+  for (int i = 0; i < 2000; ++i) broken += "\xE6\xA4\x9C\xE7\xB4\xA2 line\n";
+  broken += "bad \xFF\xFE here\n";
+  const ViewDocument b = LoadViewDocument(dir.Write("broken.txt", broken).string());
+  EXPECT_EQ(b.encoding_code, ecUtf8N);
+  EXPECT_FALSE(b.editable());
+  EXPECT_FALSE(b.lines.empty());
+  // One line code page 932 cannot hold: that line is named.
+  const ViewDocument lossy = LoadViewDocument(dir.Write("l.txt", "abc\n\xF0\x9F\x98\x80 \xE6\x97\xA5\nend\n").string());
+  EXPECT_EQ(lossy.read_only_reason, "2 行目が元の文字コードに戻せないため編集できません.");
+  // A binary view keeps CR, LF, 20 to 7F and 80 to FB; the rest is ".".
+  const ViewDocument bin = LoadViewDocument(
+      dir.Write("b.bin", std::string("\x00\x00\x01\x1F \x7F\x80\xFB\xFC\xFD\xFE\xFF" "A\r\nB", 16)).string());
+  EXPECT_EQ(bin.encoding_code, ecBinary);
+  EXPECT_EQ(bin.lines, (std::vector<std::string>{"\x2E\x2E\x2E\x2E \x7F\x80\xFB\x2E\x2E\x2E\x2E" "A", "B"}));
+}
+
+// The check before a save reads every line: an empty line does not end it.
+TEST(ViewDocument, ASaveChecksEveryLinePastAnEmptyOne) {
+  TempDir dir;
+  const std::string path = dir.Write("e.txt", "abc\n").string();
+  const TextFileFormat euc = TextFileFormat::FromCodes(ecEuc, leLf);
+  EXPECT_EQ(SaveViewDocument(path, {"abc", "", "\xFA\x40"}, euc), "3 行目を元の文字コードで保存できません.");
+  EXPECT_EQ(test::ReadBytes(path), "abc\n");
+}
+
 TEST(ViewFind, OptionsFindAllNextAndPrevious) {
   const std::vector<std::string> lines = {Sj("猫 cat Cat CAT"), Sj("　ない行　"), Sj("catalog cat"), Sj("ﾈｺ ねこ")};
   const FindAllResult three = FindAll(lines, TextFinder("cat", 0));
