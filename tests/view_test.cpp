@@ -234,6 +234,38 @@ TEST(ViewFind, OptionsFindAllNextAndPrevious) {
   EXPECT_THROW(TextFinder("(cat", kRegExp), ERegExpParser);
 }
 
+// A literal word in either case, matches that never begin on the second
+// byte of a character, matches counted without overlap, and the empty
+// match of an empty line.
+TEST(ViewFind, CaseCharacterBoundariesAndEmptyMatches) {
+  const std::vector<std::string> words = {"a cat", "CAT", "Cat"};
+  EXPECT_EQ(FindAll(words, TextFinder("CAT", 0)).count, 3u);
+  EXPECT_EQ(FindAll(words, TextFinder("cAt", 0)).count, 3u);
+  // ア is 83 41: its second byte is an "A".
+  const std::string a = Sj("ア") + "A";
+  TextMatch m = TextFinder("A", kMatchCase).FindIn(a, 1);
+  ASSERT_TRUE(m.found);
+  EXPECT_EQ(m.at.col, 2u);
+  EXPECT_EQ(FindAll({a}, TextFinder("A", kMatchCase)).count, 1u);
+  // A whole-word retry after a refused match goes on a whole character:
+  // こ is 82 B1, and B1 alone is ｱ, a word of its own class.
+  EXPECT_FALSE(TextFinder(Sj("ｱ|こ"), kRegExp | kWholeWord).FindIn(Sj("ここ"), 0).found);
+  m = TextFinder("A|" + Sj("アア"), kRegExp | kWholeWord | kMatchCase).FindIn(Sj("アアア") + " A", 0);
+  ASSERT_TRUE(m.found);
+  EXPECT_EQ(m.at.col, 7u);
+  // Matches do not overlap: "aa" is twice in "aaaa", three times in "aaaaaa".
+  EXPECT_EQ(FindAll({"aaaa", "aaaaaa"}, TextFinder("aa", 0)).count, 5u);
+  // ^$ matches an empty line, once.
+  std::vector<std::string> lines = {"a", "", "b"};
+  const FindAllResult empty = FindAll(lines, TextFinder("^$", kRegExp));
+  EXPECT_EQ(empty.count, 1u);
+  ASSERT_EQ(empty.entries.size(), 1u);
+  EXPECT_EQ(empty.entries[0].line_no, 2);
+  EXPECT_EQ(TextFinder("^$", kRegExp).Next(lines, {0, 0}).at, (TextPoint{1, 0}));
+  EXPECT_EQ(ReplaceAll(lines, TextFinder("^$", kRegExp), "X"), 1u);
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "X", "b"}));
+}
+
 TEST(ViewEdits, ReplaceQuoteIndentAndReformat) {
   std::vector<std::string> lines = {"a cat and a cat", Sj("猫"), ""};
   EXPECT_EQ(ReplaceAll(lines, TextFinder("cat", kMatchCase), "dog"), 2u);
