@@ -322,6 +322,15 @@ TEST(ViewEdits, ReplaceTakesTheMatchesOfTheWholeLine) {
   lines = {"aa aa", "aa aa"};
   EXPECT_EQ(ReplaceInRange(lines, TextFinder("aa", 0), "Z", {0, 0}, {1, 4}).end, (TextPoint{1, 3}));
   EXPECT_EQ(lines, (std::vector<std::string>{"Z Z", "Z Z"}));
+  // A chosen match that starts at the end lies after it: the end stays.
+  lines = {"abcd"};
+  TextMatch at_end;
+  at_end.found = true;
+  at_end.at = {0, 2};
+  at_end.length = 2;
+  const RangeReplaceResult kept = ReplaceChosen(lines, {{0, {at_end}}}, "XYZ", {0, 2});
+  EXPECT_EQ(lines[0], "abXYZ");
+  EXPECT_EQ(kept.end, (TextPoint{0, 2}));
 }
 
 TEST(ViewEnvironments, BlocksChoiceFiltersAndRows) {
