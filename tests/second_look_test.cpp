@@ -93,6 +93,87 @@ TEST(SecondLook, EucReadAsShiftJisWithAJisX0212Name) {
   EXPECT_EQ(v.final, ecEuc);
 }
 
+// UTF-8 text the probe calls Shift-JIS (Ä at its start): it is UTF-8 only
+// when the strict check finds no fault anywhere in it.
+TEST(SecondLook, Utf8IsStrictToTheLastByte) {
+  TempDir dir;
+  std::string text = "\xC3\x84pfel und Birnen, ";
+  for (int i = 0; i < 100; ++i) text += "caf\xC3\xA9 na\xC3\xAFve r\xC3\xA9sum\xC3\xA9 ";
+  text += "\n\xE6\xA4\x9C\xE7\xB4\xA2\n";
+  ASSERT_EQ(Judge(dir, text).probe, ecSjis);
+  EXPECT_EQ(Judge(dir, text + "ok\n").final, ecUtf8N);
+  EXPECT_EQ(Judge(dir, text + "x\xE0\x80\x80y\n").final, ecSjis);  // overlong
+  EXPECT_EQ(Judge(dir, text + "x\xED\xA0\x80y\n").final, ecSjis);  // a surrogate half
+  EXPECT_EQ(Judge(dir, text + "x\xE6\xA4").final, ecSjis);         // cut at the end
+  // A lone continuation byte after a run of ASCII, wherever the run ends
+  // against the eight-byte steps of the scan.
+  for (size_t k = 0; k < 16; ++k)
+    EXPECT_EQ(Judge(dir, text + std::string(k, 'x') + "\x80" + std::string(20, 'y')).final, ecSjis) << k;
+  // Past the first piece read (256 KiB), with something odd for Shift-JIS
+  // (the 80 of an ideographic space) well before it.
+  std::string big = text + "\xE3\x80\x80\n";
+  while (big.size() < 300000) big += "plain ascii words in a line of text\n";
+  EXPECT_EQ(Judge(dir, big).final, ecUtf8N);
+  EXPECT_EQ(Judge(dir, big + "\xE0\x80\x80\n").final, ecSjis);
+  // Undecided text the strict check refuses stays undecided, whatever the
+  // detector calls it.
+  std::string latin;
+  for (int i = 0; i < 100; ++i) latin += "caf\xC3\xA9 na\xC3\xAFve r\xC3\xA9sum\xC3\xA9 ";
+  ASSERT_EQ(Judge(dir, latin).probe, ecEucOrSjis);
+  EXPECT_EQ(Judge(dir, latin).final, ecUtf8N);
+  EXPECT_EQ(Judge(dir, latin + "\xC3").final, ecEucOrSjis);
+  EXPECT_EQ(Judge(dir, latin + "\xC1\xA9").final, ecEucOrSjis);
+}
+
+// EUC-JP the probe calls Shift-JIS is handed to the detector only when it
+// holds something Shift-JIS text does not; each kind of oddity on its own.
+TEST(SecondLook, EachShiftJisOddityAsksTheDetector) {
+  TempDir dir;
+  // Hiragana and kanji whose bytes all lie in A1..BF read as pairs of
+  // half-width katakana: nothing odd in them.
+  auto euc = [](bool user_defined_leads) {
+    std::string e = "\x8F\xB0\xA1\n";  // 丂 of JIS X 0212: the probe says Shift-JIS
+    for (int line = 0; line < 60; ++line) {
+      for (int k = 0; k < 12; ++k) {
+        const int n = line * 12 + k;
+        e += '\xA4';
+        e += static_cast<char>(0xA1 + (n * 7) % 31);
+        e += static_cast<char>(0xB0 + (n * 5) % 16);
+        e += static_cast<char>(0xA1 + (n * 3) % 31);
+        if (user_defined_leads && k == 5) {  // kanji of rows 80 to 83: leads F0 to F3
+          e += static_cast<char>(0xF0 + n % 4);
+          e += static_cast<char>(0xA1 + n % 31);
+        }
+      }
+      e += "\n";
+    }
+    return e;
+  };
+  const std::string plain = euc(false);
+  ASSERT_EQ(DetectorVerdict(plain), ecEuc);
+  Verdicts v = Judge(dir, plain);
+  ASSERT_EQ(v.probe, ecSjis);
+  EXPECT_EQ(v.final, ecSjis);                             // nothing odd: the probe stands
+  EXPECT_EQ(Judge(dir, euc(true)).final, ecEuc);           // lead bytes F0 to F3
+  EXPECT_EQ(Judge(dir, plain + "\xB0\xFD\n").final, ecEuc);  // FD alone after a katakana byte
+  EXPECT_EQ(Judge(dir, plain + "\xA4\xE8").final, ecEuc);    // a lead byte (E8) that ends the file
+  // The detector reads far enough to see EUC-JP after a long ASCII stretch.
+  std::string far = "\x8F\xB0\xA1\n" + std::string(5000, 'a') + "\n";
+  for (int i = 0; i < 40; ++i) far += SjisToEuc(Sj("東京都の検索サービスで使う名前の一覧です。")) + "\n";
+  v = Judge(dir, far);
+  ASSERT_EQ(v.probe, ecSjis);
+  EXPECT_EQ(v.final, ecEuc);
+}
+
+// UTF-16 without a mark needs at least two units of ASCII: one may be a
+// stray NUL beside an ASCII byte in Shift-JIS.
+TEST(SecondLook, Utf16WithoutAMarkNeedsTwoAsciiUnits) {
+  EXPECT_EQ(Utf16WithoutMark(std::string("\x82\xA0\x00\x41", 4), true), -1);
+  EXPECT_EQ(Utf16WithoutMark(std::string("\x30\x42\x00\x41\x00\x42", 6), true), ecUtf16Be);
+  EXPECT_EQ(Utf16WithoutMark(std::string("\x42\x30\x41\x00\x42\x00", 6), true), ecUtf16Le);
+  EXPECT_EQ(Utf16WithoutMark(std::string("\x42\x30\x41\x00\x42\x00\x43", 7), true), -1);  // odd length
+}
+
 TEST(SecondLook, UndecidedFilesAreSearchedAndLoggedOnce) {
   TempDir program, dir;
   std::string undecided;

@@ -90,6 +90,44 @@ TEST(TextCodec, ChangedLinesAreEncodedInTheFilesOwnForm) {
   EXPECT_EQ(RebuildFileBytes(be, b, {{1, "x"}}), std::string("\xFE\xFF\x30\x42\x00\r\x00\n\x00x", 10));
 }
 
+// The edges of a file's bytes: a mark only at the file's start, the break
+// UTF-16 text uses, a NUL cut that stays inside the bytes, and a file that
+// is a mark alone.
+TEST(TextCodec, MarksBreaksAndTheEndsOfTheBytes) {
+  // A block read later starts with the bytes of a mark: they are text.
+  const DecodedText later = DecodeFileText("\xEF\xBB\xBF" "ab\n", TextFileFormat::FromCodes(ecUtf8, leLf),
+                                           {.at_file_start = false});
+  EXPECT_FALSE(later.format.byte_order_mark);
+  ASSERT_EQ(later.size(), 1u);
+  EXPECT_EQ(later.lines[0].file.begin, 0u);
+  EXPECT_NE(later.Line(0), "ab");
+  // UTF-16 with CR alone, in both byte orders; and LF alone.
+  for (int32_t code : {ecUtf16Le, ecUtf16Be}) {
+    EXPECT_EQ(Decode(EncodeForCode(code, "a\rb\r"), code).format.line_end, leCr) << code;
+    EXPECT_EQ(Decode(EncodeForCode(code, "a\nb\n"), code).format.line_end, leLf) << code;
+    EXPECT_EQ(Decode(EncodeForCode(code, "a\r\nb"), code).format.line_end, leCrLf) << code;
+  }
+  // An odd number of UTF-16 bytes whose last is 00: no unit 0000 there.
+  const std::string odd("\xFF\xFE" "a\0b\0\0", 7);
+  const DecodedText o = DecodeFileText(odd, TextFileFormat::FromCodes(ecUtf16Le, leCrLf),
+                                       {.stop_at_nul = true, .check_round_trip = true});
+  ASSERT_EQ(o.size(), 1u);
+  EXPECT_EQ(o.lines[0].file.end, odd.size());
+  const std::string cut("\xFF\xFE" "a\0\0\0b\0", 8);
+  const DecodedText c = DecodeFileText(cut, TextFileFormat::FromCodes(ecUtf16Le, leCrLf), {.stop_at_nul = true});
+  ASSERT_EQ(c.size(), 1u);
+  EXPECT_EQ(c.Line(0), "a");
+  // A mark alone: no line, no final break, and written back as the mark.
+  for (int32_t code : {ecUtf8, ecUtf16Le, ecUtf16Be}) {
+    const std::string mark = EncodeForCode(code, "");
+    const DecodedText m = Decode(mark, code);
+    EXPECT_TRUE(m.format.byte_order_mark) << code;
+    EXPECT_FALSE(m.format.final_line_break) << code;
+    EXPECT_TRUE(m.LossyLines().empty()) << code;
+    EXPECT_EQ(EncodeFileText(m.Lines(), m.format), mark) << code;
+  }
+}
+
 const int32_t kConverted[] = {ecJis, ecJisOld, ecEuc, ecUtf8, ecUtf8N, ecUtf16Le, ecUtf16Be};
 
 // The line's text after writing it in the format and reading it back.
@@ -122,6 +160,13 @@ TEST(CanEncodeLine, WhatItAcceptsComesBackExactly) {
   }
   for (int32_t code : {ecSjis, ecAscii, ecEucOrSjis})
     EXPECT_TRUE(CanEncodeLine("\xFB\xFC\x85\x40\xFF", TextFileFormat::FromCodes(code, leCrLf)));
+  // A NUL ends the text for the Unicode decoders: refused there, bytes elsewhere.
+  const std::string nul("a\0b", 3);
+  for (int32_t code : {ecUtf8, ecUtf8N, ecUtf16Le, ecUtf16Be}) {
+    EXPECT_FALSE(CanEncodeLine(nul, TextFileFormat::FromCodes(code, leCrLf))) << code;
+    EXPECT_NE(Back(nul, code), nul) << code;
+  }
+  EXPECT_TRUE(CanEncodeLine(nul, TextFileFormat::FromCodes(ecSjis, leCrLf)));
   // A break in a line would make two of it, in any format.
   for (int32_t code : {ecSjis, ecJis, ecEuc, ecUtf8N, ecUtf16Le}) {
     EXPECT_FALSE(CanEncodeLine("a\nb", TextFileFormat::FromCodes(code, leCrLf))) << code;
@@ -225,6 +270,20 @@ TEST(EditLineBytes, EveryStatelessEncodingSplices) {
       EXPECT_FALSE(Edit(d, bytes, 0, {{0, 2, Sj("ｶ") + "\x85\x40"}}).has_value());  // no character
     }
   }
+  // A surrogate pair that ends the line, in both byte orders.
+  for (int32_t code : {ecUtf16Le, ecUtf16Be}) {
+    const bool be = code == ecUtf16Be;
+    const std::string pair = be ? std::string("\xD8\x3D\xDE\x00", 4) : std::string("\x3D\xD8\x00\xDE", 4);
+    const std::string bytes = SjisToUtf16("ab", be, false) + pair + SjisToUtf16("\r\n", be, false);
+    const DecodedText d = DecodeFileText(bytes, TextFileFormat::FromCodes(code, leCrLf));
+    ASSERT_EQ(d.Line(0), "ab?");
+    EXPECT_EQ(Edit(d, bytes, 0, {{0, 1, "x"}}), SjisToUtf16("xb", be, false) + pair) << code;
+  }
+  // EUC-JP: 80 is a byte of its own, not the first of a pair.
+  const std::string stray = "x\x80yz\n";
+  const DecodedText st = DecodeLf(stray, ecEuc);
+  ASSERT_EQ(st.Line(0).size(), 4u);
+  EXPECT_EQ(Edit(st, stray, 0, {{2, 3, "Y"}}), "x\x80Yz");
   // EUC-JP keeps a JIS X 0212 character (three bytes) and half-width kana.
   const std::string x0212 = "\x8F\xB0\xA1";
   const std::string euc = SjisToEuc(Sj("検索")) + x0212 + SjisToEuc(Sj("ｶﾀ検索")) + "\n";

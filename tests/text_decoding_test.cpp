@@ -95,6 +95,52 @@ TEST(CodeConversion, ExamplesOfEachConversion) {
   EXPECT_EQ(Utf8ToCp932("～①￥"), "\x81\x60\x87\x40\x81\x8F");
 }
 
+// Strict UTF-8: no overlong form, no surrogate, nothing past U+10FFFF,
+// nothing cut short; a character that ends the text still counts.
+TEST(CodePage932, WhatIsUtf8) {
+  EXPECT_TRUE(IsValidUtf8("a\xE6\x97\xA5"));
+  EXPECT_TRUE(IsValidUtf8("\xC3\xA9"));
+  EXPECT_TRUE(IsValidUtf8("\xF0\x9F\x98\x80"));
+  EXPECT_TRUE(IsValidUtf8("\xF4\x8F\xBF\xBF"));
+  EXPECT_FALSE(IsValidUtf8("\xE0\x80\x80"));      // overlong NUL
+  EXPECT_FALSE(IsValidUtf8("\xE0\x9F\xBF"));      // overlong U+07FF
+  EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // a surrogate half
+  EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // past U+10FFFF
+  EXPECT_FALSE(IsValidUtf8("\xF0\x8F\xBF\xBF"));  // overlong four bytes
+  EXPECT_FALSE(IsValidUtf8("a\xE6\x97"));         // cut short
+  EXPECT_FALSE(IsValidUtf8("\xC1\xBF"));
+}
+
+// What code page 932 has no character for becomes U+30FB (UTF-16) or ? the
+// other way, one substitute a character, and the bytes after it are kept.
+TEST(CodePage932, SubstitutesAndWhatComesAfterThem) {
+  // A byte that leads nothing: the next ones are text of their own.
+  EXPECT_EQ(Cp932ToUtf8("\xFD" "a b"), "\xE3\x83\xBB" "a b");
+  EXPECT_EQ(Cp932ToUtf8("\xA0" "a b"), "\xE3\x83\xBB" "a b");
+  // A pair with no character: one U+30FB for the two bytes.
+  EXPECT_EQ(Cp932ToUtf8("x\x85\x40y"), "x\xE3\x83\xBBy");
+  EXPECT_EQ(Cp932ToUtf16("x\x85\x40y"), u"x\u30FBy");
+  // A character beyond the BMP is one ?, in both directions of the table.
+  EXPECT_EQ(Utf16ToCp932ByIconv(u"a\U0001F600b"), "a?b");
+  EXPECT_EQ(Utf16ToCp932(u"a\U0001F600b"), "a?b");
+  EXPECT_EQ(Utf16ToCp932(u"a\xD83D" "b"), "a?b");  // a lone half
+  std::string out;
+  EXPECT_FALSE(ExternalToCp932Exact("a\xF0\x9F\x98\x80", &out));
+  EXPECT_TRUE(ExternalToCp932Exact("\xE6\xA4\x9C", &out));
+  EXPECT_EQ(out, "\x8C\x9F");
+}
+
+// A word from outside (command line, archive member name) in UTF-8 is
+// converted; one that is no UTF-8, such as Shift-JIS, is taken as its bytes.
+TEST(CodePage932, OutsideWordsAreUtf8OrTheirOwnBytes) {
+  EXPECT_EQ(ExternalToCp932("\xE6\xA4\x9C\xE7\xB4\xA2"), Sj("検索"));
+  EXPECT_EQ(ExternalToCp932(Sj("検索")), Sj("検索"));
+  EXPECT_EQ(ExternalToCp932(Sj("表示")), Sj("表示"));
+  std::string out;
+  EXPECT_TRUE(ExternalToCp932Exact(Sj("検索"), &out));
+  EXPECT_EQ(out, Sj("検索"));
+}
+
 TEST(CodeConversion, HalfWidthKanaMergeWithTheirVoicingMarks) {
   EXPECT_EQ(SjisToJis("\xCA\xDF"), "\x1B$B%Q");   // ﾊﾟ -> パ
   EXPECT_EQ(SjisToJis("\xCA\xDE"), "\x1B$B%P");   // ﾊﾞ -> バ

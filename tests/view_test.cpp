@@ -155,6 +155,59 @@ TEST(ViewDocument, ASaveKilledAtAnyMomentLeavesTheOldOrTheNewFile) {
   EXPECT_GT(killed, 0);
 }
 
+// How a file is read decides what the viewer shows and whether it may
+// write it back: the detection's second look, the empty file, the file
+// that stops being valid far on, and the bytes a binary view keeps.
+TEST(ViewDocument, HowAFileIsReadDecidesWhatIsShownAndSaved) {
+  TempDir dir;
+  // EUC-JP the first bytes make look like Shift-JIS (a JIS X 0212 name).
+  std::string euc = "\x8F\xB0\xA1\n";
+  for (int i = 0; i < 40; ++i) euc += SjisToEuc(Sj("東京都の検索サービスで使う名前の一覧です。")) + "\n";
+  const ViewDocument e = LoadViewDocument(dir.Write("euc.txt", euc).string());
+  EXPECT_EQ(e.encoding_code, ecEuc);
+  ASSERT_GE(e.lines.size(), 2u);
+  EXPECT_EQ(e.lines[1], Sj("東京都の検索サービスで使う名前の一覧です。"));
+  // An empty file is a new Shift-JIS text with CR LF breaks.
+  const ViewDocument empty = LoadViewDocument(dir.Write("empty.txt", "").string());
+  EXPECT_TRUE(empty.editable());
+  EXPECT_TRUE(empty.lines.empty());
+  EXPECT_EQ(empty.encoding_code, ecSjis);
+  EXPECT_EQ(empty.format.encoding, ecSjis);
+  EXPECT_EQ(empty.format.line_end, leCrLf);
+  // Undecided between EUC-JP and Shift-JIS: said so, read and written as Shift-JIS.
+  std::string undecided;
+  for (int i = 0; i < 100; ++i) undecided += "\xE0\xA1\xE0\xA1 ";
+  const ViewDocument u = LoadViewDocument(dir.Write("u.txt", undecided + "\r\n").string());
+  EXPECT_EQ(u.encoding_code, ecEucOrSjis);
+  EXPECT_EQ(u.format.encoding, ecSjis);
+  EXPECT_TRUE(u.editable()) << u.read_only_reason;
+  // UTF-8 for as far as the detection reads, then bytes UTF-8 has not.
+  std::string broken;
+  for (int i = 0; i < 2000; ++i) broken += "\xE6\xA4\x9C\xE7\xB4\xA2 line\n";
+  broken += "bad \xFF\xFE here\n";
+  const ViewDocument b = LoadViewDocument(dir.Write("broken.txt", broken).string());
+  EXPECT_EQ(b.encoding_code, ecUtf8N);
+  EXPECT_FALSE(b.editable());
+  EXPECT_FALSE(b.lines.empty());
+  // One line code page 932 cannot hold: that line is named.
+  const ViewDocument lossy = LoadViewDocument(dir.Write("l.txt", "abc\n\xF0\x9F\x98\x80 \xE6\x97\xA5\nend\n").string());
+  EXPECT_EQ(lossy.read_only_reason, "2 行目が元の文字コードに戻せないため編集できません.");
+  // A binary view keeps CR, LF, 20 to 7F and 80 to FB; the rest is ".".
+  const ViewDocument bin = LoadViewDocument(
+      dir.Write("b.bin", std::string("\x00\x00\x01\x1F \x7F\x80\xFB\xFC\xFD\xFE\xFF" "A\r\nB", 16)).string());
+  EXPECT_EQ(bin.encoding_code, ecBinary);
+  EXPECT_EQ(bin.lines, (std::vector<std::string>{"\x2E\x2E\x2E\x2E \x7F\x80\xFB\x2E\x2E\x2E\x2E" "A", "B"}));
+}
+
+// The check before a save reads every line: an empty line does not end it.
+TEST(ViewDocument, ASaveChecksEveryLinePastAnEmptyOne) {
+  TempDir dir;
+  const std::string path = dir.Write("e.txt", "abc\n").string();
+  const TextFileFormat euc = TextFileFormat::FromCodes(ecEuc, leLf);
+  EXPECT_EQ(SaveViewDocument(path, {"abc", "", "\xFA\x40"}, euc), "3 行目を元の文字コードで保存できません.");
+  EXPECT_EQ(test::ReadBytes(path), "abc\n");
+}
+
 TEST(ViewFind, OptionsFindAllNextAndPrevious) {
   const std::vector<std::string> lines = {Sj("猫 cat Cat CAT"), Sj("　ない行　"), Sj("catalog cat"), Sj("ﾈｺ ねこ")};
   const FindAllResult three = FindAll(lines, TextFinder("cat", 0));
@@ -179,6 +232,38 @@ TEST(ViewFind, OptionsFindAllNextAndPrevious) {
   EXPECT_EQ(m.at, (TextPoint{0, 3}));
   EXPECT_FALSE(cat.Previous(lines, {0, 3}).found);
   EXPECT_THROW(TextFinder("(cat", kRegExp), ERegExpParser);
+}
+
+// A literal word in either case, matches that never begin on the second
+// byte of a character, matches counted without overlap, and the empty
+// match of an empty line.
+TEST(ViewFind, CaseCharacterBoundariesAndEmptyMatches) {
+  const std::vector<std::string> words = {"a cat", "CAT", "Cat"};
+  EXPECT_EQ(FindAll(words, TextFinder("CAT", 0)).count, 3u);
+  EXPECT_EQ(FindAll(words, TextFinder("cAt", 0)).count, 3u);
+  // ア is 83 41: its second byte is an "A".
+  const std::string a = Sj("ア") + "A";
+  TextMatch m = TextFinder("A", kMatchCase).FindIn(a, 1);
+  ASSERT_TRUE(m.found);
+  EXPECT_EQ(m.at.col, 2u);
+  EXPECT_EQ(FindAll({a}, TextFinder("A", kMatchCase)).count, 1u);
+  // A whole-word retry after a refused match goes on a whole character:
+  // こ is 82 B1, and B1 alone is ｱ, a word of its own class.
+  EXPECT_FALSE(TextFinder(Sj("ｱ|こ"), kRegExp | kWholeWord).FindIn(Sj("ここ"), 0).found);
+  m = TextFinder("A|" + Sj("アア"), kRegExp | kWholeWord | kMatchCase).FindIn(Sj("アアア") + " A", 0);
+  ASSERT_TRUE(m.found);
+  EXPECT_EQ(m.at.col, 7u);
+  // Matches do not overlap: "aa" is twice in "aaaa", three times in "aaaaaa".
+  EXPECT_EQ(FindAll({"aaaa", "aaaaaa"}, TextFinder("aa", 0)).count, 5u);
+  // ^$ matches an empty line, once.
+  std::vector<std::string> lines = {"a", "", "b"};
+  const FindAllResult empty = FindAll(lines, TextFinder("^$", kRegExp));
+  EXPECT_EQ(empty.count, 1u);
+  ASSERT_EQ(empty.entries.size(), 1u);
+  EXPECT_EQ(empty.entries[0].line_no, 2);
+  EXPECT_EQ(TextFinder("^$", kRegExp).Next(lines, {0, 0}).at, (TextPoint{1, 0}));
+  EXPECT_EQ(ReplaceAll(lines, TextFinder("^$", kRegExp), "X"), 1u);
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "X", "b"}));
 }
 
 TEST(ViewEdits, ReplaceQuoteIndentAndReformat) {
@@ -237,6 +322,15 @@ TEST(ViewEdits, ReplaceTakesTheMatchesOfTheWholeLine) {
   lines = {"aa aa", "aa aa"};
   EXPECT_EQ(ReplaceInRange(lines, TextFinder("aa", 0), "Z", {0, 0}, {1, 4}).end, (TextPoint{1, 3}));
   EXPECT_EQ(lines, (std::vector<std::string>{"Z Z", "Z Z"}));
+  // A chosen match that starts at the end lies after it: the end stays.
+  lines = {"abcd"};
+  TextMatch at_end;
+  at_end.found = true;
+  at_end.at = {0, 2};
+  at_end.length = 2;
+  const RangeReplaceResult kept = ReplaceChosen(lines, {{0, {at_end}}}, "XYZ", {0, 2});
+  EXPECT_EQ(lines[0], "abXYZ");
+  EXPECT_EQ(kept.end, (TextPoint{0, 2}));
 }
 
 TEST(ViewEnvironments, BlocksChoiceFiltersAndRows) {
