@@ -26,8 +26,14 @@ void CleanUpAndExit(int status) {
   const std::string& folder = ScratchFolder();
   ChildGroups::KillAll();
   const size_t slash = folder.find_last_of('/');
-  if (slash != std::string::npos && slash + 1 < folder.size())
-    WorkFolder(slash == 0 ? "/" : folder.substr(0, slash), folder.substr(slash + 1)).Remove();
+  if (slash != std::string::npos && slash + 1 < folder.size()) {
+    WorkFolder scratch(slash == 0 ? "/" : folder.substr(0, slash), folder.substr(slash + 1));
+    // A child just killed may finish the call it was in (a file made in the
+    // folder while it is being emptied): once it is surely gone, again.
+    for (int pass = 0; pass < 5 && !scratch.Remove(); ++pass) usleep(20000);
+    usleep(20000);
+    scratch.Remove();
+  }
   _exit(status);
 }
 
