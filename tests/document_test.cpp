@@ -17,6 +17,7 @@
 #include "sources/word_document.h"
 #include "test_util.h"
 #include "text/cp932.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -475,7 +476,7 @@ TEST(DocumentSearch, WordFilesAreSearchedAsDocumentsOnlyWhenAsked) {
   std::vector<std::pair<int32_t, int32_t>> sample, plain;
   for (size_t i = 0; i < h.store.size(); ++i) {
     const auto& r = h.store[i];
-    (FileNamePart(r.OpenPath) == "sample.doc" ? sample : plain).push_back({r.LineNo, r.EncodingCode});
+    (FileNameOf(r.OpenPath) == "sample.doc" ? sample : plain).push_back({r.LineNo, r.EncodingCode});
   }
   EXPECT_EQ(sample, (std::vector<std::pair<int32_t, int32_t>>{{1, 1007}, {6, 1007}, {7, 1007}, {10, 1007}, {16, 1007}}));
   EXPECT_EQ(plain, (std::vector<std::pair<int32_t, int32_t>>{{2, 5}}));  // notword.doc as Shift-JIS text

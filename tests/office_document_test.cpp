@@ -9,6 +9,7 @@
 #include "sources/xml_walk.h"
 #include "test_util.h"
 #include "text/cp932.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -271,7 +272,7 @@ TEST(OfficeSearch, HitsCarryTheDocumentCodesAndFailuresAreLoggedAndCounted) {
   h.Search("検索語", FixturePath("office").string(), "sample.*;protected.*;damaged.docx");
   std::map<std::string, std::vector<std::pair<int32_t, int32_t>>> hits;
   for (size_t i = 0; i < h.store.size(); ++i)
-    hits[FileNamePart(h.store[i].OpenPath)].push_back({h.store[i].LineNo, h.store[i].EncodingCode});
+    hits[FileNameOf(h.store[i].OpenPath)].push_back({h.store[i].LineNo, h.store[i].EncodingCode});
   EXPECT_EQ(hits["sample.docx"], (std::vector<std::pair<int32_t, int32_t>>{{17, 1007}, {18, 1007}, {19, 1007}}));
   EXPECT_EQ(hits["sample.odt"], (std::vector<std::pair<int32_t, int32_t>>{{17, 1007}, {18, 1007}, {19, 1007}}));
   EXPECT_EQ(hits["sample.pptx"], (std::vector<std::pair<int32_t, int32_t>>{{4, 1007}, {6, 1007}, {7, 1007}}));
@@ -299,7 +300,7 @@ TEST(OfficeSearch, HitsCarryTheDocumentCodesAndFailuresAreLoggedAndCounted) {
   pdf_only.Search("検索語", FixturePath("office").string(), "sample.pdf;sample.docx");
   std::set<std::string> names;
   for (size_t i = 0; i < pdf_only.store.size(); ++i)
-    if (pdf_only.store[i].EncodingCode == 1007) names.insert(FileNamePart(pdf_only.store[i].OpenPath));
+    if (pdf_only.store[i].EncodingCode == 1007) names.insert(FileNameOf(pdf_only.store[i].OpenPath));
   EXPECT_EQ(names, std::set<std::string>{"sample.pdf"});
 }
 

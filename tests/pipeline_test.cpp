@@ -15,6 +15,7 @@
 #include "test_util.h"
 #include "text/cp932.h"
 #include "text/text_format.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -159,7 +160,7 @@ TEST(SourceDispatch, TextAndBinaryFilesReachTheirSources) {
   run.FindButtonClick("cat", dir.path().string(), "*");
   std::map<std::string, std::vector<std::pair<int, int>>> seen;
   for (size_t i = 0; i < store.size(); ++i)
-    seen[FileNamePart(store[i].OpenPath)].push_back({store[i].LineNo, store[i].EncodingCode});
+    seen[FileNameOf(store[i].OpenPath)].push_back({store[i].LineNo, store[i].EncodingCode});
   EXPECT_EQ(seen["t.txt"], (std::vector<std::pair<int, int>>{{1, ecAscii}}));
   // The scan of a binary file reads a NUL as a blank and numbers every line.
   EXPECT_EQ(seen["b.bin"], (std::vector<std::pair<int, int>>{{1, ecBinary}, {2, ecBinary}}));

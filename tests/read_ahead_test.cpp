@@ -14,6 +14,7 @@
 
 #include "search_harness.h"
 #include "test_util.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -209,7 +210,7 @@ TEST(ReadAhead, AFileBelowAPathLongerThanTheSystemNamesIsRead) {
 struct SequenceSink : RecordSink {
   std::vector<std::string> events;
   bool Take(std::unique_ptr<MatchRecord> record, MatchPos) override {
-    events.push_back("record " + FileNamePart(record->OpenPath));
+    events.push_back("record " + FileNameOf(record->OpenPath));
     return true;
   }
   void Logged(const std::string& line, bool failure) override {

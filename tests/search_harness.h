@@ -10,6 +10,7 @@
 #include "search/result_store.h"
 #include "search/search_run.h"
 #include "test_util.h"
+#include "text/path_names.h"
 
 namespace lorvek::test {
 
@@ -54,7 +55,7 @@ struct Harness {
   }
   std::set<std::string> Names() const {
     std::set<std::string> names;
-    for (size_t i = 0; i < store.size(); ++i) names.insert(FileNamePart(store[i].OpenPath));
+    for (size_t i = 0; i < store.size(); ++i) names.insert(FileNameOf(store[i].OpenPath));
     return names;
   }
   std::string Log() const { return test::ReadBytes(program / "LOG.TXT"); }

@@ -11,6 +11,7 @@
 #include "search_harness.h"
 #include "test_util.h"
 #include "text/cp932.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -193,7 +194,7 @@ TEST(SearchRunTexts, UnreadableFileIsLoggedAndTheRunGoesOn) {
     run.options().code_cng_mode = 1;
     run.FindButtonClick("cat", tree.path().string(), "*");
     int bits = 0;
-    if (store.size() != 1 || FileNamePart(store[0].OpenPath) != "open.txt") bits |= 1;
+    if (store.size() != 1 || FileNameOf(store[0].OpenPath) != "open.txt") bits |= 1;
     if (run.ErrorCount() != 1) bits |= 2;
     if (front.panels[0] != "検索中にエラーが発生しました.") bits |= 4;
     if (front.titles.empty() || front.titles.back() != "Lorvek-完了(エラー発生)") bits |= 8;

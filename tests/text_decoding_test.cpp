@@ -12,6 +12,7 @@
 #include "text/encoding.h"
 #include "text/file_bytes.h"
 #include "text/text_codec.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -194,7 +195,7 @@ TEST(EncodingSearch, EveryFixtureFindsTheWordOnTheManifestLines) {
   std::map<std::string, std::vector<int>> found;
   std::map<std::string, std::string> tags;
   for (size_t i = 0; i < store.size(); ++i) {
-    std::string name = FileNamePart(store[i].OpenPath);
+    std::string name = FileNameOf(store[i].OpenPath);
     found[name].push_back(store[i].LineNo);
     tags[name] = EncodingTag(store[i].EncodingCode, store[i].LineEndCode);
   }
@@ -224,7 +225,7 @@ TEST(EncodingSearch, ModeThreeSearchesOnlyAsciiAndShiftJis) {
   run.options().code_cng_mode = 3;
   run.FindButtonClick("cat", tree.path().string(), "*");
   ASSERT_EQ(store.size(), 1u);
-  EXPECT_EQ(FileNamePart(store[0].OpenPath), "a.txt");
+  EXPECT_EQ(FileNameOf(store[0].OpenPath), "a.txt");
 }
 
 TEST(EncodingSearch, UndecodableFileIsLoggedAndTheRunGoesOn) {

@@ -11,6 +11,7 @@
 #include "text/cp932.h"
 #include "text/file_bytes.h"
 #include "text/foreign_names.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -23,11 +24,6 @@ struct Entry {
 };
 
 int64_t FileTime(const struct stat& st) { return FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec); }
-
-std::string NamePart(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // Mask tests see the name in Shift-JIS, as the masks are.
 std::string MaskName(const std::string& name) { return NameToCp932(name); }
@@ -50,7 +46,7 @@ class Walker {
       return;
     }
     if (!S_ISDIR(st.st_mode)) {
-      const std::string name = MaskName(NamePart(path));
+      const std::string name = MaskName(FileNameOf(path));
       WalkItem item;
       item.file = FileRef::FromPath(path);
       item.archive = Archive(name);

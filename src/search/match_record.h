@@ -25,8 +25,6 @@ struct MatchRecord {
   lorvek::OpenPath Path() const { return lorvek::OpenPath::Parse(OpenPath); }
 };
 
-// The file name part of a path (after the last '/').
-std::string FileNamePart(const std::string& path);
 // Cuts text to at most max bytes without splitting a UTF-8 or Shift-JIS character.
 std::string CutAtBytes(const std::string& text, size_t max);
 

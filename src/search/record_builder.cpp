@@ -1,4 +1,5 @@
 #include "search/record_builder.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 
@@ -9,15 +10,15 @@ std::unique_ptr<MatchRecord> RecordBuilder::Build(const MatchSource& src, std::s
   std::string full = open.DisplayPath();
   std::string relative;
   if (src.archive_mode) relative = src.path;
-  else if (src.target_is_file) relative = FileNamePart(full);
+  else if (src.target_is_file) relative = FileNameOf(full);
   else relative = full.size() >= src.base_folder.size() ? full.substr(src.base_folder.size()) : full;
 
-  rec->IconKey = FileNamePart(src.path);
+  rec->IconKey = FileNameOf(src.path);
   const bool repeats = same_print != 0 && full == last_display_path_;
   auto by_path_print = [&] {
     if (path_print == 0) return full;
     if (path_print == 1) return relative;
-    return FileNamePart(full);
+    return FileNameOf(full);
   };
   if (repeats) {
     rec->IconIndex = -1;

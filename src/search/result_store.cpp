@@ -5,11 +5,6 @@
 
 namespace lorvek {
 
-std::string FileNamePart(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string CutAtBytes(const std::string& text, size_t max) {
   if (text.size() <= max) return text;
   size_t cut = 0;
