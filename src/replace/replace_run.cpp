@@ -153,7 +153,8 @@ void ReplaceRun::WriteBack(File& file) {
   if (dry_run_) {
     for (const auto& [index, text] : file.new_lines)
       if (text != file.text.Line(index))
-        result_.changes.push_back({file.path, static_cast<int32_t>(index + 1), std::string(file.text.Line(index)), text});
+        result_.changes.push_back(
+            {file.path, static_cast<int32_t>(index + 1), std::string(file.text.Line(index)), text, file.edits[index]});
     if (!line_bytes.empty())
       result_.file_changes.push_back(
           {file.path, file.text.format.encoding, file.bytes, RebuildFileWithLineBytes(file.bytes, file.text, line_bytes)});
@@ -245,10 +246,11 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
                               bool dry_run) {
   replacement_ = ApplyTabEscape(replacement);
   result_ = {};
-  ask_ = !dry_run;
+  ask_ = !dry_run && !choice_;
   dry_run_ = dry_run;
   archive_skipped_ = non_text_skipped_ = false;
   done_lines_.clear();
+  compared_.clear();
   std::vector<bool> chosen(store_.size(), !selected_only);
   for (size_t i : selected)
     if (i < chosen.size()) chosen[i] = true;
@@ -257,6 +259,8 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
   std::string probed_path;
   int32_t probed_encoding = ecSjis, probed_line_end = leCrLf;
   front_end_.ShowProgress(store_.size());
+  // Without questions the run goes on unattended: only the abort command stops it.
+  if (choice_ && !dry_run) front_end_.EnableAbort(true);
   for (size_t i = 0; i < store_.size() && !result_.aborted; ++i) {
     front_end_.SetProgress(i);
     if (!chosen[i]) continue;
@@ -300,6 +304,8 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
         continue;
       }
     }
+    // Unchosen lines are passed over before anything could ask or load.
+    if (choice_ && !choice_->Has(path, row.LineNo)) continue;
     const std::string ext = UpperExtension(path);
     if (!settings_.html_repl_ignore && settings_.html_tag && (ext == ".HTM" || ext == ".HTML")) {
       bool dont_show_again = false;
@@ -320,7 +326,17 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
         file = File{};
         continue;
       }
+      // What was chosen holds for the bytes it was chosen from; a second
+      // load of a file in this run reads what the first one wrote.
+      if (choice_ && compared_.insert(path).second) {
+        auto seen = choice_->seen_bytes.find(path);
+        if (seen != choice_->seen_bytes.end() && seen->second != file.bytes) {
+          file.refused = true;
+          Refuse(file, kChangedNote + PathForDisplay(path));
+        }
+      }
     }
+    if (file.refused) continue;
     const size_t index = static_cast<size_t>(row.LineNo) - 1;
     if (row.LineNo < 1 || index >= file.text.size()) continue;
     // The same line of the same file, reached again (through a link, a

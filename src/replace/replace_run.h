@@ -68,6 +68,7 @@ struct ReplaceResult {
     std::string path;
     int32_t line_no;
     std::string old_text, new_text;
+    std::vector<LineEdit> edits;  // the replacements, in old_text's bytes
   };
   std::vector<Change> changes;
   // When only looking: each file that would change, its bytes before and after.
@@ -77,6 +78,18 @@ struct ReplaceResult {
     std::string old_bytes, new_bytes;
   };
   std::vector<FileChange> file_changes;
+};
+
+// The lines a run may change, chosen after looking at them: by the path as
+// the rows hold it and the 1-based line number, with the bytes each file had
+// when they were looked at.
+struct ReplaceChoice {
+  std::map<std::string, std::set<int32_t>> lines;
+  std::map<std::string, std::string> seen_bytes;
+  bool Has(const std::string& path, int32_t line_no) const {
+    auto f = lines.find(path);
+    return f != lines.end() && f->second.count(line_no) > 0;
+  }
 };
 
 class ReplaceRun {
@@ -91,6 +104,11 @@ class ReplaceRun {
                     bool dry_run = false);
   // Every file written is recorded there first, so the run can be undone.
   void SetJournal(ReplaceJournal* journal) { journal_ = journal; }
+  // Only the chosen lines are replaced, every match in them, without a
+  // question (they were seen already); a file none of whose lines is chosen
+  // is not loaded, backed up or written. A file whose bytes are no longer
+  // those seen is not written at all. nullptr: every line, as usual.
+  void LimitTo(const ReplaceChoice* choice) { choice_ = choice; }
 
  private:
   struct File {
@@ -103,6 +121,7 @@ class ReplaceRun {
     std::vector<std::pair<size_t, std::string>> row_texts;  // store row -> its new text, once written
     int replaced = 0;
     bool dirty = false;
+    bool refused = false;  // changed since its lines were chosen: left alone
     std::shared_ptr<std::set<size_t>> done;  // lines of this file processed in the run
   };
 
@@ -125,6 +144,8 @@ class ReplaceRun {
   bool dry_run_ = false;
   ReplaceResult result_;
   ReplaceJournal* journal_ = nullptr;
+  const ReplaceChoice* choice_ = nullptr;
+  std::set<std::string> compared_;  // files already compared with the bytes seen
   // The lines processed in this run of each file, by device and inode, so a
   // file reached again through a link or a second name is not replaced twice.
   std::map<std::pair<dev_t, ino_t>, std::shared_ptr<std::set<size_t>>> done_lines_;

@@ -18,6 +18,9 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
+#include <QLabel>
+#include <QStyleOptionViewItem>
 
 #include "app/ui/main_window.h"
 #include "app/ui/translations.h"
@@ -58,6 +61,63 @@ QAbstractButton* ButtonWithText(QWidget* w, const QString& text) {
     if (b->text() == text) return b;
   return nullptr;
 }
+
+// Runs action once a modal widget of that name shows up, polling from the
+// event loop: the run before it processes events, and a nested wait there
+// would hold it up.
+void WhenShown(const QString& name, std::function<void(QWidget*)> action, int tries = 500) {
+  QTimer::singleShot(10, [=] {
+    QWidget* w = QApplication::activeModalWidget();
+    if (w && w->objectName() == name) action(w);
+    else if (tries > 0) WhenShown(name, action, tries - 1);
+  });
+}
+
+// Clicks the check box of a row of the preview, where the style puts it.
+void ClickCheckBox(QTreeWidget* tree, QTreeWidgetItem* item) {
+  tree->scrollToItem(item);
+  QStyleOptionViewItem opt;
+  opt.initFrom(tree->viewport());
+  opt.rect = tree->visualItemRect(item);
+  opt.features |= QStyleOptionViewItem::HasCheckIndicator;
+  const QRect check = tree->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &opt, tree);
+  QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, check.center());
+}
+
+// A window over a folder of files, searched for word.
+struct Searched {
+  QTemporaryDir dir, tree;
+  std::unique_ptr<TLorvekMain> w;
+  Quiet q;
+  QString report;
+  std::string Path(const std::string& name) const { return tree.path().toStdString() + "/" + name; }
+  void Start(const std::vector<std::pair<std::string, std::string>>& files, const char* word) {
+    for (const auto& [name, bytes] : files) WriteFile(Path(name), bytes);
+    WriteFile(Folder(dir) + "Lorvek.ini", "[Options]\r\nWholeWord=0\r\nFuzzyChar=0\r\n");
+    w = std::make_unique<TLorvekMain>(Folder(dir), std::vector<std::string>{});
+    q.Attach(*w);
+    w->show();
+    w->show_report = [this](TReplReport& r) { report = r.Memo()->toPlainText(); };
+    w->findChild<QComboBox*>("FindWord")->setEditText(word);
+    w->findChild<QComboBox*>("FindPath")->setEditText(tree.path());
+    w->FindButtonClick();
+  }
+  // すべて置換 with the replacement typed and "プレビュー(&V)..." clicked;
+  // then in_preview with the preview window.
+  void Preview(const char* with, std::function<void(TReplPreview*)> in_preview) {
+    OnNextModal([=](QWidget* d) {
+      QCOMPARE(d->objectName(), QString("TReplace"));
+      QTest::keyClicks(d->findChild<QComboBox*>()->lineEdit(), with);
+      WhenShown("TReplPreview", [=](QWidget* p) {
+        auto* preview = qobject_cast<TReplPreview*>(p);
+        QVERIFY(preview);
+        in_preview(preview);
+      });
+      QTest::mouseClick(ButtonWithText(d, U8("プレビュー(&V)...")), Qt::LeftButton);
+    });
+    w->findChild<QAction*>("ReplAllBtn")->trigger();
+  }
+};
 
 }  // namespace
 
@@ -318,6 +378,97 @@ class ReplaceDialogsTest : public QObject {
     QTRY_VERIFY(edit->isVisible());
     QVERIFY(!undo->isEnabled());  // nothing left to undo
     QTest::keyClick(edit, Qt::Key_Escape);
+  }
+
+  // The preview lists every line that would change; a line unticked by a
+  // click stays as it was, a file unticked is not touched and gets no
+  // backup; Enter writes the rest.
+  void PreviewWritesOnlyTheTickedLines() {
+    Searched s;
+    s.Start({{"a.txt", "cat one\r\nkeep cat\r\ncat three\r\n"}, {"b.txt", "cat b\n"}}, "cat");
+    QCOMPARE(s.w->store().size(), size_t{4});
+    bool seen = false;
+    s.Preview("dog", [&](TReplPreview* p) {
+      seen = true;
+      QCOMPARE(p->windowTitle(), U8("置換のプレビュー"));
+      QCOMPARE(p->Tree()->topLevelItemCount(), 2);
+      QCOMPARE(p->Item(0)->childCount(), 3);
+      QCOMPARE(p->Counts()->text(), U8("2 / 2 ファイル、4 / 4 行、4 / 4 箇所を置換します."));
+      ClickCheckBox(p->Tree(), p->Item(0, 1));
+      QCOMPARE(p->Item(0, 1)->checkState(0), Qt::Unchecked);
+      QCOMPARE(p->Item(0)->checkState(0), Qt::PartiallyChecked);
+      ClickCheckBox(p->Tree(), p->Item(1));
+      QCOMPARE(p->Item(1, 0)->checkState(0), Qt::Unchecked);  // the file takes its lines along
+      QCOMPARE(p->Counts()->text(), U8("1 / 2 ファイル、2 / 4 行、2 / 4 箇所を置換します."));
+      QTest::keyClick(p->Tree(), Qt::Key_Return);
+    });
+    QTRY_VERIFY(!s.report.isEmpty());
+    QVERIFY(seen);
+    QCOMPARE(ReadFileBytes(s.Path("a.txt")), std::string("dog one\r\nkeep cat\r\ndog three\r\n"));
+    QCOMPARE(ReadFileBytes(s.Path("a.bak")), std::string("cat one\r\nkeep cat\r\ncat three\r\n"));
+    QCOMPARE(ReadFileBytes(s.Path("b.txt")), std::string("cat b\n"));
+    QVERIFY(!QFile::exists(QString::fromStdString(s.Path("b.bak"))));
+    QVERIFY(s.report.contains(U8("1 個のファイルの 2 個の文字を変換しました.")));
+    QCOMPARE(QString::fromStdString(s.w->store()[0].LineText), U8("dog one"));
+    QCOMPARE(QString::fromStdString(s.w->store()[1].LineText), U8("keep cat"));
+  }
+
+  // By keyboard alone: arrows move, Space unticks, Tab leaves the list for
+  // the buttons, Escape cancels and nothing is written.
+  void PreviewByKeyboardAndCancel() {
+    Searched s;
+    s.Start({{"a.txt", "cat\ncat\n"}}, "cat");
+    s.Preview("dog", [&](TReplPreview* p) {
+      QTRY_VERIFY(p->Tree()->hasFocus());
+      QCOMPARE(p->Tree()->currentItem(), p->Item(0));
+      QTest::keyClick(p->Tree(), Qt::Key_Down);
+      QTest::keyClick(p->Tree(), Qt::Key_Down);
+      QCOMPARE(p->Tree()->currentItem(), p->Item(0, 1));
+      QTest::keyClick(p->Tree(), Qt::Key_Space);
+      QCOMPARE(p->Item(0, 1)->checkState(0), Qt::Unchecked);
+      QTest::keyClick(p->Tree(), Qt::Key_Space);
+      QCOMPARE(p->Item(0, 1)->checkState(0), Qt::Checked);
+      QTest::keyClick(p->Tree(), Qt::Key_Up);
+      QTest::keyClick(p->Tree(), Qt::Key_Up);
+      QTest::keyClick(p->Tree(), Qt::Key_Space);  // the file: all its lines
+      QCOMPARE(p->Counts()->text(), U8("0 / 1 ファイル、0 / 2 行、0 / 2 箇所を置換します."));
+      QVERIFY(!p->OkButton()->isEnabled());  // nothing to write
+      QTest::keyClick(p->Tree(), Qt::Key_Tab);
+      QVERIFY(!p->Tree()->hasFocus());
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    });
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QTest::qWait(20);
+    QVERIFY(s.report.isEmpty());  // no run, no report
+    QCOMPARE(ReadFileBytes(s.Path("a.txt")), std::string("cat\ncat\n"));
+    QVERIFY(!QFile::exists(QString::fromStdString(s.Path("a.bak"))));
+    QCOMPARE(s.w->StatusText(0), U8("置換を取り消しました."));
+  }
+
+  // OK with everything ticked writes what the replace without a preview
+  // writes, and asks no question per match.
+  void PreviewWithAllTickedIsThePlainReplace() {
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"a.txt", "one cat and a cat\r\nnone\r\n"}, {"b.txt", "cat\ncatcat\n"}};
+    Searched plain;
+    plain.Start(files, "cat");
+    OnNextModal([&](QWidget* d) {
+      QTest::keyClicks(d->findChild<QComboBox*>()->lineEdit(), "dog");
+      OnNextModal([&](QWidget* m) { QTest::mouseClick(ButtonWithText(m, U8("すべて")), Qt::LeftButton); });
+      QTest::mouseClick(ButtonWithText(d, U8("&OK")), Qt::LeftButton);
+    });
+    plain.w->findChild<QAction*>("ReplAllBtn")->trigger();
+    QTRY_VERIFY(!plain.report.isEmpty());
+    Searched looked;
+    looked.Start(files, "cat");
+    looked.Preview("dog", [&](TReplPreview* p) {
+      QCOMPARE(p->Counts()->text(), U8("2 / 2 ファイル、3 / 3 行、5 / 5 箇所を置換します."));
+      QTest::mouseClick(p->OkButton(), Qt::LeftButton);  // then no question: the lines were seen
+    });
+    QTRY_VERIFY(!looked.report.isEmpty());
+    for (const char* name : {"a.txt", "b.txt", "a.bak", "b.bak"})
+      QCOMPARE(ReadFileBytes(looked.Path(name)), ReadFileBytes(plain.Path(name)));
+    QCOMPARE(looked.report, plain.report);
   }
 };
 

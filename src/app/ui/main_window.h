@@ -181,7 +181,9 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   class ReplaceSide;
   // A warning before a replace: true to go on; ignore takes the box's state.
   bool PassReplaceWarning(int kind, bool& ignore);
-  void RunReplace(const QString& text, bool selected_only);
+  // preview: the lines that would change are shown first, and only those
+  // the user keeps are replaced.
+  void RunReplace(const QString& text, bool selected_only, bool preview = false);
   // While a replace runs the window is busy as in a search: no search, no
   // second replace, no close, and their buttons show it.
   class ReplacingScope {

@@ -10,6 +10,7 @@
 #include "app/ui/main_window.h"
 #include "ui/common/qt_text.h"
 #include "replace/replace_journal.h"
+#include "replace/replace_preview.h"
 #include "replace/replace_run.h"
 #include "text/file_bytes.h"
 #include "text/text_codec.h"
@@ -75,18 +76,20 @@ void TLorvekMain::ReplaceAllCommand() {
   if (options_.search.find_onece && !PassReplaceWarning(0, options_.repl_ignore)) return;
   if (options_.search.code_cng_mode == 2 && !PassReplaceWarning(2, options_.code_repl_ignore)) return;
   TReplace dialog(ini_, this);
-  if (dialog.exec() != QDialog::Accepted) return;
-  RunReplace(dialog.Text(), false);
+  const int answer = dialog.exec();
+  if (answer != QDialog::Accepted && answer != TReplace::Preview) return;
+  RunReplace(dialog.Text(), false, answer == TReplace::Preview);
 }
 
 void TLorvekMain::ReplaceSelectedCommand() {
   if (run_->Searching() || list_->SelectedRows().empty()) return;
   TReplace dialog(ini_, this);
-  if (dialog.exec() != QDialog::Accepted) return;
-  RunReplace(dialog.Text(), true);
+  const int answer = dialog.exec();
+  if (answer != QDialog::Accepted && answer != TReplace::Preview) return;
+  RunReplace(dialog.Text(), true, answer == TReplace::Preview);
 }
 
-void TLorvekMain::RunReplace(const QString& text, bool selected_only) {
+void TLorvekMain::RunReplace(const QString& text, bool selected_only, bool preview) {
   CompiledWordRef word = run_->Compiled();
   std::string replacement;
   if (!word || !CheckedSjis(text, &replacement)) return;
@@ -98,10 +101,30 @@ void TLorvekMain::RunReplace(const QString& text, bool selected_only) {
   settings.html_repl_ignore = options_.html_repl_ignore;
   run_->ClearAbortRequest();
   const ReplacingScope busy(*this);
+  const std::vector<size_t> rows = list_->SelectedRows();
+  ReplacePreview seen;
+  ReplaceChoice choice;
+  if (preview) {
+    seen = PreviewReplace(store_, *word, settings, side, replacement, selected_only, rows);
+    if (seen.aborted) {  // キャンセル at the HTML warning
+      SetStatusText(0, "処理を中断しました.");
+      return;
+    }
+    TReplPreview window(seen, this);
+    if (window.exec() != QDialog::Accepted) {
+      SetStatusText(0, "置換を取り消しました.");
+      return;
+    }
+    choice = window.Choice();
+    // The warning was answered for what the window showed.
+    settings.html_repl_ignore = true;
+    run_->ClearAbortRequest();
+  }
   ReplaceRun replace(store_, *word, settings, side);
   ReplaceJournal journal(ReplaceJournalPath(program_folder_));
   replace.SetJournal(&journal);
-  const ReplaceResult result = replace.Run(replacement, selected_only, list_->SelectedRows());
+  if (preview) replace.LimitTo(&choice);
+  const ReplaceResult result = replace.Run(replacement, selected_only, rows);
   model_->Refresh();
   OnSelectionChanged();
   TReplReport report(QString::fromUtf8(result.summary), this);

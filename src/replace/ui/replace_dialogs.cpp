@@ -105,14 +105,21 @@ TReplace::TReplace(TIniGT& ini, QWidget* parent) : QDialog(parent), history_(ini
   layout->addWidget(box_);
   auto* buttons = new QHBoxLayout;
   ok_ = new QPushButton(U("&OK"), this);
+  preview_ = new QPushButton(U("プレビュー(&V)..."), this);
+  preview_->setObjectName("PreviewButton");
   auto* cancel = new QPushButton(U("キャンセル(&C)"), this);
   buttons->addStretch();
   buttons->addWidget(ok_);
+  buttons->addWidget(preview_);
   buttons->addWidget(cancel);
   layout->addLayout(buttons);
   connect(ok_, &QPushButton::clicked, this, [this] {
     by_button_ = true;
     accept();
+  });
+  connect(preview_, &QPushButton::clicked, this, [this] {
+    by_button_ = true;
+    done(Preview);
   });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   if (parent) adjustSize(), move(parent->geometry().center() - rect().center());
@@ -136,7 +143,7 @@ bool TReplace::eventFilter(QObject* o, QEvent* e) {
 }
 
 void TReplace::done(int result) {
-  if (result == QDialog::Accepted && by_button_) history_.AddHistory(ToSjis(Text()));
+  if ((result == QDialog::Accepted || result == Preview) && by_button_) history_.AddHistory(ToSjis(Text()));
   history_.SaveHistory();  // written whenever the dialog closes
   QDialog::done(result);
 }

@@ -10,13 +10,17 @@
 
 #include "settings/history.h"
 #include "settings/settings_schema.h"
+#include "replace/replace_preview.h"
 #include "replace/replace_run.h"
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace lorvek {
 
@@ -45,14 +49,17 @@ class TReplQuery : public QDialog {
 
 // "文字列の置換": the replacement text with its history (ReplHistory). OK
 // puts the text at the top of the history; Enter in the box closes as OK
-// without touching it; Escape closes as キャンセル.
+// without touching it; Escape closes as キャンセル. "プレビュー(&V)..." closes
+// with the result Preview (and takes the text into the history as OK does).
 class TReplace : public QDialog {
   Q_OBJECT
  public:
+  static constexpr int Preview = 2;
   TReplace(TIniGT& ini, QWidget* parent = nullptr);
   QString Text() const;
   QComboBox* Box() const { return box_; }
   QPushButton* OkButton() const { return ok_; }
+  QPushButton* PreviewButton() const { return preview_; }
 
  protected:
   bool eventFilter(QObject* o, QEvent* e) override;
@@ -62,7 +69,35 @@ class TReplace : public QDialog {
   THistoryEx history_;
   QComboBox* box_;
   QPushButton* ok_;
+  QPushButton* preview_;
   bool by_button_ = false;
+};
+
+// "置換のプレビュー": every line a replace would change, file by file, the
+// old text above the new with the replaced parts marked, each file and each
+// line with a check box (all ticked). OK: replace the ticked lines.
+class TReplPreview : public QDialog {
+  Q_OBJECT
+ public:
+  // preview must outlive the window.
+  TReplPreview(const ReplacePreview& preview, QWidget* parent = nullptr);
+  // The ticked lines, with the bytes each file had when looked at.
+  ReplaceChoice Choice() const;
+  QTreeWidget* Tree() const { return tree_; }
+  QLabel* Counts() const { return counts_; }
+  QPushButton* OkButton() const { return ok_; }
+  QPushButton* CancelButton() const { return cancel_; }
+  // Where the check box of a file (line_row < 0) or of one of its lines sits in the tree.
+  QTreeWidgetItem* Item(int file, int line_row = -1) const;
+
+ private:
+  void UpdateCounts();
+  void SetAll(bool checked);
+
+  const ReplacePreview& preview_;
+  QTreeWidget* tree_;
+  QLabel* counts_;
+  QPushButton *ok_, *cancel_;
 };
 
 // The per-match question "置換": はい(&Y), いいえ(&N), 中止(&A), すべて; はい is the
