@@ -398,7 +398,7 @@ void MainWindowTest::ModelAnswersOnlyTheRowsItWasTold() {
     r->IconIndex = i == 1 ? -1 : 0;
     r->LineNo = i + 1;
     r->LineText = Utf8ToCp932("検索 " + std::to_string(i));
-    store.records().push_back(std::move(r));
+    store.Append(std::move(r));
   }
   ResultModel model(store);
   QCOMPARE(model.rowCount(), 0);

@@ -207,8 +207,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   std::unique_ptr<SearchRun> run_;
   // The built-in viewer: made at start-up, hidden until a hit is opened in it.
   std::unique_ptr<TView> view_;
-  void OpenInViewer(const MatchRecord& rec, const std::string& path, bool temporary, int col, int len, bool html);
-  void OpenInEditor(const MatchRecord& rec, size_t row, const std::string& path, int col, int len, bool html);
+  void OpenInViewer(const RecordView& rec, size_t row, const std::string& path, bool temporary, int col, int len, bool html);
+  void OpenInEditor(const RecordView& rec, size_t row, const std::string& path, int col, int len, bool html);
   // The readable text of a Word, Excel, filtered or HTML hit; prepared is
   // false when the file is read as it is.
   std::vector<std::string> PreparedLines(const std::string& path, int32_t code, bool filtered, bool html,
