@@ -101,7 +101,7 @@ class OpenTest : public QObject {
     win.Search("cat", dir.path());
     std::map<std::string, size_t> row_of;
     for (size_t i = 0; i < win.w->store().size(); ++i) {
-      const std::string& p = win.w->store()[i].OpenPath;
+      const std::string p(win.w->store()[i].OpenPath);
       row_of.emplace(p.substr(p.find_last_of('/') + 1), i);
     }
     TView& v = win.w->Viewer();
@@ -131,10 +131,10 @@ class OpenTest : public QObject {
     for (size_t i = 0; i < win.w->store().size(); ++i) {
       const RecordView rec = win.w->store()[i];
       win.Open(static_cast<int>(i));
-      QVERIFY2(v.isVisible(), rec.OpenPath.c_str());
+      QVERIFY2(v.isVisible(), std::string(rec.OpenPath).c_str());
       QCOMPARE(v.Panel(3), U8("編集不可"));
       const std::string line = v.Editor()->LineText(static_cast<int>(v.Editor()->Caret().line));
-      QVERIFY2(line.find(Utf8ToCp932("検索語")) != std::string::npos, rec.OpenPath.c_str());
+      QVERIFY2(line.find(Utf8ToCp932("検索語")) != std::string::npos, std::string(rec.OpenPath).c_str());
       QCOMPARE(static_cast<int>(v.Editor()->Caret().line) + 1, rec.LineNo);
     }
   }

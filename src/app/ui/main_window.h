@@ -245,6 +245,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   QSplitter* splitter_ = nullptr;
   QLabel* panels_[5] = {};
   QString panel0_text_;  // what panel 0 says when no hint covers it
+  QString panel_shape_[5];  // a panel's text last measured, its digits as the widest digit
+  QChar widest_digit_[5];   // in the panel's font; null until first needed
   QProgressBar* progress_ = nullptr;
 
   QAction* find_act_ = nullptr;      // FindBtn / Search1

@@ -56,9 +56,25 @@ void TLorvekMain::SetStatusText(int panel, const std::string& text) {
     t = panels_[0]->fontMetrics().elidedText(t, Qt::ElideMiddle, 260);
     panel0_text_ = t;
   } else {
-    // A counter never gets cut: the panel grows to its text.
-    const int needed = panels_[panel]->fontMetrics().horizontalAdvance(t) + 12;
-    if (needed > panels_[panel]->minimumWidth()) panels_[panel]->setMinimumWidth(needed);
+    // A counter never gets cut: the panel grows to its text. The counter
+    // changes with every hit, so it is measured with each digit as the
+    // widest one, and only when that shape changes (a digit more).
+    QChar& widest = widest_digit_[panel];
+    if (widest.isNull()) {
+      const QFontMetrics metrics = panels_[panel]->fontMetrics();
+      widest = u'0';
+      for (char16_t d = u'1'; d <= u'9'; ++d)
+        if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widest)) widest = QChar(d);
+    }
+    QString shape = t;
+    for (QChar& c : shape)
+      if (c >= u'0' && c <= u'9') c = widest;
+    if (shape != panel_shape_[panel]) {
+      const QFontMetrics metrics = panels_[panel]->fontMetrics();
+      panel_shape_[panel] = shape;
+      const int needed = metrics.horizontalAdvance(shape) + 12;
+      if (needed > panels_[panel]->minimumWidth()) panels_[panel]->setMinimumWidth(needed);
+    }
   }
   panels_[panel]->setText(t);
 }
