@@ -783,7 +783,7 @@ TEST(Filters, HostileFileNamesArePassedAsNamesNeverRun) {
     EXPECT_EQ(h.store[i].EncodingCode, 1011);
     EXPECT_EQ(h.store[i].LineEndCode, 1);
     EXPECT_TRUE(h.store[i].Filtered);
-    args.insert(h.store[i].LineText);
+    args.insert(std::string(h.store[i].LineText));
   }
   EXPECT_TRUE(args.count("arg:-v"));
   EXPECT_TRUE(args.count("arg:" + (files / "it's.pdf").string()));

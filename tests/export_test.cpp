@@ -21,7 +21,7 @@ ResultStore FixedStore(bool html_names = false) {
     r->OpenPath = std::move(open);
     r->LineNo = line;
     r->LineText = std::move(text);
-    store.records().push_back(std::move(r));
+    store.Append(std::move(r));
   };
   add("/data/a.txt", 12, "abc");
   if (html_names) add("@/x/b.lzh@dir/a b<.txt", 7, "<B>ab&\"");
@@ -62,6 +62,34 @@ TEST(Exports, HtmlReportIsEscapedAndMarksTheMatch) {
   EXPECT_EQ(HtmlLines(empty, {"x", ""}, &m.Current()).size(), 12u);  // the frame without rows
 }
 
+TEST(Exports, WrittenAsMadeTheyMatchTheLinesInFull) {
+  TempDir dir;
+  ResultStore store = FixedStore(true);
+  WriteCsv((dir / "c.csv").string(), store, {1, 1});
+  EXPECT_EQ(test::ReadBytes(dir / "c.csv"), JoinCrLf(CsvLines(store, {1, 1})));
+  WriteHtmlReport((dir / "r.htm").string(), store, {"ab", "2026/12/07 10:00:00"}, false);
+  EXPECT_EQ(test::ReadBytes(dir / "r.htm"), JoinCrLf(HtmlLines(store, {"ab", "2026/12/07 10:00:00"}, false)));
+  // More than one chunk, the last one partly filled.
+  ResultStore big;
+  for (int i = 0; i < 30000; ++i) {
+    auto r = std::make_unique<MatchRecord>();
+    r->OpenPath = "/data/f" + std::to_string(i / 7) + ".txt";
+    r->LineNo = i;
+    r->LineText = std::string(i % 50, 'x') + std::to_string(i);
+    big.Append(std::move(r));
+  }
+  WriteTagList((dir / "t.txt").string(), big);
+  const std::string expected = JoinCrLf(TagLines(big));
+  ASSERT_GT(expected.size(), size_t{1} << 20);
+  EXPECT_EQ(test::ReadBytes(dir / "t.txt"), expected);
+  try {
+    WriteTagList((dir / "missing" / "t.txt").string(), big);
+    FAIL();
+  } catch (const EExportError& e) {
+    EXPECT_EQ(std::string(e.what()), "ﾌｧｲﾙ " + (dir / "missing" / "t.txt").string() + " を作成できません");
+  }
+}
+
 TEST(Exports, FailuresCarryTheUsersText) {
   TempDir dir;
   try {
@@ -93,7 +121,7 @@ TEST(ResultRows, SortingDescendingFirstWithLineNumberTies) {
     r->DisplayName = name;
     r->LineNo = line;
     r->LastWriteTime = time;
-    store.records().push_back(std::move(r));
+    store.Append(std::move(r));
   };
   add("b", 2, 10);
   add("a", 5, 20);
@@ -103,7 +131,7 @@ TEST(ResultRows, SortingDescendingFirstWithLineNumberTies) {
   bool flag0 = false, flag1 = false;
   auto order = [&] {
     std::string s;
-    for (size_t i = 0; i < store.size(); ++i) s += store[i].DisplayName + std::to_string(store[i].LineNo) + " ";
+    for (size_t i = 0; i < store.size(); ++i) s += std::string(store[i].DisplayName) + std::to_string(store[i].LineNo) + " ";
     return s;
   };
   ASSERT_TRUE(SortStore(store, 0, flag0, LocaleCompare));

@@ -53,7 +53,7 @@ TEST(LongLine, AHitIsFoundOnceWhereverItLiesAndTheLinesAfterKeepTheirNumbers) {
       h.SearchBytes(LineWithWordAt(length, pos, "needle"), "needle");
       ASSERT_EQ(h.store.size(), 2u);
       EXPECT_EQ(h.run.MatchCount(), 2);
-      const MatchRecord& r = h.store[0];
+      const RecordView r = h.store[0];
       EXPECT_EQ(r.LineNo, 2);
       EXPECT_NE(r.LineText.find("needle"), std::string::npos);
       EXPECT_LT(r.LineText.size(), 1200u);
@@ -187,7 +187,7 @@ TEST(LongLine, ALongLineIsANeighboursContextByItsStart) {
   h.run.options().wide_preview = true;
   h.SearchBytes("needle\n" + std::string(3000, 'y') + "\nz\n", "needle");
   ASSERT_EQ(h.store.size(), 1u);
-  const MatchRecord& r = h.store[0];
+  const RecordView r = h.store[0];
   EXPECT_EQ(r.LineNo, 1);
   // (Its first window here is shorter than the head kept with the real bound.)
   ASSERT_GT(r.NextLine1.size(), 100u);
@@ -211,7 +211,7 @@ TEST(LongLine, TheBinaryScanKeepsACutLineBetweenCharactersWithTheMark) {
   h.SearchBytes(bytes, "needle", "data.bin");
   ASSERT_EQ(h.store.size(), 2u);
   EXPECT_EQ(h.store[0].EncodingCode, ecBinary);
-  const std::string& text = h.store[0].LineText;
+  const std::string text(h.store[0].LineText);
   ASSERT_GT(text.size(), 4 * kMark.size());
   EXPECT_NE(text.find("needle"), std::string::npos);
   // Cut at both ends, each time before a lead byte, never between it and its trail byte.

@@ -315,7 +315,7 @@ TEST(OfficeSearch, FirstHitOnlyAndDocumentsInsideArchives) {
   h.run.WildMatch2().SetMasks({"*.ZIP"});
   h.Search("検索語", Office("documents.zip"), "*.docx;*.xlsx;*.pdf");
   std::map<std::string, int32_t> codes;
-  for (size_t i = 0; i < h.store.size(); ++i) codes[h.store[i].OpenPath] = h.store[i].EncodingCode;
+  for (size_t i = 0; i < h.store.size(); ++i) codes[std::string(h.store[i].OpenPath)] = h.store[i].EncodingCode;
   const std::string prefix = "@" + Office("documents.zip") + "@書類/";
   EXPECT_EQ(codes[prefix + "sample.docx"], 1007);
   EXPECT_EQ(codes[prefix + "sample.xlsx"], 1008);

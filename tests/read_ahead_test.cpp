@@ -32,7 +32,7 @@ struct Outcome {
   std::string status;
 };
 
-std::string Describe(const MatchRecord& r) {
+std::string Describe(const RecordView& r) {
   std::ostringstream o;
   o << r.OpenPath << '|' << r.DisplayName << '|' << r.LineNo << '|' << r.LineText << '|' << r.EncodingCode << '|'
     << r.LineEndCode << '|' << r.Filtered << '|' << r.LastWriteTime << '|' << r.IconIndex << '|' << r.PrevLine1 << '|'

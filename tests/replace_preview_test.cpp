@@ -180,7 +180,7 @@ TEST(ReplacePreview, AFileWhoseRowsAreApart) {
   f.dir.Write("b.txt", "cat z\n");
   f.Search("cat");
   ASSERT_EQ(f.store.size(), 3u);
-  std::swap(f.store[1], f.store[2]);  // a.txt, b.txt, a.txt
+  f.store.Permute({0, 2, 1});  // a.txt, b.txt, a.txt
   const ReplacePreview p = f.Preview("dog");
   ASSERT_EQ(p.files.size(), 2u);
   ASSERT_EQ(p.files[0].lines.size(), 2u);

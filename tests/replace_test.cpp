@@ -185,7 +185,7 @@ TEST(ReplaceRun, SkipsAreNotedOnceAndSaidAtTheEnd) {
   f.dir.Write("u.txt", "\xE6\xA4\x9C\xE7\xB4\xA2 cat\ncat\n");
   f.dir.Write("b.bin", std::string("\x01\x02 cat\n", 7));
   f.Search("cat");
-  auto member = std::make_unique<MatchRecord>(f.store[0]);
+  auto member = std::make_unique<MatchRecord>(f.store[0].ToRecord());
   member->OpenPath = "@/x/a.lzh@doc/r.txt";
   f.store.Append(std::move(member));
   f.settings.code_cng_mode = 0;  // no conversion: the UTF-8 file is probed again and skipped
@@ -659,7 +659,7 @@ TEST(ReplaceUndo, AFileWrittenTwiceAndAKilledRun) {
   f.dir.Write("b.txt", "cat z\n");
   f.Search("cat");
   ASSERT_EQ(f.store.size(), 3u);
-  std::swap(f.store[1], f.store[2]);  // a.txt, b.txt, a.txt: two loads of a.txt
+  f.store.Permute({0, 2, 1});  // a.txt, b.txt, a.txt: two loads of a.txt
   ReplaceJournal j(journal);
   ReplaceRun run(f.store, *f.run.Compiled(), f.settings, f.replies);
   run.SetJournal(&j);

@@ -195,13 +195,13 @@ void ReplaceRun::WriteBack(File& file) {
   const FileStamp now = StampOf(file.path);
   if (now.valid()) done_lines_[{now.device, now.inode}] = file.done;
   for (auto& [row, text] : file.row_texts) {
-    store_[row].LineText = std::move(text);
+    store_.SetLineText(row, text);
     front_end_.RowChanged(row);
   }
   file.row_texts.clear();
 }
 
-bool ReplaceRun::ReplaceInLine(const std::string& line, const MatchRecord& row, const std::string& path,
+bool ReplaceRun::ReplaceInLine(const std::string& line, const RecordView& row, const std::string& path,
                                std::vector<LineEdit>& edits, std::string& result) {
   // Every match is one the whole line holds: anchors and the whole-word
   // test see the line's real start, end and neighbours, and a replacement
@@ -264,8 +264,8 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
   for (size_t i = 0; i < store_.size() && !result_.aborted; ++i) {
     front_end_.SetProgress(i);
     if (!chosen[i]) continue;
-    const MatchRecord& row = store_[i];
-    const std::string& open = row.OpenPath;
+    const RecordView row = store_[i];
+    const std::string open(row.OpenPath);
     if (!open.empty() && open[0] == '@') {
       archive_skipped_ = true;
       Note(kArchiveNote + PathForDisplay(open.substr(1)));

@@ -129,7 +129,7 @@ class ReplaceRun {
   void WriteBack(File& file);
   void Refuse(File& file, const std::string& note);
   // Replaces in one line; false when the run was aborted inside.
-  bool ReplaceInLine(const std::string& line, const MatchRecord& row, const std::string& path,
+  bool ReplaceInLine(const std::string& line, const RecordView& row, const std::string& path,
                      std::vector<LineEdit>& edits, std::string& result);
   void Note(const std::string& text);
 

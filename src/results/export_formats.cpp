@@ -20,7 +20,7 @@ std::string PathText(const std::string& path) {
   return last_out;
 }
 
-std::string EscapeHtml(const std::string& s) {
+std::string EscapeHtml(std::string_view s) {
   std::string out;
   out.reserve(s.size());
   for (char c : s) {
@@ -52,8 +52,8 @@ std::string FileUrl(const std::string& path) {
   return out;
 }
 
-std::string Quoted(const std::string& field, const std::string& q) {
-  if (q.empty()) return field;
+std::string Quoted(std::string_view field, const std::string& q) {
+  if (q.empty()) return std::string(field);
   std::string out = q;
   for (char c : field) {
     out.push_back(c);
@@ -65,15 +65,15 @@ std::string Quoted(const std::string& field, const std::string& q) {
 // A field that holds the separator, a double quote or a line break would
 // shift or split the columns of a spreadsheet: it goes between double quotes
 // whatever CSVQuates asks for.
-std::string CsvField(const std::string& field, const std::string& q, const std::string& separator) {
+std::string CsvField(std::string_view field, const std::string& q, const std::string& separator) {
   const bool risky =
-      (!separator.empty() && field.find(separator) != std::string::npos) || field.find_first_of("\"\r\n") != std::string::npos;
+      (!separator.empty() && field.find(separator) != std::string_view::npos) || field.find_first_of("\"\r\n") != std::string_view::npos;
   return Quoted(field, risky ? "\"" : q);
 }
 
 }  // namespace
 
-std::string ExportPath(const MatchRecord& r) { return r.Path().DisplayPath(); }
+std::string ExportPath(const RecordView& r) { return r.Path().DisplayPath(); }
 
 std::string FolderPart(const std::string& path) {
   size_t slash = path.find_last_of('/');
@@ -83,8 +83,8 @@ std::string FolderPart(const std::string& path) {
   return path.substr(0, slash);
 }
 
-std::string TagLine(const MatchRecord& r) {
-  return "\"" + PathText(ExportPath(r)) + "\" " + std::to_string(r.LineNo) + ": " + r.LineText;
+std::string TagLine(const RecordView& r) {
+  return "\"" + PathText(ExportPath(r)) + "\" " + std::to_string(r.LineNo) + ": " + std::string(r.LineText);
 }
 
 std::vector<std::string> TagLines(const ResultStore& store) {
@@ -94,7 +94,7 @@ std::vector<std::string> TagLines(const ResultStore& store) {
   return lines;
 }
 
-std::string CsvLine(const MatchRecord& r, const CsvFormat& f) {
+std::string CsvLine(const RecordView& r, const CsvFormat& f) {
   std::string s = f.terms == 0 ? "," : f.terms == 1 ? "\t" : "";
   std::string q = f.quates == 1 ? "\"" : f.quates == 2 ? "'" : "";
   std::string path = PathText(ExportPath(r));
@@ -109,13 +109,33 @@ std::vector<std::string> CsvLines(const ResultStore& store, const CsvFormat& for
   return lines;
 }
 
-std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, bool fuzzy) {
-  PatternRef highlight;
+namespace {
+PatternRef HighlightOf(const std::string& word, bool fuzzy) {
   try {
-    highlight = CompileStringPattern(report.search_word, fuzzy);
+    return CompileStringPattern(word, fuzzy);
   } catch (const ERegExpParser&) {
+    return nullptr;  // an invalid word marks nothing
   }
+}
+}  // namespace
+
+std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report, bool fuzzy) {
+  PatternRef highlight = HighlightOf(report.search_word, fuzzy);
   return HtmlLines(store, report, highlight.get());
+}
+
+void WriteTagList(const std::string& path, const ResultStore& store) {
+  WriteStoreLines(path, store, [](const RecordView& r) { return TagLine(r); });
+}
+
+void WriteCsv(const std::string& path, const ResultStore& store, const CsvFormat& format) {
+  WriteStoreLines(path, store, [&](const RecordView& r) { return CsvLine(r, format); });
+}
+
+void WriteHtmlReport(const std::string& path, const ResultStore& store, const HtmlReport& report, bool fuzzy) {
+  PatternRef highlight = HighlightOf(report.search_word, fuzzy);
+  WriteStoreLines(path, store, [&](const RecordView& r) { return HtmlRow(r, highlight.get()); }, HtmlHead(report),
+                  {HtmlTail()});
 }
 
 std::vector<std::string> HtmlHead(const HtmlReport& report) {
@@ -136,7 +156,7 @@ std::vector<std::string> HtmlHead(const HtmlReport& report) {
   };
 }
 
-std::string HtmlRow(const MatchRecord& r, const CompiledPattern* highlight) {
+std::string HtmlRow(const RecordView& r, const CompiledPattern* highlight) {
   const std::string mark_open = "<FONT COLOR=\"ff0000\"><B><SPAN STYLE=\"background-color:#ffff00\">";
   const std::string mark_close = "</SPAN></B></FONT>";
   const std::string path = ExportPath(r);
@@ -182,6 +202,31 @@ EExportError ExportErrorOf(const std::string& path, const std::system_error& e) 
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
   try {
     WriteFileAtomically(path, JoinCrLf(lines));
+  } catch (const std::system_error& e) {
+    throw ExportErrorOf(path, e);
+  }
+}
+
+void WriteStoreLines(const std::string& path, const ResultStore& store,
+                     const std::function<std::string(const RecordView&)>& row, const std::vector<std::string>& head,
+                     const std::vector<std::string>& tail) {
+  constexpr size_t kChunk = size_t{1} << 20;
+  try {
+    AtomicFileWriter out(path);
+    std::string chunk;
+    auto add = [&](const std::string& line) {
+      chunk += line;
+      chunk += "\r\n";
+      if (chunk.size() >= kChunk) {
+        out.Write(chunk);
+        chunk.clear();
+      }
+    };
+    for (const std::string& l : head) add(l);
+    for (size_t i = 0; i < store.size(); ++i) add(row(store[i]));
+    for (const std::string& l : tail) add(l);
+    out.Write(chunk);
+    out.Commit();
   } catch (const std::system_error& e) {
     throw ExportErrorOf(path, e);
   }

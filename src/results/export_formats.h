@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <stdexcept>
 #include <system_error>
 #include <string>
@@ -22,19 +23,19 @@ class EExportError : public std::runtime_error {
 
 // The path an export names for a record: an archive member "@arc@member"
 // becomes "arc/member".
-std::string ExportPath(const MatchRecord& r);
+std::string ExportPath(const RecordView& r);
 // Directory part and file name part of an export path ("/" keeps the root).
 std::string FolderPart(const std::string& path);
 
 // "\"path\" 12: text" (the path in Shift-JIS when it is valid UTF-8).
-std::string TagLine(const MatchRecord& r);
+std::string TagLine(const RecordView& r);
 std::vector<std::string> TagLines(const ResultStore& store);
 
 struct CsvFormat {
   int terms = 0;    // CSVTerms: 0 ",", 1 TAB, other: nothing
   int quates = 0;   // CSVQuates: 0 none, 1 ", 2 ', other: none
 };
-std::string CsvLine(const MatchRecord& r, const CsvFormat& format);
+std::string CsvLine(const RecordView& r, const CsvFormat& format);
 std::vector<std::string> CsvLines(const ResultStore& store, const CsvFormat& format);
 
 struct HtmlReport {
@@ -43,7 +44,7 @@ struct HtmlReport {
 };
 // The report's parts: the lines before the rows, one row, the last line.
 std::vector<std::string> HtmlHead(const HtmlReport& report);
-std::string HtmlRow(const MatchRecord& r, const CompiledPattern* highlight);
+std::string HtmlRow(const RecordView& r, const CompiledPattern* highlight);
 std::string HtmlTail();
 // highlight: the word box's text compiled as a pattern (nullptr marks nothing).
 std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& report,
@@ -56,6 +57,16 @@ std::vector<std::string> HtmlLines(const ResultStore& store, const HtmlReport& r
 // place. Raises EExportError (message in UTF-8) with "ﾌｧｲﾙ %s を作成できません"
 // or "ｽﾄﾘｰﾑへの書き込みｴﾗｰ".
 void WriteLines(const std::string& path, const std::vector<std::string>& lines);
+// The same for head, one line per row of the store and tail, written as they
+// are made: a million rows never stand in memory as text twice over.
+void WriteStoreLines(const std::string& path, const ResultStore& store,
+                     const std::function<std::string(const RecordView&)>& row,
+                     const std::vector<std::string>& head = {}, const std::vector<std::string>& tail = {});
+// The three exports of the store to a file, as TagLines, CsvLines and
+// HtmlLines (with the search word as the highlight) would write them.
+void WriteTagList(const std::string& path, const ResultStore& store);
+void WriteCsv(const std::string& path, const ResultStore& store, const CsvFormat& format);
+void WriteHtmlReport(const std::string& path, const ResultStore& store, const HtmlReport& report, bool fuzzy);
 // The user's words for a failure of the writer of path.
 EExportError ExportErrorOf(const std::string& path, const std::system_error& e);
 std::string JoinCrLf(const std::vector<std::string>& lines);

@@ -19,7 +19,7 @@ bool SortStore(ResultStore& store, int column, bool& direction_flag, const TextC
 int LocaleCompare(const std::string& a, const std::string& b);
 
 // The file name (after an archive path's " / " the member's) and the encoding tag.
-std::string StatusText(const MatchRecord& r);
+std::string StatusText(const RecordView& r);
 
 struct PreviewSettings {
   bool wide_preview = false;
@@ -32,13 +32,13 @@ struct PreviewText {
   size_t select_length = 0;  // 0: nothing selected
 };
 // term0: the run's term 0, which marks the hit (nullptr: nothing marked).
-PreviewText BuildPreview(const MatchRecord& r, const PreviewSettings& s, const CompiledPattern* term0);
+PreviewText BuildPreview(const RecordView& r, const PreviewSettings& s, const CompiledPattern* term0);
 
 // The paths "copy file names" and a drag carry: an archive member maps to the
 // file it is (or would be) extracted to under the work folder.
 std::vector<std::string> HitFilePaths(const ResultStore& store, const std::vector<size_t>& rows,
                                       const std::string& work_folder);
 // "Copy folder": the directory part of the first selected row's open path.
-std::string FolderOfRow(const MatchRecord& r);
+std::string FolderOfRow(const RecordView& r);
 
 }  // namespace lorvek

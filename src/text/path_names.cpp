@@ -5,7 +5,7 @@
 namespace lorvek {
 namespace {
 
-size_t NameStart(const std::string& path) {
+size_t NameStart(std::string_view path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? 0 : slash + 1;
 }
@@ -18,7 +18,7 @@ std::string AsciiCased(std::string text, char from, char to) {
 
 }  // namespace
 
-std::string FileNameOf(const std::string& path) { return path.substr(NameStart(path)); }
+std::string FileNameOf(std::string_view path) { return std::string(path.substr(NameStart(path))); }
 
 std::string ExtensionOf(const std::string& path) {
   const size_t dot = path.find_last_of('.');

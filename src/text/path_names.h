@@ -3,12 +3,13 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace lorvek {
 
 // The last name of a path ("c.txt" of "a/b/c.txt"); the path itself when it
 // holds no '/'.
-std::string FileNameOf(const std::string& path);
+std::string FileNameOf(std::string_view path);
 
 // The extension of the path's last name, its dot included (".txt"), as
 // written; "" when that name has no dot. A name that starts with its only

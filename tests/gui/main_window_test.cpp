@@ -327,11 +327,11 @@ void MainWindowTest::ListCommandsSortingPreviewAndCopies() {
   auto* list = w.findChild<ResultList*>("ExtListView1");
   // The first click on the file column sorts descending.
   list->horizontalHeader()->sectionClicked(0);
-  QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("b.txt"));
+  QVERIFY(QString::fromStdString(std::string(w.store()[0].DisplayName)).endsWith("b.txt"));
   list->horizontalHeader()->sectionClicked(0);
-  QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("a.txt"));
+  QVERIFY(QString::fromStdString(std::string(w.store()[0].DisplayName)).endsWith("a.txt"));
   list->horizontalHeader()->sectionClicked(2);  // the line column sorts nothing
-  QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("a.txt"));
+  QVERIFY(QString::fromStdString(std::string(w.store()[0].DisplayName)).endsWith("a.txt"));
   // A real click: the arrow as the control decides (a new column descends, the same flips).
   QHeaderView* h = list->horizontalHeader();
   auto click = [&](int section) {
@@ -341,10 +341,10 @@ void MainWindowTest::ListCommandsSortingPreviewAndCopies() {
   click(0);
   QCOMPARE(h->sortIndicatorSection(), 0);
   QCOMPARE(h->sortIndicatorOrder(), Qt::DescendingOrder);
-  QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("b.txt"));
+  QVERIFY(QString::fromStdString(std::string(w.store()[0].DisplayName)).endsWith("b.txt"));
   click(0);
   QCOMPARE(h->sortIndicatorOrder(), Qt::AscendingOrder);
-  QVERIFY(QString::fromStdString(w.store()[0].DisplayName).endsWith("a.txt"));
+  QVERIFY(QString::fromStdString(std::string(w.store()[0].DisplayName)).endsWith("a.txt"));
   // Selecting the second row: status text and the match selected in the preview.
   list->selectRow(1);
   QCOMPARE(w.StatusText(0), U8("b.txt"));
@@ -398,7 +398,7 @@ void MainWindowTest::ModelAnswersOnlyTheRowsItWasTold() {
     r->IconIndex = i == 1 ? -1 : 0;
     r->LineNo = i + 1;
     r->LineText = Utf8ToCp932("検索 " + std::to_string(i));
-    store.records().push_back(std::move(r));
+    store.Append(std::move(r));
   }
   ResultModel model(store);
   QCOMPARE(model.rowCount(), 0);

@@ -101,13 +101,13 @@ class OpenTest : public QObject {
     win.Search("cat", dir.path());
     std::map<std::string, size_t> row_of;
     for (size_t i = 0; i < win.w->store().size(); ++i) {
-      const std::string& p = win.w->store()[i].OpenPath;
+      const std::string p(win.w->store()[i].OpenPath);
       row_of.emplace(p.substr(p.find_last_of('/') + 1), i);
     }
     TView& v = win.w->Viewer();
     for (const char* name : {"u.txt", "s.xls", "w.doc", "f.pdf"}) {
       QVERIFY2(row_of.count(name), name);
-      const MatchRecord& rec = win.w->store()[row_of[name]];
+      const RecordView rec = win.w->store()[row_of[name]];
       win.Open(static_cast<int>(row_of[name]));
       QVERIFY2(v.isVisible(), name);
       QCOMPARE(v.Panel(3), U8("編集不可"));
@@ -129,12 +129,12 @@ class OpenTest : public QObject {
     QVERIFY(win.w->store().size() >= 8);
     TView& v = win.w->Viewer();
     for (size_t i = 0; i < win.w->store().size(); ++i) {
-      const MatchRecord& rec = win.w->store()[i];
+      const RecordView rec = win.w->store()[i];
       win.Open(static_cast<int>(i));
-      QVERIFY2(v.isVisible(), rec.OpenPath.c_str());
+      QVERIFY2(v.isVisible(), std::string(rec.OpenPath).c_str());
       QCOMPARE(v.Panel(3), U8("編集不可"));
       const std::string line = v.Editor()->LineText(static_cast<int>(v.Editor()->Caret().line));
-      QVERIFY2(line.find(Utf8ToCp932("検索語")) != std::string::npos, rec.OpenPath.c_str());
+      QVERIFY2(line.find(Utf8ToCp932("検索語")) != std::string::npos, std::string(rec.OpenPath).c_str());
       QCOMPARE(static_cast<int>(v.Editor()->Caret().line) + 1, rec.LineNo);
     }
   }
@@ -167,7 +167,7 @@ class OpenTest : public QObject {
     size_t text_row = 0, cell_row = 0;
     for (size_t i = 0; i < win.w->store().size(); ++i)
       (win.w->store()[i].EncodingCode == 1008 ? cell_row : text_row) = i;
-    const MatchRecord& rec = win.w->store()[text_row];
+    const RecordView rec = win.w->store()[text_row];
     win.Open(static_cast<int>(text_row));  // UseEditor: the editor, waited for
     QCOMPARE(win.started.size(), size_t{1});
     QCOMPARE(QString::fromStdString(ReadFileBytes(record)),

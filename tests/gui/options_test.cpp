@@ -112,7 +112,7 @@ class OptionsTest : public QObject {
     w.findChild<QComboBox*>("FileMasks")->setEditText("*.txt");
     w.FindButtonClick();
     QVERIFY(w.store().size() > 0);
-    QVERIFY(QString::fromStdString(w.store()[0].OpenPath).contains("sample.jar@"));
+    QVERIFY(QString::fromStdString(std::string(w.store()[0].OpenPath)).contains("sample.jar@"));
     // ZIP off, then on again.
     w.show_options = [](TOptionPanel& d) {
       static_cast<QCheckBox*>(d.Control("Arc.ZIP"))->setChecked(false);

@@ -293,7 +293,7 @@ class ReplaceDialogsTest : public QObject {
     w.findChild<QComboBox*>("FindPath")->setEditText(tree.path());
     w.FindButtonClick();
     QCOMPARE(report.trimmed(), U8("全 2 ファイル中 1 ファイルが失敗"));
-    QCOMPARE(QString::fromStdString(w.store()[0].LineText), U8("cat [Page:1(1:0)]"));
+    QCOMPARE(QString::fromStdString(std::string(w.store()[0].LineText)), U8("cat [Page:1(1:0)]"));
   }
 
   void CommandsFromTheWindow() {
@@ -352,7 +352,7 @@ class ReplaceDialogsTest : public QObject {
     QVERIFY(w.findChild<QAction*>("ExitBtn")->isEnabled());
     QVERIFY(report.contains(U8("1 個のファイルの 1 個の文字を変換しました.")));
     QCOMPARE(ReadFileBytes(tree.path().toStdString() + "/a.txt"), std::string("one dog\r\ntwo cat\r\n"));
-    QCOMPARE(QString::fromStdString(w.store()[0].LineText), U8("one dog"));
+    QCOMPARE(QString::fromStdString(std::string(w.store()[0].LineText)), U8("one dog"));
     TIniGT ini(Folder(dir) + "Lorvek.ini");
     QCOMPARE(ini.ReadStr("Options", "ReplIgnore", ""), std::string("1"));
 
@@ -372,7 +372,7 @@ class ReplaceDialogsTest : public QObject {
     QVERIFY(undo->isEnabled());
     QTest::keyClick(edit, Qt::Key_U);
     QTRY_COMPARE(ReadFileBytes(tree.path().toStdString() + "/a.txt"), std::string("one cat\r\ntwo cat\r\n"));
-    QCOMPARE(QString::fromStdString(w.store()[0].LineText), U8("one cat"));
+    QCOMPARE(QString::fromStdString(std::string(w.store()[0].LineText)), U8("one cat"));
     QTRY_VERIFY(report.contains(U8("1 個のファイルを元に戻しました.")));
     open_edit_menu();
     QTRY_VERIFY(edit->isVisible());
@@ -409,8 +409,8 @@ class ReplaceDialogsTest : public QObject {
     QCOMPARE(ReadFileBytes(s.Path("b.txt")), std::string("cat b\n"));
     QVERIFY(!QFile::exists(QString::fromStdString(s.Path("b.bak"))));
     QVERIFY(s.report.contains(U8("1 個のファイルの 2 個の文字を変換しました.")));
-    QCOMPARE(QString::fromStdString(s.w->store()[0].LineText), U8("dog one"));
-    QCOMPARE(QString::fromStdString(s.w->store()[1].LineText), U8("keep cat"));
+    QCOMPARE(QString::fromStdString(std::string(s.w->store()[0].LineText)), U8("dog one"));
+    QCOMPARE(QString::fromStdString(std::string(s.w->store()[1].LineText)), U8("keep cat"));
   }
 
   // By keyboard alone: arrows move, Space unticks, Tab leaves the list for

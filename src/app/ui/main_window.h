@@ -209,8 +209,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   std::unique_ptr<SearchRun> run_;
   // The built-in viewer: made at start-up, hidden until a hit is opened in it.
   std::unique_ptr<TView> view_;
-  void OpenInViewer(const MatchRecord& rec, const std::string& path, bool temporary, int col, int len, bool html);
-  void OpenInEditor(const MatchRecord& rec, size_t row, const std::string& path, int col, int len, bool html);
+  void OpenInViewer(const RecordView& rec, size_t row, const std::string& path, bool temporary, int col, int len, bool html);
+  void OpenInEditor(const RecordView& rec, size_t row, const std::string& path, int col, int len, bool html);
   // The readable text of a Word, Excel, filtered or HTML hit; prepared is
   // false when the file is read as it is.
   std::vector<std::string> PreparedLines(const std::string& path, int32_t code, bool filtered, bool html,
@@ -247,6 +247,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   QSplitter* splitter_ = nullptr;
   QLabel* panels_[5] = {};
   QString panel0_text_;  // what panel 0 says when no hint covers it
+  QString panel_shape_[5];  // a panel's text last measured, its digits as the widest digit
+  QChar widest_digit_[5];   // in the panel's font; null until first needed
   QProgressBar* progress_ = nullptr;
 
   QAction* find_act_ = nullptr;      // FindBtn / Search1

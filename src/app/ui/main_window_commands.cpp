@@ -56,9 +56,25 @@ void TLorvekMain::SetStatusText(int panel, const std::string& text) {
     t = panels_[0]->fontMetrics().elidedText(t, Qt::ElideMiddle, 260);
     panel0_text_ = t;
   } else {
-    // A counter never gets cut: the panel grows to its text.
-    const int needed = panels_[panel]->fontMetrics().horizontalAdvance(t) + 12;
-    if (needed > panels_[panel]->minimumWidth()) panels_[panel]->setMinimumWidth(needed);
+    // A counter never gets cut: the panel grows to its text. The counter
+    // changes with every hit, so it is measured with each digit as the
+    // widest one, and only when that shape changes (a digit more).
+    QChar& widest = widest_digit_[panel];
+    if (widest.isNull()) {
+      const QFontMetrics metrics = panels_[panel]->fontMetrics();
+      widest = u'0';
+      for (char16_t d = u'1'; d <= u'9'; ++d)
+        if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widest)) widest = QChar(d);
+    }
+    QString shape = t;
+    for (QChar& c : shape)
+      if (c >= u'0' && c <= u'9') c = widest;
+    if (shape != panel_shape_[panel]) {
+      const QFontMetrics metrics = panels_[panel]->fontMetrics();
+      panel_shape_[panel] = shape;
+      const int needed = metrics.horizontalAdvance(shape) + 12;
+      if (needed > panels_[panel]->minimumWidth()) panels_[panel]->setMinimumWidth(needed);
+    }
   }
   panels_[panel]->setText(t);
 }
@@ -186,7 +202,7 @@ void TLorvekMain::OnSelectionChanged() {
   std::vector<size_t> rows = list_->SelectedRows();
   UpdateRowCommands();
   if (rows.empty() || rows[0] >= store_.size()) return;
-  const MatchRecord& r = store_[rows[0]];
+  const RecordView r = store_[rows[0]];
   SetStatusText(0, PathForDisplay(lorvek::StatusText(r)));
   if (!memo1_->isVisible()) return;
   memo1_->Clear();
@@ -292,18 +308,29 @@ void TLorvekMain::WriteTagList() {
     for (const auto& l : TagLines(store_)) text += FromSjis(l) + "\n";
     QApplication::clipboard()->setText(text);
   } else if (output_target_ == "-") {
+    // Written as it is made, a chunk at a time: a long list is not held
+    // as text beside the store.
     std::string out;
-    for (const auto& l : TagLines(store_)) out += Cp932ToUtf8(l) + "\n";
-    size_t done = 0;
-    while (done < out.size()) {
-      ssize_t w = write(STDOUT_FILENO, out.data() + done, out.size() - done);
-      if (w < 0 && errno == EINTR) continue;
-      if (w < 0 && errno == EPIPE) break;  // the reader has gone: not an error
-      if (w < 0) throw EExportError("ｽﾄﾘｰﾑへの書き込みｴﾗｰ: " + std::string(std::strerror(errno)));
-      done += static_cast<size_t>(w);
+    bool reader_gone = false;
+    auto flush = [&] {
+      size_t done = 0;
+      while (done < out.size() && !reader_gone) {
+        ssize_t w = write(STDOUT_FILENO, out.data() + done, out.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w < 0 && errno == EPIPE) reader_gone = true;  // the reader has gone: not an error
+        else if (w < 0) throw EExportError("ｽﾄﾘｰﾑへの書き込みｴﾗｰ: " + std::string(std::strerror(errno)));
+        else done += static_cast<size_t>(w);
+      }
+      out.clear();
+    };
+    for (size_t i = 0; i < store_.size() && !reader_gone; ++i) {
+      out += Cp932ToUtf8(TagLine(store_[i]));
+      out += '\n';
+      if (out.size() >= (size_t{1} << 20)) flush();
     }
+    flush();
   } else {
-    WriteLines(output_target_, TagLines(store_));
+    lorvek::WriteTagList(output_target_, store_);
   }
 }
 
@@ -345,7 +372,7 @@ void TLorvekMain::ExportCsv() {
   QString name = SaveName(this, last_csv_name_, "lorvek.csv", "CSVファイル(*.csv)|*.csv|全てのファイル(*.*)|*.*", "csv");
   if (name.isEmpty()) return;
   try {
-    WriteLines(ToPath(name), CsvLines(store_, {options_.csv_terms, options_.csv_quates}));
+    WriteCsv(ToPath(name), store_, {options_.csv_terms, options_.csv_quates});
   } catch (const std::exception& e) {
     ShowError(e.what());
   }
@@ -357,8 +384,8 @@ void TLorvekMain::ExportHtml() {
   if (name.isEmpty()) return;
   std::string word = ToSjis(find_word_->currentText());
   try {
-    WriteLines(ToPath(name),
-               HtmlLines(store_, {word, FormatLocalTime(run_->SearchStartTime())}, options_.search.fuzzy_char));
+    WriteHtmlReport(ToPath(name), store_, {word, FormatLocalTime(run_->SearchStartTime())},
+                    options_.search.fuzzy_char);
   } catch (const std::exception& e) {
     ShowError(e.what());
   }

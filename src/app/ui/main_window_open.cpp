@@ -124,7 +124,7 @@ void TLorvekMain::OpenHit(OpenForce force) {
   if (run_->Searching()) return;
   const std::vector<size_t> rows = list_->SelectedRows();
   if (rows.empty()) return;
-  const MatchRecord& rec = store_[rows[0]];
+  const RecordView rec = store_[rows[0]];
   const OpenPath open = rec.Path();
   std::string path = open.file;
   bool temporary = false;
@@ -155,7 +155,7 @@ void TLorvekMain::OpenHit(OpenForce force) {
   const bool to_editor =
       force == OpenForce::Editor || (force != OpenForce::Viewer && options_.use_editor && rec.EncodingCode != ecExcel);
   if (to_editor) OpenInEditor(rec, rows[0], path, col, len, html);
-  else OpenInViewer(rec, path, temporary, col, len, html);
+  else OpenInViewer(rec, rows[0], path, temporary, col, len, html);
   // A prepared file goes once it has been read: at once for the viewer,
   // after the editor for one waited for; one left to a running editor stays
   // in the work folder until the program ends.
@@ -171,7 +171,7 @@ void TLorvekMain::OpenHit(OpenForce force) {
   }
 }
 
-void TLorvekMain::OpenInViewer(const MatchRecord& rec, const std::string& path, bool temporary, int col, int len,
+void TLorvekMain::OpenInViewer(const RecordView& rec, size_t row, const std::string& path, bool temporary, int col, int len,
                                bool html) {
   TView& v = *view_;
   // Shown or hidden, the viewer's unsaved text is never dropped unasked.
@@ -182,8 +182,8 @@ void TLorvekMain::OpenInViewer(const MatchRecord& rec, const std::string& path, 
   if (show_tag)
     for (size_t i = 0; i < store_.size(); ++i)
       if (store_[i].OpenPath == rec.OpenPath) {
-        if (&store_[i] == &rec) current = static_cast<int>(tags.size());
-        tags.push_back({store_[i].LineNo, store_[i].LineText});
+        if (i == row) current = static_cast<int>(tags.size());
+        tags.push_back({store_[i].LineNo, std::string(store_[i].LineText)});
       }
   v.ShowTagPanel(show_tag);
   v.SetTags(tags);
@@ -218,7 +218,7 @@ void TLorvekMain::OpenInViewer(const MatchRecord& rec, const std::string& path, 
   v.Editor()->setFocus();
 }
 
-void TLorvekMain::OpenInEditor(const MatchRecord& rec, size_t row, const std::string& original, int col, int len,
+void TLorvekMain::OpenInEditor(const RecordView& rec, size_t row, const std::string& original, int col, int len,
                                bool html) {
   std::string path = original;
   bool prepared = false;

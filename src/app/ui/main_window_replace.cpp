@@ -139,13 +139,13 @@ void TLorvekMain::UndoReplaceCommand() {
   if (r.nothing) return Message(QString::fromStdString(r.report), false);
   // The rows show the files' lines as the search found them again.
   for (size_t i = 0; i < store_.size(); ++i) {
-    MatchRecord& row = store_[i];
+    const RecordView row = store_[i];
     const int32_t code = row.EncodingCode;
     if ((!row.OpenPath.empty() && row.OpenPath[0] == '@') || code == ecBinary || code >= ecWord) continue;
     try {
-      const DecodedText text = DecodeFileText(ReadFileBytes(row.OpenPath), TextFileFormat::FromCodes(row.EncodingCode, row.LineEndCode));
+      const DecodedText text = DecodeFileText(ReadFileBytes(std::string(row.OpenPath)), TextFileFormat::FromCodes(row.EncodingCode, row.LineEndCode));
       if (row.LineNo >= 1 && static_cast<size_t>(row.LineNo) <= text.size())
-        row.LineText = CutAtBytes(std::string(text.Line(static_cast<size_t>(row.LineNo) - 1)), 255);
+        store_.SetLineText(i, CutAtBytes(std::string(text.Line(static_cast<size_t>(row.LineNo) - 1)), 255));
     } catch (const std::exception&) {
     }
   }

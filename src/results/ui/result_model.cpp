@@ -49,7 +49,7 @@ QString ResultModel::DateText(int64_t file_time) {
   return locale.toString(t.date(), QLocale::ShortFormat) + " " + locale.toString(t.time(), QLocale::LongFormat);
 }
 
-QIcon ResultModel::IconFor(const std::string& name) const {
+QIcon ResultModel::IconFor(std::string_view name) const {
   QString file = QString::fromUtf8(PathForDisplay(name));
   QString suffix = file.section('.', -1);
   auto it = icons_.find(suffix);
@@ -64,7 +64,7 @@ QIcon ResultModel::IconFor(const std::string& name) const {
 
 QVariant ResultModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() < 0 || index.row() >= rowCount()) return {};
-  const MatchRecord& r = store_[static_cast<size_t>(index.row())];
+  const RecordView r = store_[static_cast<size_t>(index.row())];
   switch (role) {
     case Qt::DisplayRole:
       switch (index.column()) {

@@ -34,7 +34,7 @@ class ResultModel : public QAbstractTableModel {
   static QString DateText(int64_t file_time);
 
  private:
-  QIcon IconFor(const std::string& name) const;
+  QIcon IconFor(std::string_view name) const;
 
   ResultStore& store_;
   size_t rows_ = 0;
