@@ -109,6 +109,17 @@ TmEditorProp::TmEditorProp(const QString& caption, const EditorProperties& p,
   wrap_width_->setValue(p.wrap_width);
   wrap_form->addRow(word_wrap_);
   wrap_form->addRow(U("折り返し桁数(&D):"), wrap_width_);
+  kinsoku_ = new QCheckBox(U("禁則処理を行う(&K)"));
+  kinsoku_->setObjectName("Kinsoku");
+  kinsoku_->setChecked(p.kinsoku);
+  wrap_form->addRow(kinsoku_);
+  // The screen's own wrapping breaks at the width only; the rules are kept
+  // where the program breaks the lines itself (整形).
+  auto* rules = new QLabel(U("行頭禁則: 。、，．・：；？！ー 閉じ括弧 小書きの仮名\n"
+                             "行末禁則: 開き括弧\n"
+                             "(整形のとき適用します)"));
+  rules->setWordWrap(true);
+  wrap_form->addRow(rules);
   tabs->addTab(wrap, U("ワードラップ"));
 
   if (shortcuts) {
@@ -176,6 +187,7 @@ EditorProperties TmEditorProp::Properties() const {
   p.line_number_color = colors_[3];
   p.word_wrap = word_wrap_->isChecked();
   p.wrap_width = wrap_width_->value();
+  p.kinsoku = kinsoku_->isChecked();
   return p;
 }
 

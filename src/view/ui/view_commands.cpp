@@ -344,7 +344,7 @@ void TView::Reformat() {
     else QMessageBox::warning(this, U("整形"), U("10桁以上で指定してください."));
     return;
   }
-  const std::vector<std::string> lines = ReformatLines(editor_->Lines(), static_cast<size_t>(width));
+  const std::vector<std::string> lines = ReformatLines(editor_->Lines(), static_cast<size_t>(width), editor_->Properties().kinsoku);
   editor_->ReplaceLines(0, static_cast<size_t>(editor_->LineCount() - 1), lines);
   SetStatus(0, U("整形しました."));
 }
