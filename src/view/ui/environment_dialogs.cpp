@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -238,6 +239,18 @@ TFileEnv::TFileEnv(TIniGT& ini, std::string program_folder, QWidget* parent)
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->horizontalHeader()->setStretchLastSection(true);
+  // Wide and tall enough for both captions and all ten rows in any font:
+  // the grid never clips its header or hides a row behind a scroll bar.
+  {
+    const QFontMetrics fm(grid_->horizontalHeader()->font());
+    const int pad = 4 * grid_->horizontalHeader()->style()->pixelMetric(QStyle::PM_HeaderMargin) + 16;
+    grid_->setColumnWidth(0, std::max(140, fm.horizontalAdvance(U("環境名")) + pad));
+    const int ext = std::max(200, fm.horizontalAdvance(U("適用するﾌｧｲﾙの拡張子")) + pad);
+    const int frame = 2 * grid_->frameWidth();
+    grid_->setMinimumWidth(grid_->verticalHeader()->sizeHint().width() + grid_->columnWidth(0) + ext + frame);
+    grid_->setMinimumHeight(grid_->horizontalHeader()->sizeHint().height() +
+                            static_cast<int>(kEnvRows) * grid_->verticalHeader()->defaultSectionSize() + frame);
+  }
   left->addWidget(grid_);
   auto* fields = new QFormLayout;
   name_ = new QLineEdit;
