@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QFileDialog>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -20,7 +22,9 @@
 
 #include "settings/ini_file.h"
 #include "settings/settings_schema.h"
+#include "ui/common/desktop_open.h"
 #include "ui/common/qt_text.h"
+#include "sources/filter_source.h"
 #include "replace/ui/replace_dialogs.h"
 #include "text/file_bytes.h"
 #include "text/sjis.h"
@@ -33,6 +37,9 @@
 
 namespace lorvek {
 namespace {
+
+// The keyboard macro recorder's name, as its cancel message gives it.
+const QString kMacroRecorderName = "KeyMacro";
 
 // Lines of a text with CR LF, CR or LF breaks.
 std::vector<std::string> SplitBreaks(const std::string& text) {
@@ -108,6 +115,7 @@ void TView::FindAllCommand() {
   editor_->SetHighlight(true);
   actions_["ViewFound"]->setChecked(true);
   tags_->show();
+  actions_["ViewTag"]->setChecked(true);
   if (result.count > 0)
     SetStatus(0, QString::number(result.count) + U(" 個見つかりました."));
   else
@@ -373,9 +381,28 @@ void TView::RunCommand() {
   const int blank = line.indexOf(' ');
   const QString program = blank < 0 ? line : line.left(blank);
   const QString parameters = blank < 0 ? QString() : line.mid(blank + 1).left(255);
+  QString arguments;
+  for (const QString& p : QProcess::splitCommand(parameters))
+    arguments += " " + QString::fromStdString(ShellQuote(ToPath(p)));
+  // As the desktop's "open" does: a program runs with the parameters; a
+  // document, a folder or an address opens in the application the desktop
+  // associates with it.
+  const QFileInfo file(program);
+  const bool document = program.contains("://") || (file.exists() && (file.isDir() || !file.isExecutable()));
+  std::string command;
+  if (document) {
+    const DesktopOpenCommand open_with = AssociatedOpenCommand(ToPath(program));
+    if (open_with.command.empty()) return ShowError(QString::fromStdString(open_with.error));
+    command = open_with.command + arguments.toStdString();
+  } else {
+    if (!file.exists() && QStandardPaths::findExecutable(program).isEmpty())
+      return ShowError(U("コマンドを実行できません: ") + program);
+    command = ShellQuote(ToPath(program)) + arguments.toStdString();
+  }
+  if (started_command) return started_command(command);
   // Started on its own: Lorvek does not wait for it.
-  if (!QProcess::startDetached(program, QProcess::splitCommand(parameters)))
-    SetStatus(0, U("コマンドを実行できません: ") + program);
+  if (!QProcess::startDetached("/bin/sh", {"-c", QString::fromStdString(command)}))
+    ShowError(U("コマンドを実行できません: ") + program);
 }
 
 // ---- bookmarks and canned texts ----
@@ -398,13 +425,21 @@ void TView::JumpToBookmark(int n) {
 
 void TView::RebuildCannedTexts() {
   canned_menu_->clear();
+  canned_popup_->clear();
+  for (QAction* a : canned_actions_) delete a;
+  canned_actions_.clear();
   QDir sent(QString::fromStdString(program_folder_ + "Sent"));
   for (const QString& name : sent.entryList({"*.txt"}, QDir::Files, QDir::Name)) {
     const std::string path = ToPath(sent.filePath(name));
-    QAction* a = canned_menu_->addAction(name.left(name.size() - 4));
+    // One action in both menus: the edit menu's and the editor's pop-up.
+    auto* a = new QAction(name.left(name.size() - 4), this);
     connect(a, &QAction::triggered, this, [this, path] { InsertCannedText(path); });
+    canned_menu_->addAction(a);
+    canned_popup_->addAction(a);
+    canned_actions_.push_back(a);
   }
-  canned_menu_->menuAction()->setEnabled(!canned_menu_->isEmpty());
+  canned_menu_->menuAction()->setEnabled(!canned_actions_.empty());
+  canned_popup_->menuAction()->setEnabled(!canned_actions_.empty());
 }
 
 void TView::InsertCannedText(const std::string& path) {
@@ -422,6 +457,13 @@ void TView::InsertCannedText(const std::string& path) {
 // ---- keyboard macros ----
 
 bool TView::eventFilter(QObject* o, QEvent* e) {
+  // While a macro plays, what the user types is not mixed into it: Escape
+  // stops the macro, anything else is dropped.
+  if (playing_ && !feeding_ && (o == editor_ || o == editor_->viewport()) &&
+      (e->type() == QEvent::KeyPress || e->type() == QEvent::InputMethod)) {
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) cancel_playing_ = true;
+    return true;
+  }
   // Escape closes the viewer (the editor would keep it for itself).
   if (o == editor_ && e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape &&
       static_cast<QKeyEvent*>(e)->modifiers() == Qt::NoModifier && !playing_) {
@@ -489,11 +531,17 @@ void TView::ToggleMacroRecording() {
 }
 
 void TView::PlayMacro() {
-  if (macro_.empty() || recording_) return;
+  if (macro_.empty() || recording_ || playing_) return;
   playing_ = true;
+  cancel_playing_ = false;
   UpdateEnabling();
   SetStatus(0, U("マクロ実行中."));
-  for (const MacroEvent& m : macro_) {
+  const std::vector<MacroEvent> events = macro_;
+  for (const MacroEvent& m : events) {
+    // The window stays alive meanwhile, so that Escape can stop a long macro.
+    QCoreApplication::processEvents();
+    if (cancel_playing_) break;
+    feeding_ = true;
     Qt::KeyboardModifiers mods;
     if (m.shift) mods |= Qt::ShiftModifier;
     if (m.ctrl) mods |= Qt::ControlModifier;
@@ -510,10 +558,12 @@ void TView::PlayMacro() {
       QKeyEvent release(QEvent::KeyRelease, m.code, mods);
       QApplication::sendEvent(editor_, &release);
     }
+    feeding_ = false;
   }
+  feeding_ = false;
   playing_ = false;
   UpdateEnabling();
-  SetStatus(0, U("マクロ実行完了."));
+  SetStatus(0, cancel_playing_ ? U("Cancel Execute ") + kMacroRecorderName : U("マクロ実行完了."));
 }
 
 void TView::SaveMacro() {
@@ -579,7 +629,8 @@ void TView::EditEnvironments() {
   TFileEnv d(*ini_, program_folder_, this);
   RunDialog(d);
   env_table_ = ReadEnvTable(*ini_, program_folder_);
-  ApplyEnvironment(file_name_ == "新規" ? "" : file_name_);
+  if (file_name_ == "新規" || encoding_code_ == ecBinary) ApplyEnvironmentRow(0);
+  else ApplyEnvironment(file_name_);
 }
 
 // ---- printing ----
@@ -595,11 +646,11 @@ void TView::PrintCommand() {
     if (RunDialog(d) != QDialog::Accepted || d.Chosen() == TPrintDlg::Choice::Cancel) return;
     QPrinter& printer = Printer();
     if (printer.outputFormat() == QPrinter::NativeFormat && QPrinterInfo::availablePrinters().isEmpty()) {
-      SetStatus(0, U("ﾃﾞﾌｫﾙﾄ ﾌﾟﾘﾝﾀが存在しません"));
+      ShowError(U("ﾃﾞﾌｫﾙﾄ ﾌﾟﾘﾝﾀが存在しません"));
       return;
     }
     if (!printer.isValid()) {
-      SetStatus(0, U("選択したﾌﾟﾘﾝﾀは有効ではありません"));
+      ShowError(U("選択したﾌﾟﾘﾝﾀは有効ではありません"));
       return;
     }
     std::vector<std::string> lines = editor_->Lines();
@@ -614,7 +665,8 @@ void TView::PrintCommand() {
     }
     if (!preview) {
       const std::string failure = strings.Print();
-      SetStatus(0, failure.empty() ? U("印刷しました.") : QString::fromStdString(failure));
+      if (failure.empty()) SetStatus(0, U("印刷しました."));
+      else ShowError(QString::fromStdString(failure));
       return;
     }
     TPreviewWindow window(strings, this);
