@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLocale>
 #include <QMenu>
 #include <QPrinter>
@@ -457,6 +458,16 @@ void TView::InsertCannedText(const std::string& path) {
 // ---- keyboard macros ----
 
 bool TView::eventFilter(QObject* o, QEvent* e) {
+  // A key that is one of the viewer's shortcuts is the viewer's: the editor
+  // would keep some for itself (Ctrl+T swaps lines, Ctrl+Y redoes).
+  if (o == editor_ && e->type() == QEvent::ShortcutOverride) {
+    const QKeySequence pressed(static_cast<QKeyEvent*>(e)->keyCombination());
+    for (const auto& [key, action] : actions_)
+      if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed) {
+        e->ignore();
+        return true;
+      }
+  }
   // While a macro plays, what the user types is not mixed into it: Escape
   // stops the macro, anything else is dropped.
   if (playing_ && !feeding_ && (o == editor_ || o == editor_->viewport()) &&
@@ -645,7 +656,10 @@ void TView::PrintCommand() {
     TPrintDlg d(*ini_, Printer(), this);
     if (RunDialog(d) != QDialog::Accepted || d.Chosen() == TPrintDlg::Choice::Cancel) return;
     QPrinter& printer = Printer();
-    if (printer.outputFormat() == QPrinter::NativeFormat && QPrinterInfo::availablePrinters().isEmpty()) {
+    const bool preview = d.Chosen() == TPrintDlg::Choice::Preview;
+    // Printing on paper needs a printer; a preview or a PDF file does not.
+    const bool to_file = printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+    if (!preview && !to_file && QPrinterInfo::availablePrinters().isEmpty()) {
       ShowError(U("ﾃﾞﾌｫﾙﾄ ﾌﾟﾘﾝﾀが存在しません"));
       return;
     }
@@ -658,7 +672,6 @@ void TView::PrintCommand() {
     QFont font = editor_->font();
     TStringsPrinter strings(printer, font, d.Settings(), ToSjis(FromPath(file_name_)), lines);
     strings.on_progress = print_progress;
-    const bool preview = d.Chosen() == TPrintDlg::Choice::Preview;
     if (!strings.Prepare(preview)) {
       if (preview) continue;  // the dialog comes back after a cancelled preview
       return;
