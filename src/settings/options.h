@@ -124,7 +124,8 @@ struct ToolBarPlacement {
 };
 
 struct ViewerLayoutSection {
-  ToolBarPlacement tbar, abar;
+  ToolBarPlacement tbar;
+  ToolBarPlacement abar{.dock_pos = 1000};  // after tool bar 1 in the same row
   std::string column_sizes;     // [ViewClmn.Columns] Sizes: pixel widths, comma-separated
   bool sort_ascending = true;   // [ViewClmn.Sort] Ascending
   int sort_col = 0;             // [ViewClmn.Sort] SortCol
