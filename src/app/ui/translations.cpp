@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 #include <cstring>
@@ -48,6 +49,10 @@ class MissingQtTexts : public QTranslator {
 }  // namespace
 
 bool InstallJapaneseTranslations(QCoreApplication& app) {
+  // Qt's own texts that follow the default locale (the file dialog's file
+  // types) in Japanese; dates and sizes keep the user's own locale
+  // (QLocale::system()), as the program's dates do.
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
   // Installed first, so asked last: Qt's catalogue has the word where it can.
   app.installTranslator(new MissingQtTexts(&app));
   auto* qt = new QTranslator(&app);
