@@ -125,7 +125,7 @@ struct ToolBarPlacement {
 
 struct ViewerLayoutSection {
   ToolBarPlacement tbar;
-  ToolBarPlacement abar{.dock_pos = 1000};  // after tool bar 1 in the same row
+  ToolBarPlacement abar{.dock_row = 1};  // a row of its own: both bars show whole in a narrow window
   std::string column_sizes;     // [ViewClmn.Columns] Sizes: pixel widths, comma-separated
   bool sort_ascending = true;   // [ViewClmn.Sort] Ascending
   int sort_col = 0;             // [ViewClmn.Sort] SortCol
