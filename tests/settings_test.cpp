@@ -408,16 +408,57 @@ TEST(SectionSettings, EveryKeyHasOneRowOfItsKind) {
     EXPECT_FALSE(k.member) << k.key;
     const bool is_bool = std::holds_alternative<bool FindSection::*>(k.field) ||
                          std::holds_alternative<bool PrintSection::*>(k.field) ||
-                         std::holds_alternative<bool ViewerSection::*>(k.field);
+                         std::holds_alternative<bool ViewerSection::*>(k.field) ||
+                         std::holds_alternative<bool ViewerLayoutSection::*>(k.field) ||
+                         (std::holds_alternative<ToolBarMember>(k.field) &&
+                          std::holds_alternative<bool ToolBarPlacement::*>(std::get<ToolBarMember>(k.field).field));
     const bool is_str = std::holds_alternative<std::string PrintSection::*>(k.field) ||
                         std::holds_alternative<std::string ViewerSection::*>(k.field) ||
                         std::holds_alternative<std::string DesktopSection::*>(k.field) ||
+                        std::holds_alternative<std::string ViewerLayoutSection::*>(k.field) ||
                         std::holds_alternative<ViewerShortcutKey>(k.field);
     EXPECT_EQ(k.kind, is_bool ? ValueKind::Bool : is_str ? ValueKind::Str : ValueKind::Int) << k.key;
     if (!std::holds_alternative<ViewerShortcutKey>(k.field)) EXPECT_EQ(SettingKeyOf(k.field), &k) << k.key;
   }
-  EXPECT_EQ(rows, (std::map<std::string, int>{{"Find", 12}, {"Print", 10}, {"Viewer", 38}, {"Viewew", 1},
-                                              {"Desktop", 13}}));
+  EXPECT_EQ(rows, (std::map<std::string, int>{{"Find", 12},
+                                              {"Print", 10},
+                                              {"Viewer", 38},
+                                              {"Viewew", 1},
+                                              {"Desktop", 13},
+                                              {"TBar", 7},
+                                              {"ABar", 7},
+                                              {"ViewClmn.Columns", 1},
+                                              {"ViewClmn.Sort", 2},
+                                              {"Columns", 1}}));
+}
+
+// The viewer's layout: each tool bar's placement under its own section,
+// the columns under theirs, and a missing key reads as its default.
+TEST(SectionSettings, TheViewerLayoutGoesToItsSections) {
+  TempDir dir;
+  TIniGT ini((dir / "Lorvek.ini").string());
+  ViewerLayoutSection fresh = ReadSection<ViewerLayoutSection>(ini);
+  EXPECT_EQ(fresh, ViewerLayoutSection{});
+  EXPECT_TRUE(fresh.tbar.visible && fresh.sort_ascending);
+  ViewerLayoutSection l;
+  l.tbar.docked_to = 2;
+  l.tbar.dock_row = 5;
+  l.abar.visible = false;
+  l.abar.float_top = 33;
+  l.column_sizes = "40,200";
+  l.sort_ascending = false;
+  l.sort_col = 1;
+  l.column_order = "1,0";
+  WriteSection(ini, l);
+  EXPECT_EQ(ini.ReadInt("TBar", "DockedTo", 0), 2);
+  EXPECT_EQ(ini.ReadInt("TBar", "DockRow", 0), 5);
+  EXPECT_EQ(ini.ReadStr("ABar", "Visible", ""), "0");
+  EXPECT_EQ(ini.ReadInt("ABar", "FloatTop", 0), 33);
+  EXPECT_EQ(ini.ReadInt("ABar", "DockedTo", 9), 0);  // the other bar's value stays its own
+  EXPECT_EQ(ini.ReadStr("ViewClmn.Columns", "Sizes", ""), "40,200");
+  EXPECT_EQ(ini.ReadStr("ViewClmn.Sort", "Ascending", ""), "0");
+  EXPECT_EQ(ini.ReadStr("Columns", "Order", ""), "1,0");
+  EXPECT_EQ(ReadSection<ViewerLayoutSection>(TIniGT((dir / "Lorvek.ini").string())), l);
 }
 
 TEST(SectionSettings, EachKeyIsWrittenUnderItsSectionAndName) {

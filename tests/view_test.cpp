@@ -286,6 +286,46 @@ TEST(ViewEdits, ReplaceQuoteIndentAndReformat) {
             (std::vector<std::string>{Sj("あい"), Sj("うえ"), Sj("お"), "", "abcde", "fghij", "k"}));
 }
 
+// Reformatting keeps the Japanese line-breaking rules: no line begins with
+// a mark that closes (。、 closing brackets, small kana) and none ends with
+// an opening bracket; the characters move down to the next line instead.
+TEST(ViewEdits, ReformatKeepsTheLineBreakingRules) {
+  struct Case {
+    const char* text;
+    size_t width;
+    std::vector<const char*> with, without;
+  };
+  const Case cases[] = {
+      {"あいうえお。かき", 10, {"あいうえ", "お。かき"}, {"あいうえお", "。かき"}},
+      {"あいうえお、", 10, {"あいうえ", "お、"}, {"あいうえお", "、"}},
+      {"あいうえお」と", 10, {"あいうえ", "お」と"}, {"あいうえお", "」と"}},
+      {"あいうえおっと", 10, {"あいうえ", "おっと"}, {"あいうえお", "っと"}},
+      {"あいうえオャ", 10, {"あいうえ", "オャ"}, {"あいうえオ", "ャ"}},
+      {"あいうえ「お」", 10, {"あいうえ", "「お」"}, {"あいうえ「", "お」"}},
+      // A run of closing marks goes down with the character before it.
+      {"あいうえ」」」", 10, {"あいう", "え」」」"}, {"あいうえ」", "」」"}},
+      // Nowhere to break by the rules: the width decides.
+      {"「「「「「「", 10, {"「「「「「", "「"}, {"「「「「「", "「"}},
+      {"ｱｲｳｴｵｯﾃ", 5, {"ｱｲｳｴ", "ｵｯﾃ"}, {"ｱｲｳｴｵ", "ｯﾃ"}},
+      {"abcdefghi)", 9, {"abcdefgh", "i)"}, {"abcdefghi", ")"}},
+      {"abcd(efgh", 5, {"abcd", "(efgh"}, {"abcd(", "efgh"}},
+      // A line that fits is left alone, whatever it ends with.
+      {"あいう「", 10, {"あいう「"}, {"あいう「"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::vector<std::string> with, without;
+    for (const char* s : c.with) with.push_back(Sj(s));
+    for (const char* s : c.without) without.push_back(Sj(s));
+    EXPECT_EQ(ReformatLines({Sj(c.text)}, c.width), with);
+    EXPECT_EQ(ReformatLines({Sj(c.text)}, c.width, false), without);
+  }
+  EXPECT_TRUE(MayNotBeginLine(Sj("ョ")));
+  EXPECT_FALSE(MayNotBeginLine(Sj("ヨ")));
+  EXPECT_TRUE(MayNotEndLine(Sj("『")));
+  EXPECT_FALSE(MayNotEndLine(Sj("』")));
+}
+
 // Replacing takes the matches as the replace run does: each found against
 // its whole line, a replacement never matched again, and a range only picks
 // among them; the range's end moves with the replacements before it.
@@ -356,6 +396,12 @@ TEST(ViewEnvironments, BlocksChoiceFiltersAndRows) {
   p.back_color = 0x102030;
   EXPECT_EQ(DeserializeProperties(SerializeProperties(p)), p);
   EXPECT_FALSE(DeserializeProperties("garbage").has_value());
+  // The line-breaking switch travels too; a block that predates it reads
+  // with the rules on.
+  EditorProperties plain = p;
+  plain.kinsoku = false;
+  EXPECT_EQ(DeserializeProperties(SerializeProperties(plain)), plain);
+  EXPECT_TRUE(DeserializeProperties(SerializeProperties(p))->kinsoku);
   WriteEnvFile((dir / "c.env").string(), "C", "*.c,*.h", p);
   EXPECT_EQ(ReadEnvFileProperties((dir / "c.env").string()), p);
 

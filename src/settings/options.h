@@ -109,6 +109,30 @@ struct ViewerSection {
   bool operator==(const ViewerSection&) const = default;
 };
 
+// The viewer's layout as its components keep it: the placement of its two
+// tool bars ([TBar] for tool bar 1, [ABar] for tool bar 2) and the tag
+// list's columns ([ViewClmn.Columns], [ViewClmn.Sort], [Columns]).
+struct ToolBarPlacement {
+  int rev = 1;          // Rev
+  bool visible = true;  // Visible
+  int docked_to = 0;    // DockedTo: 0 top, 1 bottom, 2 left, 3 right
+  int dock_row = 0;     // DockRow
+  int dock_pos = 0;     // DockPos
+  int float_left = 0;   // FloatLeft
+  int float_top = 0;    // FloatTop
+  bool operator==(const ToolBarPlacement&) const = default;
+};
+
+struct ViewerLayoutSection {
+  ToolBarPlacement tbar;
+  ToolBarPlacement abar{.dock_row = 1};  // a row of its own: both bars show whole in a narrow window
+  std::string column_sizes;     // [ViewClmn.Columns] Sizes: pixel widths, comma-separated
+  bool sort_ascending = true;   // [ViewClmn.Sort] Ascending
+  int sort_col = 0;             // [ViewClmn.Sort] SortCol
+  std::string column_order;     // [Columns] Order: column indexes in the order shown
+  bool operator==(const ViewerLayoutSection&) const = default;
+};
+
 // [Desktop]: the viewer's bounds and the main window's placement. The
 // placement has no default of its own: a missing or damaged key leaves the
 // window where it was designed to be.

@@ -115,6 +115,25 @@ std::vector<SettingKey> BuildKeys() {
       {"Viewer", "Command", S, "Ctrl+Alt+C", kViewer, {}, false, kShortcut},
       {"Viewer", "MacroRec", S, "Ctrl+Shift+R", kViewer, {}, false, kShortcut},
       {"Viewer", "MacroPlay", S, "Ctrl+Shift+P", kViewer, {}, false, kShortcut},
+      // The viewer's tool bars and tag-list columns.
+      {"TBar", "Rev", I, "1", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::tbar, &ToolBarPlacement::rev}},
+      {"TBar", "Visible", B, "1", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::tbar, &ToolBarPlacement::visible}},
+      {"TBar", "DockedTo", I, "0", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::tbar, &ToolBarPlacement::docked_to}},
+      {"TBar", "DockRow", I, "0", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::tbar, &ToolBarPlacement::dock_row}},
+      {"TBar", "DockPos", I, "0", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::tbar, &ToolBarPlacement::dock_pos}},
+      {"TBar", "FloatLeft", I, "0", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::tbar, &ToolBarPlacement::float_left}},
+      {"TBar", "FloatTop", I, "0", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::tbar, &ToolBarPlacement::float_top}},
+      {"ABar", "Rev", I, "1", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::abar, &ToolBarPlacement::rev}},
+      {"ABar", "Visible", B, "1", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::abar, &ToolBarPlacement::visible}},
+      {"ABar", "DockedTo", I, "0", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::abar, &ToolBarPlacement::docked_to}},
+      {"ABar", "DockRow", I, "1", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::abar, &ToolBarPlacement::dock_row}},
+      {"ABar", "DockPos", I, "0", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::abar, &ToolBarPlacement::dock_pos}},
+      {"ABar", "FloatLeft", I, "0", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::abar, &ToolBarPlacement::float_left}},
+      {"ABar", "FloatTop", I, "0", kViewer, {}, false, ToolBarMember{&ViewerLayoutSection::abar, &ToolBarPlacement::float_top}},
+      {"ViewClmn.Columns", "Sizes", S, "", kViewer, {}, false, &ViewerLayoutSection::column_sizes},
+      {"ViewClmn.Sort", "Ascending", B, "1", kViewer, {}, false, &ViewerLayoutSection::sort_ascending},
+      {"ViewClmn.Sort", "SortCol", I, "0", kViewer, {}, false, &ViewerLayoutSection::sort_col},
+      {"Columns", "Order", S, "", kViewer, {}, false, &ViewerLayoutSection::column_order},
       // [Viewew] (sic)
       {"Viewew", "LastCommad", S, "", kViewer, {}, false, &ViewerSection::last_command},
       // [MaskSet]: Mask0..19 and Excd0..19 are added below.
@@ -289,6 +308,13 @@ void ReadRow(const TIniGT& ini, const SettingKey& k, S& s) {
   else if (auto m = MemberIf<std::optional<int> S::*>(k)) s.**m = ini.ReadIntIfSet(k.section, k.key);
   if constexpr (std::is_same_v<S, ViewerSection>)
     if (std::holds_alternative<ViewerShortcutKey>(k.field)) s.shortcuts[k.key] = ReadStrSetting(ini, k.section, k.key);
+  if constexpr (std::is_same_v<S, ViewerLayoutSection>)
+    if (auto t = std::get_if<ToolBarMember>(&k.field)) {
+      ToolBarPlacement& bar = s.*(t->bar);
+      if (auto i = std::get_if<int ToolBarPlacement::*>(&t->field)) bar.**i = ReadIntSetting(ini, k.section, k.key);
+      else if (auto b = std::get_if<bool ToolBarPlacement::*>(&t->field))
+        bar.**b = ReadIntSetting(ini, k.section, k.key) != 0;
+    }
 }
 
 // Writes the row's value when the row is a member of S that holds a value.
@@ -304,6 +330,12 @@ void WriteRow(TIniGT& ini, const SettingKey& k, const S& s) {
     if (std::holds_alternative<ViewerShortcutKey>(k.field)) {
       auto it = s.shortcuts.find(k.key);
       if (it != s.shortcuts.end()) WriteSetting(ini, k, it->second);
+    }
+  if constexpr (std::is_same_v<S, ViewerLayoutSection>)
+    if (auto t = std::get_if<ToolBarMember>(&k.field)) {
+      const ToolBarPlacement& bar = s.*(t->bar);
+      if (auto i = std::get_if<int ToolBarPlacement::*>(&t->field)) WriteSetting(ini, k, std::to_string(bar.**i));
+      else if (auto b = std::get_if<bool ToolBarPlacement::*>(&t->field)) WriteSetting(ini, k, bar.**b ? "1" : "0");
     }
 }
 
@@ -344,6 +376,8 @@ template FindSection ReadSection<FindSection>(const TIniGT&);
 template PrintSection ReadSection<PrintSection>(const TIniGT&);
 template ViewerSection ReadSection<ViewerSection>(const TIniGT&);
 template DesktopSection ReadSection<DesktopSection>(const TIniGT&);
+template ViewerLayoutSection ReadSection<ViewerLayoutSection>(const TIniGT&);
+template void WriteSection<ViewerLayoutSection>(TIniGT&, const ViewerLayoutSection&);
 template void WriteSection<FindSection>(TIniGT&, const FindSection&);
 template void WriteSection<PrintSection>(TIniGT&, const PrintSection&);
 template void WriteSection<ViewerSection>(TIniGT&, const ViewerSection&);

@@ -58,13 +58,22 @@ struct ViewerShortcutKey {
   bool operator==(const ViewerShortcutKey&) const = default;
 };
 
+// A key of a tool bar's placement: which bar of the viewer's layout, and
+// the member of its placement.
+struct ToolBarMember {
+  ToolBarPlacement ViewerLayoutSection::*bar = nullptr;
+  std::variant<int ToolBarPlacement::*, bool ToolBarPlacement::*> field;
+  bool operator==(const ToolBarMember&) const = default;
+};
+
 // The member of a section's struct (other than [Options]) that a key is read
 // into and written from.
 using SectionMember =
     std::variant<std::monostate, bool FindSection::*, std::string PrintSection::*, int PrintSection::*,
                  bool PrintSection::*, bool ViewerSection::*, int ViewerSection::*, std::string ViewerSection::*,
                  ViewerShortcutKey, int DesktopSection::*, std::optional<int> DesktopSection::*,
-                 std::string DesktopSection::*>;
+                 std::string DesktopSection::*, ToolBarMember, bool ViewerLayoutSection::*,
+                 int ViewerLayoutSection::*, std::string ViewerLayoutSection::*>;
 
 struct SettingKey {
   const char* section;
@@ -97,8 +106,8 @@ const SettingKey* SettingKeyOf(const SectionMember& member);
 void WriteOptionKeys(TIniGT& ini, const Options& options, std::initializer_list<OptionMember> keys);
 
 // A section read as a whole, the table's default for each missing or
-// damaged key. S is FindSection, PrintSection, ViewerSection or
-// DesktopSection.
+// damaged key. S is FindSection, PrintSection, ViewerSection,
+// ViewerLayoutSection or DesktopSection.
 template <class S>
 S ReadSection(const TIniGT& ini);
 // Writes every key of the section (a key without a value, an unset

@@ -99,6 +99,8 @@ bool GetU32(const std::string& b, size_t& at, uint32_t& v) {
 
 }  // namespace
 
+constexpr uint32_t kNoKinsokuBit = 1u << 7;
+
 std::string SerializeProperties(const EditorProperties& p) {
   std::string b(kMagic, 4);
   b.push_back(static_cast<char>(kVersion));
@@ -111,6 +113,9 @@ std::string SerializeProperties(const EditorProperties& p) {
   const bool bits[] = {p.line_numbers, p.word_wrap, p.show_tabs, p.show_line_ends, p.horizontal_scroll_bar,
                        p.vertical_scroll_bar, p.caret_line_visible};
   for (size_t k = 0; k < std::size(bits); ++k) flags |= bits[k] ? 1u << k : 0;
+  // Stored as "rules off", so a block written before the switch existed
+  // reads with the rules on.
+  if (!p.kinsoku) flags |= kNoKinsokuBit;
   PutU32(b, flags);
   return b;
 }
@@ -136,6 +141,7 @@ std::optional<EditorProperties> DeserializeProperties(const std::string& b) {
   bool* bits[] = {&p.line_numbers, &p.word_wrap, &p.show_tabs, &p.show_line_ends, &p.horizontal_scroll_bar,
                   &p.vertical_scroll_bar, &p.caret_line_visible};
   for (size_t k = 0; k < std::size(bits); ++k) *bits[k] = (v[7] >> k) & 1;
+  p.kinsoku = !(v[7] & kNoKinsokuBit);
   return p;
 }
 

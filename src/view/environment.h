@@ -52,6 +52,8 @@ struct EditorProperties {
   bool show_line_ends = false;
   bool horizontal_scroll_bar = true, vertical_scroll_bar = true;
   bool caret_line_visible = false;
+  // Japanese line-breaking rules when reformatting to the wrap width.
+  bool kinsoku = true;
   bool operator==(const EditorProperties&) const = default;
 };
 

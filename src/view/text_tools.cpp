@@ -1,9 +1,11 @@
 #include "view/text_tools.h"
 
+#include <algorithm>
 
 #include "search/compiled_word.h"
 #include "search/regex/matcher.h"
 #include "search/whole_word.h"
+#include "text/cp932.h"
 #include "text/sjis.h"
 
 namespace lorvek {
@@ -216,28 +218,67 @@ void UnindentLines(std::vector<std::string>& lines, size_t first, size_t last) {
   }
 }
 
-std::vector<std::string> ReformatLines(const std::vector<std::string>& lines, size_t width) {
+namespace {
+
+// The characters of a UTF-8 list as Shift-JIS strings.
+std::vector<std::string> SjisCharacters(std::string_view utf8_list) {
+  const std::string sjis = Utf8ToCp932(std::string(utf8_list));
   std::vector<std::string> out;
+  for (size_t i = 0; i < sjis.size();) {
+    const size_t len = CharLength(sjis, i);
+    out.push_back(sjis.substr(i, len));
+    i += len;
+  }
+  return out;
+}
+
+bool Contains(const std::vector<std::string>& set, std::string_view c) {
+  return std::find(set.begin(), set.end(), c) != set.end();
+}
+
+}  // namespace
+
+bool MayNotBeginLine(std::string_view c) {
+  static const std::vector<std::string> set = SjisCharacters(
+      "、。，．・：；？！゛゜ヽヾゝゞ々ー‐～"
+      "）］｝」』】〕〉》’”"
+      "ぁぃぅぇぉっゃゅょゎァィゥェォッャュョヮヵヶ"
+      "｡､｣･ｰﾞﾟｧｨｩｪｫｬｭｮｯ"
+      ")]},.");
+  return Contains(set, c);
+}
+
+bool MayNotEndLine(std::string_view c) {
+  static const std::vector<std::string> set = SjisCharacters("（［｛「『【〔〈《‘“｢([{");
+  return Contains(set, c);
+}
+
+std::vector<std::string> ReformatLines(const std::vector<std::string>& lines, size_t width, bool kinsoku) {
+  std::vector<std::string> out;
+  std::vector<size_t> starts;  // where each character of the line begins
   for (const std::string& line : lines) {
     if (line.empty()) {
       out.emplace_back();
       continue;
     }
-    std::string piece;
-    size_t columns = 0;
-    for (size_t i = 0; i < line.size();) {
-      const size_t len = CharLength(line, i);
-      const size_t w = len;  // a double-byte character is two columns wide
-      if (columns + w > width && !piece.empty()) {
-        out.push_back(piece);
-        piece.clear();
-        columns = 0;
+    starts.clear();
+    for (size_t i = 0; i < line.size(); i += CharLength(line, i)) starts.push_back(i);
+    starts.push_back(line.size());
+    auto at = [&](size_t k) { return std::string_view(line).substr(starts[k], starts[k + 1] - starts[k]); };
+    const size_t count = starts.size() - 1;
+    size_t first = 0;
+    while (first < count) {
+      // As many characters as fit (a double-byte character is two columns), at least one.
+      size_t end = first, columns = 0;
+      while (end < count && (end == first || columns + at(end).size() <= width)) columns += at(end++).size();
+      size_t cut = end;
+      if (kinsoku && end < count) {
+        while (cut > first && (MayNotBeginLine(at(cut)) || MayNotEndLine(at(cut - 1)))) --cut;
+        if (cut == first) cut = end;  // no place obeys the rules: break where the width says
       }
-      piece.append(line, i, len);
-      columns += w;
-      i += len;
+      out.push_back(line.substr(starts[first], starts[cut] - starts[first]));
+      first = cut;
     }
-    out.push_back(piece);
   }
   return out;
 }

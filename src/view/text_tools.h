@@ -114,9 +114,20 @@ void UnquoteLines(std::vector<std::string>& lines, size_t first, size_t last);
 void IndentLines(std::vector<std::string>& lines, size_t first, size_t last);
 void UnindentLines(std::vector<std::string>& lines, size_t first, size_t last);
 
+// Japanese line-breaking rules: characters that may not begin a line
+// (。、 and the like, closing brackets, small kana, prolonged sound mark)
+// and those that may not end one (opening brackets). c is one Shift-JIS
+// character (one or two bytes).
+bool MayNotBeginLine(std::string_view c);
+bool MayNotEndLine(std::string_view c);
+
 // Every line broken so that none is wider than width columns (a double-
 // byte character is two), never inside a character. Empty lines stay.
-std::vector<std::string> ReformatLines(const std::vector<std::string>& lines, size_t width);
+// With kinsoku, a break that would begin a line with a character that may
+// not begin one, or end a line with one that may not end one, moves back
+// (the characters go down to the next line), unless the piece would then
+// be empty.
+std::vector<std::string> ReformatLines(const std::vector<std::string>& lines, size_t width, bool kinsoku = true);
 
 // Leading and trailing blanks and tabs (and full-width blanks) removed.
 std::string TrimLine(std::string_view line);

@@ -195,9 +195,38 @@ class OptionsTest : public QObject {
     QTest::keyClick(d.EditorList(), Qt::Key_Up);  // to kmthNotePad
     QVERIFY(!static_cast<QCheckBox*>(d.Control("TeadDde"))->isChecked());
     QVERIFY(!d.Control("TeadDde")->isEnabled());
-    // The tree chooses the page.
-    d.Tree()->setCurrentItem(d.Tree()->topLevelItem(5));
-    QCOMPARE(d.Pages()->currentIndex(), 5);
+    // The tree chooses the page; "拡張検索" shows the switches of "基本設定".
+    auto item = [&](const char* name) {
+      for (int i = 0; i < d.Tree()->topLevelItemCount(); ++i)
+        if (d.Tree()->topLevelItem(i)->text(0) == U8(name)) return d.Tree()->topLevelItem(i);
+      return static_cast<QTreeWidgetItem*>(nullptr);
+    };
+    QVERIFY(item("拡張検索"));
+    d.Tree()->setCurrentItem(item("書庫設定"));
+    QCOMPARE(d.Pages()->currentWidget()->objectName(), U8("Page.書庫設定"));
+    d.Tree()->setCurrentItem(item("拡張検索"));
+    QCOMPARE(d.Pages()->currentWidget()->objectName(), U8("Page.基本設定"));
+    QVERIFY(d.Pages()->currentWidget()->isAncestorOf(d.Control("FindSub")));
+  }
+
+  // Browsing to a known editor picks it in the list, and then the list's
+  // own rule applies: emo also passes the search word with /ff.
+  void BrowsingToAnEditorAppliesItsPreset() {
+    OptionsDialogData data;
+    TOptionPanel d(data, ArchiveProbe{});
+    d.choose_program = [](const QString&) { return QString("/opt/emo/emo.exe"); };
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QPushButton* browse = nullptr;
+    for (QPushButton* b : d.Pages()->widget(0)->findChildren<QPushButton*>())
+      if (b->text() == U8("参照...")) browse = b;
+    QVERIFY(browse);
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QCOMPARE(static_cast<QLineEdit*>(d.Control("Editor"))->text(), QString("/opt/emo/emo.exe"));
+    QCOMPARE(d.EditorList()->currentIndex(), 5);
+    QCOMPARE(static_cast<QLineEdit*>(d.Control("EditorSw"))->text(), QString("/l"));
+    QVERIFY(static_cast<QCheckBox*>(d.Control("EdSendkeyw"))->isChecked());
+    QCOMPARE(static_cast<QLineEdit*>(d.Control("EdKeywSw"))->text(), QString("/ff"));
   }
 
   // Every page for a look by eye (LORVEK_OPTIONS_SHOTS=folder, under Xvfb).

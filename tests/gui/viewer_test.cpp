@@ -17,14 +17,31 @@
 #include <QTest>
 #include <algorithm>
 #include <QTimer>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTabWidget>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeDatabase>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QToolBar>
+#include <QTreeView>
 #include <QTreeWidget>
 
+#include "app/ui/options_dialog.h"
 #include "app/ui/translations.h"
 #include "gui_test_util.h"
 #include "text/file_bytes.h"
 #include "replace/ui/replace_dialogs.h"
 #include "view/ui/environment_dialogs.h"
 #include "view/ui/find_dialog.h"
+#include "view/ui/printing.h"
 #include "view/ui/text_editor.h"
 #include "view/ui/view_window.h"
 
@@ -222,17 +239,26 @@ class ViewerTest : public QObject {
   void TheOpenDialogStartsInTheLastOpenFolder() {
     QTemporaryDir dir, other;
     WriteFile(Folder(other) + "b.txt", "two\r\n");
-    WriteFile(Folder(dir) + "Lorvek.ini", "[Viewer]\r\nLastOpen=" + other.path().toStdString() + "\r\n");
+    WriteFile(Folder(dir) + "Lorvek.ini", "[Viewer]\r\nLastOpen=" + other.path().toStdString() +
+                                              "\r\n[Environ]\r\nEnvName2=" + Sj("Cソース") +
+                                              "\r\nFileExt2=*.c,*.h\r\n");
     {
       TView v(Folder(dir));
       Show(v);
-      QString started_in;
-      v.choose_file = [&](bool, const QString& folder, const QString&) {
+      // A file shown from elsewhere does not move where the dialog starts.
+      QTemporaryDir third;
+      WriteFile(Folder(third) + "c.txt", "three\r\n");
+      QVERIFY(v.LoadIntoViewer(Folder(third) + "c.txt"));
+      QString started_in, filters;
+      v.choose_file = [&](bool, const QString& folder, const QString& offered) {
         started_in = folder;
+        filters = offered;
         return QString::fromStdString(Folder(other) + "b.txt");
       };
       v.Open();
       QCOMPARE(started_in, other.path());
+      // The environments' file types: every file first, then each named one.
+      QCOMPARE(filters, U8("(*.*) (*);;") + U8("Cソース(*.c,*.h) (*.c *.h)"));
       QCOMPARE(QString::fromStdString(v.Editor()->Lines().front()), QString("two"));
     }
     TIniGT ini(Folder(dir) + "Lorvek.ini");
@@ -314,6 +340,17 @@ class ViewerTest : public QObject {
     QTest::keyClick(v.Editor(), Qt::Key_K, Qt::AltModifier);
     QCOMPARE(v.Editor()->Lines(), (std::vector<std::string>{"abcdefghij", "klmnop"}));
     QCOMPARE(v.Panel(0), U8("整形しました."));
+    // The line-breaking rules: "。" does not begin a line; switched off in
+    // the environment, the width alone decides.
+    v.Editor()->SetLines({Sj("あいうえお。かき")});
+    QTest::keyClick(v.Editor(), Qt::Key_K, Qt::AltModifier);
+    QCOMPARE(v.Editor()->Lines(), (std::vector<std::string>{Sj("あいうえ"), Sj("お。かき")}));
+    EditorProperties plain = v.Editor()->Properties();
+    plain.kinsoku = false;
+    v.Editor()->ApplyProperties(plain);
+    v.Editor()->SetLines({Sj("あいうえお。かき")});
+    QTest::keyClick(v.Editor(), Qt::Key_K, Qt::AltModifier);
+    QCOMPARE(v.Editor()->Lines(), (std::vector<std::string>{Sj("あいうえお"), Sj("。かき")}));
   }
 
   void ReadOnlyFilesCannotBeChangedOrSaved() {
@@ -574,6 +611,331 @@ class ViewerTest : public QObject {
     TIniGT ini(Folder(dir) + "Lorvek.ini");
     QCOMPARE(ini.ReadStr("Viewer", "Save", ""), std::string("Ctrl+W"));
     QCOMPARE(ReadEnvFileProperties(Folder(dir) + "default.env")->font_size, 17);
+  }
+
+  // The command entry opens as the desktop does: a document in the
+  // application associated with its type, a program with its parameters.
+  void TheCommandEntryOpensDocumentsAndPrograms() {
+    QTemporaryDir dir, xdg;
+    WriteFile(Folder(dir) + "a.txt", "text\r\n");
+    QDir(xdg.path()).mkpath("data/applications");
+    WriteFile(Folder(xdg) + "data/applications/fake.desktop", "[Desktop Entry]\nExec=/bin/true --open %U\n");
+    WriteFile(Folder(xdg) + "mimeapps.list", "[Default Applications]\ntext/plain=fake.desktop\n");
+    QMimeDatabase().mimeTypeForFile(QString::fromStdString(Folder(dir) + "a.txt"));
+    qputenv("XDG_DATA_HOME", (xdg.path() + "/data").toUtf8());
+    qputenv("XDG_CONFIG_HOME", xdg.path().toUtf8());
+    qputenv("XDG_DATA_DIRS", (xdg.path() + "/none").toUtf8());
+    qputenv("XDG_CONFIG_DIRS", (xdg.path() + "/none").toUtf8());
+    TView v(Folder(dir));
+    Show(v);
+    std::vector<std::string> started;
+    QStringList errors;
+    v.started_command = [&](const std::string& c) { started.push_back(c); };
+    v.show_error = [&](const QString& text) { errors << text; };
+    QString typed;
+    v.input = [&](const QString&, const QString&, const QString&, bool* ok) {
+      *ok = true;
+      return typed;
+    };
+    typed = QString::fromStdString(Folder(dir) + "a.txt");
+    QTest::keyClick(v.Editor(), Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
+    typed = "/bin/echo one two";
+    QTest::keyClick(v.Editor(), Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(started, (std::vector<std::string>{"/bin/true --open '" + Folder(dir) + "a.txt'",
+                                                "'/bin/echo' 'one' 'two'"}));
+    // A document of a type nothing opens: the error names its extension.
+    WriteFile(Folder(dir) + "b.zzq", std::string(64, '\0'));
+    typed = QString::fromStdString(Folder(dir) + "b.zzq");
+    QTest::keyClick(v.Editor(), Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(started.size(), size_t{2});
+    QCOMPARE(errors, QStringList{U8("関連づけられたアプリケーションはありません.(.zzq)")});
+    for (const char* e : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_DIRS"}) qunsetenv(e);
+  }
+
+  // The canned texts are offered in the editor's pop-up menu too.
+  void CannedTextsInThePopUpMenu() {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("Sent");
+    WriteFile(Folder(dir) + "Sent/" + "挨拶.txt", Sj("お世話になります。\r\n"));
+    WriteFile(Folder(dir) + "a.txt", "one\r\n");
+    TView v(Folder(dir));
+    Show(v);
+    QVERIFY(v.LoadIntoViewer(Folder(dir) + "a.txt"));
+    v.Editor()->SetCaret({0, 3});
+    const QPoint at = v.Editor()->viewport()->rect().center();
+    QContextMenuEvent menu_event(QContextMenuEvent::Mouse, at, v.Editor()->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(v.Editor()->viewport(), &menu_event);
+    auto* popup = v.findChild<QMenu*>("EditorPopup");
+    QVERIFY(popup);
+    QTRY_VERIFY(popup->isVisible());
+    auto* canned = v.findChild<QMenu*>("CannedPopup");
+    QVERIFY(canned && popup->actions().contains(canned->menuAction()));
+    QCOMPARE(canned->actions().size(), 1);
+    QCOMPARE(canned->actions()[0]->text(), U8("挨拶"));
+    popup->close();
+    canned->actions()[0]->trigger();
+    QCOMPARE(v.Editor()->Lines()[0], Sj("oneお世話になります。"));
+  }
+
+  // A binary file is shown with the default environment, whatever its name.
+  void ABinaryFileGetsTheDefaultEnvironment() {
+    QTemporaryDir dir;
+    EditorProperties plain;
+    plain.font_size = 15;
+    WriteEnvFile(Folder(dir) + "default.env", "Default", "*.*", plain);
+    EditorProperties big;
+    big.font_size = 23;
+    WriteEnvFile(Folder(dir) + "bin.env", "Bin", "*.bin", big);
+    WriteFile(Folder(dir) + "Lorvek.ini", "[Environ]\r\nEnvName2=Bin\r\nFileExt2=*.bin\r\nEnvFile2=" + Folder(dir) +
+                                              "bin.env\r\n");
+    WriteFile(Folder(dir) + "text.bin", "plain text\r\n");
+    WriteFile(Folder(dir) + "data.bin", std::string("MZ\0\0\x01\x02\x03 data\r\n", 15));
+    TView v(Folder(dir));
+    Show(v);
+    QVERIFY(v.LoadIntoViewer(Folder(dir) + "text.bin"));
+    QCOMPARE(v.Editor()->Properties().font_size, 23);  // the masks do take the name
+    QVERIFY(v.LoadIntoViewer(Folder(dir) + "data.bin"));
+    QCOMPARE(v.Panel(5), QString("BINARY"));
+    QCOMPARE(v.Editor()->Properties().font_size, 15);
+  }
+
+  // Escape while a long macro plays stops it (and leaves the viewer open).
+  void EscapeCancelsAPlayingMacro() {
+    QTemporaryDir dir;
+    TView v(Folder(dir));
+    Show(v);
+    QTest::keyClick(v.Editor(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClicks(v.Editor(), QString(400, 'x'));
+    QTest::keyClick(v.Editor(), Qt::Key_R, Qt::ControlModifier | Qt::ShiftModifier);
+    QVERIFY(v.Macro().size() >= size_t{400});
+    v.Editor()->SetLines({""});
+    int typed_when_cancelled = -1;
+    QTimer::singleShot(0, &v, [&] {
+      typed_when_cancelled = static_cast<int>(v.Editor()->Lines()[0].size());
+      QTest::keyClick(v.Editor(), Qt::Key_Escape);
+    });
+    QTest::keyClick(v.Editor(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(v.Panel(0), U8("Cancel Execute KeyMacro"));
+    QVERIFY(v.isVisible());
+    QVERIFY(typed_when_cancelled >= 0);
+    QCOMPARE(static_cast<int>(v.Editor()->Lines()[0].size()), typed_when_cancelled);
+    QVERIFY(typed_when_cancelled < 400);
+    // Played again without interruption it types everything.
+    v.Editor()->SetLines({""});
+    QTest::keyClick(v.Editor(), Qt::Key_P, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(v.Panel(0), U8("マクロ実行完了."));
+    QCOMPARE(v.Editor()->Lines()[0], std::string(400, 'x'));
+  }
+
+  // What the viewer keeps of its layout: [Viewer] Search as it was read,
+  // the tool bars' places in [TBar] and [ABar], the tag list's column
+  // widths and order.
+  void TheLayoutIsKeptInItsSections() {
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "Lorvek.ini",
+              "[Viewer]\r\nSearch=7\r\n[ABar]\r\nDockedTo=1\r\n[ViewClmn.Columns]\r\nSizes=55,300\r\n"
+              "[ViewClmn.Sort]\r\nAscending=0\r\nSortCol=1\r\n[Columns]\r\nOrder=1,0\r\n");
+    {
+      TView v(Folder(dir));
+      Show(v);
+      auto bars = v.findChildren<QToolBar*>();
+      QCOMPARE(bars.size(), 2);
+      QToolBar* second = v.findChild<QToolBar*>("ViewToolbar2");
+      QCOMPARE(v.toolBarArea(second), Qt::BottomToolBarArea);
+      QCOMPARE(v.toolBarArea(v.findChild<QToolBar*>("ViewToolbar1")), Qt::TopToolBarArea);
+      // The text column comes first; the line column, now last, takes the rest.
+      QCOMPARE(v.TagList()->header()->visualIndex(1), 0);
+      QCOMPARE(v.TagList()->header()->sectionSize(1), 300);
+      // The user narrows the text column and turns tool bar 1 off.
+      v.TagList()->header()->resizeSection(1, 280);
+      v.Action("Toolbar1")->trigger();
+    }
+    TIniGT ini(Folder(dir) + "Lorvek.ini");
+    QCOMPARE(ini.ReadInt("Viewer", "Search", 0), 7);
+    QCOMPARE(QString::fromStdString(ini.ReadStr("ViewClmn.Columns", "Sizes", "")).section(',', 1, 1), QString("280"));
+    QCOMPARE(ini.ReadStr("Columns", "Order", ""), std::string("1,0"));
+    QCOMPARE(ini.ReadInt("ViewClmn.Sort", "SortCol", 0), 1);
+    QCOMPARE(ini.ReadBool("ViewClmn.Sort", "Ascending", true), false);
+    QCOMPARE(ini.ReadInt("ABar", "DockedTo", 0), 1);
+    QCOMPARE(ini.ReadInt("TBar", "DockedTo", 9), 0);
+    QCOMPARE(ini.ReadBool("TBar", "Visible", true), false);
+    QCOMPARE(ini.ReadBool("ABar", "Visible", false), true);
+  }
+
+  // Printing errors come as errors, in the printer layer's words.
+  void AMissingPrinterIsReportedAsAnError() {
+    if (!QPrinterInfo::availablePrinters().isEmpty()) QSKIP("this machine has a printer");
+    QTemporaryDir dir;
+    WriteFile(Folder(dir) + "a.txt", "one\r\n");
+    TView v(Folder(dir));
+    Show(v);
+    QVERIFY(v.LoadIntoViewer(Folder(dir) + "a.txt"));
+    QStringList errors;
+    v.show_error = [&](const QString& text) { errors << text; };
+    v.show_dialog = [&](QDialog& d) {
+      if (auto* p = qobject_cast<TPrintDlg*>(&d)) QTest::mouseClick(p->Button("Ok"), Qt::LeftButton);
+    };
+    v.Action("Print")->trigger();
+    QCOMPARE(errors, QStringList{U8("ﾃﾞﾌｫﾙﾄ ﾌﾟﾘﾝﾀが存在しません")});
+  }
+
+  // The report is read, not edited: Enter closes it.
+  void TheReportWindowIsReadOnly() {
+    TReplReport r(U8("置換しました.\r\n3 個"));
+    r.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&r));
+    r.Memo()->setFocus();
+    QTest::keyClick(r.Memo(), Qt::Key_X);
+    QTest::keyClick(r.Memo(), Qt::Key_Return);
+    QCOMPARE(r.Memo()->toPlainText(), U8("置換しました.\n3 個"));
+    QCOMPARE(r.result(), int(QDialog::Accepted));
+  }
+
+  // The tag list's menu entry carries a check mark that follows the list.
+  void TheTagListEntryIsChecked() {
+    QTemporaryDir dir;
+    TView v(Folder(dir));
+    Show(v);
+    QVERIFY(v.Action("ViewTag")->isCheckable());
+    QVERIFY(v.Action("ViewTag")->isChecked());
+    QTest::keyClick(v.Editor(), Qt::Key_T, Qt::ControlModifier);
+    QVERIFY(!v.TagList()->isVisible());
+    QVERIFY(!v.Action("ViewTag")->isChecked());
+    QTest::keyClick(v.Editor(), Qt::Key_T, Qt::ControlModifier);
+    QVERIFY(v.TagList()->isVisible());
+    QVERIFY(v.Action("ViewTag")->isChecked());
+  }
+
+  // Qt's own file dialog speaks Japanese too, down to a folder's type.
+  void TheFileDialogSpeaksJapanese() {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("sub");
+    WriteFile(Folder(dir) + "zz.txt", "text\n");
+    QFileDialog d(nullptr, U8("開く"), dir.path());
+    d.setOption(QFileDialog::DontUseNativeDialog);
+    d.setViewMode(QFileDialog::Detail);
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    auto* view = d.findChild<QTreeView*>("treeView");
+    QVERIFY(view);
+    QTRY_VERIFY(view->model()->rowCount(view->rootIndex()) > 0);
+    QStringList english;
+    static const QRegularExpression word("[A-Za-z]{3,}");
+    auto check = [&](const QString& t) {
+      if (word.match(t).hasMatch()) english << t;
+    };
+    for (QLabel* l : d.findChildren<QLabel*>())
+      if (l->isVisible()) check(l->text());
+    for (QAbstractButton* b : d.findChildren<QAbstractButton*>())
+      if (b->isVisible()) check(b->text());
+    for (int c = 0; c < view->model()->columnCount(); ++c)
+      check(view->model()->headerData(c, Qt::Horizontal).toString());
+    QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 2);
+    // The type column (sizes and dates are in the user's own locale).
+    for (int row = 0; row < 2; ++row) check(view->model()->index(row, 2, view->rootIndex()).data().toString());
+    QVERIFY2(english.isEmpty(), qPrintable(english.join(" | ")));
+  }
+
+  // The environment grid shows both captions whole and all ten rows.
+  void TheEnvironmentGridShowsItsCaptionsWhole() {
+    QTemporaryDir dir;
+    TIniGT ini(Folder(dir) + "Lorvek.ini");
+    TFileEnv d(ini, Folder(dir));
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    auto* grid = d.findChild<QTableWidget*>();
+    QVERIFY(grid);
+    QHeaderView* header = grid->horizontalHeader();
+    const QFontMetrics fm(header->font());
+    for (int c = 0; c < 2; ++c) {
+      const QString caption = grid->horizontalHeaderItem(c)->text();
+      QVERIFY2(header->sectionSize(c) >= fm.horizontalAdvance(caption) + 8, qPrintable(caption));
+    }
+    QVERIFY(header->sectionPosition(1) + header->sectionSize(1) <= grid->viewport()->width());
+    QVERIFY(!grid->verticalScrollBar()->isVisible());
+  }
+
+  // The viewer, its dialogs and the options dialog on the whole screen, each
+  // shot with the window manager's frame (LORVEK_SCREEN_SHOTS=folder; run
+  // under an X server with a window manager and QT_QPA_PLATFORM=xcb).
+  void ScreenShotsOfEveryWindow() {
+    const QByteArray folder = qgetenv("LORVEK_SCREEN_SHOTS");
+    if (folder.isEmpty()) QSKIP("LORVEK_SCREEN_SHOTS not set");
+    int n = 0;
+    auto shoot = [&](QWidget& w, const QString& name) {
+      w.show();
+      w.raise();
+      w.activateWindow();
+      QTest::qWait(700);
+      const QString path = QString("%1/%2-%3.png").arg(QString::fromUtf8(folder)).arg(++n, 2, 10, QChar('0')).arg(name);
+      QProcess::execute("import", {"-window", "root", path});
+    };
+    QTemporaryDir dir;
+    std::string text;
+    for (int i = 1; i <= 60; ++i)
+      text += Sj(i % 7 == 3 ? "この行には検索という語があり、もう一度検索が出てきます。" : "日本語の文章の行です。半角ｶﾀｶﾅも。") +
+              "\r\n";
+    WriteFile(Folder(dir) + "sample.txt", text);
+    WriteFile(Folder(dir) + "Lorvek.ini", "[Environ]\r\nEnvName2=" + Sj("Cソース") + "\r\nFileExt2=*.c,*.h\r\n");
+    TView v(Folder(dir));
+    v.show();
+    v.LoadIntoViewer(Folder(dir) + "sample.txt");
+    v.SetFindString(Sj("検索"), 0);
+    v.Editor()->SetHighlight(true);
+    std::vector<TagEntry> tags;
+    for (int i = 1; i <= 60; ++i)
+      if (i % 7 == 3) tags.push_back({i, Sj("この行には検索という語があり、もう一度検索が出てきます。")});
+    v.SetTags(tags);
+    v.JumpToHit(10, 9, 4);
+    shoot(v, "viewer");
+    TIniGT ini(Folder(dir) + "Lorvek.ini");
+    {
+      TFindDlg d(ini, TFindDlg::Mode::Find, U8("検索"), true, &v);
+      shoot(d, "find");
+    }
+    {
+      TFindDlg d(ini, TFindDlg::Mode::FindAll, U8("検索"), true, &v);
+      shoot(d, "findall");
+    }
+    {
+      TReplDlg d(ini, U8("検索"), true, &v);
+      shoot(d, "replace");
+    }
+    {
+      TReplReport d(U8("置換しました.\r\n3 個"), &v);
+      shoot(d, "report");
+    }
+    {
+      TFileEnv d(ini, Folder(dir), &v);
+      shoot(d, "environments");
+    }
+    {
+      std::map<std::string, std::string> keys = ViewerSection::DefaultViewerShortcuts();
+      TmEditorProp d(U8("Default のプロパティ"), EditorProperties{}, &keys, &v);
+      auto* tabs = d.findChild<QTabWidget*>();
+      for (int i = 0; tabs && i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        shoot(d, QString("properties%1").arg(i));
+      }
+    }
+    {
+      TPrintDlg d(ini, v.Printer(), &v);
+      shoot(d, "print");
+    }
+    {
+      QFileDialog d(&v, U8("開く"), dir.path());
+      d.setOption(QFileDialog::DontUseNativeDialog);
+      d.setViewMode(QFileDialog::Detail);
+      shoot(d, "filedialog");
+    }
+    {
+      OptionsDialogData data;
+      TOptionPanel d(data, ArchiveProbe::OfThisMachine());
+      for (int i = 0; i < d.Tree()->topLevelItemCount(); ++i) {
+        d.Tree()->setCurrentItem(d.Tree()->topLevelItem(i));
+        shoot(d, QString("options%1").arg(i));
+      }
+    }
   }
 
   // A screenshot for a look by eye (LORVEK_VIEWER_SHOT=path, under Xvfb).

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "app/ui/main_window.h"
+#include "ui/common/desktop_open.h"
 #include "ui/common/qt_text.h"
 #include "settings/settings_schema.h"
 #include "results/ui/result_list.h"
@@ -317,13 +318,9 @@ void TLorvekMain::OpenWithApplication() {
   } catch (const std::exception& e) {
     return ShowError(e.what());
   }
-  const QMimeDatabase db;
-  const QString mime = db.mimeTypeForFile(FromPath(path)).name();
-  const std::optional<std::string> entry = DefaultDesktopEntry(mime.toStdString());
-  if (!entry) return ShowError("関連づけられたアプリケーションはありません.(" + ExtensionOf(path) + ")");
-  const std::optional<std::string> program = DesktopEntryCommand(*entry);
-  if (!program) return ShowError("関連づけられたアプリケーションはありません.(" + mime.toStdString() + ")");
-  const std::string command = *program + " " + ShellQuote(PathArgument(path));
+  const DesktopOpenCommand open_with = AssociatedOpenCommand(path);
+  if (open_with.command.empty()) return ShowError(open_with.error);
+  const std::string& command = open_with.command;
   if (started_command) started_command(command);
   if (!QProcess::startDetached("/bin/sh", {"-c", QString::fromStdString(command)}))
     ShowError("実行エラー(" + std::to_string(errno) + ")\r\n" + command);

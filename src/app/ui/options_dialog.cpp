@@ -119,6 +119,8 @@ TOptionPanel::TOptionPanel(const OptionsDialogData& data, const ArchiveProbe& pr
       const QStringList known = {"TEAD.EXE", "KMTHNOTEPAD.EXE", "HIDEMARU.EXE", "QXW32.EXE", "EMEDITOR.EXE", "EMO.EXE"};
       const int index = static_cast<int>(known.indexOf(name));
       if (index >= 0) editor_list_->setCurrentIndex(index);
+      // Then the list's own rule, as if the user had chosen that entry.
+      OnEditorChosen(editor_list_->currentIndex());
     });
     form->addWidget(Check(page, "EditExecDone", "外部エディタの複数起動を許可する(&L)", o.edit_exec_done));
     form->addStretch();
@@ -200,6 +202,10 @@ TOptionPanel::TOptionPanel(const OptionsDialogData& data, const ArchiveProbe& pr
     force->hide();
     box->addStretch();
     AddPage(U("基本設定"), page);
+    // "拡張検索" names the same switches.
+    auto* also = new QTreeWidgetItem(QStringList{U("拡張検索")});
+    also->setData(0, Qt::UserRole, pages_->indexOf(page));
+    tree_->addTopLevelItem(also);
   }
   // 拡張設定
   {
@@ -353,7 +359,9 @@ TOptionPanel::TOptionPanel(const OptionsDialogData& data, const ArchiveProbe& pr
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   connect(tree_, &QTreeWidget::currentItemChanged, this,
-          [this](QTreeWidgetItem* item) { pages_->setCurrentIndex(tree_->indexOfTopLevelItem(item)); });
+          [this](QTreeWidgetItem* item) {
+            if (item) pages_->setCurrentIndex(item->data(0, Qt::UserRole).toInt());
+          });
   tree_->setCurrentItem(tree_->topLevelItem(0));
   tree_->setFocus();
   UpdateEditorEnabling();
@@ -363,8 +371,9 @@ TOptionPanel::TOptionPanel(const OptionsDialogData& data, const ArchiveProbe& pr
 
 void TOptionPanel::AddPage(const QString& name, QWidget* page) {
   page->setObjectName("Page." + name);
-  pages_->addWidget(page);
-  tree_->addTopLevelItem(new QTreeWidgetItem(QStringList{name}));
+  auto* item = new QTreeWidgetItem(QStringList{name});
+  item->setData(0, Qt::UserRole, pages_->addWidget(page));
+  tree_->addTopLevelItem(item);
 }
 
 QWidget* TOptionPanel::Control(const QString& key) const { return findChild<QWidget*>(key); }

@@ -186,7 +186,11 @@ TReplReport::TReplReport(const QString& text, QWidget* parent) : QDialog(parent)
   QString shown = text;
   shown.replace("\r\n", "\n").replace("\n\r", "\n");
   memo_->setPlainText(shown);
+  // A report to read and copy from, not to edit: Enter goes to the OK button.
+  memo_->setReadOnly(true);
+  memo_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   ok_ = new QPushButton(U("&OK"), this);
+  ok_->setDefault(true);
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
   if (parent) move(parent->geometry().center() - rect().center());
 }

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -109,6 +110,17 @@ TmEditorProp::TmEditorProp(const QString& caption, const EditorProperties& p,
   wrap_width_->setValue(p.wrap_width);
   wrap_form->addRow(word_wrap_);
   wrap_form->addRow(U("折り返し桁数(&D):"), wrap_width_);
+  kinsoku_ = new QCheckBox(U("禁則処理を行う(&K)"));
+  kinsoku_->setObjectName("Kinsoku");
+  kinsoku_->setChecked(p.kinsoku);
+  wrap_form->addRow(kinsoku_);
+  // The screen's own wrapping breaks at the width only; the rules are kept
+  // where the program breaks the lines itself (整形).
+  auto* rules = new QLabel(U("行頭禁則: 。、，．・：；？！ー 閉じ括弧 小書きの仮名\n"
+                             "行末禁則: 開き括弧\n"
+                             "(整形のとき適用します)"));
+  rules->setWordWrap(true);
+  wrap_form->addRow(rules);
   tabs->addTab(wrap, U("ワードラップ"));
 
   if (shortcuts) {
@@ -176,6 +188,7 @@ EditorProperties TmEditorProp::Properties() const {
   p.line_number_color = colors_[3];
   p.word_wrap = word_wrap_->isChecked();
   p.wrap_width = wrap_width_->value();
+  p.kinsoku = kinsoku_->isChecked();
   return p;
 }
 
@@ -226,6 +239,18 @@ TFileEnv::TFileEnv(TIniGT& ini, std::string program_folder, QWidget* parent)
   grid_->setSelectionMode(QAbstractItemView::SingleSelection);
   grid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   grid_->horizontalHeader()->setStretchLastSection(true);
+  // Wide and tall enough for both captions and all ten rows in any font:
+  // the grid never clips its header or hides a row behind a scroll bar.
+  {
+    const QFontMetrics fm(grid_->horizontalHeader()->font());
+    const int pad = 4 * grid_->horizontalHeader()->style()->pixelMetric(QStyle::PM_HeaderMargin) + 16;
+    grid_->setColumnWidth(0, std::max(140, fm.horizontalAdvance(U("環境名")) + pad));
+    const int ext = std::max(200, fm.horizontalAdvance(U("適用するﾌｧｲﾙの拡張子")) + pad);
+    const int frame = 2 * grid_->frameWidth();
+    grid_->setMinimumWidth(grid_->verticalHeader()->sizeHint().width() + grid_->columnWidth(0) + ext + frame);
+    grid_->setMinimumHeight(grid_->horizontalHeader()->sizeHint().height() +
+                            static_cast<int>(kEnvRows) * grid_->verticalHeader()->defaultSectionSize() + frame);
+  }
   left->addWidget(grid_);
   auto* fields = new QFormLayout;
   name_ = new QLineEdit;

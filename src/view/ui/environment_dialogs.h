@@ -39,12 +39,13 @@ class TmEditorProp : public QDialog {
   std::map<std::string, std::string> Shortcuts() const;
   QSpinBox* FontSize() const { return font_size_; }
   QCheckBox* WordWrap() const { return word_wrap_; }
+  QCheckBox* Kinsoku() const { return kinsoku_; }
 
  private:
   EditorProperties base_;
   QFontComboBox* font_;
   QSpinBox *font_size_, *tab_width_, *wrap_width_;
-  QCheckBox *line_numbers_, *show_tabs_, *show_line_ends_, *h_scroll_, *v_scroll_, *caret_line_, *word_wrap_;
+  QCheckBox *line_numbers_, *show_tabs_, *show_line_ends_, *h_scroll_, *v_scroll_, *caret_line_, *word_wrap_, *kinsoku_;
   std::array<unsigned, 4> colors_{};
   std::map<std::string, QKeySequenceEdit*> keys_;
 };

@@ -6,9 +6,12 @@
 #include <QApplication>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QFileDialog>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLocale>
 #include <QMenu>
 #include <QPrinter>
@@ -20,7 +23,9 @@
 
 #include "settings/ini_file.h"
 #include "settings/settings_schema.h"
+#include "ui/common/desktop_open.h"
 #include "ui/common/qt_text.h"
+#include "sources/filter_source.h"
 #include "replace/ui/replace_dialogs.h"
 #include "text/file_bytes.h"
 #include "text/sjis.h"
@@ -33,6 +38,9 @@
 
 namespace lorvek {
 namespace {
+
+// The keyboard macro recorder's name, as its cancel message gives it.
+const QString kMacroRecorderName = "KeyMacro";
 
 // Lines of a text with CR LF, CR or LF breaks.
 std::vector<std::string> SplitBreaks(const std::string& text) {
@@ -108,6 +116,7 @@ void TView::FindAllCommand() {
   editor_->SetHighlight(true);
   actions_["ViewFound"]->setChecked(true);
   tags_->show();
+  actions_["ViewTag"]->setChecked(true);
   if (result.count > 0)
     SetStatus(0, QString::number(result.count) + U(" 個見つかりました."));
   else
@@ -344,7 +353,7 @@ void TView::Reformat() {
     else QMessageBox::warning(this, U("整形"), U("10桁以上で指定してください."));
     return;
   }
-  const std::vector<std::string> lines = ReformatLines(editor_->Lines(), static_cast<size_t>(width));
+  const std::vector<std::string> lines = ReformatLines(editor_->Lines(), static_cast<size_t>(width), editor_->Properties().kinsoku);
   editor_->ReplaceLines(0, static_cast<size_t>(editor_->LineCount() - 1), lines);
   SetStatus(0, U("整形しました."));
 }
@@ -373,9 +382,28 @@ void TView::RunCommand() {
   const int blank = line.indexOf(' ');
   const QString program = blank < 0 ? line : line.left(blank);
   const QString parameters = blank < 0 ? QString() : line.mid(blank + 1).left(255);
+  QString arguments;
+  for (const QString& p : QProcess::splitCommand(parameters))
+    arguments += " " + QString::fromStdString(ShellQuote(ToPath(p)));
+  // As the desktop's "open" does: a program runs with the parameters; a
+  // document, a folder or an address opens in the application the desktop
+  // associates with it.
+  const QFileInfo file(program);
+  const bool document = program.contains("://") || (file.exists() && (file.isDir() || !file.isExecutable()));
+  std::string command;
+  if (document) {
+    const DesktopOpenCommand open_with = AssociatedOpenCommand(ToPath(program));
+    if (open_with.command.empty()) return ShowError(QString::fromStdString(open_with.error));
+    command = open_with.command + arguments.toStdString();
+  } else {
+    if (!file.exists() && QStandardPaths::findExecutable(program).isEmpty())
+      return ShowError(U("コマンドを実行できません: ") + program);
+    command = ShellQuote(ToPath(program)) + arguments.toStdString();
+  }
+  if (started_command) return started_command(command);
   // Started on its own: Lorvek does not wait for it.
-  if (!QProcess::startDetached(program, QProcess::splitCommand(parameters)))
-    SetStatus(0, U("コマンドを実行できません: ") + program);
+  if (!QProcess::startDetached("/bin/sh", {"-c", QString::fromStdString(command)}))
+    ShowError(U("コマンドを実行できません: ") + program);
 }
 
 // ---- bookmarks and canned texts ----
@@ -398,13 +426,21 @@ void TView::JumpToBookmark(int n) {
 
 void TView::RebuildCannedTexts() {
   canned_menu_->clear();
+  canned_popup_->clear();
+  for (QAction* a : canned_actions_) delete a;
+  canned_actions_.clear();
   QDir sent(QString::fromStdString(program_folder_ + "Sent"));
   for (const QString& name : sent.entryList({"*.txt"}, QDir::Files, QDir::Name)) {
     const std::string path = ToPath(sent.filePath(name));
-    QAction* a = canned_menu_->addAction(name.left(name.size() - 4));
+    // One action in both menus: the edit menu's and the editor's pop-up.
+    auto* a = new QAction(name.left(name.size() - 4), this);
     connect(a, &QAction::triggered, this, [this, path] { InsertCannedText(path); });
+    canned_menu_->addAction(a);
+    canned_popup_->addAction(a);
+    canned_actions_.push_back(a);
   }
-  canned_menu_->menuAction()->setEnabled(!canned_menu_->isEmpty());
+  canned_menu_->menuAction()->setEnabled(!canned_actions_.empty());
+  canned_popup_->menuAction()->setEnabled(!canned_actions_.empty());
 }
 
 void TView::InsertCannedText(const std::string& path) {
@@ -422,6 +458,23 @@ void TView::InsertCannedText(const std::string& path) {
 // ---- keyboard macros ----
 
 bool TView::eventFilter(QObject* o, QEvent* e) {
+  // A key that is one of the viewer's shortcuts is the viewer's: the editor
+  // would keep some for itself (Ctrl+T swaps lines, Ctrl+Y redoes).
+  if (o == editor_ && e->type() == QEvent::ShortcutOverride) {
+    const QKeySequence pressed(static_cast<QKeyEvent*>(e)->keyCombination());
+    for (const auto& [key, action] : actions_)
+      if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed) {
+        e->ignore();
+        return true;
+      }
+  }
+  // While a macro plays, what the user types is not mixed into it: Escape
+  // stops the macro, anything else is dropped.
+  if (playing_ && !feeding_ && (o == editor_ || o == editor_->viewport()) &&
+      (e->type() == QEvent::KeyPress || e->type() == QEvent::InputMethod)) {
+    if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape) cancel_playing_ = true;
+    return true;
+  }
   // Escape closes the viewer (the editor would keep it for itself).
   if (o == editor_ && e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape &&
       static_cast<QKeyEvent*>(e)->modifiers() == Qt::NoModifier && !playing_) {
@@ -489,11 +542,17 @@ void TView::ToggleMacroRecording() {
 }
 
 void TView::PlayMacro() {
-  if (macro_.empty() || recording_) return;
+  if (macro_.empty() || recording_ || playing_) return;
   playing_ = true;
+  cancel_playing_ = false;
   UpdateEnabling();
   SetStatus(0, U("マクロ実行中."));
-  for (const MacroEvent& m : macro_) {
+  const std::vector<MacroEvent> events = macro_;
+  for (const MacroEvent& m : events) {
+    // The window stays alive meanwhile, so that Escape can stop a long macro.
+    QCoreApplication::processEvents();
+    if (cancel_playing_) break;
+    feeding_ = true;
     Qt::KeyboardModifiers mods;
     if (m.shift) mods |= Qt::ShiftModifier;
     if (m.ctrl) mods |= Qt::ControlModifier;
@@ -510,10 +569,12 @@ void TView::PlayMacro() {
       QKeyEvent release(QEvent::KeyRelease, m.code, mods);
       QApplication::sendEvent(editor_, &release);
     }
+    feeding_ = false;
   }
+  feeding_ = false;
   playing_ = false;
   UpdateEnabling();
-  SetStatus(0, U("マクロ実行完了."));
+  SetStatus(0, cancel_playing_ ? U("Cancel Execute ") + kMacroRecorderName : U("マクロ実行完了."));
 }
 
 void TView::SaveMacro() {
@@ -579,7 +640,8 @@ void TView::EditEnvironments() {
   TFileEnv d(*ini_, program_folder_, this);
   RunDialog(d);
   env_table_ = ReadEnvTable(*ini_, program_folder_);
-  ApplyEnvironment(file_name_ == "新規" ? "" : file_name_);
+  if (file_name_ == "新規" || encoding_code_ == ecBinary) ApplyEnvironmentRow(0);
+  else ApplyEnvironment(file_name_);
 }
 
 // ---- printing ----
@@ -594,12 +656,15 @@ void TView::PrintCommand() {
     TPrintDlg d(*ini_, Printer(), this);
     if (RunDialog(d) != QDialog::Accepted || d.Chosen() == TPrintDlg::Choice::Cancel) return;
     QPrinter& printer = Printer();
-    if (printer.outputFormat() == QPrinter::NativeFormat && QPrinterInfo::availablePrinters().isEmpty()) {
-      SetStatus(0, U("ﾃﾞﾌｫﾙﾄ ﾌﾟﾘﾝﾀが存在しません"));
+    const bool preview = d.Chosen() == TPrintDlg::Choice::Preview;
+    // Printing on paper needs a printer; a preview or a PDF file does not.
+    const bool to_file = printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty();
+    if (!preview && !to_file && QPrinterInfo::availablePrinters().isEmpty()) {
+      ShowError(U("ﾃﾞﾌｫﾙﾄ ﾌﾟﾘﾝﾀが存在しません"));
       return;
     }
     if (!printer.isValid()) {
-      SetStatus(0, U("選択したﾌﾟﾘﾝﾀは有効ではありません"));
+      ShowError(U("選択したﾌﾟﾘﾝﾀは有効ではありません"));
       return;
     }
     std::vector<std::string> lines = editor_->Lines();
@@ -607,14 +672,14 @@ void TView::PrintCommand() {
     QFont font = editor_->font();
     TStringsPrinter strings(printer, font, d.Settings(), ToSjis(FromPath(file_name_)), lines);
     strings.on_progress = print_progress;
-    const bool preview = d.Chosen() == TPrintDlg::Choice::Preview;
     if (!strings.Prepare(preview)) {
       if (preview) continue;  // the dialog comes back after a cancelled preview
       return;
     }
     if (!preview) {
       const std::string failure = strings.Print();
-      SetStatus(0, failure.empty() ? U("印刷しました.") : QString::fromStdString(failure));
+      if (failure.empty()) SetStatus(0, U("印刷しました."));
+      else ShowError(QString::fromStdString(failure));
       return;
     }
     TPreviewWindow window(strings, this);

@@ -161,7 +161,7 @@ void TView::BuildActions() {
       {"InsTime", [this] { InsertDateTime(false); }},
       {"InsSign", [this] { InsertSignature(); }},
       {"Seikei", [this] { Reformat(); }},
-      {"ViewTag", [this] { tags_->setVisible(!tags_->isVisible()); }},
+      {"ViewTag", [this] { tags_->setVisible(actions_["ViewTag"]->isChecked()); }},
       {"ViewFound", [this] { editor_->SetHighlight(actions_["ViewFound"]->isChecked()); }},
       {"InsFile", [this] { InsertFileCommand(); }},
       {"Print", [this] { PrintCommand(); }},
@@ -178,6 +178,9 @@ void TView::BuildActions() {
     actions_[row.key] = a;
   }
   actions_["ViewFound"]->setCheckable(true);
+  // The tag list's entry shows whether the list is shown.
+  actions_["ViewTag"]->setCheckable(true);
+  actions_["ViewTag"]->setChecked(true);
   auto add = [this](const char* key, const char* caption, std::function<void()> f, const QKeySequence& keys = {}) {
     auto* a = new QAction(U(caption), this);
     a->setObjectName(key);
@@ -245,6 +248,7 @@ void TView::BuildMenus() {
   macro_menu_->setObjectName("MacroMenu");
   QMenu* view = menuBar()->addMenu(U("表示(&V)"));
   for (const char* k : {"ViewTag", "ViewFound", "Toolbar1", "Toolbar2"}) view->addAction(a(k));
+  connect(view, &QMenu::aboutToShow, this, [this] { actions_["ViewTag"]->setChecked(!tags_->isHidden()); });
   view->addSeparator();
   view->addAction(a("Properties"));
   view->addAction(a("Environments"));
@@ -255,7 +259,11 @@ void TView::BuildMenus() {
   toolbar2_->setObjectName("ViewToolbar2");
   for (const char* k : {"Cut", "Copy", "Paste", "Undo", "Redo", "Quate", "UnQuate"}) toolbar2_->addAction(a(k));
   popup_ = new QMenu(this);
+  popup_->setObjectName("EditorPopup");
   for (const char* k : {"Undo", "Redo", "Cut", "Copy", "Paste", "Delete", "SelectAll"}) popup_->addAction(a(k));
+  popup_->addSeparator();
+  canned_popup_ = popup_->addMenu(U("定型文(&Y)"));
+  canned_popup_->setObjectName("CannedPopup");
   editor_->setContextMenuPolicy(Qt::CustomContextMenu);
   connect(editor_, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
     UpdateEnabling();
@@ -281,6 +289,7 @@ void TView::ReadSettings() {
   const int height = desktop.view_height;
   setGeometry(desktop.view_left, desktop.view_top, std::max(desktop.view_width, 200), std::max(height, 150));
   last_open_folder_ = saved.last_open;
+  search_ = saved.search;
   const int tag_height = saved.prev_h;
   splitter_->setSizes({std::max(height - tag_height, 50), std::max(tag_height, 0)});
   actions_["Toolbar1"]->setChecked(saved.toolbar1);
@@ -290,6 +299,75 @@ void TView::ReadSettings() {
   actions_["ViewFound"]->setChecked(saved.st_view);
   editor_->SetHighlight(actions_["ViewFound"]->isChecked());
   env_table_ = ReadEnvTable(*ini_, program_folder_);
+  RestoreLayout();
+}
+
+void TView::RestoreLayout() {
+  layout_ = ReadSection<ViewerLayoutSection>(*ini_);
+  // Each tool bar to its side of the window, in the order of its row and
+  // its place in the row.
+  struct Placed {
+    QToolBar* bar;
+    int area, row, pos;
+  };
+  auto placed_of = [](QToolBar* bar, const ToolBarPlacement& p) {
+    return Placed{bar, p.docked_to >= 0 && p.docked_to < 4 ? p.docked_to : 0, p.dock_row, p.dock_pos};
+  };
+  std::array<Placed, 2> placed = {placed_of(toolbar1_, layout_.tbar), placed_of(toolbar2_, layout_.abar)};
+  std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
+    return a.area != b.area ? a.area < b.area : a.row != b.row ? a.row < b.row : a.pos < b.pos;
+  });
+  const Qt::ToolBarArea areas[4] = {Qt::TopToolBarArea, Qt::BottomToolBarArea, Qt::LeftToolBarArea,
+                                    Qt::RightToolBarArea};
+  int last_area = -1, last_row = 0;
+  for (const Placed& p : placed) {
+    if (p.area == last_area && p.row != last_row) addToolBarBreak(areas[p.area]);
+    addToolBar(areas[p.area], p.bar);
+    last_area = p.area;
+    last_row = p.row;
+  }
+  // The tag list's column widths and order; a damaged list is passed over.
+  QHeaderView* header = tags_->header();
+  const QStringList sizes = QString::fromStdString(layout_.column_sizes).split(',', Qt::SkipEmptyParts);
+  for (int i = 0; i < std::min<int>(static_cast<int>(sizes.size()), tags_->columnCount()); ++i) {
+    bool ok = false;
+    const int w = sizes[i].trimmed().toInt(&ok);
+    if (ok && w > 0 && w <= 10000) header->resizeSection(i, w);
+  }
+  const QStringList order = QString::fromStdString(layout_.column_order).split(',', Qt::SkipEmptyParts);
+  std::vector<int> logical;
+  for (const QString& o : order) logical.push_back(o.trimmed().toInt());
+  std::vector<int> sorted = logical;
+  std::sort(sorted.begin(), sorted.end());
+  std::vector<int> every(static_cast<size_t>(tags_->columnCount()));
+  for (size_t i = 0; i < every.size(); ++i) every[i] = static_cast<int>(i);
+  if (sorted == every)
+    for (int v = 0; v < static_cast<int>(logical.size()); ++v)
+      header->moveSection(header->visualIndex(logical[static_cast<size_t>(v)]), v);
+}
+
+void TView::SaveLayout() {
+  auto place = [this](QToolBar* bar, bool visible, ToolBarPlacement& p) {
+    const Qt::ToolBarArea area = toolBarArea(bar);
+    const bool vertical = area == Qt::LeftToolBarArea || area == Qt::RightToolBarArea;
+    p.rev = 1;
+    p.visible = visible;
+    p.docked_to = area == Qt::BottomToolBarArea ? 1 : area == Qt::LeftToolBarArea ? 2 : area == Qt::RightToolBarArea ? 3 : 0;
+    p.dock_row = vertical ? bar->x() : bar->y();
+    p.dock_pos = vertical ? bar->y() : bar->x();
+    p.float_left = bar->isFloating() ? bar->x() : 0;
+    p.float_top = bar->isFloating() ? bar->y() : 0;
+  };
+  place(toolbar1_, actions_["Toolbar1"]->isChecked(), layout_.tbar);
+  place(toolbar2_, actions_["Toolbar2"]->isChecked(), layout_.abar);
+  QStringList sizes, order;
+  for (int i = 0; i < tags_->columnCount(); ++i) {
+    sizes << QString::number(tags_->header()->sectionSize(i));
+    order << QString::number(tags_->header()->logicalIndex(i));
+  }
+  layout_.column_sizes = sizes.join(',').toStdString();
+  layout_.column_order = order.join(',').toStdString();
+  WriteSection(*ini_, layout_);
 }
 
 void TView::WriteSettings() {
@@ -313,7 +391,10 @@ void TView::WriteSettings() {
   v.toolbar1 = actions_["Toolbar1"]->isChecked();
   v.toolbar2 = actions_["Toolbar2"]->isChecked();
   v.st_view = actions_["ViewFound"]->isChecked();
-  WriteSection(*ini_, v, {&ViewerSection::toolbar1, &ViewerSection::toolbar2, &ViewerSection::st_view});
+  v.search = search_;  // nothing here changes it; it goes back as it came
+  WriteSection(*ini_, v,
+               {&ViewerSection::search, &ViewerSection::toolbar1, &ViewerSection::toolbar2, &ViewerSection::st_view});
+  SaveLayout();
   // The folder of the file last opened, where the open dialog starts next time.
   v.last_open = last_open_folder_;
   if (!v.last_open.empty()) WriteSection(*ini_, v, {&ViewerSection::last_open});
@@ -342,7 +423,7 @@ void TView::UpdateEnabling() {
   for (const char* k : {"Save", "SaveAs", "Replace", "DelLine", "Quate", "UnQuate", "InsDate", "InsTime", "InsSign",
                         "Seikei", "InsFile"})
     actions_[k]->setEnabled(writable && !playing_);
-  actions_["MacroPlay"]->setEnabled(!macro_.empty() && !recording_);
+  actions_["MacroPlay"]->setEnabled(!macro_.empty() && !recording_ && !playing_);
   actions_["MacroSave"]->setEnabled(!macro_.empty() && !recording_ && !playing_);
   actions_["MacroRec"]->setEnabled(!playing_);
   edit_menu_->menuAction()->setVisible(editable_);
@@ -399,7 +480,11 @@ std::string TView::DialogFolder() const {
 }
 
 void TView::ApplyEnvironment(const std::string& file_name) {
-  env_row_ = ChooseEnvironment(env_table_, file_name);
+  ApplyEnvironmentRow(ChooseEnvironment(env_table_, file_name));
+}
+
+void TView::ApplyEnvironmentRow(size_t row) {
+  env_row_ = row;
   const std::optional<EditorProperties> p = ReadEnvFileProperties(env_table_[env_row_].file);
   if (!p) return;  // no file: the control keeps what it shows
   EditorProperties properties = *p;
@@ -418,7 +503,9 @@ bool TView::LoadIntoViewer(const std::string& path) {
   }
   editor_->setReadOnly(false);
   editor_->clear();
-  ApplyEnvironment(path);
+  // A binary file is no text of any kind: the default environment shows it.
+  if (doc.encoding_code == ecBinary) ApplyEnvironmentRow(0);
+  else ApplyEnvironment(path);
   editor_->SetLines(doc.lines);
   format_ = doc.format;
   encoding_code_ = doc.encoding_code;
@@ -465,6 +552,7 @@ void TView::SetShownName(const std::string& name) {
 
 void TView::ShowTagPanel(bool on) {
   tags_->setVisible(on);
+  actions_["ViewTag"]->setChecked(on);
   actions_["ViewTag"]->setVisible(on);
 }
 
@@ -537,16 +625,11 @@ bool TView::SaveAs() {
   if (!editable_) return false;
   QString chosen;
   if (choose_file) {
-    chosen = choose_file(true, QString::fromStdString(DialogFolder()), QString());
+    chosen = choose_file(true, QString::fromStdString(DialogFolder()), DialogFilters());
   } else {
-    QStringList filters;
-    for (const std::string& f : EnvDialogFilters(env_table_)) {
-      const size_t bar = f.find('|');
-      filters << FromSjis(f.substr(0, bar) + " (" + f.substr(bar + 1) + ")").replace(';', ' ');
-    }
     chosen = QFileDialog::getSaveFileName(this, U("名前を付けて保存"),
                                           QString::fromStdString(file_name_ == "新規" ? DialogFolder() : file_name_),
-                                          filters.join(";;"));
+                                          DialogFilters());
   }
   if (chosen.isEmpty()) return false;
   const std::string path = ToPath(chosen);
@@ -572,9 +655,11 @@ bool TView::AskToSave() {
 
 void TView::Open() {
   if (!AskToSave()) return;
+  // The open dialog starts where the last file was opened from.
+  const QString folder = QString::fromStdString(last_open_folder_.empty() ? DialogFolder() : last_open_folder_);
   QString chosen;
-  if (choose_file) chosen = choose_file(false, QString::fromStdString(DialogFolder()), QString());
-  else chosen = QFileDialog::getOpenFileName(this, U("開く"), QString::fromStdString(DialogFolder()));
+  if (choose_file) chosen = choose_file(false, folder, DialogFilters());
+  else chosen = QFileDialog::getOpenFileName(this, U("開く"), folder, DialogFilters());
   if (chosen.isEmpty()) return;
   if (LoadIntoViewer(ToPath(chosen))) {
     const std::string opened = ToPath(chosen);
@@ -590,7 +675,7 @@ void TView::Open() {
 void TView::New() {
   if (!AskToSave()) return;
   editor_->setReadOnly(false);
-  ApplyEnvironment("");
+  ApplyEnvironmentRow(0);
   editor_->SetLines({""});
   format_ = TextFileFormat::FromCodes(ecSjis, leCrLf);
   encoding_code_ = ecSjis;
@@ -604,7 +689,30 @@ void TView::New() {
   SetStatus(0, U("新規作成"));
 }
 
+QString TView::DialogFilters() const {
+  QStringList filters;
+  for (const std::string& f : EnvDialogFilters(env_table_)) {
+    const size_t bar = f.find('|');
+    QString masks = FromSjis(f.substr(bar + 1)).replace(';', ' ');
+    // "*.*" means every file, also one without a dot in its name.
+    masks = QString(" " + masks + " ").replace(" *.* ", " * ").trimmed();
+    filters << FromSjis(f.substr(0, bar)) + " (" + masks + ")";
+  }
+  return filters.join(";;");
+}
+
+void TView::ShowError(const QString& text) {
+  SetStatus(0, text);
+  if (show_error) show_error(text);
+  else QMessageBox::critical(this, U("Lorvek"), text);
+}
+
 void TView::Exit() {
+  // Escape while a macro plays stops the macro, not the viewer.
+  if (playing_) {
+    cancel_playing_ = true;
+    return;
+  }
   // The question comes first; the window goes whatever the answer, and an
   // unsaved text stays in it for the next time it is shown.
   AskToSave();

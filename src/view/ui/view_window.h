@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "settings/ini_file.h"
+#include "settings/options.h"
 #include "view/environment.h"
 #include "view/key_macro.h"
 #include "view/text_tools.h"
@@ -74,6 +75,11 @@ class TView : public QMainWindow {
   std::function<QString(const QString& caption, const QString& label, const QString& value, bool* ok)> input;
   std::function<QString(bool save, const QString& folder, const QString& filters)> choose_file;
   std::function<void(QDialog&)> show_dialog;  // runs a dialog instead of exec()
+  // Told each command line the command entry starts (for /bin/sh -c)
+  // instead of starting it.
+  std::function<void(const std::string& command)> started_command;
+  // Errors the printer reports, shown in a box (a test takes them instead).
+  std::function<void(const QString& text)> show_error;
 
   // Commands.
   bool Save();
@@ -125,6 +131,12 @@ class TView : public QMainWindow {
   bool AskToSave();  // false: the user cancelled
   bool WriteTo(const std::string& path);
   void ApplyEnvironment(const std::string& file_name);
+  void ApplyEnvironmentRow(size_t row);
+  // The open and save dialogs' filters, from the environments' masks.
+  QString DialogFilters() const;
+  void RestoreLayout();
+  void SaveLayout();
+  void ShowError(const QString& text);
   void JumpToTag(int row);
   void SelectTagOfCaretLine();
   void RebuildCannedTexts();
@@ -143,7 +155,8 @@ class TView : public QMainWindow {
   QTreeWidget* tags_;
   QSplitter* splitter_;
   QToolBar *toolbar1_, *toolbar2_;
-  QMenu *edit_menu_, *canned_menu_, *macro_menu_, *popup_;
+  QMenu *edit_menu_, *canned_menu_, *canned_popup_, *macro_menu_, *popup_;
+  std::vector<QAction*> canned_actions_;  // shared by the edit menu and the pop-up menu
   std::array<QLabel*, 6> panels_{};
   std::map<std::string, QAction*> actions_;
   std::array<QAction*, 5> jump_actions_{}, mark_actions_{};
@@ -153,14 +166,18 @@ class TView : public QMainWindow {
   int32_t encoding_code_ = ecSjis;
   bool editable_ = true;
   std::string read_only_reason_;
-  FileStamp loaded_stamp_;
-  std::string last_open_folder_;  // LastOpen: where the open dialog starts  // the file as it was loaded or last saved
+  FileStamp loaded_stamp_;  // the file as it was loaded or last saved
+  std::string last_open_folder_;  // LastOpen: where the open dialog starts
   std::vector<TagEntry> tag_entries_;
   std::array<int, 5> bookmarks_{-1, -1, -1, -1, -1};
   EnvTable env_table_;
   size_t env_row_ = 0;
   std::vector<MacroEvent> macro_;
   bool recording_ = false, playing_ = false;
+  bool feeding_ = false;         // a played event is being sent to the editor
+  bool cancel_playing_ = false;  // the user pressed Escape while a macro played
+  int search_ = 0;               // [Viewer] Search: kept as read
+  ViewerLayoutSection layout_;   // the sort state is kept as read
   bool shown_ = false;  // settings are written only by a viewer that was seen
   std::unique_ptr<QPrinter> printer_;
   int ime_pending_ = 0;
