@@ -23,15 +23,9 @@ void FileDispatch::ListingFolder(const std::string& folder) { p_.front_end.SetSt
 
 void FileDispatch::FileFound(const WalkItem& item, TextRecording* recording) {
   if (!recording) return FileFound(item);
-  MatchSource& source = p_.matching.Source();
-  source.path = item.file.path;
-  source.last_write_time = item.last_write_time;
-  p_.front_end.SetStatusText(0, PathForDisplay(item.file.path));
-  source.document = false;
-  source.filtered = false;
+  BeginFile(item);
   ReplayRecording(*recording, p_.matching, [this](int32_t count) { p_.matching.SetLineCount(count); });
-  p_.sink.FileSearched(item.file.path);
-  p_.tally.CountSearchedFile();
+  EndFile(item);
 }
 
 void FileDispatch::FileFound(const WalkItem& item) {
@@ -40,11 +34,17 @@ void FileDispatch::FileFound(const WalkItem& item) {
     p_.tally.CountSearchedFile();
     return;
   }
-  MatchSource& source = p_.matching.Source();
-  source.path = item.file.path;
-  source.last_write_time = item.last_write_time;
-  p_.front_end.SetStatusText(0, PathForDisplay(item.file.path));
+  BeginFile(item);
   SearchFile(item.file, item.filter_match);
+  EndFile(item);
+}
+
+void FileDispatch::BeginFile(const WalkItem& item) {
+  p_.matching.BeginFile(item.file.path, item.last_write_time);
+  p_.front_end.SetStatusText(0, PathForDisplay(item.file.path));
+}
+
+void FileDispatch::EndFile(const WalkItem& item) {
   p_.sink.FileSearched(item.file.path);
   p_.tally.CountSearchedFile();
 }
@@ -56,9 +56,8 @@ void FileDispatch::CannotList(const std::string& path, int error) {
 }
 
 void FileDispatch::SearchFile(const FileRef& file, bool filter_match) {
-  MatchSource& source = p_.matching.Source();
-  source.document = false;
-  source.filtered = false;
+  p_.matching.Source().document = false;
+  p_.matching.Source().filtered = false;
   p_.sources.For(file.path, filter_match, p_.options).Search(file, p_.matching);
 }
 

@@ -51,6 +51,10 @@ class FileDispatch : private WalkObserver, private ReadAheadSink {
   bool Halted() const override { return p_.tally.Halted(); }
   void Waiting() override { p_.front_end.ProcessPendingEvents(); }
 
+  // Around every file the walk finds: its record fields and status line
+  // before, the sink and the counter after.
+  void BeginFile(const WalkItem& item);
+  void EndFile(const WalkItem& item);
   void SearchFile(const FileRef& file, bool filter_match);
   // The members of one archive that the file masks select, one at a time
   // through the work folder (archive_search.cpp).

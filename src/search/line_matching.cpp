@@ -86,7 +86,7 @@ bool LineMatching::Accept(std::string_view line, int32_t line_no, const MatchCon
   if (tally_.CountMatch() == static_cast<int32_t>(kEarlyRows)) front_end_.SetRowCount(kEarlyRows);
   if (!sink_.WantsHitPosition()) hit = {};
   else if (!hit) hit = word_->FindHit(record->LineText, options_.whole_word);
-  if (!sink_.Take(std::move(record), hit)) tally_.stopped = true;
+  if (!sink_.Take(std::move(record), hit)) tally_.StopBySink();
   return true;
 }
 

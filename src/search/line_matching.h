@@ -28,6 +28,13 @@ class LineMatching final : public MatchTarget {
 
   // A run begins with this word (compiled) and no source yet.
   void Begin(CompiledWordRef word, size_t minimum_file_size);
+  // A file found on disk comes next.
+  void BeginFile(const std::string& path, int64_t last_write_time) {
+    source_.path = path;
+    source_.last_write_time = last_write_time;
+    source_.document = false;
+    source_.filtered = false;
+  }
   // The file or member whose text comes next: its path, time and codes.
   MatchSource& Source() { return source_; }
   // After a read-ahead replay: the lines the source went through.
@@ -64,7 +71,7 @@ class LineMatching final : public MatchTarget {
   void Decide(std::string_view line, int32_t line_no, const MatchContext* context,
               const std::optional<MatchPos>& decided = std::nullopt);
   bool FeedLine(std::string_view line, const std::optional<MatchPos>& decided);
-  bool Stop() const { return tally_.stopped; }
+  bool Stop() const { return tally_.StoppedBySink(); }
 
   SearchFrontEnd& front_end_;
   RecordSink& sink_;

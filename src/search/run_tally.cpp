@@ -22,8 +22,8 @@ void RunTally::Begin(const std::string& program_folder) {
   errors_ = 0;
   searched_files_ = 0;
   matches_ = 0;
-  abort_requested = false;
-  stopped = false;
+  abort_requested_ = false;
+  stopped_ = false;
   log_path_ = program_folder + "LOG.TXT";
   log_.Begin(log_path_, Utf8ToCp932("Lorvek Log: " + LocaleNow()));
 }

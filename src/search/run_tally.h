@@ -40,11 +40,16 @@ class RunTally {
 
   // The abort command, and a sink that wants no further records: either
   // ends the run's reading at once.
-  bool abort_requested = false;
-  bool stopped = false;
-  bool Halted() const { return abort_requested || stopped; }
+  void RequestAbort() { abort_requested_ = true; }
+  void ClearAbortRequest() { abort_requested_ = false; }
+  void StopBySink() { stopped_ = true; }
+  bool AbortRequested() const { return abort_requested_; }
+  bool StoppedBySink() const { return stopped_; }
+  bool Halted() const { return abort_requested_ || stopped_; }
 
  private:
+  bool abort_requested_ = false;
+  bool stopped_ = false;
   SearchFrontEnd& front_end_;
   RecordSink& sink_;
   int32_t searched_files_ = 0;

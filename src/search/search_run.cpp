@@ -38,7 +38,7 @@ bool SearchRun::FindButtonClick(const std::string& word, const std::string& path
 }
 
 void SearchRun::AbortBtnClick() {
-  tally_.abort_requested = true;
+  tally_.RequestAbort();
   front_end_.SetSearchingState(false);
   searching_ = false;
 }
@@ -64,7 +64,7 @@ void SearchRun::RunSearch(const std::vector<std::string>& given) {
   front_end_.SetStatusText(2, "");
   front_end_.SetStatusText(3, "");
   front_end_.ClearPreview();
-  tally_.abort_requested = false;
+  tally_.ClearAbortRequest();
   searching_ = true;
   sources_.ResetCounts();
   try {
@@ -115,7 +115,7 @@ void SearchRun::ReportSpreadsheetFailures() {
 }
 
 void SearchRun::SetFinalTexts() {
-  if (tally_.abort_requested) {
+  if (tally_.AbortRequested()) {
     front_end_.SetStatusText(0, kStatusAborted);
     front_end_.SetTitle(kTitleAborted);
   } else {

@@ -49,9 +49,9 @@ class SearchRun {
   void RunSearch(const std::vector<std::string>& targets);
   void AbortBtnClick();
   // Escape in the result list: only the flag, the controls stay as they are.
-  void RequestAbort() { tally_.abort_requested = true; }
+  void RequestAbort() { tally_.RequestAbort(); }
   // A replace run starts with no abort request of its own.
-  void ClearAbortRequest() { tally_.abort_requested = false; }
+  void ClearAbortRequest() { tally_.ClearAbortRequest(); }
   // The scratch folder of filters and archive members (the user's work
   // folder unless told otherwise), and the bounds of member extraction.
   void SetWorkFolder(WorkFolder folder) { work_folder_ = std::move(folder); }
@@ -70,9 +70,9 @@ class SearchRun {
   // The start-up run and the hand-off hold the searching state around their
   // dialogs, so no second request or close can slip in.
   void SetSearching(bool on) { searching_ = on; }
-  bool AbortRequested() const { return tally_.abort_requested; }
+  bool AbortRequested() const { return tally_.AbortRequested(); }
   // The sink wanted no further records.
-  bool StoppedBySink() const { return tally_.stopped; }
+  bool StoppedBySink() const { return tally_.StoppedBySink(); }
   int32_t SearchedFileCount() const { return tally_.SearchedFiles(); }
   int32_t MatchCount() const { return tally_.Matches(); }
   int32_t ErrorCount() const { return tally_.Errors(); }
@@ -84,14 +84,6 @@ class SearchRun {
   // The word as the last run compiled it (null before the first run and
   // after a word that did not compile).
   CompiledWordRef Compiled() const { return compiled_; }
-
-  // Appends prefix + path (+ ": " + reason) to LOG.TXT as one Shift-JIS line
-  // with CR LF, and counts it. prefix and reason are UTF-8; the path is kept
-  // as bytes unless it is valid UTF-8.
-  void LogError(const std::string& prefix, const std::string& path, const std::string& reason = "") {
-    tally_.LogError(prefix, path, reason);
-  }
-  void LogNotice(const std::string& prefix, const std::string& path) { tally_.LogNotice(prefix, path); }
 
  private:
   void SetFinalTexts();
@@ -118,7 +110,7 @@ class SearchRun {
   FileDispatch dispatch_{{front_end_, sink_, tally_, matching_, sources_, options_, wild_match_, work_folder_}};
 };
 
-// Applies the values to a search run in the order of the start-up algorithm:
+// Applies the values to a search run in the order a start takes them:
 // switches, filter masks from FilterExt, the archive masks.
 void ApplyStartupOptions(const Options& options, SearchRun& run);
 
