@@ -498,6 +498,19 @@ std::optional<int> FinishOutputs(Outputs& out, const CliOptions& cli, CliFrontEn
   return std::nullopt;
 }
 
+// The search itself; false when there is no word to search for.
+bool Search(SearchRun& run, const CliOptions& cli, CliFrontEnd& front, const WorkFolder& scratch) {
+  ConfigureRun(run, cli, scratch);
+  if (cli.word.empty()) {
+    front.ShowWarning("検索フォルダまたはキーワードを設定して下さい.");
+    return false;
+  }
+  run.SetWord(cli.word);
+  run.WildMatch1().SetMasks(ParseMaskText(cli.mask_text));
+  run.RunSearch(cli.paths);
+  return true;
+}
+
 int ReplaceHits(SearchRun& run, ResultStore& store, const CliOptions& cli, const CliFrontEnd& front) {
   std::string replacement;
   if (!ExternalToCp932Exact(*cli.replacement, &replacement)) {
@@ -532,14 +545,7 @@ int Main(int argc, char** argv) {
   Outputs out(cli, first_term);
   CliFrontEnd front(out.printer);
   SearchRun run(front, *out.all, ProgramFolder());
-  ConfigureRun(run, cli, scratch.folder);
-  if (cli.word.empty()) {
-    front.ShowWarning("検索フォルダまたはキーワードを設定して下さい.");
-    return 2;
-  }
-  run.SetWord(cli.word);
-  run.WildMatch1().SetMasks(ParseMaskText(cli.mask_text));
-  run.RunSearch(cli.paths);
+  if (!Search(run, cli, front, scratch.folder)) return 2;
   if (const std::optional<int> status = FinishOutputs(out, cli, front, run)) return *status;
   if (cli.replacement && !front.failed) return ReplaceHits(run, out.store, cli, front);
   return SearchStatus(run, front, out);
