@@ -677,11 +677,50 @@ TEST(ReplaceUndo, AFileWrittenTwiceAndAKilledRun) {
   killed.Writing((f.dir / "a.txt").string(), (f.dir / "a.bak").string(), "dog x\n");
   killed.Written((f.dir / "a.txt").string());
   killed.Writing((f.dir / "b.txt").string(), (f.dir / "b.bak").string(), "dog z\n");
+  killed.End();  // the process is gone, and its hold on the journal with it
   const UndoResult r = UndoLastReplace(journal);
   EXPECT_EQ(r.restored, 1);
   EXPECT_TRUE(r.left.empty());
   EXPECT_EQ(f.Bytes("a.txt"), "cat x\n");
   EXPECT_EQ(f.Bytes("b.txt"), "cat z\n");
+}
+
+// Undo reads a backup only as the run made it: a link put at its name is
+// not followed (it could copy any file into this one), the file is named as
+// not restored, and the journal keeps it for a later undo. Names are kept
+// whole, so undo from another folder finds the files of a run given
+// relative names.
+TEST(ReplaceUndo, ALinkAtTheBackupsNameIsNotFollowedAndFailuresWait) {
+  Fixture f;
+  const std::string journal = (f.program / "replace.journal").string();
+  const std::string secret = f.dir.Write("secret", "private\n").string();
+  f.dir.Write("a.txt", "dog\n");
+  f.dir.Write("b.txt", "dog\n");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(f.dir.path());
+  ReplaceJournal j(journal);
+  for (const char* name : {"a", "b"}) {
+    const std::string file = std::string(name) + ".txt", backup = std::string(name) + ".bak";
+    j.Writing(file, backup, "dog\n");
+    j.Written(file);
+  }
+  j.End();
+  std::filesystem::current_path(f.program.path());  // undo from elsewhere
+  f.dir.Write("b.bak", "cat b\n");
+  ASSERT_EQ(symlink(secret.c_str(), (f.dir / "a.bak").c_str()), 0);
+  UndoResult r = UndoLastReplace(journal);
+  EXPECT_EQ(r.restored, 1);
+  EXPECT_EQ(f.Bytes("a.txt"), "dog\n");
+  EXPECT_EQ(f.Bytes("b.txt"), "cat b\n");
+  EXPECT_EQ(r.failed, (std::vector<std::string>{"元に戻せません:" + (f.dir / "a.txt").string()}));
+  EXPECT_TRUE(HasReplaceJournal(journal));
+  std::filesystem::remove(f.dir / "a.bak");
+  f.dir.Write("a.bak", "cat a\n");
+  r = UndoLastReplace(journal);
+  std::filesystem::current_path(before);
+  EXPECT_EQ(r.restored, 1);
+  EXPECT_EQ(f.Bytes("a.txt"), "cat a\n");
+  EXPECT_FALSE(HasReplaceJournal(journal));
 }
 
 }  // namespace

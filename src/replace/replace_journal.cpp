@@ -1,9 +1,12 @@
 #include "replace/replace_journal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <map>
 #include <sstream>
 #include <system_error>
@@ -56,7 +59,52 @@ struct Entry {
   uint64_t size = 0, digest = 0;
 };
 
+// Relative names would mean another file when undone from another folder.
+std::string Absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char cwd[PATH_MAX];
+  if (!getcwd(cwd, sizeof cwd)) return path;
+  return std::string(cwd) + "/" + path;
+}
+
+// A backup is read only as what the run made: a regular file, not a link,
+// owned by the owner of the file it goes back into (or by us). Anyone who
+// may write the file's folder could otherwise put a link at its name and
+// have undo copy whatever it points at into their file.
+std::string ReadBackup(const std::string& backup, const std::string& file) {
+  const int fd = open(backup.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), backup);
+  struct stat st, target;
+  const bool fits = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                    (st.st_uid == geteuid() || (stat(file.c_str(), &target) == 0 && st.st_uid == target.st_uid));
+  close(fd);
+  if (!fits) throw std::runtime_error("not a backup of ours: " + backup);
+  return ReadFileBytes(backup);
+}
+
+// Held while a run writes its journal and while undo reads it, so that two
+// runs at once do not interleave their entries and undo never takes a
+// journal a run is still writing: a second run waits for the first.
+class JournalLock {
+ public:
+  explicit JournalLock(const std::string& journal_path)
+      : fd_(open((journal_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
+    if (fd_ >= 0) flock(fd_, LOCK_EX);
+  }
+  ~JournalLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  JournalLock(const JournalLock&) = delete;
+  JournalLock& operator=(const JournalLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 }  // namespace
+
+ReplaceJournal::ReplaceJournal(std::string path) : path_(std::move(path)) {}
+ReplaceJournal::~ReplaceJournal() = default;
 
 std::string ReplaceJournalPath(const std::string& program_folder) {
   std::string folder = program_folder;
@@ -77,14 +125,25 @@ void ReplaceJournal::Append(const std::string& line) {
 void ReplaceJournal::Writing(const std::string& file, const std::string& backup, const std::string& new_bytes) {
   if (!started_) {
     // A new run: the journal of the one before can no longer be undone.
+    lock_ = std::make_unique<JournalLockHolder>(path_);
     WriteFileAtomically(path_, std::string(kHeader) + "\n");
     started_ = true;
   }
-  Append("W " + Hex(file) + " " + Hex(backup) + " " + std::to_string(new_bytes.size()) + " " +
+  Append("W " + Hex(Absolute(file)) + " " + Hex(Absolute(backup)) + " " + std::to_string(new_bytes.size()) + " " +
          std::to_string(Digest(new_bytes)));
 }
 
-void ReplaceJournal::Written(const std::string& file) { Append("D " + Hex(file)); }
+void ReplaceJournal::Written(const std::string& file) { Append("D " + Hex(Absolute(file))); }
+
+struct ReplaceJournal::JournalLockHolder {
+  explicit JournalLockHolder(const std::string& path) : lock(path) {}
+  JournalLock lock;
+};
+
+void ReplaceJournal::End() {
+  lock_.reset();
+  started_ = false;
+}
 
 bool HasReplaceJournal(const std::string& journal_path) {
   try {
@@ -95,6 +154,7 @@ bool HasReplaceJournal(const std::string& journal_path) {
 }
 
 UndoResult UndoLastReplace(const std::string& journal_path) {
+  const JournalLock lock(journal_path);
   UndoResult r;
   std::string text;
   try {
@@ -122,6 +182,7 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
     entries.push_back(e);
   }
   // Undone last to first, so a file written twice ends with its oldest text.
+  std::vector<Entry> kept;  // could not be restored now: still to undo
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
     const Entry& e = *it;
     std::string now, old;
@@ -136,7 +197,7 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
       // killed before this file's new content was in place, a write that
       // failed and took its backup away).
       try {
-        if (now == ReadFileBytes(e.backup)) continue;
+        if (now == ReadBackup(e.backup, e.file)) continue;
       } catch (const std::exception&) {
         continue;
       }
@@ -144,15 +205,27 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
       continue;
     }
     try {
-      old = ReadFileBytes(e.backup);
+      old = ReadBackup(e.backup, e.file);
       WriteFileAtomically(e.file, old);
       unlink(e.backup.c_str());
       ++r.restored;
     } catch (const std::exception&) {
       r.failed.push_back(kCannotRestore + PathForDisplay(e.file));
+      kept.insert(kept.begin(), e);
     }
   }
-  unlink(journal_path.c_str());
+  // What failed (a full disk, say) may be undone later; the rest is done.
+  if (kept.empty()) {
+    unlink(journal_path.c_str());
+  } else {
+    std::string rest = std::string(kHeader) + "\n";
+    for (const Entry& e : kept)
+      rest += "W " + Hex(e.file) + " " + Hex(e.backup) + " " + std::to_string(e.size) + " " + std::to_string(e.digest) + "\n";
+    try {
+      WriteFileAtomically(journal_path, rest);
+    } catch (const std::exception&) {
+    }
+  }
   for (const std::string& note : r.left) r.report += note + "\n";
   for (const std::string& note : r.failed) r.report += note + "\n";
   r.report += std::to_string(r.restored) + " 個のファイルを元に戻しました.";

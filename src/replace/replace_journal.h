@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,7 +17,8 @@ namespace lorvek {
 
 class ReplaceJournal {
  public:
-  explicit ReplaceJournal(std::string path) : path_(std::move(path)) {}
+  explicit ReplaceJournal(std::string path);
+  ~ReplaceJournal();
 
   // Before a file is written: starts a new journal at the run's first file.
   // Raises std::system_error when the journal cannot be written (the file
@@ -24,14 +26,19 @@ class ReplaceJournal {
   void Writing(const std::string& file, const std::string& backup, const std::string& new_bytes);
   // The file's new content is in place.
   void Written(const std::string& file);
+  // The run is over: the journal is complete, and a next run starts anew.
+  void End();
 
   const std::string& Path() const { return path_; }
 
  private:
   void Append(const std::string& line);
 
+  struct JournalLockHolder;
   std::string path_;
   bool started_ = false;
+  // Held from the run's first file to its end: one run's journal at a time.
+  std::unique_ptr<JournalLockHolder> lock_;
 };
 
 struct UndoResult {

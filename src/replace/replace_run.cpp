@@ -246,6 +246,13 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
                               bool dry_run) {
   replacement_ = ApplyTabEscape(replacement);
   result_ = {};
+  // The journal is this run's until it returns, however it returns.
+  struct EndJournal {
+    ReplaceJournal* journal;
+    ~EndJournal() {
+      if (journal) journal->End();
+    }
+  } end_journal{journal_};
   ask_ = !dry_run && !choice_;
   dry_run_ = dry_run;
   archive_skipped_ = non_text_skipped_ = false;
