@@ -273,18 +273,11 @@ const SettingKey* SettingKeyOf(const SectionMember& member) {
 
 namespace {
 
-// Writes are grouped into one file update; a failed write still ends the
-// update before the failure goes on to the caller.
+// Writes are grouped into one file update.
 template <class Write>
 void InOneUpdate(TIniGT& ini, Write write) {
-  ini.BeginUpdate();
-  try {
-    write();
-  } catch (...) {
-    ini.EndUpdate();
-    throw;
-  }
-  ini.EndUpdate();
+  IniUpdate update(ini);
+  write();
 }
 
 template <class T, class V>

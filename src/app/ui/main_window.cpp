@@ -405,8 +405,8 @@ void TLorvekMain::SaveToolBars() {
 }
 
 void TLorvekMain::WriteSettings() {
-  ini_.BeginUpdate();
   try {
+    IniUpdate update(ini_);
     SaveToolBars();
     history_words_.SaveHistory();
     history_folders_.SaveHistory();
@@ -432,10 +432,6 @@ void TLorvekMain::WriteSettings() {
                          ToSjis(file_masks_->currentText()));
   } catch (const std::exception&) {
     // The settings file could not be written: the program still closes.
-  }
-  try {
-    ini_.EndUpdate();
-  } catch (const std::exception&) {
   }
 }
 
