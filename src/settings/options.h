@@ -174,7 +174,7 @@ std::vector<std::string> RebuildArchiveMasks(const std::vector<std::string>& bef
 // gives the list of the formats available.
 std::vector<std::string> ArchiveMasksFrom(const std::string& arc_files);
 
-// The close-time write list: Editor and EditorSw quoted, then every other
+// What the main window writes as it closes: Editor and EditorSw quoted, then every other
 // [Options] key except ArcFiles and the three replace warnings, [Viewer]
 // ShowTag and [MaskSet] Default. One file update.
 void WriteSettingsAtClose(TIniGT& ini, const Options& options, bool show_tag, const std::string& mask_default);

@@ -21,7 +21,8 @@ constexpr ViewerShortcutKey kShortcut{};
 
 std::vector<SettingKey> BuildKeys() {
   std::vector<SettingKey> k = {
-      // [Options], in the order of the table; read at main-window creation.
+      // [Options], read at main-window creation. The close-time write follows
+      // this order, so a new file lists the keys so.
       {"Options", "Editor", S, "", kClose, &Options::editor, true},
       {"Options", "EditorSw", S, "\"\"", kClose, &Options::editor_sw, true},
       {"Options", "EditorSwS", I, "0", kClose, &Options::editor_sw_s},
@@ -134,7 +135,7 @@ std::vector<SettingKey> BuildKeys() {
       {"ViewClmn.Sort", "Ascending", B, "1", kViewer, {}, false, &ViewerLayoutSection::sort_ascending},
       {"ViewClmn.Sort", "SortCol", I, "0", kViewer, {}, false, &ViewerLayoutSection::sort_col},
       {"Columns", "Order", S, "", kViewer, {}, false, &ViewerLayoutSection::column_order},
-      // [Viewew] (sic)
+      // The section and key are spelt so in stored files; kept for them.
       {"Viewew", "LastCommad", S, "", kViewer, {}, false, &ViewerSection::last_command},
       // [MaskSet]: Mask0..19 and Excd0..19 are added below.
       {"MaskSet", "Default", S, "*.*", kClose},

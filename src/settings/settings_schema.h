@@ -18,7 +18,7 @@ namespace lorvek {
 enum class ValueKind { Bool, Int, Str };
 
 enum class WriteMoment {
-  MainWindowClose,   // with the close-time write list
+  MainWindowClose,   // when the main window closes (WriteSettingsAtClose)
   OptionsDialogOk,   // ArcFiles, [MaskSet]
   ReplaceDialog,     // the three "do not warn again" switches
   ViewerClose,       // the viewer's own keys
