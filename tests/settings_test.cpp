@@ -235,6 +235,44 @@ TEST(Settings, AllTwentyMaskSetRowsRoundTripThroughTheFile) {
   for (size_t n = 1; n < kMaskSetRows; ++n) EXPECT_EQ(after[n], MaskSet{}) << n;
 }
 
+TEST(Settings, MainWindowToolBarsHaveASectionEachWithEveryPlacementKey) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini", "[toolbar3]\r\nDockedTo=2\r\nVisible=0\r\n[Toolbar4]\r\nDockRow=x\r\n");
+  TIniGT ini(path.string());
+  MainToolBarsSection read = ReadSection<MainToolBarsSection>(ini);
+  EXPECT_EQ(read.toolbar3.docked_to, 2);
+  EXPECT_FALSE(read.toolbar3.visible);
+  EXPECT_EQ(read.toolbar3.dock_row, 1) << "word and masks share the second row by default";
+  EXPECT_EQ(read.toolbar4.dock_row, 1) << "a damaged key reads as the default";
+  EXPECT_EQ(read.toolbar1.dock_row, 0);
+  EXPECT_TRUE(read.toolbar1.visible);
+
+  MainToolBarsSection bars;
+  int v = 10;
+  for (ToolBarPlacement* p : {&bars.toolbar1, &bars.toolbar2, &bars.toolbar3, &bars.toolbar4, &bars.word_prog}) {
+    p->rev = v++;
+    p->visible = v % 2 == 0;
+    p->docked_to = v++;
+    p->dock_row = v++;
+    p->dock_pos = v++;
+    p->float_left = v++;
+    p->float_top = v++;
+  }
+  WriteSection(ini, bars);
+  const std::string bytes = test::ReadBytes(path);
+  EXPECT_NE(bytes.find("[Toolbar1]\r\nRev=10\r\nVisible=0\r\nDockedTo=11\r\nDockRow=12\r\nDockPos=13\r\n"
+                       "FloatLeft=14\r\nFloatTop=15\r\n"),
+            std::string::npos)
+      << bytes;
+  EXPECT_NE(bytes.find("[WordProg]\r\nRev=34\r\n"), std::string::npos) << bytes;
+  for (const char* section : {"Toolbar2", "Toolbar4", "WordProg"})
+    for (const char* key : {"Rev", "Visible", "DockedTo", "DockRow", "DockPos", "FloatLeft", "FloatTop"})
+      EXPECT_TRUE(ini.HasKey(section, key)) << section << " " << key;
+  EXPECT_EQ(ReadSection<MainToolBarsSection>(TIniGT(path.string())), bars);
+  EXPECT_EQ(ReadSection<ViewerLayoutSection>(TIniGT(path.string())), ViewerLayoutSection{})
+      << "the viewer's bars are other sections";
+}
+
 TEST(IniFile, UpdateGuardEndsTheUpdateWhenAnExceptionPasses) {
   TempDir dir;
   auto path = dir.path() / "Lorvek.ini";
