@@ -527,7 +527,12 @@ TEST(SectionSettings, EveryKeyHasOneRowOfItsKind) {
                                               {"ABar", 7},
                                               {"ViewClmn.Columns", 1},
                                               {"ViewClmn.Sort", 2},
-                                              {"Columns", 1}}));
+                                              {"Columns", 1},
+                                              {"Toolbar1", 7},
+                                              {"Toolbar2", 7},
+                                              {"ToolBar3", 7},
+                                              {"Toolbar4", 7},
+                                              {"WordProg", 7}}));
 }
 
 // The viewer's layout: each tool bar's placement under its own section,
