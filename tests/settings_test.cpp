@@ -200,6 +200,104 @@ TEST(Settings, MaskSetsStopAtTheFirstEmptyOrBang) {
   EXPECT_NE(test::ReadBytes(path).find("Mask0=\"*.h\""), std::string::npos);
 }
 
+TEST(Settings, AllTwentyMaskSetRowsRoundTripThroughTheFile) {
+  TempDir dir;
+  auto path = dir.path() / "Lorvek.ini";
+  std::vector<MaskSet> sets;
+  for (size_t n = 0; n < kMaskSetRows; ++n) sets.push_back({" *.m" + std::to_string(n) + " ,x ", n % 3 == 1});
+  {
+    TIniGT ini(path.string());
+    WriteMaskSets(ini, sets);
+  }
+  const std::string bytes = test::ReadBytes(path);
+  for (size_t n = 0; n < kMaskSetRows; ++n) {
+    const std::string i = std::to_string(n);
+    EXPECT_NE(bytes.find("\r\nMask" + i + "=\" *.m" + i + " ,x \"\r\n"), std::string::npos) << n;
+    EXPECT_NE(bytes.find("\r\nExcd" + i + "=" + (n % 3 == 1 ? "1" : "0") + "\r\n"), std::string::npos) << n;
+  }
+  EXPECT_EQ(bytes.find("Mask20"), std::string::npos);
+  EXPECT_EQ(bytes.find("Default"), std::string::npos) << "the close-time list writes Default";
+  TIniGT ini(path.string());
+  const auto rows = ReadMaskSetRows(ini);
+  EXPECT_EQ(std::vector<MaskSet>(rows.begin(), rows.end()), sets);
+  MaskSets m = ReadMaskSets(ini);
+  EXPECT_EQ(m.sets, sets);
+  ASSERT_EQ(m.box_items.size(), kMaskSetRows + 1);
+  EXPECT_EQ(m.box_items.back(), "*.*");
+
+  // Fewer sets: the rows after them are written empty, and read back empty.
+  WriteMaskSets(ini, {{"*.h", true}});
+  const std::string fewer = test::ReadBytes(path);
+  EXPECT_NE(fewer.find("\r\nMask1=\"\"\r\n"), std::string::npos);
+  EXPECT_NE(fewer.find("\r\nMask19=\"\"\r\nExcd19=0\r\n"), std::string::npos);
+  const auto after = ReadMaskSetRows(TIniGT(path.string()));
+  EXPECT_EQ(after[0], (MaskSet{"*.h", true}));
+  for (size_t n = 1; n < kMaskSetRows; ++n) EXPECT_EQ(after[n], MaskSet{}) << n;
+}
+
+TEST(Settings, MainWindowToolBarsHaveASectionEachWithEveryPlacementKey) {
+  TempDir dir;
+  auto path = dir.Write("Lorvek.ini", "[toolbar3]\r\nDockedTo=2\r\nVisible=0\r\n[Toolbar4]\r\nDockRow=x\r\n");
+  TIniGT ini(path.string());
+  MainToolBarsSection read = ReadSection<MainToolBarsSection>(ini);
+  EXPECT_EQ(read.toolbar3.docked_to, 2);
+  EXPECT_FALSE(read.toolbar3.visible);
+  EXPECT_EQ(read.toolbar3.dock_row, 1) << "word and masks share the second row by default";
+  EXPECT_EQ(read.toolbar4.dock_row, 1) << "a damaged key reads as the default";
+  EXPECT_EQ(read.toolbar1.dock_row, 0);
+  EXPECT_TRUE(read.toolbar1.visible);
+
+  MainToolBarsSection bars;
+  int v = 10;
+  for (ToolBarPlacement* p : {&bars.toolbar1, &bars.toolbar2, &bars.toolbar3, &bars.toolbar4, &bars.word_prog}) {
+    p->rev = v++;
+    p->visible = v % 2 == 0;
+    p->docked_to = v++;
+    p->dock_row = v++;
+    p->dock_pos = v++;
+    p->float_left = v++;
+    p->float_top = v++;
+  }
+  WriteSection(ini, bars);
+  const std::string bytes = test::ReadBytes(path);
+  EXPECT_NE(bytes.find("[Toolbar1]\r\nRev=10\r\nVisible=0\r\nDockedTo=11\r\nDockRow=12\r\nDockPos=13\r\n"
+                       "FloatLeft=14\r\nFloatTop=15\r\n"),
+            std::string::npos)
+      << bytes;
+  EXPECT_NE(bytes.find("[WordProg]\r\nRev=34\r\n"), std::string::npos) << bytes;
+  for (const char* section : {"Toolbar2", "Toolbar4", "WordProg"})
+    for (const char* key : {"Rev", "Visible", "DockedTo", "DockRow", "DockPos", "FloatLeft", "FloatTop"})
+      EXPECT_TRUE(ini.HasKey(section, key)) << section << " " << key;
+  EXPECT_EQ(ReadSection<MainToolBarsSection>(TIniGT(path.string())), bars);
+  EXPECT_EQ(ReadSection<ViewerLayoutSection>(TIniGT(path.string())), ViewerLayoutSection{})
+      << "the viewer's bars are other sections";
+}
+
+TEST(IniFile, UpdateGuardEndsTheUpdateWhenAnExceptionPasses) {
+  TempDir dir;
+  auto path = dir.path() / "Lorvek.ini";
+  TIniGT ini(path.string());
+  try {
+    IniUpdate update(ini);
+    ini.WriteInt("S", "Inside", 1);
+    EXPECT_FALSE(fs::exists(path)) << "held back until the update ends";
+    throw std::runtime_error("write failed");
+  } catch (const std::runtime_error&) {
+  }
+  EXPECT_NE(test::ReadBytes(path).find("Inside=1"), std::string::npos) << "the update ended on the way out";
+  ini.WriteInt("S", "After", 2);
+  EXPECT_NE(test::ReadBytes(path).find("After=2"), std::string::npos) << "later writes go straight to the file";
+  {
+    IniUpdate outer(ini);
+    {
+      IniUpdate inner(ini);
+      ini.WriteInt("S", "Nested", 3);
+    }
+    EXPECT_EQ(test::ReadBytes(path).find("Nested=3"), std::string::npos) << "the outer update still holds it";
+  }
+  EXPECT_NE(test::ReadBytes(path).find("Nested=3"), std::string::npos);
+}
+
 TEST(Settings, CloseTimeWriteListLeavesOtherMomentsAlone) {
   TempDir dir;
   auto path = dir.Write("Lorvek.ini", "[Options]\r\nArcFiles=*.ZIP\r\nReplIgnore=1\r\n");
@@ -429,7 +527,12 @@ TEST(SectionSettings, EveryKeyHasOneRowOfItsKind) {
                                               {"ABar", 7},
                                               {"ViewClmn.Columns", 1},
                                               {"ViewClmn.Sort", 2},
-                                              {"Columns", 1}}));
+                                              {"Columns", 1},
+                                              {"Toolbar1", 7},
+                                              {"Toolbar2", 7},
+                                              {"ToolBar3", 7},
+                                              {"Toolbar4", 7},
+                                              {"WordProg", 7}}));
 }
 
 // The viewer's layout: each tool bar's placement under its own section,

@@ -19,19 +19,17 @@ void THistoryEx::LoadHistory() {
 
 void THistoryEx::SaveHistory() {
   if (ini_.FileExists() && ini_.IsReadOnly()) return;
-  ini_.BeginUpdate();
+  IniUpdate update(ini_);
   for (size_t i = 0; i < kMaxEntries; ++i) {
     std::string v = i < entries_.size() && !entries_[i].empty() ? entries_[i] : "NIL";
     ini_.WriteStr(section_, std::to_string(i), v);
   }
-  ini_.EndUpdate();
 }
 
 void THistoryEx::Clear() {
   entries_.clear();
-  ini_.BeginUpdate();
+  IniUpdate update(ini_);
   for (size_t i = 0; i < kMaxEntries; ++i) ini_.WriteStr(section_, std::to_string(i), "");
-  ini_.EndUpdate();
 }
 
 }  // namespace lorvek

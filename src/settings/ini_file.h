@@ -6,6 +6,7 @@
 // lines) are kept as they are.
 #pragma once
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,6 +69,32 @@ class TIniGT {
   mutable FileStamp stamp_{};
   int update_depth_ = 0;
   bool dirty_ = false;
+};
+
+// Holds one file update open for its lifetime, so the update also ends when
+// a write throws: a missed EndUpdate would keep every later write of the
+// file in memory. Storing the file can fail too; that failure goes on to
+// the caller, unless another exception is already leaving the scope (it
+// is the one worth reporting).
+class IniUpdate {
+ public:
+  explicit IniUpdate(TIniGT& ini) : ini_(ini), exceptions_(std::uncaught_exceptions()) { ini_.BeginUpdate(); }
+  ~IniUpdate() noexcept(false) {
+    if (std::uncaught_exceptions() == exceptions_) {
+      ini_.EndUpdate();
+      return;
+    }
+    try {
+      ini_.EndUpdate();
+    } catch (...) {
+    }
+  }
+  IniUpdate(const IniUpdate&) = delete;
+  IniUpdate& operator=(const IniUpdate&) = delete;
+
+ private:
+  TIniGT& ini_;
+  int exceptions_;
 };
 
 }  // namespace lorvek

@@ -2,18 +2,37 @@
 
 #include <algorithm>
 
+#include "settings/settings_schema.h"
+
 namespace lorvek {
+namespace {
+
+const SettingKey& MaskSetRow(const char* prefix, size_t n) {
+  return *FindSettingKey("MaskSet", prefix + std::to_string(n));
+}
+
+}  // namespace
+
+std::array<MaskSet, kMaskSetRows> ReadMaskSetRows(const TIniGT& ini) {
+  std::array<MaskSet, kMaskSetRows> rows;
+  for (size_t n = 0; n < kMaskSetRows; ++n) {
+    const SettingKey& mask = MaskSetRow("Mask", n);
+    const SettingKey& excd = MaskSetRow("Excd", n);
+    rows[n].mask = ReadStrSetting(ini, mask.section, mask.key);
+    // Only a plain 1 marks an exclusion, as the dialog writes it.
+    rows[n].exclude = ReadStrSetting(ini, excd.section, excd.key) == "1";
+  }
+  return rows;
+}
 
 MaskSets ReadMaskSets(const TIniGT& ini) {
   MaskSets m;
-  for (int n = 0; n < 20; ++n) {
-    std::string mask = ini.ReadStr("MaskSet", "Mask" + std::to_string(n), "");
-    if (mask.empty() || mask == "!") break;
-    bool exclude = ini.ReadStr("MaskSet", "Excd" + std::to_string(n), "0") == "1";
-    m.sets.push_back({mask, exclude});
-    m.box_items.push_back(mask);
+  for (const MaskSet& row : ReadMaskSetRows(ini)) {
+    if (row.mask.empty() || row.mask == "!") break;
+    m.sets.push_back(row);
+    m.box_items.push_back(row.mask);
   }
-  m.default_text = ini.ReadStr("MaskSet", "Default", "*.*");
+  m.default_text = ReadStrSetting(ini, "MaskSet", "Default");
   if (m.default_text.empty()) m.default_text = "*.*";
   if (std::find(m.box_items.begin(), m.box_items.end(), m.default_text) == m.box_items.end())
     m.box_items.push_back(m.default_text);
@@ -21,13 +40,12 @@ MaskSets ReadMaskSets(const TIniGT& ini) {
 }
 
 void WriteMaskSets(TIniGT& ini, const std::vector<MaskSet>& sets) {
-  ini.BeginUpdate();
-  for (size_t n = 0; n < 20; ++n) {
+  IniUpdate update(ini);
+  for (size_t n = 0; n < kMaskSetRows; ++n) {
     const MaskSet* s = n < sets.size() ? &sets[n] : nullptr;
-    ini.WriteStr("MaskSet", "Mask" + std::to_string(n), "\"" + (s ? s->mask : std::string()) + "\"");
-    ini.WriteInt("MaskSet", "Excd" + std::to_string(n), s && s->exclude ? 1 : 0);
+    WriteSetting(ini, MaskSetRow("Mask", n), s ? s->mask : std::string());
+    WriteSetting(ini, MaskSetRow("Excd", n), s && s->exclude ? "1" : "0");
   }
-  ini.EndUpdate();
 }
 
 }  // namespace lorvek

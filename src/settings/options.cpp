@@ -89,19 +89,13 @@ std::vector<std::string> ArchiveMasksFrom(const std::string& arc_files) {
 }
 
 void WriteSettingsAtClose(TIniGT& ini, const Options& options, bool show_tag, const std::string& mask_default) {
-  ini.BeginUpdate();
-  try {
-    for (const SettingKey& k : SettingKeys())
-      if (k.member && k.moment == WriteMoment::MainWindowClose) WriteSetting(ini, k, k.member.Text(options));
-    ViewerSection viewer;
-    viewer.show_tag = show_tag;
-    WriteSection(ini, viewer, {&ViewerSection::show_tag});
-    if (const SettingKey* k = FindSettingKey("MaskSet", "Default")) WriteSetting(ini, *k, mask_default);
-  } catch (...) {
-    ini.EndUpdate();
-    throw;
-  }
-  ini.EndUpdate();
+  IniUpdate update(ini);
+  for (const SettingKey& k : SettingKeys())
+    if (k.member && k.moment == WriteMoment::MainWindowClose) WriteSetting(ini, k, k.member.Text(options));
+  ViewerSection viewer;
+  viewer.show_tag = show_tag;
+  WriteSection(ini, viewer, {&ViewerSection::show_tag});
+  if (const SettingKey* k = FindSettingKey("MaskSet", "Default")) WriteSetting(ini, *k, mask_default);
 }
 
 int NormalisedCodeMode(int code_cng_mode) {

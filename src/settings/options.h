@@ -133,6 +133,17 @@ struct ViewerLayoutSection {
   bool operator==(const ViewerLayoutSection&) const = default;
 };
 
+// The main window's tool bars, each in a section named after the bar
+// (Toolbar1, Toolbar2, ToolBar3, Toolbar4, WordProg).
+struct MainToolBarsSection {
+  ToolBarPlacement toolbar1;  // the search path
+  ToolBarPlacement toolbar2;  // the commands, on the path's row
+  ToolBarPlacement toolbar3{.dock_row = 1};  // the word: a second row, shared with the masks
+  ToolBarPlacement toolbar4{.dock_row = 1};  // the masks
+  ToolBarPlacement word_prog;  // the progress bar: written, never brought back
+  bool operator==(const MainToolBarsSection&) const = default;
+};
+
 // [Desktop]: the viewer's bounds and the main window's placement. The
 // placement has no default of its own: a missing or damaged key leaves the
 // window where it was designed to be.
@@ -174,7 +185,7 @@ std::vector<std::string> RebuildArchiveMasks(const std::vector<std::string>& bef
 // gives the list of the formats available.
 std::vector<std::string> ArchiveMasksFrom(const std::string& arc_files);
 
-// The close-time write list: Editor and EditorSw quoted, then every other
+// What the main window writes as it closes: Editor and EditorSw quoted, then every other
 // [Options] key except ArcFiles and the three replace warnings, [Viewer]
 // ShowTag and [MaskSet] Default. One file update.
 void WriteSettingsAtClose(TIniGT& ini, const Options& options, bool show_tag, const std::string& mask_default);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <type_traits>
+#include <utility>
 
 #include "text/cp932.h"
 
@@ -21,7 +22,8 @@ constexpr ViewerShortcutKey kShortcut{};
 
 std::vector<SettingKey> BuildKeys() {
   std::vector<SettingKey> k = {
-      // [Options], in the order of the table; read at main-window creation.
+      // [Options], read at main-window creation. The close-time write follows
+      // this order, so a new file lists the keys so.
       {"Options", "Editor", S, "", kClose, &Options::editor, true},
       {"Options", "EditorSw", S, "\"\"", kClose, &Options::editor_sw, true},
       {"Options", "EditorSwS", I, "0", kClose, &Options::editor_sw_s},
@@ -134,7 +136,7 @@ std::vector<SettingKey> BuildKeys() {
       {"ViewClmn.Sort", "Ascending", B, "1", kViewer, {}, false, &ViewerLayoutSection::sort_ascending},
       {"ViewClmn.Sort", "SortCol", I, "0", kViewer, {}, false, &ViewerLayoutSection::sort_col},
       {"Columns", "Order", S, "", kViewer, {}, false, &ViewerLayoutSection::column_order},
-      // [Viewew] (sic)
+      // The section and key are spelt so in stored files; kept for them.
       {"Viewew", "LastCommad", S, "", kViewer, {}, false, &ViewerSection::last_command},
       // [MaskSet]: Mask0..19 and Excd0..19 are added below.
       {"MaskSet", "Default", S, "*.*", kClose},
@@ -178,6 +180,23 @@ std::vector<SettingKey> BuildKeys() {
       {"Desktop", "MainForm.YSize", I, "", kClose, {}, false, &DesktopSection::main_y_size},
       {"Desktop", "MainForm.ToolBars", S, "", kClose, {}, false, &DesktopSection::main_tool_bars},
   };
+  // The main window's tool bars: all written at close, the placement read
+  // back at start-up.
+  const std::pair<const char*, ToolBarPlacement MainToolBarsSection::*> main_bars[] = {
+      {"Toolbar1", &MainToolBarsSection::toolbar1}, {"Toolbar2", &MainToolBarsSection::toolbar2},
+      {"ToolBar3", &MainToolBarsSection::toolbar3}, {"Toolbar4", &MainToolBarsSection::toolbar4},
+      {"WordProg", &MainToolBarsSection::word_prog}};
+  for (const auto& [section, bar] : main_bars) {
+    const char* row = bar == &MainToolBarsSection::toolbar3 || bar == &MainToolBarsSection::toolbar4 ? "1" : "0";
+    auto member = [bar](auto field) { return ToolBarMember{bar, field}; };
+    k.push_back({section, "Rev", I, "1", kClose, {}, false, member(&ToolBarPlacement::rev)});
+    k.push_back({section, "Visible", B, "1", kClose, {}, false, member(&ToolBarPlacement::visible)});
+    k.push_back({section, "DockedTo", I, "0", kClose, {}, false, member(&ToolBarPlacement::docked_to)});
+    k.push_back({section, "DockRow", I, row, kClose, {}, false, member(&ToolBarPlacement::dock_row)});
+    k.push_back({section, "DockPos", I, "0", kClose, {}, false, member(&ToolBarPlacement::dock_pos)});
+    k.push_back({section, "FloatLeft", I, "0", kClose, {}, false, member(&ToolBarPlacement::float_left)});
+    k.push_back({section, "FloatTop", I, "0", kClose, {}, false, member(&ToolBarPlacement::float_top)});
+  }
   static const char* const kMaskKeys[] = {"Mask0", "Mask1", "Mask2", "Mask3", "Mask4", "Mask5", "Mask6",
                                           "Mask7", "Mask8", "Mask9", "Mask10", "Mask11", "Mask12", "Mask13",
                                           "Mask14", "Mask15", "Mask16", "Mask17", "Mask18", "Mask19"};
@@ -273,18 +292,11 @@ const SettingKey* SettingKeyOf(const SectionMember& member) {
 
 namespace {
 
-// Writes are grouped into one file update; a failed write still ends the
-// update before the failure goes on to the caller.
+// Writes are grouped into one file update.
 template <class Write>
 void InOneUpdate(TIniGT& ini, Write write) {
-  ini.BeginUpdate();
-  try {
-    write();
-  } catch (...) {
-    ini.EndUpdate();
-    throw;
-  }
-  ini.EndUpdate();
+  IniUpdate update(ini);
+  write();
 }
 
 template <class T, class V>
@@ -300,6 +312,17 @@ const T* MemberIf(const SettingKey& k) {
   else return nullptr;
 }
 
+// The placement in s of the row's tool bar, or nullptr when the row is no
+// tool-bar key of S.
+template <class S, class Obj>
+auto BarOf(const SettingKey& k, Obj& s) -> decltype(&(s.*std::declval<ToolBarPlacement S::*>())) {
+  if constexpr (IsAlternative<ToolBarPlacement S::*, decltype(ToolBarMember::bar)>::value) {
+    if (auto t = std::get_if<ToolBarMember>(&k.field))
+      if (auto bar = std::get_if<ToolBarPlacement S::*>(&t->bar)) return &(s.**bar);
+  }
+  return nullptr;
+}
+
 template <class S>
 void ReadRow(const TIniGT& ini, const SettingKey& k, S& s) {
   if (auto m = MemberIf<bool S::*>(k)) s.**m = ReadIntSetting(ini, k.section, k.key) != 0;
@@ -308,13 +331,12 @@ void ReadRow(const TIniGT& ini, const SettingKey& k, S& s) {
   else if (auto m = MemberIf<std::optional<int> S::*>(k)) s.**m = ini.ReadIntIfSet(k.section, k.key);
   if constexpr (std::is_same_v<S, ViewerSection>)
     if (std::holds_alternative<ViewerShortcutKey>(k.field)) s.shortcuts[k.key] = ReadStrSetting(ini, k.section, k.key);
-  if constexpr (std::is_same_v<S, ViewerLayoutSection>)
-    if (auto t = std::get_if<ToolBarMember>(&k.field)) {
-      ToolBarPlacement& bar = s.*(t->bar);
-      if (auto i = std::get_if<int ToolBarPlacement::*>(&t->field)) bar.**i = ReadIntSetting(ini, k.section, k.key);
-      else if (auto b = std::get_if<bool ToolBarPlacement::*>(&t->field))
-        bar.**b = ReadIntSetting(ini, k.section, k.key) != 0;
-    }
+  if (ToolBarPlacement* bar = BarOf<S>(k, s)) {
+    const auto& t = std::get<ToolBarMember>(k.field);
+    if (auto i = std::get_if<int ToolBarPlacement::*>(&t.field)) bar->**i = ReadIntSetting(ini, k.section, k.key);
+    else if (auto b = std::get_if<bool ToolBarPlacement::*>(&t.field))
+      bar->**b = ReadIntSetting(ini, k.section, k.key) != 0;
+  }
 }
 
 // Writes the row's value when the row is a member of S that holds a value.
@@ -331,12 +353,11 @@ void WriteRow(TIniGT& ini, const SettingKey& k, const S& s) {
       auto it = s.shortcuts.find(k.key);
       if (it != s.shortcuts.end()) WriteSetting(ini, k, it->second);
     }
-  if constexpr (std::is_same_v<S, ViewerLayoutSection>)
-    if (auto t = std::get_if<ToolBarMember>(&k.field)) {
-      const ToolBarPlacement& bar = s.*(t->bar);
-      if (auto i = std::get_if<int ToolBarPlacement::*>(&t->field)) WriteSetting(ini, k, std::to_string(bar.**i));
-      else if (auto b = std::get_if<bool ToolBarPlacement::*>(&t->field)) WriteSetting(ini, k, bar.**b ? "1" : "0");
-    }
+  if (const ToolBarPlacement* bar = BarOf<S>(k, s)) {
+    const auto& t = std::get<ToolBarMember>(k.field);
+    if (auto i = std::get_if<int ToolBarPlacement::*>(&t.field)) WriteSetting(ini, k, std::to_string(bar->**i));
+    else if (auto b = std::get_if<bool ToolBarPlacement::*>(&t.field)) WriteSetting(ini, k, bar->**b ? "1" : "0");
+  }
 }
 
 }  // namespace
@@ -377,6 +398,8 @@ template PrintSection ReadSection<PrintSection>(const TIniGT&);
 template ViewerSection ReadSection<ViewerSection>(const TIniGT&);
 template DesktopSection ReadSection<DesktopSection>(const TIniGT&);
 template ViewerLayoutSection ReadSection<ViewerLayoutSection>(const TIniGT&);
+template MainToolBarsSection ReadSection<MainToolBarsSection>(const TIniGT&);
+template void WriteSection<MainToolBarsSection>(TIniGT&, const MainToolBarsSection&);
 template void WriteSection<ViewerLayoutSection>(TIniGT&, const ViewerLayoutSection&);
 template void WriteSection<FindSection>(TIniGT&, const FindSection&);
 template void WriteSection<PrintSection>(TIniGT&, const PrintSection&);

@@ -18,7 +18,7 @@ namespace lorvek {
 enum class ValueKind { Bool, Int, Str };
 
 enum class WriteMoment {
-  MainWindowClose,   // with the close-time write list
+  MainWindowClose,   // when the main window closes (WriteSettingsAtClose)
   OptionsDialogOk,   // ArcFiles, [MaskSet]
   ReplaceDialog,     // the three "do not warn again" switches
   ViewerClose,       // the viewer's own keys
@@ -58,10 +58,10 @@ struct ViewerShortcutKey {
   bool operator==(const ViewerShortcutKey&) const = default;
 };
 
-// A key of a tool bar's placement: which bar of the viewer's layout, and
-// the member of its placement.
+// A key of a tool bar's placement: which bar (of the viewer's layout or of
+// the main window), and the member of its placement.
 struct ToolBarMember {
-  ToolBarPlacement ViewerLayoutSection::*bar = nullptr;
+  std::variant<ToolBarPlacement ViewerLayoutSection::*, ToolBarPlacement MainToolBarsSection::*> bar;
   std::variant<int ToolBarPlacement::*, bool ToolBarPlacement::*> field;
   bool operator==(const ToolBarMember&) const = default;
 };
@@ -107,7 +107,7 @@ void WriteOptionKeys(TIniGT& ini, const Options& options, std::initializer_list<
 
 // A section read as a whole, the table's default for each missing or
 // damaged key. S is FindSection, PrintSection, ViewerSection,
-// ViewerLayoutSection or DesktopSection.
+// ViewerLayoutSection, MainToolBarsSection or DesktopSection.
 template <class S>
 S ReadSection(const TIniGT& ini);
 // Writes every key of the section (a key without a value, an unset

@@ -40,14 +40,13 @@ EnvTable ReadEnvTable(const TIniGT& ini, const std::string& program_folder) {
 }
 
 void WriteEnvTable(TIniGT& ini, const EnvTable& table) {
-  ini.BeginUpdate();
+  IniUpdate update(ini);
   for (size_t i = 0; i < kEnvRows; ++i) {
     const std::string n = std::to_string(i + 1);
     ini.WriteStr("Environ", "EnvFile" + n, PathToIni(table[i].file));
     ini.WriteStr("Environ", "EnvName" + n, table[i].name);
     ini.WriteStr("Environ", "FileExt" + n, table[i].ext);
   }
-  ini.EndUpdate();
 }
 
 size_t ChooseEnvironment(const EnvTable& table, const std::string& file_name) {
@@ -147,7 +146,7 @@ std::optional<EditorProperties> DeserializeProperties(const std::string& b) {
 
 void WriteEnvBlock(TIniGT& file, const std::string& bytes) {
   static const char kHex[] = "0123456789ABCDEF";
-  file.BeginUpdate();
+  IniUpdate update(file);
   file.EraseSection("TEditorEx");
   file.WriteInt("TEditorEx", "DataSize", static_cast<int>(bytes.size()));
   size_t line = 1;
@@ -164,7 +163,6 @@ void WriteEnvBlock(TIniGT& file, const std::string& bytes) {
     file.WriteStr("TEditorEx", key, hex);
     if (n < 32) break;  // the remainder line (empty when the length is a multiple of 32)
   }
-  file.EndUpdate();
 }
 
 std::optional<std::string> ReadEnvBlock(const TIniGT& file) {
@@ -196,11 +194,10 @@ std::optional<std::string> ReadEnvBlock(const TIniGT& file) {
 
 void WriteEnvFile(const std::string& path, const std::string& name, const std::string& ext, const EditorProperties& p) {
   TIniGT file(path);
-  file.BeginUpdate();
+  IniUpdate update(file);
   WriteEnvBlock(file, SerializeProperties(p));
   file.WriteStr("Environ", "Name", name);
   file.WriteStr("Environ", "Ext", ext);
-  file.EndUpdate();
 }
 
 std::optional<EditorProperties> ReadEnvFileProperties(const std::string& path) {

@@ -355,15 +355,13 @@ void TLorvekMain::RestoreToolBars() {
   struct Placed {
     QToolBar* bar;
     int area, row, pos;
+    bool visible;
   };
+  const MainToolBarsSection saved = ReadSection<MainToolBarsSection>(ini_);
+  const std::pair<QToolBar*, const ToolBarPlacement*> bars[] = {
+      {toolbar1_, &saved.toolbar1}, {toolbar2_, &saved.toolbar2}, {toolbar3_, &saved.toolbar3}, {toolbar4_, &saved.toolbar4}};
   std::vector<Placed> placed;
-  for (QToolBar* tb : {toolbar1_, toolbar2_, toolbar3_, toolbar4_}) {
-    std::string sec = tb->objectName().toStdString();
-    int area = ini_.ReadInt(sec, "DockedTo", 0);
-    // By default the path and commands share the first row, word and masks the second.
-    int default_row = (tb == toolbar3_ || tb == toolbar4_) ? 1 : 0;
-    placed.push_back({tb, area, ini_.ReadInt(sec, "DockRow", default_row), ini_.ReadInt(sec, "DockPos", 0)});
-  }
+  for (const auto& [tb, p] : bars) placed.push_back({tb, p->docked_to, p->dock_row, p->dock_pos, p->visible});
   std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
     return a.area != b.area ? a.area < b.area : a.row != b.row ? a.row < b.row : a.pos < b.pos;
   });
@@ -376,7 +374,7 @@ void TLorvekMain::RestoreToolBars() {
     addToolBar(areas[a], p.bar);
     last_area = a;
     last_row = p.row;
-    p.bar->setVisible(ini_.ReadBool(p.bar->objectName().toStdString(), "Visible", true));
+    p.bar->setVisible(p.visible);
   }
   // The keys above place docked bars; the window's own record also brings
   // back a bar the user left floating.
@@ -386,27 +384,32 @@ void TLorvekMain::RestoreToolBars() {
 }
 
 void TLorvekMain::SaveToolBars() {
-  for (QToolBar* tb : {toolbar1_, toolbar2_, toolbar3_, toolbar4_, word_prog_}) {
-    std::string sec = tb->objectName().toStdString();
+  MainToolBarsSection bars;
+  const std::pair<QToolBar*, ToolBarPlacement*> placements[] = {{toolbar1_, &bars.toolbar1},
+                                                                {toolbar2_, &bars.toolbar2},
+                                                                {toolbar3_, &bars.toolbar3},
+                                                                {toolbar4_, &bars.toolbar4},
+                                                                {word_prog_, &bars.word_prog}};
+  for (const auto& [tb, p] : placements) {
     Qt::ToolBarArea area = toolBarArea(tb);
-    int docked = area == Qt::BottomToolBarArea ? 1 : area == Qt::LeftToolBarArea ? 2 : area == Qt::RightToolBarArea ? 3 : 0;
     bool vertical = area == Qt::LeftToolBarArea || area == Qt::RightToolBarArea;
-    ini_.WriteInt(sec, "Rev", 1);
-    ini_.WriteBool(sec, "Visible", tb == word_prog_ ? false : tb->isVisibleTo(this));
-    ini_.WriteInt(sec, "DockedTo", docked);
-    ini_.WriteInt(sec, "DockRow", vertical ? tb->x() : tb->y());
-    ini_.WriteInt(sec, "DockPos", vertical ? tb->y() : tb->x());
-    ini_.WriteInt(sec, "FloatLeft", tb->isFloating() ? tb->x() : 0);
-    ini_.WriteInt(sec, "FloatTop", tb->isFloating() ? tb->y() : 0);
+    p->rev = 1;
+    p->visible = tb == word_prog_ ? false : tb->isVisibleTo(this);
+    p->docked_to = area == Qt::BottomToolBarArea ? 1 : area == Qt::LeftToolBarArea ? 2 : area == Qt::RightToolBarArea ? 3 : 0;
+    p->dock_row = vertical ? tb->x() : tb->y();
+    p->dock_pos = vertical ? tb->y() : tb->x();
+    p->float_left = tb->isFloating() ? tb->x() : 0;
+    p->float_top = tb->isFloating() ? tb->y() : 0;
   }
+  WriteSection(ini_, bars);
   DesktopSection placement;
   placement.main_tool_bars = saveState().toBase64().toStdString();
   WriteSection(ini_, placement, {&DesktopSection::main_tool_bars});
 }
 
 void TLorvekMain::WriteSettings() {
-  ini_.BeginUpdate();
   try {
+    IniUpdate update(ini_);
     SaveToolBars();
     history_words_.SaveHistory();
     history_folders_.SaveHistory();
@@ -432,10 +435,6 @@ void TLorvekMain::WriteSettings() {
                          ToSjis(file_masks_->currentText()));
   } catch (const std::exception&) {
     // The settings file could not be written: the program still closes.
-  }
-  try {
-    ini_.EndUpdate();
-  } catch (const std::exception&) {
   }
 }
 

@@ -22,10 +22,7 @@ void TLorvekMain::EditOptions() {
   if (run_->Searching()) return;
   OptionsDialogData data;
   data.options = options_;
-  for (int n = 0; n < 20; ++n) {
-    data.masks[static_cast<size_t>(n)].mask = ini_.ReadStr("MaskSet", "Mask" + std::to_string(n), "");
-    data.masks[static_cast<size_t>(n)].exclude = ini_.ReadStr("MaskSet", "Excd" + std::to_string(n), "0") == "1";
-  }
+  data.masks = ReadMaskSetRows(ini_);
   data.archive_masks = run_->WildMatch2().Mask();  // the list in use
   data.show_tag = ReadSection<ViewerSection>(ini_).show_tag;
   data.registered = IsIntegrationRegistered();

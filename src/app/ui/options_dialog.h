@@ -33,7 +33,7 @@ struct ArchiveProbe {
 
 struct OptionsDialogData {
   Options options;
-  std::array<MaskSet, 20> masks;           // the grid's rows as stored
+  std::array<MaskSet, kMaskSetRows> masks;          // the grid's rows as stored
   std::vector<std::string> archive_masks;  // the archive mask list in use
   bool show_tag = true;                    // [Viewer] ShowTag
   bool registered = false;                 // the file managers' command is installed

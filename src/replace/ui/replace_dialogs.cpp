@@ -321,8 +321,8 @@ bool TReplDlg::eventFilter(QObject* o, QEvent* e) {
 }
 
 void TReplDlg::done(int result) {
-  ini_.BeginUpdate();
   try {
+    IniUpdate update(ini_);
     FindSection f;
     f.match_case = match_case_->isChecked();
     f.whole_word = whole_word_->isChecked();
@@ -344,10 +344,6 @@ void TReplDlg::done(int result) {
     replace_history_.SaveHistory();
   } catch (const std::exception&) {
     // The settings file could not be written: the dialog still closes.
-  }
-  try {
-    ini_.EndUpdate();
-  } catch (const std::exception&) {
   }
   QDialog::done(result);
 }

@@ -111,16 +111,17 @@ void TFindDlg::Finish(Result r) {
   f.fuzzy = fuzzy_->isChecked();
   f.match_case = match_case_->isChecked();
   f.find_area = selection_->isChecked();
-  ini_.BeginUpdate();
-  WriteSection(ini_, f,
-               {&FindSection::whole_word, &FindSection::regexp, &FindSection::fuzzy, &FindSection::match_case,
-                &FindSection::find_area});
-  if (from_top_) {
-    f.from = from_caret_->isChecked();
-    f.from_top = from_top_->isChecked();
-    WriteSection(ini_, f, {&FindSection::from, &FindSection::from_top});
+  {
+    IniUpdate update(ini_);
+    WriteSection(ini_, f,
+                 {&FindSection::whole_word, &FindSection::regexp, &FindSection::fuzzy, &FindSection::match_case,
+                  &FindSection::find_area});
+    if (from_top_) {
+      f.from = from_caret_->isChecked();
+      f.from_top = from_top_->isChecked();
+      WriteSection(ini_, f, {&FindSection::from, &FindSection::from_top});
+    }
   }
-  ini_.EndUpdate();
   THistoryEx history(ini_, "FindHistory");
   history.LoadHistory();
   history.AddHistory(ToSjis(Word()));

@@ -372,7 +372,7 @@ void TView::SaveLayout() {
 
 void TView::WriteSettings() {
   if (!shown_ || ini_->IsReadOnly()) return;
-  ini_->BeginUpdate();
+  IniUpdate update(*ini_);
   const QRect g = geometry();
   DesktopSection desktop;
   desktop.view_top = g.top();
@@ -398,7 +398,6 @@ void TView::WriteSettings() {
   // The folder of the file last opened, where the open dialog starts next time.
   v.last_open = last_open_folder_;
   if (!v.last_open.empty()) WriteSection(*ini_, v, {&ViewerSection::last_open});
-  ini_->EndUpdate();
 }
 
 void TView::SetCaption() { setWindowTitle(QString::fromStdString(file_name_ == "新規" ? "新規" : PathForDisplay(file_name_))); }
