@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <deque>
+#include <fstream>
 #include <functional>
 #include <iterator>
 #include <sys/stat.h>
@@ -560,6 +561,73 @@ TEST(ReplaceRun, RowsPastAFilesEndAreSkippedAndItsFileLeftAlone) {
   EXPECT_FALSE(std::filesystem::exists(f.dir / "w.bak"));
   EXPECT_FALSE(std::filesystem::exists(f.dir / "y.bak"));
   EXPECT_TRUE(std::filesystem::exists(f.dir / "x.bak"));
+}
+
+// A hit's file that is gone, or is a folder now, when the run comes to it
+// is named in the report and counted as failed; the others are replaced,
+// whether they are looked at first or written straight away.
+TEST(ReplaceRun, FilesGoneOrNoLongerFilesAreReportedAsFailed) {
+  for (const bool dry_run : {false, true}) {
+    Fixture f;
+    for (const char* name : {"a.txt", "b.txt", "c.txt", "d.txt"}) f.dir.Write(name, "a cat\n");
+    f.Search("cat");
+    ASSERT_EQ(f.store.size(), 4u);
+    std::filesystem::remove(f.dir / "a.txt");
+    std::filesystem::remove(f.dir / "c.txt");
+    std::filesystem::create_directory(f.dir / "c.txt");
+    f.replies.answers = {Answer::All};
+    const ReplaceResult r = f.Replace("dog", false, {}, dry_run);
+    EXPECT_EQ(r.failed, 2) << dry_run;
+    EXPECT_EQ(r.files, 2) << dry_run;
+    EXPECT_EQ(r.notes, (std::vector<std::string>{
+                           "読み込めないため置換できない:" + (f.dir / "a.txt").string() + " (No such file or directory)",
+                           "読み込めないため置換できない:" + (f.dir / "c.txt").string() + " (Is a directory)"}))
+        << dry_run;
+    EXPECT_NE(r.summary.find("読み込めないため置換できない:" + (f.dir / "c.txt").string()), std::string::npos);
+    EXPECT_NE(r.status.find("2 個のファイルは置換できませんでした."), std::string::npos);
+    EXPECT_EQ(f.Bytes("b.txt"), dry_run ? "a cat\n" : "a dog\n");
+    EXPECT_TRUE(std::filesystem::is_directory(f.dir / "c.txt"));
+  }
+}
+
+// Two rows of a file that went away: one note, one failed file.
+TEST(ReplaceRun, AGoneFileIsCountedOnceForAllItsRows) {
+  Fixture f;
+  f.dir.Write("a.txt", "a cat\nmore cat\n");
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 2u);
+  std::filesystem::remove(f.dir / "a.txt");
+  f.replies.answers = {Answer::All};
+  const ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(r.failed, 1);
+  EXPECT_EQ(r.notes.size(), 1u);
+  EXPECT_EQ(r.files, 0);
+}
+
+// The backup of a file that has other names (hard links) is a copy: a link
+// would be one more name of the same file, changed by whatever is written
+// through the other names later.
+TEST(ReplaceRun, TheBackupOfAFileWithOtherNamesIsACopy) {
+  Fixture f;
+  const std::string path = f.dir.Write("a.txt", "a cat\n").string();
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  ASSERT_EQ(link(path.c_str(), (f.dir / "other.dat").c_str()), 0);
+  f.Search("cat", "*.txt");
+  ASSERT_EQ(f.store.size(), 1u);
+  const ReplaceResult r = f.Replace("dog");
+  EXPECT_EQ(r.files, 1);
+  EXPECT_EQ(f.Bytes("a.txt"), "a dog\n");
+  EXPECT_EQ(f.Bytes("a.bak"), "a cat\n");
+  {
+    std::ofstream other(f.dir / "other.dat", std::ios::binary | std::ios::app);
+    other << "appended\n";
+  }
+  EXPECT_EQ(f.Bytes("other.dat"), "a cat\nappended\n");
+  EXPECT_EQ(f.Bytes("a.bak"), "a cat\n");
+  struct stat st;
+  ASSERT_EQ(stat((f.dir / "a.bak").c_str(), &st), 0);
+  EXPECT_EQ(st.st_nlink, 1u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
 // Backups on a file system without hard links are copies; a file whose

@@ -32,6 +32,7 @@ const char kCannotConvertNote[] = "変換できない文字を含むため置換
 const char kNoBackupNote[] = "バックアップを作成できないため置換できない:";
 const char kWriteFailedNote[] = "書き込みに失敗したため置換できない:";
 const char kChangedNote[] = "読み込み後に変更されたため置換できない:";
+const char kUnreadableNote[] = "読み込めないため置換できない:";
 
 // Copies bytes to a new file of name backup with the file's permissions
 // (and owner, where allowed), flushed to disk.
@@ -67,16 +68,20 @@ bool CopyBackup(const std::string& path, const std::string& backup, const std::s
 
 // Keeps the old bytes of the file path leads to before anything is written:
 // a hard link to that file (through a symbolic link to the file it names)
-// when the file system allows it, else a copy. Returns the backup's name,
-// "" when none could be made.
+// when the file system allows it, else a copy. A file that has other names
+// already is copied: the old inode lives on under those names after the
+// write, and a link would change with whatever is written through them.
+// Returns the backup's name, "" when none could be made.
 std::string MakeBackup(const std::string& path, const std::string& bytes) {
+  struct stat st;
+  const bool shared = stat(path.c_str(), &st) != 0 || st.st_nlink > 1;
   // Another run may take the same name meanwhile: then the next one.
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string backup = BackupName(path);
-    if (g_backup_failure_for_testing < 1 &&
+    if (!shared && g_backup_failure_for_testing < 1 &&
         linkat(AT_FDCWD, path.c_str(), AT_FDCWD, backup.c_str(), AT_SYMLINK_FOLLOW) == 0)
       return backup;
-    if (g_backup_failure_for_testing < 1 && errno == EEXIST) continue;
+    if (!shared && g_backup_failure_for_testing < 1 && errno == EEXIST) continue;
     int error = 0;
     if (CopyBackup(path, backup, bytes, error)) return backup;
     if (error != EEXIST) return "";
@@ -120,11 +125,22 @@ void ReplaceRun::Note(const std::string& text) {
 }
 
 bool ReplaceRun::Load(File& file, int32_t encoding, int32_t line_end) {
+  // A hit whose file went away, became a folder or cannot be read any more
+  // was still found: the run says so and counts it, once for all its rows.
+  const std::string shown = PathForDisplay(file.path);
   try {
     file.bytes = ReadFileBytes(file.path, &file.stamp);
+  } catch (const std::system_error& e) {
+    file.refused = true;
+    Refuse(file, kUnreadableNote + shown + " (" + std::strerror(e.code().value()) + ")");
+    return false;
+  }
+  try {
     file.text = DecodeFileText(file.bytes, TextFileFormat::FromCodes(encoding, line_end), {.check_round_trip = true});
   } catch (const std::exception&) {
-    return false;  // a file that cannot be read or decoded is passed over
+    file.refused = true;
+    Refuse(file, kCannotConvertNote + shown);
+    return false;
   }
   auto& done = done_lines_[{file.stamp.device, file.stamp.inode}];
   if (!done) done = std::make_shared<std::set<size_t>>();
@@ -329,10 +345,7 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
       if (!file.path.empty() && file.dirty) WriteBack(file);
       file = File{};
       file.path = path;
-      if (!Load(file, encoding, line_end)) {
-        file = File{};
-        continue;
-      }
+      if (!Load(file, encoding, line_end)) continue;  // refused: its other rows are passed over
       // What was chosen holds for the bytes it was chosen from; a second
       // load of a file in this run reads what the first one wrote.
       if (choice_ && compared_.insert(path).second) {

@@ -445,6 +445,55 @@ class ReplaceDialogsTest : public QObject {
     QCOMPARE(s.w->StatusText(0), U8("置換を取り消しました."));
   }
 
+  // A file of many lines ticked and unticked by Space: its lines follow at
+  // once, and each key reads each line's box a bounded number of times (a
+  // recount per line the file passes its tick to would never finish).
+  void PreviewTicksOfALargeFileAreCountedOnce() {
+    constexpr int kLines = 20000;
+    ReplacePreview preview;
+    preview.files.resize(2);
+    preview.files[0].path = "/nowhere/big.txt";
+    for (int i = 1; i <= kLines; ++i) preview.files[0].lines.push_back({i, "cat", "dog", {{0, 3, 0, 3}}});
+    preview.files[1].path = "/nowhere/small.txt";
+    preview.files[1].lines.push_back({1, "a cat cat", "a dog dog", {{2, 5, 2, 5}, {6, 9, 6, 9}}});
+    TReplPreview p(preview);
+    p.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p));
+    QCOMPARE(p.Counts()->text(), U8("2 / 2 ファイル、20001 / 20001 行、20002 / 20002 箇所を置換します."));
+    QCOMPARE(p.Tree()->currentItem(), p.Item(0));
+    size_t before = p.LinesLookedAt();
+    QTest::keyClick(p.Tree(), Qt::Key_Space);
+    QCOMPARE(p.Item(0)->checkState(0), Qt::Unchecked);
+    QCOMPARE(p.Item(0, 0)->checkState(0), Qt::Unchecked);
+    QCOMPARE(p.Item(0, kLines - 1)->checkState(0), Qt::Unchecked);
+    QCOMPARE(p.Counts()->text(), U8("1 / 2 ファイル、1 / 20001 行、2 / 20002 箇所を置換します."));
+    QVERIFY(p.LinesLookedAt() - before <= size_t{2 * kLines});
+    before = p.LinesLookedAt();
+    QTest::keyClick(p.Tree(), Qt::Key_Space);
+    QCOMPARE(p.Item(0, kLines / 2)->checkState(0), Qt::Checked);
+    QCOMPARE(p.Counts()->text(), U8("2 / 2 ファイル、20001 / 20001 行、20002 / 20002 箇所を置換します."));
+    QVERIFY(p.LinesLookedAt() - before <= size_t{2 * kLines});
+    // One line off: the file is partly ticked; Space on it ticks it all again.
+    before = p.LinesLookedAt();
+    QTest::keyClick(p.Tree(), Qt::Key_Down);
+    QTest::keyClick(p.Tree(), Qt::Key_Space);
+    QCOMPARE(p.Item(0, 0)->checkState(0), Qt::Unchecked);
+    QCOMPARE(p.Item(0)->checkState(0), Qt::PartiallyChecked);
+    QCOMPARE(p.Counts()->text(), U8("2 / 2 ファイル、20000 / 20001 行、20001 / 20002 箇所を置換します."));
+    QVERIFY(p.LinesLookedAt() - before <= size_t{10});
+    QTest::keyClick(p.Tree(), Qt::Key_Up);
+    QTest::keyClick(p.Tree(), Qt::Key_Space);
+    QCOMPARE(p.Item(0)->checkState(0), Qt::Checked);
+    QCOMPARE(p.Item(0, 0)->checkState(0), Qt::Checked);
+    QCOMPARE(p.Counts()->text(), U8("2 / 2 ファイル、20001 / 20001 行、20002 / 20002 箇所を置換します."));
+    // The small file's only line off: the file counts no more.
+    QTest::mouseClick(ButtonWithText(&p, U8("すべて解除(&U)")), Qt::LeftButton);
+    QCOMPARE(p.Counts()->text(), U8("0 / 2 ファイル、0 / 20001 行、0 / 20002 箇所を置換します."));
+    QVERIFY(!p.OkButton()->isEnabled());
+    QCOMPARE(p.Item(1, 0)->checkState(0), Qt::Unchecked);
+    p.reject();
+  }
+
   // OK with everything ticked writes what the replace without a preview
   // writes, and asks no question per match.
   void PreviewWithAllTickedIsThePlainReplace() {

@@ -89,10 +89,24 @@ class TReplPreview : public QDialog {
   QPushButton* CancelButton() const { return cancel_; }
   // Where the check box of a file (line_row < 0) or of one of its lines sits in the tree.
   QTreeWidgetItem* Item(int file, int line_row = -1) const;
+  // Tests only: how many line check boxes keeping the counts has read.
+  size_t LinesLookedAt() const { return lines_looked_at_; }
 
  private:
-  void UpdateCounts();
+  void ItemChanged(QTreeWidgetItem* item);
+  void TickFile(size_t file, bool ticked);
+  void TickLine(size_t file, size_t line, bool ticked);
+  void ShowFileState(size_t file);
+  void CountAll();
+  void ShowCounts();
   void SetAll(bool checked);
+
+  // What is ticked, kept beside the tree so that a tick costs no walk
+  // over every line.
+  std::vector<std::vector<char>> ticked_;  // per file, per line
+  std::vector<size_t> ticked_lines_;       // per file
+  size_t ticked_files_ = 0, ticked_line_count_ = 0, ticked_replacements_ = 0;
+  size_t lines_looked_at_ = 0;
 
   const ReplacePreview& preview_;
   QTreeWidget* tree_;

@@ -28,6 +28,7 @@ enum Role {
   kOldSpansRole,
   kNewSpansRole,
   kTextWidthRole,
+  kIndexRole,  // a file's place among the files, a line's among its file's lines
 };
 
 // A line longer than this shows the stretches around its replacements only.
@@ -194,15 +195,28 @@ TReplPreview::TReplPreview(const ReplacePreview& preview, QWidget* parent) : QDi
   tree_->setSelectionMode(QAbstractItemView::SingleSelection);
   tree_->setItemDelegate(new LineDelegate(tree_));
   const QFontMetrics fm(tree_->font());
-  for (const PreviewFile& f : preview.files) {
-    auto* file = new QTreeWidgetItem(tree_, QStringList{FileText(f)});
-    file->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsAutoTristate);
+  // Built whole before the tree sees them: one insertion, and no file
+  // looking over its lines as each of them is ticked. A file's tick is
+  // passed to its lines here (ItemChanged), not by the tree, which would
+  // report every line on its own.
+  QList<QTreeWidgetItem*> files;
+  ticked_.resize(preview.files.size());
+  ticked_lines_.resize(preview.files.size());
+  for (size_t i = 0; i < preview.files.size(); ++i) {
+    const PreviewFile& f = preview.files[i];
+    auto* file = new QTreeWidgetItem(QStringList{FileText(f)});
+    file->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     file->setToolTip(0, QString::fromUtf8(PathForDisplay(f.path)));
-    for (const PreviewLine& l : f.lines) {
-      auto* line = new QTreeWidgetItem(file);
+    file->setData(0, kIndexRole, static_cast<int>(i));
+    QList<QTreeWidgetItem*> lines;
+    lines.reserve(static_cast<qsizetype>(f.lines.size()));
+    for (size_t j = 0; j < f.lines.size(); ++j) {
+      const PreviewLine& l = f.lines[j];
+      auto* line = new QTreeWidgetItem;
       line->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemNeverHasChildren);
       const Marked old_text = MarkedText(l.old_text, l.spans, true), new_text = MarkedText(l.new_text, l.spans, false);
       line->setData(0, kLineNoRole, l.line_no);
+      line->setData(0, kIndexRole, static_cast<int>(j));
       line->setData(0, kOldRole, old_text.text);
       line->setData(0, kNewRole, new_text.text);
       line->setData(0, kOldSpansRole, QVariant::fromValue(old_text.spans));
@@ -212,9 +226,18 @@ TReplPreview::TReplPreview(const ReplacePreview& preview, QWidget* parent) : QDi
       // What a screen reader and type-ahead find: the number and the new text.
       line->setData(0, Qt::AccessibleTextRole, U("%1 行: %2").arg(l.line_no).arg(new_text.text));
       line->setCheckState(0, Qt::Checked);
+      lines.append(line);
     }
-    file->setCheckState(0, Qt::Checked);
+    file->addChildren(lines);
+    file->setCheckState(0, f.lines.empty() ? Qt::Unchecked : Qt::Checked);
+    files.append(file);
+    ticked_[i].assign(f.lines.size(), 1);
+    ticked_lines_[i] = f.lines.size();
+    if (!f.lines.empty()) ++ticked_files_;
+    ticked_line_count_ += f.lines.size();
+    for (const PreviewLine& l : f.lines) ticked_replacements_ += l.spans.size();
   }
+  tree_->addTopLevelItems(files);
   tree_->expandAll();
   layout->addWidget(tree_, 1);
 
@@ -251,8 +274,8 @@ TReplPreview::TReplPreview(const ReplacePreview& preview, QWidget* parent) : QDi
   connect(uncheck_all, &QPushButton::clicked, this, [this] { SetAll(false); });
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
-  connect(tree_, &QTreeWidget::itemChanged, this, [this] { UpdateCounts(); });
-  UpdateCounts();
+  connect(tree_, &QTreeWidget::itemChanged, this, &TReplPreview::ItemChanged);
+  ShowCounts();
 
   if (tree_->topLevelItemCount() > 0) tree_->setCurrentItem(tree_->topLevelItem(0));
   tree_->setFocus();
@@ -276,36 +299,99 @@ QTreeWidgetItem* TReplPreview::Item(int file, int line_row) const {
 
 void TReplPreview::SetAll(bool checked) {
   {
-    // One count at the end, not one per line the files pass their state to.
     const QSignalBlocker quiet(tree_);
-    for (int i = 0; i < tree_->topLevelItemCount(); ++i)
-      tree_->topLevelItem(i)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
+      QTreeWidgetItem* f = tree_->topLevelItem(i);
+      f->setCheckState(0, checked && f->childCount() > 0 ? Qt::Checked : Qt::Unchecked);
+      for (int j = 0; j < f->childCount(); ++j) f->child(j)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    }
   }
-  UpdateCounts();
+  CountAll();
 }
 
-void TReplPreview::UpdateCounts() {
-  size_t files = 0, lines = 0, replacements = 0;
-  const size_t all_files = preview_.files.size();
-  for (size_t i = 0; i < all_files; ++i) {
-    const QTreeWidgetItem* f = tree_->topLevelItem(static_cast<int>(i));
-    bool any = false;
-    for (int j = 0; j < f->childCount(); ++j) {
-      if (f->child(j)->checkState(0) != Qt::Checked) continue;
-      any = true;
-      ++lines;
-      replacements += preview_.files[i].lines[static_cast<size_t>(j)].spans.size();
-    }
-    if (any) ++files;
+// One user action, one update: a file's tick goes to its lines with the
+// tree quiet, a line's tick moves its file's state and the counts by itself.
+void TReplPreview::ItemChanged(QTreeWidgetItem* item) {
+  const QVariant index = item->data(0, kIndexRole);
+  if (!index.isValid()) return;
+  const Qt::CheckState state = item->checkState(0);
+  if (QTreeWidgetItem* file = item->parent()) {
+    const size_t i = static_cast<size_t>(file->data(0, kIndexRole).toInt());
+    TickLine(i, static_cast<size_t>(index.toInt()), state == Qt::Checked);
+    ShowFileState(i);
+  } else {
+    if (state == Qt::PartiallyChecked) return;  // only ever set by ShowFileState
+    TickFile(static_cast<size_t>(index.toInt()), state == Qt::Checked);
   }
+  ShowCounts();
+}
+
+void TReplPreview::TickLine(size_t file, size_t line, bool ticked) {
+  if (file >= ticked_.size() || line >= ticked_[file].size()) return;
+  ++lines_looked_at_;
+  if (static_cast<bool>(ticked_[file][line]) == ticked) return;
+  ticked_[file][line] = ticked;
+  const size_t spans = preview_.files[file].lines[line].spans.size();
+  if (ticked) {
+    if (ticked_lines_[file]++ == 0) ++ticked_files_;
+    ++ticked_line_count_;
+    ticked_replacements_ += spans;
+  } else {
+    if (--ticked_lines_[file] == 0) --ticked_files_;
+    --ticked_line_count_;
+    ticked_replacements_ -= spans;
+  }
+}
+
+void TReplPreview::TickFile(size_t file, bool ticked) {
+  if (file >= ticked_.size()) return;
+  QTreeWidgetItem* f = tree_->topLevelItem(static_cast<int>(file));
+  {
+    const QSignalBlocker quiet(tree_);
+    for (size_t j = 0; j < ticked_[file].size(); ++j) {
+      if (static_cast<bool>(ticked_[file][j]) != ticked)
+        f->child(static_cast<int>(j))->setCheckState(0, ticked ? Qt::Checked : Qt::Unchecked);
+      TickLine(file, j, ticked);
+    }
+  }
+  ShowFileState(file);
+}
+
+void TReplPreview::ShowFileState(size_t file) {
+  const size_t all = ticked_[file].size(), on = ticked_lines_[file];
+  const Qt::CheckState state = on == 0 ? Qt::Unchecked : on == all ? Qt::Checked : Qt::PartiallyChecked;
+  const QSignalBlocker quiet(tree_);
+  tree_->topLevelItem(static_cast<int>(file))->setCheckState(0, state);
+}
+
+void TReplPreview::CountAll() {
+  ticked_files_ = ticked_line_count_ = ticked_replacements_ = 0;
+  for (size_t i = 0; i < preview_.files.size(); ++i) {
+    const QTreeWidgetItem* f = tree_->topLevelItem(static_cast<int>(i));
+    ticked_lines_[i] = 0;
+    for (size_t j = 0; j < ticked_[i].size(); ++j) {
+      ++lines_looked_at_;
+      const bool on = f->child(static_cast<int>(j))->checkState(0) == Qt::Checked;
+      ticked_[i][j] = on;
+      if (!on) continue;
+      ++ticked_lines_[i];
+      ticked_replacements_ += preview_.files[i].lines[j].spans.size();
+    }
+    ticked_line_count_ += ticked_lines_[i];
+    if (ticked_lines_[i] > 0) ++ticked_files_;
+  }
+  ShowCounts();
+}
+
+void TReplPreview::ShowCounts() {
   counts_->setText(U("%1 / %2 ファイル、%3 / %4 行、%5 / %6 箇所を置換します.")
-                       .arg(files)
-                       .arg(all_files)
-                       .arg(lines)
+                       .arg(ticked_files_)
+                       .arg(preview_.files.size())
+                       .arg(ticked_line_count_)
                        .arg(preview_.LineCount())
-                       .arg(replacements)
+                       .arg(ticked_replacements_)
                        .arg(preview_.ReplacementCount()));
-  ok_->setEnabled(lines > 0);
+  ok_->setEnabled(ticked_line_count_ > 0);
 }
 
 ReplaceChoice TReplPreview::Choice() const {
