@@ -337,6 +337,37 @@ TEST(LorvekGrep, TheDiffAppliedGivesTheReplacedTree) {
   EXPECT_EQ(test::ReadBytes(work / "diffed/tree/none.txt"), "nothing here\n");
 }
 
+// A replace does not mix with the answers by file or the JSON stream: a
+// quiet replace once left every file as it was and said it succeeded.
+TEST(LorvekGrep, ReplaceRefusesTheAnswersByFileAndJson) {
+  test::TempDir dir;
+  dir.Write("a.txt", "foo\n");
+  for (const char* sw : {"-q", "-l", "-c", "--json"}) {
+    const Result r = Grep(std::string(sw) + " --no-word --replace BAR foo " + dir.path().string());
+    EXPECT_EQ(r.status, 2) << sw;
+    EXPECT_NE(r.err.find("--replace cannot be used"), std::string::npos) << sw << r.err;
+  }
+  EXPECT_EQ(test::ReadBytes(dir / "a.txt"), "foo\n");
+}
+
+// A file name holding a line break cannot end the diff's header and start
+// another: the name is quoted, and patch touches no file outside the tree.
+TEST(LorvekGrep, AFileNameCannotForgeADiffHeader) {
+  if (std::system("command -v patch >/dev/null") != 0) GTEST_SKIP() << "no patch program";
+  test::TempDir work;
+  work.Write("victim.txt", "foo\n");
+  const std::string odd = "tree/e.txt\n+++ victim.txt";
+  work.Write(odd, "foo\n");
+  const std::string base = work.path().string();
+  const std::string cmd = "cd " + base + " && " + LORVEK_GREP_BIN +
+                          " --no-word --replace PWNED --diff foo tree 2>/dev/null > d.diff; patch -s -p0 < d.diff";
+  (void)std::system(cmd.c_str());
+  const std::string diff = test::ReadBytes(work / "d.diff");
+  EXPECT_EQ(diff.find("\n+++ victim.txt\n"), std::string::npos) << diff;
+  EXPECT_NE(diff.find("\"tree/e.txt\\n+++ victim.txt\""), std::string::npos) << diff;
+  EXPECT_EQ(test::ReadBytes(work / "victim.txt"), "foo\n");
+}
+
 // --undo-replace: the last replace run comes back (exit 0), a file edited
 // since is left and named (exit 2), and there is nothing to undo twice
 // (exit 1). A copy of the program keeps its journal beside itself.

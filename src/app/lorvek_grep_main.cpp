@@ -201,7 +201,7 @@ int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const
     for (const auto& f : r.file_changes) std::cout << UnifiedDiff(f.path, f.old_bytes, f.new_bytes, f.encoding);
   } else {
     for (const auto& c : r.changes) {
-      const std::string head = "\"" + c.path + "\" " + std::to_string(c.line_no);
+      const std::string head = "\"" + EscapedPathText(c.path) + "\" " + std::to_string(c.line_no);
       std::cout << head << "- " << Cp932ToUtf8(c.old_text) << "\n" << head << "+ " << Cp932ToUtf8(c.new_text) << "\n";
     }
   }
@@ -375,6 +375,10 @@ std::optional<int> ParseCommandLine(int argc, char** argv, CliOptions& cli) {
   if (const std::optional<int> status = ParseSwitches(argc, argv, cli, positional)) return status;
   if (positional.size() < 2) UsageError("a word and at least one path are needed");
   if (cli.diff && !cli.replacement) UsageError("--diff shows what --replace would change: it needs --replace");
+  // A replace prints its changes and its report: neither fits an answer by
+  // file or the JSON stream, and a quiet replace would change files unseen.
+  if (cli.replacement && (cli.list != ListMode::None || cli.json))
+    UsageError("--replace cannot be used with -l, -L, -c, -q or --json");
   cli.search.wide_preview = cli.format.context > 0;
   // A character code page 932 cannot hold must not become '?', an operator.
   const bool word_ok = ExternalToCp932Exact(positional[0], &cli.word);

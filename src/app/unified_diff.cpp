@@ -29,7 +29,39 @@ void AppendLine(std::string& out, char mark, std::string_view line) {
   if (line.empty() || (line.back() != '\n' && line.back() != '\r')) out += "\n\\ No newline at end of file\n";
 }
 
+bool NeedsQuoting(unsigned char c) { return c < 0x20 || c == 0x7F || c == '"' || c == '\\'; }
+
 }  // namespace
+
+std::string EscapedPathText(const std::string& path) {
+  std::string out;
+  for (unsigned char c : path) {
+    if (!NeedsQuoting(c)) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    out += '\\';
+    switch (c) {
+      case '\n': out += 'n'; break;
+      case '\t': out += 't'; break;
+      case '\r': out += 'r'; break;
+      case '"': out += '"'; break;
+      case '\\': out += '\\'; break;
+      default: {
+        const char octal[] = {static_cast<char>('0' + (c >> 6)), static_cast<char>('0' + ((c >> 3) & 7)),
+                              static_cast<char>('0' + (c & 7))};
+        out.append(octal, 3);
+      }
+    }
+  }
+  return out;
+}
+
+std::string DiffPathName(const std::string& path) {
+  for (unsigned char c : path)
+    if (NeedsQuoting(c)) return "\"" + EscapedPathText(path) + "\"";
+  return path;
+}
 
 std::string UnifiedDiff(const std::string& path, std::string_view old_bytes, std::string_view new_bytes,
                         int32_t encoding, int context) {
@@ -43,7 +75,8 @@ std::string UnifiedDiff(const std::string& path, std::string_view old_bytes, std
     for (size_t i = 0; i < a.size(); ++i)
       if (a[i] != b[i]) changed.push_back(i);
   }
-  std::string out = "--- " + path + "\n+++ " + path + "\n";
+  const std::string name = DiffPathName(path);
+  std::string out = "--- " + name + "\n+++ " + name + "\n";
   if (a.size() != b.size()) {  // never from a replace; shown whole all the same
     out += "@@ -1," + std::to_string(a.size()) + " +1," + std::to_string(b.size()) + " @@\n";
     for (auto l : a) AppendLine(out, '-', l);
