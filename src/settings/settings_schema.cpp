@@ -188,7 +188,7 @@ std::vector<SettingKey> BuildKeys() {
       {"WordProg", &MainToolBarsSection::word_prog}};
   for (const auto& [section, bar] : main_bars) {
     const char* row = bar == &MainToolBarsSection::toolbar3 || bar == &MainToolBarsSection::toolbar4 ? "1" : "0";
-    auto member = [bar](auto field) { return ToolBarMember{bar, field}; };
+    auto member = [b = bar](auto field) { return ToolBarMember{b, field}; };
     k.push_back({section, "Rev", I, "1", kClose, {}, false, member(&ToolBarPlacement::rev)});
     k.push_back({section, "Visible", B, "1", kClose, {}, false, member(&ToolBarPlacement::visible)});
     k.push_back({section, "DockedTo", I, "0", kClose, {}, false, member(&ToolBarPlacement::docked_to)});
