@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "search/search_run.h"
+#include "replace_fixture.h"
 #include "test_util.h"
 #include "text/cp932.h"
 
@@ -17,52 +18,17 @@ using test::Sj;
 using test::TempDir;
 namespace fs = std::filesystem;
 
-// Answers every question with はい and counts them: a run limited to chosen
-// lines must ask none.
-class CountingFrontEnd : public ReplaceFrontEnd {
- public:
-  int asked = 0;
-  Answer AskReplace(const std::string&) override {
-    ++asked;
-    return Answer::Yes;
-  }
-  bool ContinueDespiteHtmlTags(bool&) override { return true; }
-  void ShowProgress(size_t) override {}
-  void SetProgress(size_t) override {}
-  void HideProgress() override {}
-  void SetStatusText(const std::string&) override {}
-  void EnableAbort(bool) override {}
-  void ProcessPendingEvents() override {}
-  bool AbortRequested() override { return false; }
-  void RowChanged(size_t) override {}
-};
-
-struct Fixture {
-  TempDir program, dir;
-  ResultStore store;
-  NullFrontEnd front;
-  SearchRun run{front, store, program.path().string()};
-  CountingFrontEnd replies;
-  ReplaceSettings settings;
-
-  Fixture() {
-    run.options().code_cng_mode = 1;
-    run.options().fuzzy_char = false;
-    run.options().whole_word = false;
-    settings.whole_word = false;
-    settings.code_cng_mode = 1;
-  }
-  void Search(const std::string& word_utf8) { run.FindButtonClick(Sj(word_utf8), dir.path().string(), "*"); }
+// The replace tests' fixture, with the preview and a run limited to the
+// chosen lines. A run limited to chosen lines must ask no question.
+struct Fixture : test::ReplaceFixture {
   ReplacePreview Preview(const std::string& with_utf8) {
-    return PreviewReplace(store, *run.Compiled(), settings, replies, Sj(with_utf8), false);
+    return PreviewReplace(store, *run.Compiled(), settings, replies, test::Sj(with_utf8), false);
   }
   ReplaceResult Replace(const std::string& with_utf8, const ReplaceChoice* choice) {
     ReplaceRun r(store, *run.Compiled(), settings, replies);
     r.LimitTo(choice);
-    return r.Run(Sj(with_utf8), false);
+    return r.Run(test::Sj(with_utf8), false);
   }
-  std::string Path(const std::string& name) const { return (dir / name).string(); }
-  std::string Bytes(const std::string& name) const { return test::ReadBytes(dir / name); }
 };
 
 TEST(ReplacePreview, SpansFollowTheReplacementsLengths) {
@@ -84,7 +50,7 @@ TEST(ReplacePreview, ListsEveryChangingLineAndWritesNothing) {
   f.Search("猫");
   ASSERT_EQ(f.store.size(), 3u);
   const ReplacePreview p = f.Preview("ねこ");
-  EXPECT_EQ(f.replies.asked, 0);
+  EXPECT_EQ(f.replies.questions.size(), 0u);
   ASSERT_EQ(p.files.size(), 2u);
   EXPECT_EQ(p.files[0].path, f.Path("a.txt"));
   EXPECT_EQ(p.files[0].bytes, Sj("猫と猫\r\nなし\r\n白い猫\r\n"));
@@ -129,7 +95,7 @@ TEST(ReplacePreview, OnlyTheChosenLinesAreWritten) {
     const ReplacePreview p = f.Preview("dog");
     const ReplaceChoice all = ChooseAll(p);
     const ReplaceResult r = f.Replace("dog", &all);
-    EXPECT_EQ(f.replies.asked, 0);
+    EXPECT_EQ(f.replies.questions.size(), 0u);
     EXPECT_EQ(f.Bytes("a.txt"), plain_a);
     EXPECT_EQ(f.Bytes("b.txt"), plain_b);
     EXPECT_EQ(r.files, 2);
