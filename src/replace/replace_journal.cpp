@@ -59,6 +59,12 @@ struct Entry {
   uint64_t size = 0, digest = 0;
 };
 
+// A file the run writes: its name, its backup's, and the new content's size
+// and digest (names whole and as hex).
+std::string EntryLine(const std::string& file, const std::string& backup, uint64_t size, uint64_t digest) {
+  return "W " + Hex(file) + " " + Hex(backup) + " " + std::to_string(size) + " " + std::to_string(digest);
+}
+
 // Relative names would mean another file when undone from another folder.
 std::string Absolute(const std::string& path) {
   if (path.empty() || path[0] == '/') return path;
@@ -129,8 +135,7 @@ void ReplaceJournal::Writing(const std::string& file, const std::string& backup,
     WriteFileAtomically(path_, std::string(kHeader) + "\n");
     started_ = true;
   }
-  Append("W " + Hex(Absolute(file)) + " " + Hex(Absolute(backup)) + " " + std::to_string(new_bytes.size()) + " " +
-         std::to_string(Digest(new_bytes)));
+  Append(EntryLine(Absolute(file), Absolute(backup), new_bytes.size(), Digest(new_bytes)));
 }
 
 void ReplaceJournal::Written(const std::string& file) { Append("D " + Hex(Absolute(file))); }
@@ -220,7 +225,7 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
   } else {
     std::string rest = std::string(kHeader) + "\n";
     for (const Entry& e : kept)
-      rest += "W " + Hex(e.file) + " " + Hex(e.backup) + " " + std::to_string(e.size) + " " + std::to_string(e.digest) + "\n";
+      rest += EntryLine(e.file, e.backup, e.size, e.digest) + "\n";
     try {
       WriteFileAtomically(journal_path, rest);
     } catch (const std::exception&) {

@@ -8,6 +8,7 @@
 
 #include "search/work_folder.h"
 #include "sources/child_groups.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -25,9 +26,8 @@ void CleanUpAndExit(int status) {
   auto hold = ChildGroups::HoldOffEnd();
   const std::string& folder = ScratchFolder();
   ChildGroups::KillAll();
-  const size_t slash = folder.find_last_of('/');
-  if (slash != std::string::npos && slash + 1 < folder.size()) {
-    WorkFolder scratch(slash == 0 ? "/" : folder.substr(0, slash), folder.substr(slash + 1));
+  if (folder.find('/') != std::string::npos && !FileNameOf(folder).empty()) {
+    WorkFolder scratch(FolderOfFile(folder), FileNameOf(folder));
     // A child just killed may finish the call it was in (a file made in the
     // folder while it is being emptied): once it is surely gone, again.
     for (int pass = 0; pass < 5 && !scratch.Remove(); ++pass) usleep(20000);

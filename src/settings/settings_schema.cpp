@@ -261,15 +261,24 @@ bool ReadBoolSetting(const TIniGT& ini, std::string_view section, std::string_vi
   return ReadIntSetting(ini, section, key) != 0;
 }
 
+namespace {
+
+// A row's value, with the row's own default (no search of the table).
+int ReadIntRow(const TIniGT& ini, const SettingKey& k) { return ini.ReadInt(k.section, k.key, std::atoi(k.default_value)); }
+std::string ReadStrRow(const TIniGT& ini, const SettingKey& k) {
+  return ini.ReadStr(k.section, k.key, Utf8ToCp932(k.default_value));
+}
+
+}  // namespace
+
 int ReadIntSetting(const TIniGT& ini, std::string_view section, std::string_view key) {
   const SettingKey* k = FindSettingKey(section, key);
-  int def = k ? std::atoi(k->default_value) : 0;
-  return ini.ReadInt(section, key, def);
+  return k ? ReadIntRow(ini, *k) : ini.ReadInt(section, key, 0);
 }
 
 std::string ReadStrSetting(const TIniGT& ini, std::string_view section, std::string_view key) {
   const SettingKey* k = FindSettingKey(section, key);
-  return ini.ReadStr(section, key, k ? Utf8ToCp932(k->default_value) : std::string());
+  return k ? ReadStrRow(ini, *k) : ini.ReadStr(section, key, std::string());
 }
 
 void WriteSetting(TIniGT& ini, const SettingKey& key, const std::string& value) {
@@ -325,17 +334,17 @@ auto BarOf(const SettingKey& k, Obj& s) -> decltype(&(s.*std::declval<ToolBarPla
 
 template <class S>
 void ReadRow(const TIniGT& ini, const SettingKey& k, S& s) {
-  if (auto m = MemberIf<bool S::*>(k)) s.**m = ReadIntSetting(ini, k.section, k.key) != 0;
-  else if (auto m = MemberIf<int S::*>(k)) s.**m = ReadIntSetting(ini, k.section, k.key);
-  else if (auto m = MemberIf<std::string S::*>(k)) s.**m = ReadStrSetting(ini, k.section, k.key);
+  if (auto m = MemberIf<bool S::*>(k)) s.**m = ReadIntRow(ini, k) != 0;
+  else if (auto m = MemberIf<int S::*>(k)) s.**m = ReadIntRow(ini, k);
+  else if (auto m = MemberIf<std::string S::*>(k)) s.**m = ReadStrRow(ini, k);
   else if (auto m = MemberIf<std::optional<int> S::*>(k)) s.**m = ini.ReadIntIfSet(k.section, k.key);
   if constexpr (std::is_same_v<S, ViewerSection>)
-    if (std::holds_alternative<ViewerShortcutKey>(k.field)) s.shortcuts[k.key] = ReadStrSetting(ini, k.section, k.key);
+    if (std::holds_alternative<ViewerShortcutKey>(k.field)) s.shortcuts[k.key] = ReadStrRow(ini, k);
   if (ToolBarPlacement* bar = BarOf<S>(k, s)) {
     const auto& t = std::get<ToolBarMember>(k.field);
-    if (auto i = std::get_if<int ToolBarPlacement::*>(&t.field)) bar->**i = ReadIntSetting(ini, k.section, k.key);
+    if (auto i = std::get_if<int ToolBarPlacement::*>(&t.field)) bar->**i = ReadIntRow(ini, k);
     else if (auto b = std::get_if<bool ToolBarPlacement::*>(&t.field))
-      bar->**b = ReadIntSetting(ini, k.section, k.key) != 0;
+      bar->**b = ReadIntRow(ini, k) != 0;
   }
 }
 

@@ -298,8 +298,7 @@ void ExtractArj(const std::string& archive, const ArjEntry& entry, const std::st
   // arj writes the stored name after its last '/' as it stands: a '\' in it
   // (a leading one, or the trail byte of a Shift-JIS character) is a byte
   // of the name.
-  const size_t slash = entry.name.find_last_of('/');
-  writer.AdoptStaged(staging, slash == std::string::npos ? entry.name : entry.name.substr(slash + 1), safe, status == 0);
+  writer.AdoptStaged(staging, FileNameOf(entry.name), safe, status == 0);
 }
 
 void VisitArj(const std::string& path, const std::string& dest, ArchiveVisitor& visitor, const ExtractLimits& limits) {

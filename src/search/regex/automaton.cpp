@@ -334,17 +334,11 @@ class SubsetBuilder {
 
 }  // namespace
 
-bool CompiledPattern::LacksEveryLiteral(std::string_view s) const { return LacksEvery(literals_, s); }
+// The literals, when there are any, are the candidates.
+bool CompiledPattern::LacksEveryLiteral(std::string_view s) const { return !literals_.empty() && LacksEveryCandidate(s); }
 
 bool CompiledPattern::LacksEveryCandidate(std::string_view s) const {
   return !candidates_.empty() && candidate_search_->Find(s, 0) == std::string_view::npos;
-}
-
-bool CompiledPattern::LacksEvery(const std::vector<std::string>& strings, std::string_view s) {
-  if (strings.empty()) return false;
-  for (const std::string& l : strings)
-    if (l.size() <= s.size() && memmem(s.data(), s.size(), l.data(), l.size())) return false;
-  return true;
 }
 
 bool CompiledPattern::FindPlainString(std::string_view s, size_t* start, size_t* end) const {

@@ -70,7 +70,6 @@ class CompiledPattern {
   bool CanStartWithByte(unsigned char b) const { return start_bytes_[b]; }
 
  private:
-  static bool LacksEvery(const std::vector<std::string>& strings, std::string_view s);
   friend std::shared_ptr<CompiledPattern> CompilePattern(std::string_view, uint16_t, uint16_t);
 
   int num_classes_ = 1;

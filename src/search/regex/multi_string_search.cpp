@@ -26,6 +26,12 @@ MultiStringSearch::MultiStringSearch(std::vector<std::string> strings) : strings
     if (std::find(pairs_.begin(), pairs_.end(), p) == pairs_.end()) pairs_.push_back(p);
   }
   if (pairs_.size() > kMaxPairs) pairs_.clear();
+  for (const auto& [x, y] : pairs_) {
+    firsts_.emplace_back();
+    firsts_.back().fill(x);
+    seconds_.emplace_back();
+    seconds_.back().fill(y);
+  }
 }
 
 bool MultiStringSearch::StartsHere(std::string_view text, size_t at) const {
@@ -60,18 +66,14 @@ size_t MultiStringSearch::FindByPairs(std::string_view text, size_t from) const 
   const size_t last = text.size() - 1;  // a pair starts before the last byte
   size_t i = from;
 #if defined(__SSE2__)
-  __m128i first[kMaxPairs], second[kMaxPairs];
   const size_t n = pairs_.size();
-  for (size_t k = 0; k < n; ++k) {
-    first[k] = _mm_set1_epi8(static_cast<char>(pairs_[k].first));
-    second[k] = _mm_set1_epi8(static_cast<char>(pairs_[k].second));
-  }
+  auto lanes = [](const std::array<uint8_t, 16>& a) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data())); };
   for (; i + 16 <= last; i += 16) {
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + i + 1));
     __m128i any = _mm_setzero_si128();
     for (size_t k = 0; k < n; ++k)
-      any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(a, first[k]), _mm_cmpeq_epi8(b, second[k])));
+      any = _mm_or_si128(any, _mm_and_si128(_mm_cmpeq_epi8(a, lanes(firsts_[k])), _mm_cmpeq_epi8(b, lanes(seconds_[k]))));
     for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(any)); mask != 0; mask &= mask - 1) {
       const size_t at = i + static_cast<size_t>(__builtin_ctz(mask));
       if (StartsHere(text, at)) return at;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ class MultiStringSearch {
   // The distinct first two bytes of the strings (all at least two long),
   // when there are few enough to compare side by side.
   std::vector<std::pair<uint8_t, uint8_t>> pairs_;
+  // The pairs' bytes, each repeated across sixteen lanes.
+  std::vector<std::array<uint8_t, 16>> firsts_, seconds_;
 };
 
 }  // namespace lorvek
