@@ -166,6 +166,30 @@ TEST(CodeConversion, WriteBackRoundTripsForEveryEncoding) {
   EXPECT_EQ(ToInternalText(SjisToJis(Sj("検索"))), Sj("検索"));
 }
 
+// Runs of ASCII of every length around Japanese characters and a NUL decode
+// as the characters do one by one (long runs are copied in bulk).
+TEST(CodeConversion, AsciiRunsOfEveryLengthDecodeAsTheirCharacters) {
+  for (size_t run = 0; run <= 40; ++run) {
+    for (size_t nul_at : {size_t(0), run / 2, run + 1}) {
+      std::string ascii;
+      for (size_t k = 0; k < run; ++k) ascii.push_back(static_cast<char>('!' + (k * 7) % 90));
+      if (nul_at < run) ascii[nul_at] = '\0';
+      const std::string utf8 = "\xE3\x81\x82" + ascii + "\xEF\xBD\xB1" + ascii + "x";
+      const std::string euc = "\xB0\xA1" + ascii + "\x8E\xB1" + ascii + "x";
+      const std::string sjis_ascii = ascii;
+      std::string want_euc = "\x88\x9F" + sjis_ascii + "\xB1" + sjis_ascii + "x";
+      std::string want_utf8 = "\x82\xA0" + sjis_ascii + "\xB1" + sjis_ascii + "x";
+      // UTF-8 text ends at a NUL; EUC-JP keeps it as a byte.
+      want_utf8 = want_utf8.substr(0, want_utf8.find('\0'));
+      EXPECT_EQ(Utf8ToSjis(utf8, false), want_utf8) << "run " << run << " nul at " << nul_at;
+      EXPECT_EQ(EucToSjis(euc), want_euc) << "run " << run << " nul at " << nul_at;
+    }
+  }
+  // A byte of 0x80 or more right after a long run is still decoded.
+  EXPECT_EQ(Utf8ToSjis(std::string(16, 'a') + "\xE3\x81\x82", false), std::string(16, 'a') + "\x82\xA0");
+  EXPECT_THROW(Utf8ToSjis(std::string(17, 'a') + "\x80", false), EConversionError);
+}
+
 TEST(CodeConversion, TruncatedInputNeverReadsPastTheEnd) {
   EXPECT_EQ(JisToSjis("\x1B$B0"), "0");
   EXPECT_EQ(JisToSjis("\x1B"), "");
@@ -267,6 +291,22 @@ TEST_F(FileGrep, NulIsASpaceAndCrAloneEndsALine) {
   EXPECT_EQ(hits[0], (std::pair<int, std::string>{2, "x y"}));
   Run("z", "a\rb\rz");
   EXPECT_EQ(hits[0].first, 3);
+}
+
+TEST_F(FileGrep, InnerFixedStringsPassOverLinesOnlyWhenNoNulCanStandInForThem) {
+  // "x. y" needs the inner string " y", which a NUL reads as its blank: the
+  // lines are not passed over for lacking it.
+  Run("x. y", std::string("a\nxz\0y\nq", 10));
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0].first, 2);
+  // "q.needle" needs "needle"; a line lacking it is passed over, the one
+  // that holds it, starting in one block and ending in the next, is found.
+  std::string big(TGrep::kBlockSize - 4, 'a');
+  big += "\nqxnee";
+  big += "dle\nqxneedl\n";
+  Run("q.needle", big);
+  ASSERT_EQ(hits.size(), 1u);
+  EXPECT_EQ(hits[0], (std::pair<int, std::string>{2, "qxneedle"}));
 }
 
 TEST_F(FileGrep, CrLfSplitAcrossABlockBoundaryIsOneBreak) {

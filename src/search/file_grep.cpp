@@ -86,13 +86,13 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
     }
     std::replace(line.begin() + static_cast<std::ptrdiff_t>(from), line.end(), '\0', ' ');
   };
-  // A pattern whose every match begins with one of a few fixed strings
-  // (none holding a blank, which a NUL byte would read as) cannot match a
-  // line whose bytes lack them all: such lines, when they lie whole in one
-  // block, are counted without the matcher.
-  bool literals = !pattern.literals().empty();
-  for (const std::string& l : pattern.literals()) literals = literals && l.find(' ') == std::string::npos;
-  auto lacks_literal = [&](std::string_view segment) { return literals && pattern.LacksEveryLiteral(segment); };
+  // A pattern whose every match holds one of a few fixed strings (none
+  // holding a blank, which a NUL byte would read as) cannot match a line
+  // whose bytes lack them all: such lines, when they lie whole in one block,
+  // are counted without the matcher.
+  bool literals = !pattern.candidates().empty();
+  for (const std::string& l : pattern.candidates()) literals = literals && l.find(' ') == std::string::npos;
+  auto lacks_literal = [&](std::string_view segment) { return literals && pattern.LacksEveryCandidate(segment); };
   match.Begin();
   for (;;) {
     size_t r;

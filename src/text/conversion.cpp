@@ -3,6 +3,10 @@
 #include "text/cp932.h"
 #include "text/sjis.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace lorvek {
 namespace {
 
@@ -20,6 +24,23 @@ constexpr u8 kHalfKanaSecond[63] = {
 };
 
 u8 HalfKanaFirst(u8 b) { return (b <= 0xA5 || b == 0xB0 || b == 0xDE || b == 0xDF) ? 0x21 : 0x25; }
+
+// Copies the run of ASCII bytes other than NUL at p[i] on to o, sixteen at a
+// time (most text is mostly ASCII); returns where the run ends, leaving the
+// last few bytes of a run to the caller's own loop.
+size_t CopyAsciiRun(const u8* p, size_t n, size_t i, char*& o) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  while (i + 16 <= n) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    if (_mm_movemask_epi8(v) != 0 || _mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)) != 0) break;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), v);
+    o += 16;
+    i += 16;
+  }
+#endif
+  return i;
+}
 
 }  // namespace
 
@@ -101,30 +122,44 @@ std::string JisToSjis(std::string_view t) {
 }
 
 void AppendEucAsSjis(std::string_view t, std::string& out) {
-  out.reserve(out.size() + t.size());
+  // Every EUC-JP character is at most as long in Shift-JIS: the text is
+  // written straight into room made for it and cut to what it took.
+  const size_t base = out.size();
   const size_t n = t.size();
+  out.resize(base + n + 16);
+  char* const first = out.data() + base;
+  char* o = first;
+  const u8* p = reinterpret_cast<const u8*>(t.data());
   for (size_t i = 0; i < n;) {
-    u8 b = static_cast<u8>(t[i]);
+    const u8 b = p[i];
     if (b <= 0x80 || b == 0xFF) {
-      out.push_back(static_cast<char>(b));
+      if (b != 0 && b < 0x80) {
+        const size_t end = CopyAsciiRun(p, n, i, o);
+        if (end != i) {
+          i = end;
+          continue;
+        }
+      }
+      *o++ = static_cast<char>(b);
       ++i;
     } else if (b == 0x8E) {
-      if (i + 1 < n) out.push_back(t[i + 1]);
+      if (i + 1 < n) *o++ = static_cast<char>(p[i + 1]);
       i += 2;
-    } else if (b == 0x8F && i + 2 < n && static_cast<u8>(t[i + 1]) >= 0xA1 && static_cast<u8>(t[i + 2]) >= 0xA1) {
-      out.push_back('?');  // JIS X 0212 (single shift 3): a character the internal text lacks
+    } else if (b == 0x8F && i + 2 < n && p[i + 1] >= 0xA1 && p[i + 2] >= 0xA1) {
+      *o++ = '?';  // JIS X 0212 (single shift 3): a character the internal text lacks
       i += 3;
     } else if (i + 1 >= n) {
-      out.push_back(static_cast<char>(b));
+      *o++ = static_cast<char>(b);
       ++i;
     } else {
       u8 s1, s2;
-      JisPairToSjis(b & 0x7F, static_cast<u8>(t[i + 1]) & 0x7F, s1, s2);
-      out.push_back(static_cast<char>(s1));
-      out.push_back(static_cast<char>(s2));
+      JisPairToSjis(b & 0x7F, p[i + 1] & 0x7F, s1, s2);
+      *o++ = static_cast<char>(s1);
+      *o++ = static_cast<char>(s2);
       i += 2;
     }
   }
+  out.resize(base + static_cast<size_t>(o - first));
 }
 
 std::string EucToSjis(std::string_view t) {
@@ -268,6 +303,11 @@ void AppendUtf8AsSjis(std::string_view text, std::string& out) {
     const u8 c = p[i];
     if (c < 0x80) {
       if (c == 0) break;
+      const size_t end = CopyAsciiRun(p, n, i, o);
+      if (end != i) {
+        i = end;
+        continue;
+      }
       *o++ = static_cast<char>(c);
       ++i;
       continue;

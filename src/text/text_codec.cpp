@@ -252,28 +252,28 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
   JisDecoder own_jis;
   JisDecoder& jis = options.jis_state ? *options.jis_state : own_jis;
   d.text.reserve(body.size());
-  std::vector<LineSpan> spans = SplitLineSpans(body, unit, big_endian);
-  d.lines.reserve(spans.size());
-  for (size_t i = 0; i < spans.size(); ++i) {
-    LineSpan s = spans[i];
-    const std::string_view raw = body.substr(s.begin, s.end - s.begin);
-    DecodedLine line;
-    line.file = {s.begin + header, s.end + header, s.next + header};
-    line.text_begin = d.text.size();
-    DecodeLineInto(raw, enc, jis, d.text);
-    line.text_end = d.text.size();
-    d.lines.push_back(line);
-  }
+  // Each line is decoded as it is found; the spans are not kept apart.
+  bool last_has_break = false;
+  bool break_seen = false;
+  if (utf16) d.format.line_end = leNone;
+  ForEachLine(
+      body,
+      [&](const LineSpan& s) {
+        DecodedLine line;
+        line.file = {s.begin + header, s.end + header, s.next + header};
+        line.text_begin = d.text.size();
+        DecodeLineInto(body.substr(s.begin, s.end - s.begin), enc, jis, d.text);
+        line.text_end = d.text.size();
+        d.lines.push_back(line);
+        last_has_break = s.has_break();
+        if (utf16 && !break_seen && s.has_break()) {
+          d.format.line_end = BreakCode(body.substr(s.end, s.next - s.end), unit);
+          break_seen = true;
+        }
+      },
+      unit, big_endian);
   if (jis.return_seen) d.format.jis_return = jis.return_sequence;
-  d.format.final_line_break = !spans.empty() && spans.back().has_break();
-  if (utf16) {
-    d.format.line_end = leNone;
-    for (const LineSpan& s : spans)
-      if (s.has_break()) {
-        d.format.line_end = BreakCode(body.substr(s.end, s.next - s.end), unit);
-        break;
-      }
-  }
+  d.format.final_line_break = last_has_break;
   if (options.check_round_trip) {
     for (size_t i = 0; i < d.lines.size(); ++i) {
       DecodedLine& line = d.lines[i];

@@ -334,9 +334,6 @@ class SubsetBuilder {
 
 }  // namespace
 
-// The literals, when there are any, are the candidates.
-bool CompiledPattern::LacksEveryLiteral(std::string_view s) const { return !literals_.empty() && LacksEveryCandidate(s); }
-
 bool CompiledPattern::LacksEveryCandidate(std::string_view s) const {
   return !candidates_.empty() && candidate_search_->Find(s, 0) == std::string_view::npos;
 }

@@ -53,9 +53,7 @@ class CompiledPattern {
 
   // Every match is, or begins with, one of a few fixed byte strings (a
   // pattern whose language is small and finite, like an alternation of
-  // words): true when s holds none of them, so nothing in s can match.
-  // False whenever the pattern has no such strings.
-  bool LacksEveryLiteral(std::string_view s) const;
+  // words); empty when it has no such strings.
   const std::vector<std::string>& literals() const { return literals_; }
   // Fixed byte strings one of which every match holds: the literals, or
   // else a run of characters found inside every match; empty when there is
