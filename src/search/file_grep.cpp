@@ -30,7 +30,7 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
   } catch (const std::system_error& e) {
     throw EFileNotFound(std::strerror(e.code().value()));
   }
-  std::string block(TGrep::kBlockSize, '\0');
+  std::string block(in->NextReadSize(TGrep::kBlockSize), '\0');
   LineMatchStream match(pattern);
   std::string line;  // the current line as far as it is kept
   int32_t line_no = 1;

@@ -170,10 +170,14 @@ class Pipeline : private WalkObserver {
       if (e->owned_fd >= 0) ::close(e->owned_fd);
       return;
     }
+    // Each side is woken only for what it waits on (a wake-up per file
+    // costs more than the file): a worker for a file to prepare, the
+    // calling thread for a first event that needs no preparing.
     const bool pending = e->prep == Event::Prep::Pending;
+    const bool first = events_.empty();
     events_.push_back(std::move(e));
     if (pending) work_cv_.notify_one();
-    main_cv_.notify_one();
+    else if (first) main_cv_.notify_one();
   }
 
   // ---- A worker.
@@ -195,7 +199,8 @@ class Pipeline : private WalkObserver {
       std::lock_guard<std::mutex> lock(mutex_);
       e->prep = prepared ? Event::Prep::Ready : Event::Prep::None;
       ready_bytes_ += e->recording.bytes;
-      main_cv_.notify_one();
+      // The calling thread waits for the first event alone.
+      if (events_.front().get() == e) main_cv_.notify_one();
     }
   }
   Event* NextPending() {
@@ -244,12 +249,14 @@ class Pipeline : private WalkObserver {
             lock.lock();
           }
         }
+        const bool was_full = events_.size() >= kMaxEvents;
+        const bool was_over = ready_bytes_ >= kMaxReadyBytes;
         e = std::move(events_.front());
         events_.pop_front();
         if (scan_from_ > 0) --scan_from_;
         ready_bytes_ -= e->recording.bytes;
-        space_cv_.notify_one();
-        work_cv_.notify_all();
+        if (was_full) space_cv_.notify_one();
+        if (was_over && ready_bytes_ < kMaxReadyBytes) work_cv_.notify_all();
       }
       struct Closer {
         int fd;

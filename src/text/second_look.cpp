@@ -2,6 +2,7 @@
 
 #include <uchardet.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -205,14 +206,17 @@ namespace {
 
 // The detector's verdict over the start of the file; leaves it at its start.
 int32_t Detect(InputFile& in) {
-  std::string head(kDetectorBytes, '\0');
-  size_t got = 0;
-  while (got < head.size()) {
-    const size_t r = in.Read(head.data() + got, head.size() - got);
+  // Room for what the file holds, not for the most the detector reads: a
+  // small file must not pay for clearing megabytes.
+  std::string head;
+  while (head.size() < kDetectorBytes) {
+    const size_t was = head.size();
+    const size_t want = std::min(in.NextReadSize(kDetectorBytes), kDetectorBytes - was);
+    head.resize(was + want);
+    const size_t r = in.Read(head.data() + was, want);
+    head.resize(was + r);
     if (r == 0) break;
-    got += r;
   }
-  head.resize(got);
   in.Rewind();
   return DetectorVerdict(head);
 }
@@ -237,7 +241,7 @@ namespace {
 // the detector would.
 int32_t BinaryOrUtf16(InputFile& in) {
   Utf16Shape shape;
-  std::string chunk(64 * 1024, '\0');
+  std::string chunk(in.NextReadSize(64 * 1024), '\0');
   size_t total = 0;
   bool whole = false;
   while (shape.Alive()) {
@@ -268,7 +272,7 @@ int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) 
   Utf8Check utf8;
   SjisOddities odd;
   int32_t rules = ecEucOrSjis;
-  std::string chunk(kChunk, '\0');
+  std::string chunk(in.NextReadSize(kChunk), '\0');
   for (;;) {
     const size_t r = in.Read(chunk.data(), chunk.size());
     if (r == 0) break;

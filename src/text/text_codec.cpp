@@ -1,5 +1,11 @@
 #include "text/text_codec.h"
 
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "text/conversion.h"
 #include "text/cp932.h"
 #include "text/sjis.h"
@@ -46,6 +52,28 @@ void DecodeLineInto(std::string_view raw, int32_t enc, JisDecoder& jis, std::str
     case ecUtf8N: AppendUtf8AsSjis(raw, out); break;
     default: out += raw; break;
   }
+}
+
+// The LF bytes of a text, sixteen at a time: room for its lines, made once
+// (a text broken by CR alone grows its room as it goes).
+size_t CountLineFeeds(std::string_view text) {
+  const char* p = text.data();
+  const size_t n = text.size();
+  size_t count = 0, i = 0;
+#if defined(__SSE2__)
+  // Each lane counts its LFs (a match is -1) for up to 255 steps, then the
+  // lanes are summed.
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (i + 16 <= n) {
+    __m128i lanes = _mm_setzero_si128();
+    for (int step = 0; step < 255 && i + 16 <= n; ++step, i += 16)
+      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)), lf));
+    const __m128i sums = _mm_sad_epu8(lanes, _mm_setzero_si128());
+    count += static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_extract_epi16(sums, 4));
+  }
+#endif
+  for (; i < n; ++i) count += p[i] == '\n';
+  return count;
 }
 
 // The number of bytes of the character that starts at p, as the decoder of
@@ -252,6 +280,7 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
   JisDecoder own_jis;
   JisDecoder& jis = options.jis_state ? *options.jis_state : own_jis;
   d.text.reserve(body.size());
+  if (unit == 1) d.lines.reserve(CountLineFeeds(body) + 1);
   // Each line is decoded as it is found; the spans are not kept apart.
   bool last_has_break = false;
   bool break_seen = false;
