@@ -233,21 +233,23 @@ size_t EarliestByHand(const std::vector<std::string>& strings, std::string_view 
 }
 
 // Sets of one to forty strings over a small alphabet (so that pairs repeat
-// and strings share starts), texts long enough for the sixteen-byte steps,
-// every starting offset: the search finds what the plain way finds.
+// and strings share starts; lead bytes, small kana, half-width kana, so that
+// strings are looked for by pairs inside them), texts long enough for the
+// sixteen-byte steps, every starting offset: the search finds what the
+// plain way finds.
 TEST(MultiStringSearchDifferential, FindsTheEarliestStringFromEveryOffset) {
-  const char alphabet[] = {'a', 'b', '\x82', '\xA0', 'c'};
+  const char alphabet[] = {'a', 'b', '\x82', '\xA0', 'c', '\x83', '\x40', '\xCC', '\x9F'};
   std::mt19937 rng(32);
   auto random_string = [&](size_t min, size_t max) {
     std::string s(min + rng() % (max - min + 1), ' ');
     for (char& c : s) c = alphabet[rng() % std::size(alphabet)];
     return s;
   };
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     std::vector<std::string> strings;
     const size_t count = 1 + rng() % (round % 4 == 0 ? 40 : 6);
     const size_t min_length = round % 3 == 0 ? 1 : 2;
-    for (size_t k = 0; k < count; ++k) strings.push_back(random_string(min_length, 5));
+    for (size_t k = 0; k < count; ++k) strings.push_back(random_string(min_length, 6));
     const MultiStringSearch search(strings);
     const std::string text = random_string(0, 70);
     for (size_t from = 0; from <= text.size() + 1; ++from)
@@ -261,6 +263,15 @@ TEST(MultiStringSearchDifferential, AStringEndingTheTextAndNoStringsAtAll) {
   const std::string text = std::string(40, '.') + "zz";  // the pair in the last two bytes
   EXPECT_EQ(two.Find(text, 0), 40u);
   EXPECT_EQ(two.Find(text, 41), std::string_view::npos);
+  // "qzzァ" is looked for by its ァ, which stands after the pair of the
+  // "zz" inside it: the earlier start still wins, in the sixteen-byte steps
+  // and in the bytes after them.
+  const MultiStringSearch inner({"zz", "qzz\x83\x40"});
+  for (size_t pad : {0, 3, 40}) {
+    const std::string text = std::string(pad, '.') + "qzz\x83\x40" + std::string(pad, '.');
+    EXPECT_EQ(inner.Find(text, 0), pad) << pad;
+    EXPECT_EQ(inner.Find(text, pad + 1), pad + 1) << pad;
+  }
   EXPECT_EQ(MultiStringSearch({}).Find("abc", 0), std::string_view::npos);
   EXPECT_EQ(MultiStringSearch({""}).Find("abc", 0), std::string_view::npos);
 }
