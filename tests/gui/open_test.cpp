@@ -83,8 +83,8 @@ class OpenTest : public QObject {
     QVERIFY(v.Editable());
     QCOMPARE(v.Editor()->Caret().line, size_t(win.w->store()[1].LineNo - 1));
     QCOMPARE(v.Editor()->SelectedSjis(), Utf8ToCp932("検索"));
-    QCOMPARE(v.TagList()->topLevelItemCount(), 5);
-    QCOMPARE(v.TagList()->indexOfTopLevelItem(v.TagList()->currentItem()), 1);
+    QCOMPARE(v.TagList()->model()->rowCount(), 5);
+    QCOMPARE(v.TagList()->currentIndex().row(), 1);
     QVERIFY(v.Editor()->Highlight());
   }
 

@@ -277,15 +277,26 @@ class ViewerTest : public QObject {
       QTest::mouseClick(f.AllButton(), Qt::LeftButton);
     };
     QTest::keyClick(v.Editor(), Qt::Key_F5);
-    QCOMPARE(v.TagList()->topLevelItemCount(), 2);
+    QCOMPARE(v.TagList()->model()->rowCount(), 2);
     QCOMPARE(v.Panel(0), U8("4 個見つかりました."));
-    QCOMPARE(v.TagList()->topLevelItem(0)->text(0), QString("2"));
+    QCOMPARE(v.TagList()->model()->index(0, 0).data().toString(), QString("2"));
+    QCOMPARE(v.TagList()->model()->index(1, 1).data().toString(), U8("もう一度の検索"));
+    // A click on a row goes to its line, Enter on a row too.
+    QTest::mouseClick(v.TagList()->viewport(), Qt::LeftButton, {},
+                      v.TagList()->visualRect(v.TagList()->model()->index(1, 1)).center());
+    QCOMPARE(v.Panel(2), U8("行:4"));
+    v.TagList()->setFocus();
+    QTest::keyClick(v.TagList(), Qt::Key_Up);
+    QTest::keyClick(v.TagList(), Qt::Key_Return);
+    QCOMPARE(v.Panel(2), U8("行:2"));
+    v.Editor()->setFocus();
+    v.SetCurrentTag(-1, false);
     // F4 goes down the list and stops at its end.
     QTest::keyClick(v.Editor(), Qt::Key_F4);
     QTest::keyClick(v.Editor(), Qt::Key_F4);
     QCOMPARE(v.Panel(2), U8("行:4"));
     QTest::keyClick(v.Editor(), Qt::Key_F4);
-    QCOMPARE(v.TagList()->indexOfTopLevelItem(v.TagList()->currentItem()), 1);
+    QCOMPARE(v.TagList()->currentIndex().row(), 1);
     QCOMPARE(v.Editor()->SelectedSjis(), Sj("検索"));
     // Not found: the status says so.
     v.show_dialog = [](QDialog& d) {

@@ -187,7 +187,7 @@ void TLorvekMain::OpenInViewer(const RecordView& rec, size_t row, const std::str
         tags.push_back({store_[i].LineNo, std::string(store_[i].LineText)});
       }
   v.ShowTagPanel(show_tag);
-  v.SetTags(tags);
+  v.SetTags(std::move(tags));
   bool prepared = false;
   std::vector<std::string> lines;
   try {
@@ -215,7 +215,7 @@ void TLorvekMain::OpenInViewer(const RecordView& rec, size_t row, const std::str
   const size_t line = rec.LineNo >= 1 && rec.LineNo <= v.Editor()->LineCount() ? static_cast<size_t>(rec.LineNo - 1) : 0;
   v.JumpToHit(static_cast<size_t>(std::max(col, 1) - 1), line, static_cast<size_t>(std::max(len, 0)));
   v.Editor()->setModified(false);
-  if (current >= 0) v.TagList()->setCurrentItem(v.TagList()->topLevelItem(current));
+  if (current >= 0) v.SetCurrentTag(current, false);
   v.Editor()->setFocus();
 }
 

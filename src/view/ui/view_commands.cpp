@@ -19,7 +19,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTime>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "settings/ini_file.h"
 #include "settings/settings_schema.h"
@@ -32,6 +32,7 @@
 #include "view/ui/environment_dialogs.h"
 #include "view/ui/find_dialog.h"
 #include "view/ui/printing.h"
+#include "view/ui/tag_list_model.h"
 #include "view/ui/text_editor.h"
 #include "view/ui/view_window.h"
 #include "view/view_document.h"
@@ -41,20 +42,6 @@ namespace {
 
 // The keyboard macro recorder's name, as its cancel message gives it.
 const QString kMacroRecorderName = "KeyMacro";
-
-// Lines of a text with CR LF, CR or LF breaks.
-std::vector<std::string> SplitBreaks(const std::string& text) {
-  std::vector<std::string> lines(1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' || text[i] == '\n') {
-      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      lines.emplace_back();
-    } else {
-      lines.back().push_back(text[i]);
-    }
-  }
-  return lines;
-}
 
 std::string JoinLf(const std::vector<std::string>& lines) {
   std::string out;
@@ -111,8 +98,8 @@ void TView::FindAllCommand() {
     first = a.line;
     last = b.line;
   }
-  const FindAllResult result = FindAll(editor_->Lines(), TextFinder(sjis, d.Options()), first, last);
-  SetTags(result.entries);
+  FindAllResult result = FindAll(editor_->Lines(), TextFinder(sjis, d.Options()), first, last);
+  SetTags(std::move(result.entries));
   editor_->SetHighlight(true);
   actions_["ViewFound"]->setChecked(true);
   tags_->show();
@@ -124,8 +111,9 @@ void TView::FindAllCommand() {
 }
 
 void TView::JumpToTag(int row) {
-  if (row < 0 || row >= static_cast<int>(tag_entries_.size())) return;
-  const size_t line = static_cast<size_t>(tag_entries_[static_cast<size_t>(row)].line_no - 1);
+  const std::vector<TagEntry>& entries = tag_model_->Entries();
+  if (row < 0 || row >= static_cast<int>(entries.size())) return;
+  const size_t line = static_cast<size_t>(entries[static_cast<size_t>(row)].line_no - 1);
   if (line >= static_cast<size_t>(editor_->LineCount())) return;
   editor_->SetCaret({line, 0});
   // The occurrence in that line is selected when there is one.
@@ -137,29 +125,26 @@ void TView::JumpToTag(int row) {
     } catch (const std::exception&) {
     }
   }
-  tags_->setCurrentItem(tags_->topLevelItem(row));
+  SetCurrentTag(row, false);
   UpdateCaretPanels();
 }
 
 void TView::MoveTag(int step) {
-  const int count = tags_->topLevelItemCount();
+  const int count = tag_model_->rowCount();
   if (count == 0) return;
-  const int now = tags_->currentItem() ? tags_->indexOfTopLevelItem(tags_->currentItem()) : -1;
+  const int now = tags_->currentIndex().isValid() ? tags_->currentIndex().row() : -1;
   const int next = now + step;
   if (next < 0 || next >= count) return;  // no wrap at the ends
-  tags_->setCurrentItem(tags_->topLevelItem(next));
-  if (tags_->isVisible()) {
-    tags_->scrollToItem(tags_->topLevelItem(next));
-    JumpToTag(next);
-  }
+  SetCurrentTag(next, tags_->isVisible());
+  if (tags_->isVisible()) JumpToTag(next);
 }
 
 void TView::SelectTagOfCaretLine() {
   const int line = static_cast<int>(editor_->Caret().line) + 1;
-  for (size_t i = 0; i < tag_entries_.size(); ++i) {
-    if (tag_entries_[i].line_no == line) {
-      tags_->setCurrentItem(tags_->topLevelItem(static_cast<int>(i)));
-      tags_->scrollToItem(tags_->currentItem());
+  const std::vector<TagEntry>& entries = tag_model_->Entries();
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i].line_no == line) {
+      SetCurrentTag(static_cast<int>(i), true);
       return;
     }
   }

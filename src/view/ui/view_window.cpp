@@ -18,7 +18,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <sys/stat.h>
 
@@ -27,6 +27,7 @@
 #include "settings/history.h"
 #include "settings/settings_schema.h"
 #include "ui/common/qt_text.h"
+#include "view/ui/tag_list_model.h"
 #include "view/ui/text_editor.h"
 #include "view/view_document.h"
 
@@ -70,10 +71,10 @@ TView::TView(std::string program_folder, QWidget* parent)
   setAttribute(Qt::WA_QuitOnClose, false);
   editor_ = new TEditorEx(this);
   editor_->setObjectName("Editor");
-  tags_ = new QTreeWidget(this);
+  tags_ = new QTreeView(this);
   tags_->setObjectName("TagList");
-  tags_->setColumnCount(2);
-  tags_->setHeaderLabels({U("行"), U("テキスト")});
+  tag_model_ = new TagListModel(this);
+  tags_->setModel(tag_model_);
   tags_->setRootIsDecorated(false);
   tags_->setUniformRowHeights(true);
   tags_->header()->setStretchLastSection(true);
@@ -104,12 +105,8 @@ TView::TView(std::string program_folder, QWidget* parent)
     UpdateEnabling();
   });
   connect(editor_, &QsciScintilla::selectionChanged, this, [this] { UpdateEnabling(); });
-  connect(tags_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
-    JumpToTag(tags_->indexOfTopLevelItem(item));
-  });
-  connect(tags_, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-    JumpToTag(tags_->indexOfTopLevelItem(item));
-  });
+  connect(tags_, &QTreeView::activated, this, [this](const QModelIndex& index) { JumpToTag(index.row()); });
+  connect(tags_, &QTreeView::clicked, this, [this](const QModelIndex& index) { JumpToTag(index.row()); });
   New();
   editor_->setModified(false);
   SetStatus(0, QString());
@@ -329,7 +326,7 @@ void TView::RestoreLayout() {
   // The tag list's column widths and order; a damaged list is passed over.
   QHeaderView* header = tags_->header();
   const QStringList sizes = QString::fromStdString(layout_.column_sizes).split(',', Qt::SkipEmptyParts);
-  for (int i = 0; i < std::min<int>(static_cast<int>(sizes.size()), tags_->columnCount()); ++i) {
+  for (int i = 0; i < std::min<int>(static_cast<int>(sizes.size()), tag_model_->columnCount()); ++i) {
     bool ok = false;
     const int w = sizes[i].trimmed().toInt(&ok);
     if (ok && w > 0 && w <= 10000) header->resizeSection(i, w);
@@ -339,7 +336,7 @@ void TView::RestoreLayout() {
   for (const QString& o : order) logical.push_back(o.trimmed().toInt());
   std::vector<int> sorted = logical;
   std::sort(sorted.begin(), sorted.end());
-  std::vector<int> every(static_cast<size_t>(tags_->columnCount()));
+  std::vector<int> every(static_cast<size_t>(tag_model_->columnCount()));
   for (size_t i = 0; i < every.size(); ++i) every[i] = static_cast<int>(i);
   if (sorted == every)
     for (int v = 0; v < static_cast<int>(logical.size()); ++v)
@@ -361,7 +358,7 @@ void TView::SaveLayout() {
   place(toolbar1_, actions_["Toolbar1"]->isChecked(), layout_.tbar);
   place(toolbar2_, actions_["Toolbar2"]->isChecked(), layout_.abar);
   QStringList sizes, order;
-  for (int i = 0; i < tags_->columnCount(); ++i) {
+  for (int i = 0; i < tag_model_->columnCount(); ++i) {
     sizes << QString::number(tags_->header()->sectionSize(i));
     order << QString::number(tags_->header()->logicalIndex(i));
   }
@@ -555,13 +552,12 @@ void TView::ShowTagPanel(bool on) {
   actions_["ViewTag"]->setVisible(on);
 }
 
-void TView::SetTags(const std::vector<TagEntry>& entries) {
-  tag_entries_ = entries;
-  tags_->clear();
-  QList<QTreeWidgetItem*> items;
-  for (const TagEntry& e : entries)
-    items.append(new QTreeWidgetItem(QStringList{QString::number(e.line_no), FromSjis(e.text)}));
-  tags_->addTopLevelItems(items);
+void TView::SetTags(std::vector<TagEntry> entries) { tag_model_->SetEntries(std::move(entries)); }
+
+void TView::SetCurrentTag(int row, bool scroll) {
+  const QModelIndex index = tag_model_->index(row, 0);
+  tags_->setCurrentIndex(index);
+  if (scroll) tags_->scrollTo(index);
 }
 
 void TView::SetFindString(const std::string& sjis_word, int options) {

@@ -28,11 +28,12 @@ class QLabel;
 class QMenu;
 class QSplitter;
 class QToolBar;
-class QTreeWidget;
+class QTreeView;
 
 namespace lorvek {
 
 class TEditorEx;
+class TagListModel;
 
 class TView : public QMainWindow {
   Q_OBJECT
@@ -52,14 +53,16 @@ class TView : public QMainWindow {
   void ShowTagPanel(bool on);
   // The name the text is shown under (an archive member's "archive/member").
   void SetShownName(const std::string& name);
-  void SetTags(const std::vector<TagEntry>& entries);
+  void SetTags(std::vector<TagEntry> entries);
+  // Makes a row of the tag list the current one.
+  void SetCurrentTag(int row, bool scroll);
   void SetFindString(const std::string& sjis_word, int options);
   // Caret to the hit (0-based line, Shift-JIS byte column) with a selection.
   bool JumpToHit(size_t col, size_t line, size_t length);
   void SetEditable(bool on);
 
   TEditorEx* Editor() const { return editor_; }
-  QTreeWidget* TagList() const { return tags_; }
+  QTreeView* TagList() const { return tags_; }
   QAction* Action(const std::string& key) const;
   QString Panel(int i) const;
   const std::string& FileName() const { return file_name_; }
@@ -152,7 +155,8 @@ class TView : public QMainWindow {
   std::string program_folder_;
   std::unique_ptr<TIniGT> ini_;
   TEditorEx* editor_;
-  QTreeWidget* tags_;
+  QTreeView* tags_;
+  TagListModel* tag_model_;
   QSplitter* splitter_;
   QToolBar *toolbar1_, *toolbar2_;
   QMenu *edit_menu_, *canned_menu_, *canned_popup_, *macro_menu_, *popup_;
@@ -168,7 +172,6 @@ class TView : public QMainWindow {
   std::string read_only_reason_;
   FileStamp loaded_stamp_;  // the file as it was loaded or last saved
   std::string last_open_folder_;  // LastOpen: where the open dialog starts
-  std::vector<TagEntry> tag_entries_;
   std::array<int, 5> bookmarks_{-1, -1, -1, -1, -1};
   EnvTable env_table_;
   size_t env_row_ = 0;
