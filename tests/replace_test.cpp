@@ -701,6 +701,45 @@ TEST(ReplaceUndo, AFileWrittenTwiceAndAKilledRun) {
   EXPECT_EQ(f.Bytes("b.txt"), "cat z\n");
 }
 
+// A run that writes nothing (its only write failed) leaves the last run's
+// undo; a run killed right after its first file was in place, before the
+// journal said so, is the one undone.
+TEST(ReplaceUndo, ARunThatWritesNothingKeepsTheLastUndo) {
+  Fixture f;
+  const std::string journal = (f.program / "replace.journal").string();
+  const std::string a = f.dir.Write("a.txt", "dog a\n").string(), b = f.dir.Write("b.txt", "cat b\n").string();
+  f.dir.Write("a.bak", "cat a\n");
+  {
+    ReplaceJournal first(journal);
+    first.Writing(a, (f.dir / "a.bak").string(), "dog a\n");
+    first.Written(a);
+    first.End();
+  }
+  {
+    ReplaceJournal failed(journal);
+    failed.Writing(b, (f.dir / "b.bak").string(), "dog b\n");  // the write then fails
+    failed.End();
+  }
+  EXPECT_TRUE(HasReplaceJournal(journal));
+  EXPECT_FALSE(std::filesystem::exists(journal + ".new"));
+  UndoResult r = UndoLastReplace(journal);
+  EXPECT_EQ(r.restored, 1);
+  EXPECT_EQ(f.Bytes("a.txt"), "cat a\n");
+
+  f.dir.Write("b.bak", "cat b\n");
+  {
+    ReplaceJournal killed(journal);
+    killed.Writing(b, (f.dir / "b.bak").string(), "dog b\n");
+    f.dir.Write("b.txt", "dog b\n");  // in place; killed before the journal says so
+  }
+  EXPECT_TRUE(HasReplaceJournal(journal));
+  r = UndoLastReplace(journal);
+  EXPECT_EQ(r.restored, 1);
+  EXPECT_EQ(f.Bytes("b.txt"), "cat b\n");
+  EXPECT_FALSE(HasReplaceJournal(journal));
+  EXPECT_FALSE(std::filesystem::exists(journal + ".new"));
+}
+
 // Undo reads a backup only as the run made it: a link put at its name is
 // not followed (it could copy any file into this one), the file is named as
 // not restored, and the journal keeps it for a later undo. Names are kept

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <map>
@@ -73,6 +74,51 @@ std::string Absolute(const std::string& path) {
   return std::string(cwd) + "/" + path;
 }
 
+// The files a journal's text says were being written.
+std::vector<Entry> EntriesOf(const std::string& text) {
+  std::vector<Entry> entries;
+  std::istringstream in(text);
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string kind, file_hex, backup_hex;
+    Entry e;
+    fields >> kind >> file_hex;
+    if (kind != "W" || !(fields >> backup_hex >> e.size >> e.digest)) continue;
+    if (!FromHex(file_hex, e.file) || !FromHex(backup_hex, e.backup)) continue;
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+std::string PendingJournalPath(const std::string& journal_path) { return journal_path + ".new"; }
+
+bool HoldsWhatWasWritten(const Entry& e) {
+  try {
+    const std::string now = ReadFileBytes(e.file);
+    return now.size() == e.size && Digest(now) == e.digest;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// A run's journal left apart (the run was killed, or wrote nothing) takes
+// the last run's place when one of its files holds what it wrote, and is
+// dropped otherwise. Called under the journal's lock.
+void SettlePendingJournal(const std::string& journal_path) {
+  const std::string pending = PendingJournalPath(journal_path);
+  std::string text;
+  try {
+    text = ReadFileBytes(pending);
+  } catch (const std::exception&) {
+    return;  // none
+  }
+  const std::vector<Entry> entries = EntriesOf(text);
+  const bool written = text.rfind(kHeader, 0) == 0 && std::any_of(entries.begin(), entries.end(), HoldsWhatWasWritten);
+  if (!written || rename(pending.c_str(), journal_path.c_str()) != 0) unlink(pending.c_str());
+}
+
 // A backup is read only as what the run made: a regular file, not a link,
 // owned by the owner of the file it goes back into (or by us). Anyone who
 // may write the file's folder could otherwise put a link at its name and
@@ -119,7 +165,8 @@ std::string ReplaceJournalPath(const std::string& program_folder) {
 }
 
 void ReplaceJournal::Append(const std::string& line) {
-  const int fd = open(path_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const std::string target = in_place_ ? path_ : PendingJournalPath(path_);
+  const int fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd < 0) throw std::system_error(errno, std::generic_category(), "journal");
   const std::string text = line + "\n";
   const bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
@@ -130,15 +177,23 @@ void ReplaceJournal::Append(const std::string& line) {
 
 void ReplaceJournal::Writing(const std::string& file, const std::string& backup, const std::string& new_bytes) {
   if (!started_) {
-    // A new run: the journal of the one before can no longer be undone.
     lock_ = std::make_unique<JournalLockHolder>(path_);
-    WriteFileAtomically(path_, std::string(kHeader) + "\n");
+    SettlePendingJournal(path_);
+    WriteFileAtomically(PendingJournalPath(path_), std::string(kHeader) + "\n");
     started_ = true;
+    in_place_ = false;
   }
   Append(EntryLine(Absolute(file), Absolute(backup), new_bytes.size(), Digest(new_bytes)));
 }
 
-void ReplaceJournal::Written(const std::string& file) { Append("D " + Hex(Absolute(file))); }
+void ReplaceJournal::Written(const std::string& file) {
+  Append("D " + Hex(Absolute(file)));
+  if (in_place_) return;
+  // A file of this run is changed: the run before can no longer be undone.
+  if (rename(PendingJournalPath(path_).c_str(), path_.c_str()) != 0)
+    throw std::system_error(errno, std::generic_category(), "journal");
+  in_place_ = true;
+}
 
 struct ReplaceJournal::JournalLockHolder {
   explicit JournalLockHolder(const std::string& path) : lock(path) {}
@@ -146,20 +201,33 @@ struct ReplaceJournal::JournalLockHolder {
 };
 
 void ReplaceJournal::End() {
+  // Nothing of the run reached its file: the last run's undo stays.
+  if (started_ && !in_place_) SettlePendingJournal(path_);
   lock_.reset();
   started_ = false;
+  in_place_ = false;
 }
 
 bool HasReplaceJournal(const std::string& journal_path) {
-  try {
-    return ReadFileBytes(journal_path).rfind(kHeader, 0) == 0;
-  } catch (const std::exception&) {
-    return false;
-  }
+  auto has_header = [](const std::string& path, std::string* text) {
+    try {
+      *text = ReadFileBytes(path);
+      return text->rfind(kHeader, 0) == 0;
+    } catch (const std::exception&) {
+      return false;
+    }
+  };
+  std::string text;
+  if (has_header(journal_path, &text)) return true;
+  // A killed run's journal, still apart, counts once a file holds its text.
+  if (!has_header(PendingJournalPath(journal_path), &text)) return false;
+  const std::vector<Entry> entries = EntriesOf(text);
+  return std::any_of(entries.begin(), entries.end(), HoldsWhatWasWritten);
 }
 
 UndoResult UndoLastReplace(const std::string& journal_path) {
   const JournalLock lock(journal_path);
+  SettlePendingJournal(journal_path);
   UndoResult r;
   std::string text;
   try {
@@ -173,19 +241,7 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
   }
   // The last entry of each file counts (a file written twice in a run
   // comes back from its first backup through the second's).
-  std::vector<Entry> entries;
-  std::istringstream in(text);
-  std::string line;
-  std::getline(in, line);
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string kind, file_hex, backup_hex;
-    Entry e;
-    fields >> kind >> file_hex;
-    if (kind != "W" || !(fields >> backup_hex >> e.size >> e.digest)) continue;
-    if (!FromHex(file_hex, e.file) || !FromHex(backup_hex, e.backup)) continue;
-    entries.push_back(e);
-  }
+  const std::vector<Entry> entries = EntriesOf(text);
   // Undone last to first, so a file written twice ends with its oldest text.
   std::vector<Entry> kept;  // could not be restored now: still to undo
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {

@@ -5,7 +5,8 @@
 // be undone too. Undoing restores from its backup every file that still
 // holds exactly what the run wrote, leaves alone (and names) every file
 // changed since, and then forgets the journal: one undo per run, for the
-// last run only.
+// last run only. A new run's journal stays apart (".new") until its first
+// file is in place: a run that writes nothing leaves the last one's undo.
 #pragma once
 
 #include <cstdint>
@@ -20,13 +21,16 @@ class ReplaceJournal {
   explicit ReplaceJournal(std::string path);
   ~ReplaceJournal();
 
-  // Before a file is written: starts a new journal at the run's first file.
+  // Before a file is written: starts the run's journal, apart from the
+  // last run's, at the run's first file.
   // Raises std::system_error when the journal cannot be written (the file
   // is then not written either: it could not be undone).
   void Writing(const std::string& file, const std::string& backup, const std::string& new_bytes);
-  // The file's new content is in place.
+  // The file's new content is in place: the run's journal, at its first
+  // file, takes the last run's place.
   void Written(const std::string& file);
-  // The run is over: the journal is complete, and a next run starts anew.
+  // The run is over: the journal is complete (or, when nothing was written,
+  // dropped), and a next run starts anew.
   void End();
 
   const std::string& Path() const { return path_; }
@@ -37,6 +41,7 @@ class ReplaceJournal {
   struct JournalLockHolder;
   std::string path_;
   bool started_ = false;
+  bool in_place_ = false;  // the run's journal has taken the last run's place
   // Held from the run's first file to its end: one run's journal at a time.
   std::unique_ptr<JournalLockHolder> lock_;
 };
