@@ -33,6 +33,7 @@
 #include <QToolBar>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QMouseEvent>
 
 #include "app/ui/options_dialog.h"
 #include "app/ui/translations.h"
@@ -800,6 +801,57 @@ class ViewerTest : public QObject {
     QTest::keyClick(r.Memo(), Qt::Key_Return);
     QCOMPARE(r.Memo()->toPlainText(), U8("置換しました.\n3 個"));
     QCOMPARE(r.result(), int(QDialog::Accepted));
+  }
+
+  // A second find-all starts its list at the top with nothing chosen, even
+  // when the list had the focus and was scrolled far down: the next-tag key
+  // then goes to the first entry. Both columns can be dragged.
+  void AFreshTagListStartsAtItsTop() {
+    QTemporaryDir dir;
+    std::string text;
+    for (int i = 1; i <= 300; ++i) text += Sj("行") + std::to_string(i) + Sj(" 検索\r\n");
+    WriteFile(Folder(dir) + "many.txt", text);
+    TView v(Folder(dir));
+    Show(v);
+    v.LoadIntoViewer(Folder(dir) + "many.txt");
+    v.show_dialog = [](QDialog& d) {
+      auto& f = static_cast<TFindDlg&>(d);
+      f.WordBox()->setEditText(U8("検索"));
+      QTest::mouseClick(f.AllButton(), Qt::LeftButton);
+    };
+    QTest::keyClick(v.Editor(), Qt::Key_F5);
+    QCOMPARE(v.TagList()->model()->rowCount(), 300);
+    QTest::qWait(50);  // the list is laid out
+    QScrollBar* bar = v.TagList()->verticalScrollBar();
+    bar->setValue(bar->maximum());
+    QVERIFY(bar->value() > 0);
+    const QModelIndex shown = v.TagList()->indexAt(QPoint(5, 5));
+    QTest::mouseClick(v.TagList()->viewport(), Qt::LeftButton, {}, v.TagList()->visualRect(shown).center());
+    QVERIFY(v.CurrentTagRow() > 100);
+    v.TagList()->setFocus();
+    QTest::keyClick(v.TagList(), Qt::Key_F5);
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(v.CurrentTagRow(), -1);
+    // The list takes the focus again, as after the dialog closes.
+    v.Editor()->setFocus();
+    v.TagList()->setFocus();
+    QTest::keyClick(v.TagList(), Qt::Key_F4);
+    QCOMPARE(v.Panel(2), U8("行:1"));
+    QCOMPARE(v.CurrentTagRow(), 0);
+    // The line numbers' column may be dragged after the text's.
+    QHeaderView* header = v.TagList()->header();
+    const QPoint from(header->sectionViewportPosition(0) + 5, header->height() / 2);
+    const QPoint to(header->sectionViewportPosition(1) + header->sectionSize(1) - 5, header->height() / 2);
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, to, header->viewport()->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    for (int x = from.x(); x <= to.x(); x += 20) {
+      const QPoint p(x, from.y());
+      QMouseEvent step(QEvent::MouseMove, p, header->viewport()->mapToGlobal(p), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(header->viewport(), &step);
+    }
+    QApplication::sendEvent(header->viewport(), &move);
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, to);
+    QCOMPARE(header->visualIndex(0), 1);
   }
 
   // The tag list's menu entry carries a check mark that follows the list.

@@ -17,7 +17,10 @@ int TagListModel::rowCount(const QModelIndex& parent) const {
 int TagListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
 
 QVariant TagListModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount()) return {};
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  // Line numbers line up on the right, as in the result list.
+  if (role == Qt::TextAlignmentRole && index.column() == 0) return int(Qt::AlignRight | Qt::AlignVCenter);
+  if (role != Qt::DisplayRole) return {};
   const TagEntry& e = entries_[static_cast<size_t>(index.row())];
   return index.column() == 0 ? QVariant(QString::number(e.line_no)) : QVariant(FromSjis(e.text));
 }

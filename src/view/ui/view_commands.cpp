@@ -132,7 +132,7 @@ void TView::JumpToTag(int row) {
 void TView::MoveTag(int step) {
   const int count = tag_model_->rowCount();
   if (count == 0) return;
-  const int now = tags_->currentIndex().isValid() ? tags_->currentIndex().row() : -1;
+  const int now = CurrentTagRow();
   const int next = now + step;
   if (next < 0 || next >= count) return;  // no wrap at the ends
   SetCurrentTag(next, tags_->isVisible());

@@ -76,6 +76,7 @@ TView::TView(std::string program_folder, QWidget* parent)
   tag_model_ = new TagListModel(this);
   tags_->setModel(tag_model_);
   tags_->setRootIsDecorated(false);
+  tags_->header()->setFirstSectionMovable(true);
   tags_->setUniformRowHeights(true);
   tags_->header()->setStretchLastSection(true);
   splitter_ = new QSplitter(Qt::Vertical, this);
@@ -552,7 +553,18 @@ void TView::ShowTagPanel(bool on) {
   actions_["ViewTag"]->setVisible(on);
 }
 
-void TView::SetTags(std::vector<TagEntry> entries) { tag_model_->SetEntries(std::move(entries)); }
+void TView::SetTags(std::vector<TagEntry> entries) {
+  tag_model_->SetEntries(std::move(entries));
+  // A new list starts at its top (the reset leaves no entry chosen).
+  tags_->scrollToTop();
+}
+
+int TView::CurrentTagRow() const {
+  // The chosen row, not the view's current one: the view makes its first row
+  // current, unchosen, when it merely takes the focus.
+  const QModelIndexList rows = tags_->selectionModel()->selectedRows();
+  return rows.isEmpty() ? -1 : rows.front().row();
+}
 
 void TView::SetCurrentTag(int row, bool scroll) {
   const QModelIndex index = tag_model_->index(row, 0);

@@ -56,6 +56,8 @@ class TView : public QMainWindow {
   void SetTags(std::vector<TagEntry> entries);
   // Makes a row of the tag list the current one.
   void SetCurrentTag(int row, bool scroll);
+  // The tag list's chosen row (-1: none).
+  int CurrentTagRow() const;
   void SetFindString(const std::string& sjis_word, int options);
   // Caret to the hit (0-based line, Shift-JIS byte column) with a selection.
   bool JumpToHit(size_t col, size_t line, size_t length);
