@@ -56,6 +56,23 @@ void ExpectSameAsWhole(const std::string& path, const std::string& label) {
   }
 }
 
+// Reads are sized by what the file holds, one byte past it to see the end;
+// a file seen to have grown since it was opened is read on in whole pieces,
+// not a byte at a time.
+TEST(TextStream, ReadSizesFollowTheFileAndItsGrowth) {
+  TempDir dir;
+  const std::string path = dir.Write("grows.txt", "0123456789").string();
+  InputFile in(FileRef::FromPath(path));
+  EXPECT_EQ(in.NextReadSize(1000), 11u);
+  EXPECT_EQ(in.NextReadSize(5), 5u);
+  std::string buffer(11, '\0');
+  ASSERT_EQ(in.Read(buffer.data(), 11), 10u);
+  EXPECT_EQ(in.NextReadSize(1000), 1u);  // at the end: one byte tells whether it grew
+  dir.Write("grows.txt", std::string(500, 'x'));
+  ASSERT_EQ(in.Read(buffer.data(), 1), 1u);
+  EXPECT_EQ(in.NextReadSize(1000), 1000u);
+}
+
 TEST(TextStream, EveryFixtureReadsTheSameInBlocks) {
   for (const char* name : kFixtures) ExpectSameAsWhole(test::FixturePath(std::string("text/") + name).string(), name);
 }

@@ -30,7 +30,7 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
   } catch (const std::system_error& e) {
     throw EFileNotFound(std::strerror(e.code().value()));
   }
-  std::string block(in->NextReadSize(TGrep::kBlockSize), '\0');
+  std::string block;
   LineMatchStream match(pattern);
   std::string line;  // the current line as far as it is kept
   int32_t line_no = 1;
@@ -97,6 +97,8 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
   for (;;) {
     size_t r;
     try {
+      // A file that grew since it was opened is read on in whole blocks.
+      if (const size_t want = in->NextReadSize(TGrep::kBlockSize); block.size() < want) block.resize(want);
       r = in->Read(block.data(), block.size());
     } catch (const std::system_error& e) {
       throw EFileNotFound(std::strerror(e.code().value()));

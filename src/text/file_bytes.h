@@ -57,9 +57,10 @@ class InputFile {
   // Bytes read since the start (or the last Rewind).
   uint64_t Offset() const { return offset_; }
   // A good size for the next read: what the reported size says is left,
-  // plus one byte to see the end (a file may have grown), at most limit.
+  // plus one byte to see the end (a file may have grown), at most limit;
+  // limit once the file is seen to have grown past that size.
   size_t NextReadSize(size_t limit) const {
-    if (size_ == 0) return limit;
+    if (size_ == 0 || offset_ > size_) return limit;
     const uint64_t left = size_ > offset_ ? size_ - offset_ : 0;
     return left + 1 < limit ? static_cast<size_t>(left + 1) : limit;
   }

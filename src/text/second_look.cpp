@@ -241,11 +241,12 @@ namespace {
 // the detector would.
 int32_t BinaryOrUtf16(InputFile& in) {
   Utf16Shape shape;
-  std::string chunk(in.NextReadSize(64 * 1024), '\0');
+  std::string chunk;
   size_t total = 0;
   bool whole = false;
   while (shape.Alive()) {
     if (total >= kDetectorBytes) break;
+    if (const size_t want = in.NextReadSize(64 * 1024); chunk.size() < want) chunk.resize(want);
     const size_t r = in.Read(chunk.data(), chunk.size());
     if (r == 0) {
       whole = true;
@@ -272,8 +273,9 @@ int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) 
   Utf8Check utf8;
   SjisOddities odd;
   int32_t rules = ecEucOrSjis;
-  std::string chunk(in.NextReadSize(kChunk), '\0');
+  std::string chunk;
   for (;;) {
+    if (const size_t want = in.NextReadSize(kChunk); chunk.size() < want) chunk.resize(want);
     const size_t r = in.Read(chunk.data(), chunk.size());
     if (r == 0) break;
     const std::string_view piece(chunk.data(), r);
