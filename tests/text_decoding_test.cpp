@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <random>
 
 #include "search/file_grep.h"
 #include "search/regex/regular_expression.h"
@@ -114,6 +115,28 @@ TEST(CodePage932, WhatIsUtf8) {
 
 // What code page 932 has no character for becomes U+30FB (UTF-16) or ? the
 // other way, one substitute a character, and the bytes after it are kept.
+// Shift-JIS to UTF-8 by the table gives what iconv gives: every byte, every
+// lead byte with every trail (and alone at the end), and random mixes of
+// text and invalid bytes.
+TEST(CodePage932, ToUtf8ByTheTableIsIconvsAnswer) {
+  for (unsigned a = 0; a < 0x100; ++a) {
+    const std::string one(1, static_cast<char>(a));
+    ASSERT_EQ(Cp932ToUtf8(one), Cp932ToUtf8ByIconv(one)) << a;
+    ASSERT_EQ(Cp932ToUtf8("x" + one), Cp932ToUtf8ByIconv("x" + one)) << a;
+    for (unsigned b = 0; b < 0x100; ++b) {
+      const std::string two = {static_cast<char>(a), static_cast<char>(b), 'z'};
+      ASSERT_EQ(Cp932ToUtf8(two), Cp932ToUtf8ByIconv(two)) << a << " " << b;
+    }
+  }
+  std::mt19937 rng(932);
+  const char pieces[][3] = {"a", "\x82\xA0", "\x88\x9F", "\x81", "\xA0", "\xFD", "\x87\x40", "\xB1", "\x5C"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (int k = rng() % 12; k > 0; --k) text += pieces[rng() % std::size(pieces)];
+    ASSERT_EQ(Cp932ToUtf8(text), Cp932ToUtf8ByIconv(text)) << round;
+  }
+}
+
 TEST(CodePage932, SubstitutesAndWhatComesAfterThem) {
   // A byte that leads nothing: the next ones are text of their own.
   EXPECT_EQ(Cp932ToUtf8("\xFD" "a b"), "\xE3\x83\xBB" "a b");

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <vector>
@@ -101,6 +102,38 @@ bool IsValidUtf8(std::string_view s) {
 }
 
 std::string Cp932ToUtf8(std::string_view sjis) {
+  // Character by character through the code table (every hit line of a
+  // run comes this way), as iconv reads code page 932: one character at a
+  // time, an invalid one (a lead byte and the byte after it, or one byte)
+  // replaced.
+  const uint16_t* table = Cp932CodeTable();
+  const size_t n = sjis.size();
+  std::string out(n * 3, '\0');  // no character takes more than three bytes
+  char* o = out.data();
+  for (size_t i = 0; i < n;) {
+    const unsigned char c = static_cast<unsigned char>(sjis[i]);
+    const size_t length = IsLeadByte(c) && i + 1 < n ? 2 : 1;
+    const uint16_t u = IsLeadByte(c) ? (length == 2 ? table[c << 8 | static_cast<unsigned char>(sjis[i + 1])] : 0xFFFF)
+                                     : table[c];
+    if (u == 0xFFFF) {
+      o = std::copy(kMiddleDotUtf8, kMiddleDotUtf8 + 3, o);  // as iconv's answer is replaced
+    } else if (u < 0x80) {
+      *o++ = static_cast<char>(u);
+    } else if (u < 0x800) {
+      *o++ = static_cast<char>(0xC0 | (u >> 6));
+      *o++ = static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+      *o++ = static_cast<char>(0xE0 | (u >> 12));
+      *o++ = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+      *o++ = static_cast<char>(0x80 | (u & 0x3F));
+    }
+    i += length;
+  }
+  out.resize(static_cast<size_t>(o - out.data()));
+  return out;
+}
+
+std::string Cp932ToUtf8ByIconv(std::string_view sjis) {
   return Get("UTF-8", "CP932", 0).Run(sjis, [&](size_t pos, std::string& repl) {
     repl = kMiddleDotUtf8;
     return CharLength(sjis, pos);

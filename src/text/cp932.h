@@ -13,6 +13,9 @@ bool IsValidUtf8(std::string_view s);
 
 // Shift-JIS to UTF-8 for display and output; an invalid sequence becomes U+30FB.
 std::string Cp932ToUtf8(std::string_view sjis);
+// The same as iconv does it: the reference the fast path above is checked
+// against, and the way it goes where a text holds an invalid sequence.
+std::string Cp932ToUtf8ByIconv(std::string_view sjis);
 
 // UTF-8 to Shift-JIS; a character code page 932 cannot hold becomes '?'.
 std::string Utf8ToCp932(std::string_view utf8);
