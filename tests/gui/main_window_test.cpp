@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QLabel>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -109,6 +110,9 @@ void MainWindowTest::CloseIsRefusedWhileSearching() {
   QVERIFY(w.isVisible());
   QCOMPARE(w.store().size(), size_t{50});
   QCOMPARE(w.StatusText(0), U8("検索を終了しました."));
+  // The hit counter, shown a moment after the last count, says every hit.
+  QCOMPARE(w.StatusText(3), U8("マッチ : 50 行"));
+  QTRY_COMPARE(w.findChild<QLabel*>("Panel3")->text(), U8("マッチ : 50 行"));
   QCOMPARE(w.windowTitle(), U8("Lorvek-完了"));
   QVERIFY(w.close());
 }

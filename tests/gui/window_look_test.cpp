@@ -83,6 +83,7 @@ void WindowLookTest::TitleAndStatusBarAfterASearch() {
     const std::string text = panel == 2 ? "検索ファイル: 12345678" : "マッチ : 12345678 行";
     w.SetStatusText(panel, text);
     auto* label = w.findChild<QLabel*>(QString("Panel%1").arg(panel));
+    QTRY_COMPARE(label->text(), QString::fromUtf8(text));  // counters are shown a moment later
     QVERIFY2(label->width() >= label->fontMetrics().horizontalAdvance(label->text()), text.c_str());
   }
   // The date column holds a date and time in this font; the last column takes the rest.

@@ -24,6 +24,7 @@
 class QAction;
 class QComboBox;
 class QLabel;
+class QTimer;
 class QMenu;
 class QProgressBar;
 class QSplitter;
@@ -249,6 +250,13 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   QString panel0_text_;  // what panel 0 says when no hint covers it
   QString panel_shape_[5];  // a panel's text last measured, its digits as the widest digit
   QChar widest_digit_[5];   // in the panel's font; null until first needed
+  // A counter's newest text, shown at most every few tens of milliseconds
+  // (a run counts every hit; laying the bar out for each would cost more
+  // than finding it). Null: the panel shows its newest text.
+  QString pending_text_[5];
+  QTimer* status_timer_ = nullptr;
+  void ShowStatusText(int panel, const QString& text);
+  void ShowPendingStatusTexts();
   QProgressBar* progress_ = nullptr;
 
   QAction* find_act_ = nullptr;      // FindBtn / Search1

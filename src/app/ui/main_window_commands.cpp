@@ -25,6 +25,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -55,33 +56,54 @@ void TLorvekMain::SetStatusText(int panel, const std::string& text) {
   if (panel == 0) {
     t = panels_[0]->fontMetrics().elidedText(t, Qt::ElideMiddle, 260);
     panel0_text_ = t;
-  } else {
-    // A counter never gets cut: the panel grows to its text. The counter
-    // changes with every hit, so it is measured with each digit as the
-    // widest one, and only when that shape changes (a digit more).
-    QChar& widest = widest_digit_[panel];
-    if (widest.isNull()) {
-      const QFontMetrics metrics = panels_[panel]->fontMetrics();
-      widest = u'0';
-      for (char16_t d = u'1'; d <= u'9'; ++d)
-        if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widest)) widest = QChar(d);
-    }
-    QString shape = t;
-    for (QChar& c : shape)
-      if (c >= u'0' && c <= u'9') c = widest;
-    if (shape != panel_shape_[panel]) {
-      const QFontMetrics metrics = panels_[panel]->fontMetrics();
-      panel_shape_[panel] = shape;
-      const int needed = metrics.horizontalAdvance(shape) + 12;
-      if (needed > panels_[panel]->minimumWidth()) panels_[panel]->setMinimumWidth(needed);
-    }
+    panels_[0]->setText(t);
+    return;
+  }
+  if (!status_timer_) {
+    status_timer_ = new QTimer(this);
+    status_timer_->setSingleShot(true);
+    connect(status_timer_, &QTimer::timeout, this, &TLorvekMain::ShowPendingStatusTexts);
+  }
+  pending_text_[panel] = t;
+  if (!status_timer_->isActive()) status_timer_->start(40);
+}
+
+void TLorvekMain::ShowPendingStatusTexts() {
+  for (int panel = 1; panel < 5; ++panel) {
+    if (pending_text_[panel].isNull()) continue;
+    ShowStatusText(panel, pending_text_[panel]);
+    pending_text_[panel] = QString();
+  }
+}
+
+void TLorvekMain::ShowStatusText(int panel, const QString& t) {
+  // A counter never gets cut: the panel grows to its text. The counter
+  // changes with every hit, so it is measured with each digit as the
+  // widest one, and only when that shape changes (a digit more).
+  QChar& widest = widest_digit_[panel];
+  if (widest.isNull()) {
+    const QFontMetrics metrics = panels_[panel]->fontMetrics();
+    widest = u'0';
+    for (char16_t d = u'1'; d <= u'9'; ++d)
+      if (metrics.horizontalAdvance(QChar(d)) > metrics.horizontalAdvance(widest)) widest = QChar(d);
+  }
+  QString shape = t;
+  for (QChar& c : shape)
+    if (c >= u'0' && c <= u'9') c = widest;
+  if (shape != panel_shape_[panel]) {
+    const QFontMetrics metrics = panels_[panel]->fontMetrics();
+    panel_shape_[panel] = shape;
+    const int needed = metrics.horizontalAdvance(shape) + 12;
+    if (needed > panels_[panel]->minimumWidth()) panels_[panel]->setMinimumWidth(needed);
   }
   panels_[panel]->setText(t);
 }
 
 void TLorvekMain::ClearPreview() { memo1_->Clear(); }
 
-QString TLorvekMain::StatusText(int panel) const { return panels_[panel]->text(); }
+QString TLorvekMain::StatusText(int panel) const {
+  return pending_text_[panel].isNull() ? panels_[panel]->text() : pending_text_[panel];
+}
 
 void TLorvekMain::SetTitle(const std::string& title) {
   // The window title is what the task bar shows; the application's display
