@@ -90,9 +90,9 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
   // holding a blank, which a NUL byte would read as) cannot match a line
   // whose bytes lack them all: such lines, when they lie whole in one block,
   // are counted without the matcher.
-  bool literals = !pattern.candidates().empty();
-  for (const std::string& l : pattern.candidates()) literals = literals && l.find(' ') == std::string::npos;
-  auto lacks_literal = [&](std::string_view segment) { return literals && pattern.LacksEveryCandidate(segment); };
+  bool candidates = !pattern.candidates().empty();
+  for (const std::string& c : pattern.candidates()) candidates = candidates && c.find(' ') == std::string::npos;
+  auto lacks_candidate = [&](std::string_view segment) { return candidates && pattern.LacksEveryCandidate(segment); };
   match.Begin();
   for (;;) {
     size_t r;
@@ -113,7 +113,7 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
     }
     // The block may hold the string nowhere: then no line that starts in it
     // needs a closer look.
-    const bool block_lacks = lacks_literal(data);
+    const bool block_lacks = lacks_candidate(data);
     // The next CR and the next LF, each kept until passed.
     auto find = [&](char c, size_t from) -> size_t {
       const void* hit = from < r ? std::memchr(p + from, c, r - from) : nullptr;
@@ -128,7 +128,7 @@ void ScanFileForMatches(const CompiledPattern& pattern, const FileRef& file,
     for (size_t i = next_break(start); i < r; i = next_break(start)) {
       const char ch = data[i];
       const std::string_view segment = data.substr(start, i - start);
-      if (!line_started && (block_lacks || lacks_literal(segment))) {
+      if (!line_started && (block_lacks || lacks_candidate(segment))) {
         ++line_no;  // a whole line without the string: no match, nothing kept
       } else {
         piece(segment);

@@ -54,6 +54,15 @@ namespace {
 std::string Sj(const char* utf8) { return Utf8ToCp932(utf8); }
 
 // Shown and active, as a window must be for its shortcuts.
+// The find dialog, when it opens, gets word and its すべて検索 button clicked.
+void AnswerFindAllWith(TView& v, const QString& word) {
+  v.show_dialog = [word](QDialog& d) {
+    auto& f = static_cast<TFindDlg&>(d);
+    f.WordBox()->setEditText(word);
+    QTest::mouseClick(f.AllButton(), Qt::LeftButton);
+  };
+}
+
 void Show(TView& v) {
   v.show();
   v.activateWindow();
@@ -272,11 +281,7 @@ class ViewerTest : public QObject {
     TView v(Folder(dir));
     Show(v);
     v.LoadIntoViewer(Folder(dir) + "a.txt");
-    v.show_dialog = [](QDialog& d) {
-      auto& f = static_cast<TFindDlg&>(d);
-      f.WordBox()->setEditText(U8("検索"));
-      QTest::mouseClick(f.AllButton(), Qt::LeftButton);
-    };
+    AnswerFindAllWith(v, U8("検索"));
     QTest::keyClick(v.Editor(), Qt::Key_F5);
     QCOMPARE(v.TagList()->model()->rowCount(), 2);
     QCOMPARE(v.Panel(0), U8("4 個見つかりました."));
@@ -300,11 +305,7 @@ class ViewerTest : public QObject {
     QCOMPARE(v.TagList()->currentIndex().row(), 1);
     QCOMPARE(v.Editor()->SelectedSjis(), Sj("検索"));
     // Not found: the status says so.
-    v.show_dialog = [](QDialog& d) {
-      auto& f = static_cast<TFindDlg&>(d);
-      f.WordBox()->setEditText(U8("鵺"));
-      QTest::mouseClick(f.AllButton(), Qt::LeftButton);
-    };
+    AnswerFindAllWith(v, U8("鵺"));
     QTest::keyClick(v.Editor(), Qt::Key_F5);
     QCOMPARE(v.Panel(0), U8("鵺 は見つかりませんでした."));
   }
@@ -814,11 +815,7 @@ class ViewerTest : public QObject {
     TView v(Folder(dir));
     Show(v);
     v.LoadIntoViewer(Folder(dir) + "many.txt");
-    v.show_dialog = [](QDialog& d) {
-      auto& f = static_cast<TFindDlg&>(d);
-      f.WordBox()->setEditText(U8("検索"));
-      QTest::mouseClick(f.AllButton(), Qt::LeftButton);
-    };
+    AnswerFindAllWith(v, U8("検索"));
     QTest::keyClick(v.Editor(), Qt::Key_F5);
     QCOMPARE(v.TagList()->model()->rowCount(), 300);
     QTest::qWait(50);  // the list is laid out
