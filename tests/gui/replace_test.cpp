@@ -411,6 +411,12 @@ class ReplaceDialogsTest : public QObject {
     QVERIFY(s.report.contains(U8("1 個のファイルの 2 個の文字を変換しました.")));
     QCOMPARE(QString::fromStdString(std::string(s.w->store()[0].LineText)), U8("dog one"));
     QCOMPARE(QString::fromStdString(std::string(s.w->store()[1].LineText)), U8("keep cat"));
+    // Undo: every row of the file shows its own line again.
+    s.w->findChild<QAction*>("UndoReplace")->trigger();
+    QCOMPARE(ReadFileBytes(s.Path("a.txt")), std::string("cat one\r\nkeep cat\r\ncat three\r\n"));
+    const char* const lines[] = {"cat one", "keep cat", "cat three", "cat b"};
+    for (size_t i = 0; i < 4; ++i)
+      QCOMPARE(QString::fromStdString(std::string(s.w->store()[i].LineText)), U8(lines[i]));
   }
 
   // By keyboard alone: arrows move, Space unticks, Tab leaves the list for

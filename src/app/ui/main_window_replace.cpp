@@ -1,6 +1,8 @@
 // The replace commands of the main window and its side of a replace run.
 #include <unistd.h>
 
+#include <map>
+
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
@@ -137,16 +139,34 @@ void TLorvekMain::UndoReplaceCommand() {
   const UndoResult r = UndoLastReplace(ReplaceJournalPath(program_folder_));
   SetStatusText(0, r.nothing ? r.report : std::to_string(r.restored) + " 個のファイルを元に戻しました.");
   if (r.nothing) return Message(QString::fromStdString(r.report), false);
-  // The rows show the files' lines as the search found them again.
+  // The rows show the files' lines as the search found them again: each
+  // file read and decoded once for all its rows, wherever they stand.
+  std::map<std::string, std::vector<size_t>> rows_of;
   for (size_t i = 0; i < store_.size(); ++i) {
     const RecordView row = store_[i];
     const int32_t code = row.EncodingCode;
     if ((!row.OpenPath.empty() && row.OpenPath[0] == '@') || code == ecBinary || code >= ecWord) continue;
+    rows_of[std::string(row.OpenPath)].push_back(i);
+  }
+  for (const auto& [path, rows] : rows_of) {
+    std::string bytes;
     try {
-      const DecodedText text = DecodeFileText(ReadFileBytes(std::string(row.OpenPath)), TextFileFormat::FromCodes(row.EncodingCode, row.LineEndCode));
+      bytes = ReadFileBytes(path);
+    } catch (const std::exception&) {
+      continue;
+    }
+    std::map<std::pair<int32_t, int32_t>, DecodedText> decoded;  // by the codes a row carries
+    for (size_t i : rows) {
+      const RecordView row = store_[i];
+      auto [at, fresh] = decoded.try_emplace({row.EncodingCode, row.LineEndCode});
+      try {
+        if (fresh) at->second = DecodeFileText(bytes, TextFileFormat::FromCodes(row.EncodingCode, row.LineEndCode));
+      } catch (const std::exception&) {
+        continue;
+      }
+      const DecodedText& text = at->second;
       if (row.LineNo >= 1 && static_cast<size_t>(row.LineNo) <= text.size())
         store_.SetLineText(i, CutAtBytes(std::string(text.Line(static_cast<size_t>(row.LineNo) - 1)), 255));
-    } catch (const std::exception&) {
     }
   }
   model_->Refresh();
