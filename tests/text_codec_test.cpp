@@ -252,6 +252,14 @@ TEST(EditLineBytes, CharactersOutsideTheEditsKeepTheirBytes) {
     EXPECT_EQ(Edit(d, bytes, 2, {{0, 4, "LAST"}}), "LAST");
     EXPECT_EQ(Edit(d, bytes, 1, {}), line);
   }
+  // Surrogate halves written one by one (the line reads them as one
+  // character, alone each is one): the line is not spliced, wherever the
+  // edit lies.
+  const std::string halves = "cat \xED\xA0\xBD\xED\xB8\x80 cat";
+  const DecodedText d = DecodeLf(halves + "\n", ecUtf8N);
+  ASSERT_EQ(d.Line(0).substr(0, 4), "cat ");
+  EXPECT_FALSE(Edit(d, halves + "\n", 0, {{0, 3, "dog"}}).has_value());
+  EXPECT_FALSE(Edit(d, halves + "\n", 0, {{d.Line(0).size() - 3, d.Line(0).size(), "dog"}}).has_value());
 }
 
 TEST(EditLineBytes, EveryStatelessEncodingSplices) {

@@ -104,38 +104,6 @@ size_t CharacterBytes(std::string_view bytes, size_t p, int32_t enc) {
   return n < left ? n : left;
 }
 
-// One character of a line: where its text and its file bytes lie, and
-// whether its text encodes back to those bytes.
-struct CharacterPiece {
-  size_t text_begin, text_end;
-  size_t byte_begin, byte_end;
-  bool exact;
-};
-
-// The characters of one line of a stateless encoding; empty when decoding
-// them one by one does not give the line's text (characters that the
-// decoder joins, such as surrogate halves written one by one in UTF-8).
-std::vector<CharacterPiece> CharacterPieces(std::string_view bytes, std::string_view text, const TextFileFormat& f) {
-  std::vector<CharacterPiece> pieces;
-  std::string decoded;
-  JisDecoder unused;
-  for (size_t p = 0; p < bytes.size();) {
-    const size_t n = CharacterBytes(bytes, p, f.encoding);
-    const size_t t = decoded.size();
-    try {
-      DecodeLineInto(bytes.substr(p, n), f.encoding, unused, decoded);
-    } catch (const EConversionError&) {
-      return {};
-    }
-    const std::string_view piece(decoded.data() + t, decoded.size() - t);
-    const bool exact = !piece.empty() && EncodeLine(piece, f) == bytes.substr(p, n);
-    pieces.push_back({t, decoded.size(), p, p + n, exact});
-    p += n;
-  }
-  if (decoded != text) return {};
-  return pieces;
-}
-
 bool IsJisX0208Pair(unsigned lead, unsigned trail) {
   const bool rows = (lead >= 0x81 && lead <= 0x84) || lead == 0x87 || (lead >= 0x88 && lead <= 0x9F) ||
                     (lead >= 0xE0 && lead <= 0xEA);
@@ -211,21 +179,47 @@ std::optional<std::string> EditLineBytes(std::string_view original, const Decode
     changed.append(text.substr(at));
     return EncodeLine(changed, f, open_end);
   }
-  const std::vector<CharacterPiece> pieces = CharacterPieces(bytes, text, f);
-  if (pieces.empty() && !bytes.empty()) return std::nullopt;
+  // The line is walked character by character, each decoded alone (the
+  // encoding is stateless): a character outside the edits keeps its bytes;
+  // one inside must lie wholly within its edit and encode back to its own
+  // bytes, or the line is not spliced. Decoding one by one must give the
+  // line's text (it does not where the decoder joins characters, such as
+  // surrogate halves written one by one in UTF-8). Nothing is kept per
+  // character: a line of millions costs no more than its new bytes.
   std::string out;
   out.reserve(bytes.size() + 16);
-  size_t k = 0;
-  for (const LineEdit& e : edits) {
-    for (; k < pieces.size() && pieces[k].text_end <= e.begin; ++k)
-      out.append(bytes.substr(pieces[k].byte_begin, pieces[k].byte_end - pieces[k].byte_begin));
-    if (k < pieces.size() && pieces[k].text_begin < e.begin) return std::nullopt;  // inside a character
-    for (; k < pieces.size() && pieces[k].text_begin < e.end; ++k)
-      if (pieces[k].text_end > e.end || !pieces[k].exact) return std::nullopt;
-    out += EncodeLine(e.replacement, f);
+  std::string piece;
+  JisDecoder unused;
+  size_t t = 0;   // where the character's text starts in the line's
+  size_t k = 0;   // the next edit
+  for (size_t p = 0; p < bytes.size();) {
+    const size_t n = CharacterBytes(bytes, p, f.encoding);
+    const std::string_view own = bytes.substr(p, n);
+    piece.clear();
+    try {
+      DecodeLineInto(own, f.encoding, unused, piece);
+    } catch (const EConversionError&) {
+      return std::nullopt;
+    }
+    if (text.compare(t, piece.size(), piece) != 0) return std::nullopt;
+    const size_t begin = t, end = t + piece.size();
+    for (;;) {
+      if (k == edits.size() || end <= edits[k].begin) {
+        out.append(own);  // before the next edit (or after the last)
+        break;
+      }
+      if (begin < edits[k].begin) return std::nullopt;  // the edit starts inside a character
+      if (begin < edits[k].end) {
+        if (end > edits[k].end || piece.empty() || EncodeLine(piece, f) != own) return std::nullopt;
+        break;  // replaced
+      }
+      out += EncodeLine(edits[k++].replacement, f);  // every character it covers is passed
+    }
+    t = end;
+    p += n;
   }
-  for (; k < pieces.size(); ++k)
-    out.append(bytes.substr(pieces[k].byte_begin, pieces[k].byte_end - pieces[k].byte_begin));
+  if (t != text.size()) return std::nullopt;
+  for (; k < edits.size(); ++k) out += EncodeLine(edits[k].replacement, f);
   return out;
 }
 
