@@ -167,13 +167,17 @@ void ReplaceRun::WriteBack(File& file) {
     line_bytes[index] = std::move(*bytes);
   }
   if (dry_run_) {
-    for (const auto& [index, text] : file.new_lines)
+    // The file is done with once reported: its lines, edits and bytes move
+    // into the report rather than being copied (a long line may hold
+    // millions of edits).
+    for (auto& [index, text] : file.new_lines)
       if (text != file.text.Line(index))
-        result_.changes.push_back(
-            {file.path, static_cast<int32_t>(index + 1), std::string(file.text.Line(index)), text, file.edits[index]});
-    if (!line_bytes.empty())
-      result_.file_changes.push_back(
-          {file.path, file.text.format.encoding, file.bytes, RebuildFileWithLineBytes(file.bytes, file.text, line_bytes)});
+        result_.changes.push_back({file.path, static_cast<int32_t>(index + 1), std::string(file.text.Line(index)),
+                                   std::move(text), std::move(file.edits[index])});
+    if (!line_bytes.empty()) {
+      std::string rebuilt = RebuildFileWithLineBytes(file.bytes, file.text, line_bytes);
+      result_.file_changes.push_back({file.path, file.text.format.encoding, std::move(file.bytes), std::move(rebuilt)});
+    }
     ++result_.files;
     result_.replaced += file.replaced;
     return;
