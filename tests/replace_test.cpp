@@ -740,6 +740,77 @@ TEST(ReplaceUndo, ARunThatWritesNothingKeepsTheLastUndo) {
   EXPECT_FALSE(std::filesystem::exists(journal + ".new"));
 }
 
+// A word replaced by itself leaves its file alone: nothing written, no
+// backup, no journal, so the run before stays the one undone.
+TEST(ReplaceUndo, AWordReplacedByItselfWritesNothing) {
+  Fixture f;
+  const std::string journal = (f.program / "replace.journal").string();
+  f.dir.Write("a.txt", "cat a\n");
+  f.dir.Write("b.txt", "dog b\n");
+  f.Search("cat");
+  {
+    ReplaceJournal j(journal);
+    ReplaceRun run(f.store, *f.run.Compiled(), f.settings, f.replies);
+    run.SetJournal(&j);
+    f.replies.answers = {Answer::All};
+    ASSERT_EQ(run.Run("dog", false).files, 1);
+  }
+  f.Search("dog");
+  ReplaceJournal j(journal);
+  ReplaceRun same(f.store, *f.run.Compiled(), f.settings, f.replies);
+  same.SetJournal(&j);
+  f.replies.answers = {Answer::All};
+  same.Run("dog", false);
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "b.bak"));
+  EXPECT_EQ(f.Bytes("b.txt"), "dog b\n");
+  const UndoResult r = UndoLastReplace(journal);
+  EXPECT_EQ(r.restored, 1);
+  EXPECT_EQ(f.Bytes("a.txt"), "cat a\n");
+}
+
+// Whatever stands at the journal's names: a journal that cannot take its
+// place is kept apart and undone from there, and no later run writes over
+// it; a link or a folder at the name of the one apart is not followed.
+TEST(ReplaceUndo, AJournalThatCannotTakeItsPlaceIsStillTheWayBack) {
+  Fixture f;
+  const std::string journal = (f.program / "replace.journal").string();
+  const std::string a = f.dir.Write("a.txt", "dog a\n").string(), b = f.dir.Write("b.txt", "cat b\n").string();
+  f.dir.Write("a.bak", "cat a\n");
+  std::filesystem::create_directories(journal + "/inside");  // the journal's place is taken
+  {
+    ReplaceJournal j(journal);
+    j.Writing(a, (f.dir / "a.bak").string(), "dog a\n");
+    EXPECT_THROW(j.Written(a), std::system_error);
+    j.End();
+  }
+  EXPECT_TRUE(HasReplaceJournal(journal));
+  {
+    ReplaceJournal next(journal);
+    EXPECT_THROW(next.Writing(b, (f.dir / "b.bak").string(), "dog b\n"), std::system_error);
+    next.End();
+  }
+  UndoResult r = UndoLastReplace(journal);
+  EXPECT_EQ(r.restored, 1);
+  EXPECT_EQ(f.Bytes("a.txt"), "cat a\n");
+  EXPECT_FALSE(std::filesystem::exists(journal + ".new"));
+  std::filesystem::remove_all(journal);
+
+  const std::string nowhere = (f.dir / "nowhere").string();
+  ASSERT_EQ(symlink(nowhere.c_str(), (journal + ".new").c_str()), 0);
+  {
+    ReplaceJournal j(journal);
+    j.Writing(b, (f.dir / "b.bak").string(), "dog b\n");
+    j.End();
+  }
+  EXPECT_FALSE(std::filesystem::exists(nowhere));
+  std::filesystem::create_directory(journal + ".new");
+  {
+    ReplaceJournal j(journal);
+    EXPECT_NO_THROW(j.Writing(b, (f.dir / "b.bak").string(), "dog b\n"));
+    j.End();
+  }
+}
+
 // Undo reads a backup only as the run made it: a link put at its name is
 // not followed (it could copy any file into this one), the file is named as
 // not restored, and the journal keeps it for a later undo. Names are kept

@@ -105,18 +105,31 @@ bool HoldsWhatWasWritten(const Entry& e) {
 
 // A run's journal left apart (the run was killed, or wrote nothing) takes
 // the last run's place when one of its files holds what it wrote, and is
-// dropped otherwise. Called under the journal's lock.
-void SettlePendingJournal(const std::string& journal_path) {
+// dropped otherwise; anything else at its name (a link, a folder) is not
+// ours and goes. Returns the journal that is the way back now: the one in
+// place, or the one apart when it could not take that place (it is kept
+// then, and no new run may start over it). Called under the journal's lock.
+std::string SettlePendingJournal(const std::string& journal_path) {
   const std::string pending = PendingJournalPath(journal_path);
+  struct stat st;
+  if (lstat(pending.c_str(), &st) != 0) return journal_path;
+  if (!S_ISREG(st.st_mode)) {
+    if (S_ISDIR(st.st_mode)) rmdir(pending.c_str());
+    else unlink(pending.c_str());
+    return journal_path;
+  }
   std::string text;
   try {
     text = ReadFileBytes(pending);
   } catch (const std::exception&) {
-    return;  // none
   }
   const std::vector<Entry> entries = EntriesOf(text);
   const bool written = text.rfind(kHeader, 0) == 0 && std::any_of(entries.begin(), entries.end(), HoldsWhatWasWritten);
-  if (!written || rename(pending.c_str(), journal_path.c_str()) != 0) unlink(pending.c_str());
+  if (!written) {
+    unlink(pending.c_str());
+    return journal_path;
+  }
+  return rename(pending.c_str(), journal_path.c_str()) == 0 ? journal_path : pending;
 }
 
 // A backup is read only as what the run made: a regular file, not a link,
@@ -178,7 +191,12 @@ void ReplaceJournal::Append(const std::string& line) {
 void ReplaceJournal::Writing(const std::string& file, const std::string& backup, const std::string& new_bytes) {
   if (!started_) {
     lock_ = std::make_unique<JournalLockHolder>(path_);
-    SettlePendingJournal(path_);
+    // A run before whose journal could not take its place is still the way
+    // back: no file is written that could not be undone.
+    if (SettlePendingJournal(path_) != path_) {
+      lock_.reset();
+      throw std::system_error(EEXIST, std::generic_category(), "journal");
+    }
     WriteFileAtomically(PendingJournalPath(path_), std::string(kHeader) + "\n");
     started_ = true;
     in_place_ = false;
@@ -227,11 +245,11 @@ bool HasReplaceJournal(const std::string& journal_path) {
 
 UndoResult UndoLastReplace(const std::string& journal_path) {
   const JournalLock lock(journal_path);
-  SettlePendingJournal(journal_path);
+  const std::string live = SettlePendingJournal(journal_path);
   UndoResult r;
   std::string text;
   try {
-    text = ReadFileBytes(journal_path);
+    text = ReadFileBytes(live);
   } catch (const std::exception&) {
   }
   if (text.rfind(kHeader, 0) != 0) {
@@ -277,13 +295,13 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
   }
   // What failed (a full disk, say) may be undone later; the rest is done.
   if (kept.empty()) {
-    unlink(journal_path.c_str());
+    unlink(live.c_str());
   } else {
     std::string rest = std::string(kHeader) + "\n";
     for (const Entry& e : kept)
       rest += EntryLine(e.file, e.backup, e.size, e.digest) + "\n";
     try {
-      WriteFileAtomically(journal_path, rest);
+      WriteFileAtomically(live, rest);
     } catch (const std::exception&) {
     }
   }

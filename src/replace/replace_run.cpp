@@ -183,28 +183,32 @@ void ReplaceRun::WriteBack(File& file) {
     return;
   }
   const std::string bytes = RebuildFileWithLineBytes(file.bytes, file.text, line_bytes);
-  if (!(StampOf(file.path) == file.stamp)) return Refuse(file, kChangedNote + shown);
-  const std::string backup = MakeBackup(file.path, file.bytes);
-  if (backup.empty()) return Refuse(file, kNoBackupNote + shown);
-  try {
-    if (journal_) journal_->Writing(file.path, backup, bytes);
-  } catch (const std::system_error& e) {
-    unlink(backup.c_str());  // a write that could not be undone is not made
-    return Refuse(file, kWriteFailedNote + shown + " (" + std::strerror(e.code().value()) + ")");
-  }
-  try {
-    WriteFileAtomically(file.path, bytes, file.stamp);
-  } catch (const FileChangedError&) {
-    unlink(backup.c_str());  // the file was not touched: its backup says nothing
-    return Refuse(file, kChangedNote + shown);
-  } catch (const std::system_error& e) {
-    unlink(backup.c_str());
-    return Refuse(file, kWriteFailedNote + shown + " (" + std::strerror(e.code().value()) + ")");
-  }
-  try {
-    if (journal_) journal_->Written(file.path);
-  } catch (const std::system_error&) {
-    // The entry before it is enough to undo the file.
+  // Replacements that give back the same bytes (a word replaced by itself)
+  // leave the file as it is: nothing is written, backed up or journalled.
+  if (bytes != file.bytes) {
+    if (!(StampOf(file.path) == file.stamp)) return Refuse(file, kChangedNote + shown);
+    const std::string backup = MakeBackup(file.path, file.bytes);
+    if (backup.empty()) return Refuse(file, kNoBackupNote + shown);
+    try {
+      if (journal_) journal_->Writing(file.path, backup, bytes);
+    } catch (const std::system_error& e) {
+      unlink(backup.c_str());  // a write that could not be undone is not made
+      return Refuse(file, kWriteFailedNote + shown + " (" + std::strerror(e.code().value()) + ")");
+    }
+    try {
+      WriteFileAtomically(file.path, bytes, file.stamp);
+    } catch (const FileChangedError&) {
+      unlink(backup.c_str());  // the file was not touched: its backup says nothing
+      return Refuse(file, kChangedNote + shown);
+    } catch (const std::system_error& e) {
+      unlink(backup.c_str());
+      return Refuse(file, kWriteFailedNote + shown + " (" + std::strerror(e.code().value()) + ")");
+    }
+    try {
+      if (journal_) journal_->Written(file.path);
+    } catch (const std::system_error&) {
+      // The entry before it is enough to undo the file.
+    }
   }
   ++result_.files;
   result_.replaced += file.replaced;
