@@ -15,7 +15,7 @@ namespace lorvek::test {
 
 using Answer = ReplaceFrontEnd::Answer;
 
-class ScriptedFrontEnd : public ReplaceFrontEnd {
+class ScriptedFrontEnd : public UnattendedReplace {
  public:
   std::deque<Answer> answers;  // Yes when it runs out
   std::vector<std::string> questions;
@@ -34,14 +34,6 @@ class ScriptedFrontEnd : public ReplaceFrontEnd {
     dont_show_again = html_dont_show_again;
     return html_answer;
   }
-  void ShowProgress(size_t) override {}
-  void SetProgress(size_t) override {}
-  void HideProgress() override {}
-  void SetStatusText(const std::string&) override {}
-  void EnableAbort(bool) override {}
-  void ProcessPendingEvents() override {}
-  bool AbortRequested() override { return false; }
-  void RowChanged(size_t) override {}
 };
 
 // A search over dir, then the replace run over its records.

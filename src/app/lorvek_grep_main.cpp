@@ -168,27 +168,12 @@ struct CliOptions {
   std::string mask_text;  // masks in code page 932
 };
 
-
 // lorvek-grep's side of a replace: no questions (as after すべて), the report
 // on standard error.
-class CliReplace : public ReplaceFrontEnd {
- public:
-  Answer AskReplace(const std::string&) override { return Answer::All; }
-  bool ContinueDespiteHtmlTags(bool&) override { return true; }
-  void ShowProgress(size_t) override {}
-  void SetProgress(size_t) override {}
-  void HideProgress() override {}
-  void SetStatusText(const std::string&) override {}
-  void EnableAbort(bool) override {}
-  void ProcessPendingEvents() override {}
-  bool AbortRequested() override { return false; }
-  void RowChanged(size_t) override {}
-};
-
 int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const std::string& replacement, bool dry_run,
             bool diff) {
   if (!run.Compiled()) return 2;
-  CliReplace front;
+  UnattendedReplace front;
   ReplaceSettings settings;
   settings.whole_word = opts.whole_word;
   settings.code_cng_mode = opts.code_cng_mode;

@@ -75,13 +75,14 @@ bool CopyBackup(const std::string& path, const std::string& backup, const std::s
 std::string MakeBackup(const std::string& path, const std::string& bytes) {
   struct stat st;
   const bool shared = stat(path.c_str(), &st) != 0 || st.st_nlink > 1;
+  const bool may_link = !shared && g_backup_failure_for_testing < 1;
   // Another run may take the same name meanwhile: then the next one.
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string backup = BackupName(path);
-    if (!shared && g_backup_failure_for_testing < 1 &&
-        linkat(AT_FDCWD, path.c_str(), AT_FDCWD, backup.c_str(), AT_SYMLINK_FOLLOW) == 0)
-      return backup;
-    if (!shared && g_backup_failure_for_testing < 1 && errno == EEXIST) continue;
+    if (may_link) {
+      if (linkat(AT_FDCWD, path.c_str(), AT_FDCWD, backup.c_str(), AT_SYMLINK_FOLLOW) == 0) return backup;
+      if (errno == EEXIST) continue;
+    }
     int error = 0;
     if (CopyBackup(path, backup, bytes, error)) return backup;
     if (error != EEXIST) return "";
@@ -189,20 +190,25 @@ void ReplaceRun::WriteBack(File& file) {
     if (!(StampOf(file.path) == file.stamp)) return Refuse(file, kChangedNote + shown);
     const std::string backup = MakeBackup(file.path, file.bytes);
     if (backup.empty()) return Refuse(file, kNoBackupNote + shown);
+    // The file is not touched on any way out here: its backup says nothing.
+    auto failed = [&](const std::string& note) {
+      unlink(backup.c_str());
+      Refuse(file, note);
+    };
+    auto write_failed = [&](const std::system_error& e) {
+      failed(kWriteFailedNote + shown + " (" + std::strerror(e.code().value()) + ")");
+    };
     try {
-      if (journal_) journal_->Writing(file.path, backup, bytes);
+      if (journal_) journal_->Writing(file.path, backup, bytes);  // a write that could not be undone is not made
     } catch (const std::system_error& e) {
-      unlink(backup.c_str());  // a write that could not be undone is not made
-      return Refuse(file, kWriteFailedNote + shown + " (" + std::strerror(e.code().value()) + ")");
+      return write_failed(e);
     }
     try {
       WriteFileAtomically(file.path, bytes, file.stamp);
     } catch (const FileChangedError&) {
-      unlink(backup.c_str());  // the file was not touched: its backup says nothing
-      return Refuse(file, kChangedNote + shown);
+      return failed(kChangedNote + shown);
     } catch (const std::system_error& e) {
-      unlink(backup.c_str());
-      return Refuse(file, kWriteFailedNote + shown + " (" + std::strerror(e.code().value()) + ")");
+      return write_failed(e);
     }
     try {
       if (journal_) journal_->Written(file.path);

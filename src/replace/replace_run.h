@@ -48,6 +48,22 @@ class ReplaceFrontEnd {
   virtual void RowChanged(size_t row) = 0;
 };
 
+// A front end nobody watches (the command line): every match replaced, the
+// HTML warning passed, nothing shown, never aborted.
+class UnattendedReplace : public ReplaceFrontEnd {
+ public:
+  Answer AskReplace(const std::string&) override { return Answer::All; }
+  bool ContinueDespiteHtmlTags(bool&) override { return true; }
+  void ShowProgress(size_t) override {}
+  void SetProgress(size_t) override {}
+  void HideProgress() override {}
+  void SetStatusText(const std::string&) override {}
+  void EnableAbort(bool) override {}
+  void ProcessPendingEvents() override {}
+  bool AbortRequested() override { return false; }
+  void RowChanged(size_t) override {}
+};
+
 struct ReplaceSettings {
   bool whole_word = true;    // WholeWord
   int code_cng_mode = 1000;  // CodeCngMode
