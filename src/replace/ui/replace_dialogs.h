@@ -97,7 +97,6 @@ class TReplPreview : public QDialog {
   void TickFile(size_t file, bool ticked);
   void TickLine(size_t file, size_t line, bool ticked);
   void ShowFileState(size_t file);
-  void CountAll();
   void ShowCounts();
   void SetAll(bool checked);
 
@@ -106,6 +105,7 @@ class TReplPreview : public QDialog {
   std::vector<std::vector<char>> ticked_;  // per file, per line
   std::vector<size_t> ticked_lines_;       // per file
   size_t ticked_files_ = 0, ticked_line_count_ = 0, ticked_replacements_ = 0;
+  size_t total_lines_ = 0, total_replacements_ = 0;  // of the whole preview
   size_t lines_looked_at_ = 0;
 
   const ReplacePreview& preview_;

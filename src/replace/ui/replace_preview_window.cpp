@@ -238,6 +238,8 @@ TReplPreview::TReplPreview(const ReplacePreview& preview, QWidget* parent) : QDi
     for (const PreviewLine& l : f.lines) ticked_replacements_ += l.spans.size();
   }
   tree_->addTopLevelItems(files);
+  total_lines_ = ticked_line_count_;
+  total_replacements_ = ticked_replacements_;
   tree_->expandAll();
   layout->addWidget(tree_, 1);
 
@@ -298,15 +300,8 @@ QTreeWidgetItem* TReplPreview::Item(int file, int line_row) const {
 }
 
 void TReplPreview::SetAll(bool checked) {
-  {
-    const QSignalBlocker quiet(tree_);
-    for (int i = 0; i < tree_->topLevelItemCount(); ++i) {
-      QTreeWidgetItem* f = tree_->topLevelItem(i);
-      f->setCheckState(0, checked && f->childCount() > 0 ? Qt::Checked : Qt::Unchecked);
-      for (int j = 0; j < f->childCount(); ++j) f->child(j)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
-    }
-  }
-  CountAll();
+  for (size_t i = 0; i < ticked_.size(); ++i) TickFile(i, checked);
+  ShowCounts();
 }
 
 // One user action, one update: a file's tick goes to its lines with the
@@ -364,33 +359,14 @@ void TReplPreview::ShowFileState(size_t file) {
   tree_->topLevelItem(static_cast<int>(file))->setCheckState(0, state);
 }
 
-void TReplPreview::CountAll() {
-  ticked_files_ = ticked_line_count_ = ticked_replacements_ = 0;
-  for (size_t i = 0; i < preview_.files.size(); ++i) {
-    const QTreeWidgetItem* f = tree_->topLevelItem(static_cast<int>(i));
-    ticked_lines_[i] = 0;
-    for (size_t j = 0; j < ticked_[i].size(); ++j) {
-      ++lines_looked_at_;
-      const bool on = f->child(static_cast<int>(j))->checkState(0) == Qt::Checked;
-      ticked_[i][j] = on;
-      if (!on) continue;
-      ++ticked_lines_[i];
-      ticked_replacements_ += preview_.files[i].lines[j].spans.size();
-    }
-    ticked_line_count_ += ticked_lines_[i];
-    if (ticked_lines_[i] > 0) ++ticked_files_;
-  }
-  ShowCounts();
-}
-
 void TReplPreview::ShowCounts() {
   counts_->setText(U("%1 / %2 ファイル、%3 / %4 行、%5 / %6 箇所を置換します.")
                        .arg(ticked_files_)
                        .arg(preview_.files.size())
                        .arg(ticked_line_count_)
-                       .arg(preview_.LineCount())
+                       .arg(total_lines_)
                        .arg(ticked_replacements_)
-                       .arg(preview_.ReplacementCount()));
+                       .arg(total_replacements_));
   ok_->setEnabled(ticked_line_count_ > 0);
 }
 
@@ -398,9 +374,8 @@ ReplaceChoice TReplPreview::Choice() const {
   ReplaceChoice choice;
   for (size_t i = 0; i < preview_.files.size(); ++i) {
     const PreviewFile& pf = preview_.files[i];
-    const QTreeWidgetItem* f = tree_->topLevelItem(static_cast<int>(i));
-    for (int j = 0; j < f->childCount(); ++j)
-      if (f->child(j)->checkState(0) == Qt::Checked) choice.lines[pf.path].insert(pf.lines[static_cast<size_t>(j)].line_no);
+    for (size_t j = 0; j < ticked_[i].size(); ++j)
+      if (ticked_[i][j]) choice.lines[pf.path].insert(pf.lines[j].line_no);
     if (choice.lines.count(pf.path)) choice.seen_bytes[pf.path] = pf.bytes;
   }
   return choice;
