@@ -18,9 +18,9 @@ std::array<MaskSet, kMaskSetRows> ReadMaskSetRows(const TIniGT& ini) {
   for (size_t n = 0; n < kMaskSetRows; ++n) {
     const SettingKey& mask = MaskSetRow("Mask", n);
     const SettingKey& excd = MaskSetRow("Excd", n);
-    rows[n].mask = ReadStrSetting(ini, mask.section, mask.key);
+    rows[n].mask = ReadStrRow(ini, mask);
     // Only a plain 1 marks an exclusion, as the dialog writes it.
-    rows[n].exclude = ReadStrSetting(ini, excd.section, excd.key) == "1";
+    rows[n].exclude = ReadStrRow(ini, excd) == "1";
   }
   return rows;
 }

@@ -12,9 +12,9 @@ Options ReadOptions(const TIniGT& ini) {
   Options o;
   for (const SettingKey& k : SettingKeys()) {
     if (!k.member) continue;
-    if (k.kind == ValueKind::Str) k.member.Str(o) = ReadStrSetting(ini, k.section, k.key);
-    else if (k.kind == ValueKind::Bool) k.member.Bool(o) = ReadIntSetting(ini, k.section, k.key) != 0;
-    else k.member.Int(o) = ReadIntSetting(ini, k.section, k.key);
+    if (k.kind == ValueKind::Str) k.member.Str(o) = ReadStrRow(ini, k);
+    else if (k.kind == ValueKind::Bool) k.member.Bool(o) = ReadIntRow(ini, k) != 0;
+    else k.member.Int(o) = ReadIntRow(ini, k);
   }
   o.editor_sw.erase(std::remove(o.editor_sw.begin(), o.editor_sw.end(), '"'), o.editor_sw.end());
   return o;

@@ -261,15 +261,20 @@ bool ReadBoolSetting(const TIniGT& ini, std::string_view section, std::string_vi
   return ReadIntSetting(ini, section, key) != 0;
 }
 
-namespace {
-
-// A row's value, with the row's own default (no search of the table).
 int ReadIntRow(const TIniGT& ini, const SettingKey& k) { return ini.ReadInt(k.section, k.key, std::atoi(k.default_value)); }
 std::string ReadStrRow(const TIniGT& ini, const SettingKey& k) {
   return ini.ReadStr(k.section, k.key, Utf8ToCp932(k.default_value));
 }
 
-}  // namespace
+bool ReadMember(const TIniGT& ini, bool ViewerSection::*member) {
+  const SettingKey* k = SettingKeyOf(SectionMember{member});
+  return k && ReadIntRow(ini, *k) != 0;
+}
+
+std::string ReadMember(const TIniGT& ini, std::string ViewerSection::*member) {
+  const SettingKey* k = SettingKeyOf(SectionMember{member});
+  return k ? ReadStrRow(ini, *k) : std::string();
+}
 
 int ReadIntSetting(const TIniGT& ini, std::string_view section, std::string_view key) {
   const SettingKey* k = FindSettingKey(section, key);

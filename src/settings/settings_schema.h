@@ -94,6 +94,14 @@ const SettingKey* FindSettingKey(std::string_view section, std::string_view key)
 bool ReadBoolSetting(const TIniGT& ini, std::string_view section, std::string_view key);
 int ReadIntSetting(const TIniGT& ini, std::string_view section, std::string_view key);
 std::string ReadStrSetting(const TIniGT& ini, std::string_view section, std::string_view key);
+// A row's value with the row's own default, the row in hand (no search of
+// the table).
+int ReadIntRow(const TIniGT& ini, const SettingKey& k);
+std::string ReadStrRow(const TIniGT& ini, const SettingKey& k);
+// One key of the viewer's section by its member, with the table's default,
+// without reading the rest of the section.
+bool ReadMember(const TIniGT& ini, bool ViewerSection::*member);
+std::string ReadMember(const TIniGT& ini, std::string ViewerSection::*member);
 // Writes a value of the schema (quoted where the schema says so).
 void WriteSetting(TIniGT& ini, const SettingKey& key, const std::string& value);
 

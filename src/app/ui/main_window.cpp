@@ -431,7 +431,7 @@ void TLorvekMain::WriteSettings() {
       o.preview = memo1_->isVisible();
       if (o.preview) o.prev_hight = memo1_->height();
     });
-    WriteSettingsAtClose(ini_, options_, ReadSection<ViewerSection>(ini_).show_tag,
+    WriteSettingsAtClose(ini_, options_, ReadMember(ini_, &ViewerSection::show_tag),
                          ToSjis(file_masks_->currentText()));
   } catch (const std::exception&) {
     // The settings file could not be written: the program still closes.

@@ -177,7 +177,7 @@ void TLorvekMain::OpenInViewer(const RecordView& rec, size_t row, const std::str
   TView& v = *view_;
   // Shown or hidden, the viewer's unsaved text is never dropped unasked.
   if (!v.AskToSaveChanges()) return;
-  const bool show_tag = ReadSection<ViewerSection>(ini_).show_tag;
+  const bool show_tag = ReadMember(ini_, &ViewerSection::show_tag);
   std::vector<TagEntry> tags;
   int current = -1;
   if (show_tag)

@@ -24,7 +24,7 @@ void TLorvekMain::EditOptions() {
   data.options = options_;
   data.masks = ReadMaskSetRows(ini_);
   data.archive_masks = run_->WildMatch2().Mask();  // the list in use
-  data.show_tag = ReadSection<ViewerSection>(ini_).show_tag;
+  data.show_tag = ReadMember(ini_, &ViewerSection::show_tag);
   data.registered = IsIntegrationRegistered();
   TOptionPanel d(data, ArchiveProbe::OfThisMachine(), this);
   if (show_options) show_options(d);

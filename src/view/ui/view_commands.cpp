@@ -358,7 +358,7 @@ void TView::InsertFileCommand() {
 
 void TView::RunCommand() {
   bool ok = false;
-  const QString last = QString::fromStdString(ReadSection<ViewerSection>(*ini_).last_command);
+  const QString last = QString::fromStdString(ReadMember(*ini_, &ViewerSection::last_command));
   const QString line = Input(U("コマンド実行"), U("実行するコマンドを入力"), last, &ok).trimmed();
   if (!ok || line.isEmpty()) return;
   ViewerSection v;
