@@ -26,6 +26,7 @@
 
 #include "app/ui/mask_box.h"
 #include "ui/common/qt_text.h"
+#include "ui/common/tool_bar_places.h"
 #include "settings/settings_schema.h"
 #include "results/ui/preview_pane.h"
 #include "results/ui/result_list.h"
@@ -352,30 +353,12 @@ void TLorvekMain::KeepOnScreen() {
 }
 
 void TLorvekMain::RestoreToolBars() {
-  struct Placed {
-    QToolBar* bar;
-    int area, row, pos;
-    bool visible;
-  };
   const MainToolBarsSection saved = ReadSection<MainToolBarsSection>(ini_);
-  const std::pair<QToolBar*, const ToolBarPlacement*> bars[] = {
-      {toolbar1_, &saved.toolbar1}, {toolbar2_, &saved.toolbar2}, {toolbar3_, &saved.toolbar3}, {toolbar4_, &saved.toolbar4}};
-  std::vector<Placed> placed;
-  for (const auto& [tb, p] : bars) placed.push_back({tb, p->docked_to, p->dock_row, p->dock_pos, p->visible});
-  std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
-    return a.area != b.area ? a.area < b.area : a.row != b.row ? a.row < b.row : a.pos < b.pos;
-  });
-  const Qt::ToolBarArea areas[4] = {Qt::TopToolBarArea, Qt::BottomToolBarArea, Qt::LeftToolBarArea,
-                                    Qt::RightToolBarArea};
-  int last_area = -1, last_row = -1;
-  for (const Placed& p : placed) {
-    int a = p.area >= 0 && p.area < 4 ? p.area : 0;
-    if (a == last_area && p.row != last_row) addToolBarBreak(areas[a]);
-    addToolBar(areas[a], p.bar);
-    last_area = a;
-    last_row = p.row;
-    p.bar->setVisible(p.visible);
-  }
+  DockToolBars(*this, {{toolbar1_, saved.toolbar1}, {toolbar2_, saved.toolbar2}, {toolbar3_, saved.toolbar3},
+                       {toolbar4_, saved.toolbar4}});
+  for (const auto& [tb, p] : {std::pair{toolbar1_, &saved.toolbar1}, std::pair{toolbar2_, &saved.toolbar2},
+                              std::pair{toolbar3_, &saved.toolbar3}, std::pair{toolbar4_, &saved.toolbar4}})
+    tb->setVisible(p->visible);
   // The keys above place docked bars; the window's own record also brings
   // back a bar the user left floating.
   const std::string state = ReadSection<DesktopSection>(ini_).main_tool_bars;
@@ -390,17 +373,7 @@ void TLorvekMain::SaveToolBars() {
                                                                 {toolbar3_, &bars.toolbar3},
                                                                 {toolbar4_, &bars.toolbar4},
                                                                 {word_prog_, &bars.word_prog}};
-  for (const auto& [tb, p] : placements) {
-    Qt::ToolBarArea area = toolBarArea(tb);
-    bool vertical = area == Qt::LeftToolBarArea || area == Qt::RightToolBarArea;
-    p->rev = 1;
-    p->visible = tb == word_prog_ ? false : tb->isVisibleTo(this);
-    p->docked_to = area == Qt::BottomToolBarArea ? 1 : area == Qt::LeftToolBarArea ? 2 : area == Qt::RightToolBarArea ? 3 : 0;
-    p->dock_row = vertical ? tb->x() : tb->y();
-    p->dock_pos = vertical ? tb->y() : tb->x();
-    p->float_left = tb->isFloating() ? tb->x() : 0;
-    p->float_top = tb->isFloating() ? tb->y() : 0;
-  }
+  for (const auto& [tb, p] : placements) *p = PlacementOf(*this, *tb, tb == word_prog_ ? false : tb->isVisibleTo(this));
   WriteSection(ini_, bars);
   DesktopSection placement;
   placement.main_tool_bars = saveState().toBase64().toStdString();

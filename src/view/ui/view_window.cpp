@@ -27,6 +27,7 @@
 #include "settings/history.h"
 #include "settings/settings_schema.h"
 #include "ui/common/qt_text.h"
+#include "ui/common/tool_bar_places.h"
 #include "view/ui/tag_list_model.h"
 #include "view/ui/text_editor.h"
 #include "view/view_document.h"
@@ -302,28 +303,7 @@ void TView::ReadSettings() {
 
 void TView::RestoreLayout() {
   layout_ = ReadSection<ViewerLayoutSection>(*ini_);
-  // Each tool bar to its side of the window, in the order of its row and
-  // its place in the row.
-  struct Placed {
-    QToolBar* bar;
-    int area, row, pos;
-  };
-  auto placed_of = [](QToolBar* bar, const ToolBarPlacement& p) {
-    return Placed{bar, p.docked_to >= 0 && p.docked_to < 4 ? p.docked_to : 0, p.dock_row, p.dock_pos};
-  };
-  std::array<Placed, 2> placed = {placed_of(toolbar1_, layout_.tbar), placed_of(toolbar2_, layout_.abar)};
-  std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
-    return a.area != b.area ? a.area < b.area : a.row != b.row ? a.row < b.row : a.pos < b.pos;
-  });
-  const Qt::ToolBarArea areas[4] = {Qt::TopToolBarArea, Qt::BottomToolBarArea, Qt::LeftToolBarArea,
-                                    Qt::RightToolBarArea};
-  int last_area = -1, last_row = 0;
-  for (const Placed& p : placed) {
-    if (p.area == last_area && p.row != last_row) addToolBarBreak(areas[p.area]);
-    addToolBar(areas[p.area], p.bar);
-    last_area = p.area;
-    last_row = p.row;
-  }
+  DockToolBars(*this, {{toolbar1_, layout_.tbar}, {toolbar2_, layout_.abar}});
   // The tag list's column widths and order; a damaged list is passed over.
   QHeaderView* header = tags_->header();
   const QStringList sizes = QString::fromStdString(layout_.column_sizes).split(',', Qt::SkipEmptyParts);
@@ -345,19 +325,8 @@ void TView::RestoreLayout() {
 }
 
 void TView::SaveLayout() {
-  auto place = [this](QToolBar* bar, bool visible, ToolBarPlacement& p) {
-    const Qt::ToolBarArea area = toolBarArea(bar);
-    const bool vertical = area == Qt::LeftToolBarArea || area == Qt::RightToolBarArea;
-    p.rev = 1;
-    p.visible = visible;
-    p.docked_to = area == Qt::BottomToolBarArea ? 1 : area == Qt::LeftToolBarArea ? 2 : area == Qt::RightToolBarArea ? 3 : 0;
-    p.dock_row = vertical ? bar->x() : bar->y();
-    p.dock_pos = vertical ? bar->y() : bar->x();
-    p.float_left = bar->isFloating() ? bar->x() : 0;
-    p.float_top = bar->isFloating() ? bar->y() : 0;
-  };
-  place(toolbar1_, actions_["Toolbar1"]->isChecked(), layout_.tbar);
-  place(toolbar2_, actions_["Toolbar2"]->isChecked(), layout_.abar);
+  layout_.tbar = PlacementOf(*this, *toolbar1_, actions_["Toolbar1"]->isChecked());
+  layout_.abar = PlacementOf(*this, *toolbar2_, actions_["Toolbar2"]->isChecked());
   QStringList sizes, order;
   for (int i = 0; i < tag_model_->columnCount(); ++i) {
     sizes << QString::number(tags_->header()->sectionSize(i));
