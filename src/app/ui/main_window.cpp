@@ -296,7 +296,7 @@ void TLorvekMain::ReadSettings() {
   else resize(900, 600);
   KeepOnScreen();
   if (placement.main_show == 3) setWindowState(Qt::WindowMaximized);
-  RestoreToolBars();
+  RestoreToolBars(placement.main_tool_bars);
 
   options_ = ReadOptions(ini_);
   ApplyStartupOptions(options_, *run_);
@@ -352,7 +352,7 @@ void TLorvekMain::KeepOnScreen() {
   move(avail.center() - QPoint(width() / 2, height() / 2));
 }
 
-void TLorvekMain::RestoreToolBars() {
+void TLorvekMain::RestoreToolBars(const std::string& tool_bar_state) {
   const MainToolBarsSection saved = ReadSection<MainToolBarsSection>(ini_);
   DockToolBars(*this, {{toolbar1_, saved.toolbar1}, {toolbar2_, saved.toolbar2}, {toolbar3_, saved.toolbar3},
                        {toolbar4_, saved.toolbar4}});
@@ -361,8 +361,7 @@ void TLorvekMain::RestoreToolBars() {
     tb->setVisible(p->visible);
   // The keys above place docked bars; the window's own record also brings
   // back a bar the user left floating.
-  const std::string state = ReadSection<DesktopSection>(ini_).main_tool_bars;
-  if (!state.empty()) restoreState(QByteArray::fromBase64(QByteArray::fromStdString(state)));
+  if (!tool_bar_state.empty()) restoreState(QByteArray::fromBase64(QByteArray::fromStdString(tool_bar_state)));
   word_prog_->hide();
 }
 

@@ -126,7 +126,8 @@ class TLorvekMain : public QMainWindow, public SearchFrontEnd {
   void BuildStatusBar();
   void ReadSettings();
   void WriteSettings();
-  void RestoreToolBars();
+  // tool_bar_state: the window's own record of its bars (base64), or empty.
+  void RestoreToolBars(const std::string& tool_bar_state);
   void KeepOnScreen();
   // Places a new top-level window centred over this one, wholly on this
   // window's screen (shrunk to fit it).
