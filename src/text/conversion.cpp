@@ -125,10 +125,13 @@ void AppendEucAsSjis(std::string_view t, std::string& out) {
   // Every EUC-JP character is at most as long in Shift-JIS: the text is
   // written straight into room made for it and cut to what it took.
   const size_t base = out.size();
-  const size_t n = t.size();
-  out.resize(base + n + 16);
+  out.resize(base + t.size() * 2 + 16);
   char* const first = out.data() + base;
-  char* o = first;
+  out.resize(base + static_cast<size_t>(WriteEucAsSjis(t, first) - first));
+}
+
+char* WriteEucAsSjis(std::string_view t, char* o) {
+  const size_t n = t.size();
   const u8* p = reinterpret_cast<const u8*>(t.data());
   for (size_t i = 0; i < n;) {
     const u8 b = p[i];
@@ -159,7 +162,7 @@ void AppendEucAsSjis(std::string_view t, std::string& out) {
       i += 2;
     }
   }
-  out.resize(base + static_cast<size_t>(o - first));
+  return o;
 }
 
 std::string EucToSjis(std::string_view t) {
@@ -288,16 +291,21 @@ void AppendUtf8ByUnits(std::string_view text, std::string& out) {
 }  // namespace
 
 void AppendUtf8AsSjis(std::string_view text, std::string& out) {
-  // Straight from bytes to code page 932 through the unit table, into a
-  // buffer kept between calls; a sequence that makes a surrogate half or a
-  // NUL unit sends the whole text the long way, which pairs them as iconv does.
+  thread_local std::string buffer;
+  if (buffer.size() < text.size() * 2 + 16) buffer.resize(text.size() * 2 + 16);
+  const char* end = WriteUtf8AsSjis(text, buffer.data());
+  if (end == nullptr) return AppendUtf8ByUnits(text, out);
+  out.append(buffer.data(), static_cast<size_t>(end - buffer.data()));
+}
+
+char* WriteUtf8AsSjis(std::string_view text, char* o) {
+  // Straight from bytes to code page 932 through the unit table; a sequence
+  // that makes a surrogate half or a NUL unit sends the whole text the long
+  // way, which pairs them as iconv does.
   const uint16_t* table = Cp932UnitTable();
   const size_t n = text.size();
   const u8* p = reinterpret_cast<const u8*>(text.data());
   auto at = [&](size_t i) -> u8 { return i < n ? p[i] : 0; };
-  thread_local std::string buffer;
-  if (buffer.size() < n * 2 + 8) buffer.resize(n * 2 + 8);
-  char* o = buffer.data();
   size_t i = 0;
   while (i < n) {
     const u8 c = p[i];
@@ -326,7 +334,7 @@ void AppendUtf8AsSjis(std::string_view text, std::string& out) {
     } else {
       throw EConversionError(kUtf8UnknownCode);
     }
-    if (u == 0 || (u >= 0xD800 && u <= 0xDFFF)) return AppendUtf8ByUnits(text, out);
+    if (u == 0 || (u >= 0xD800 && u <= 0xDFFF)) return nullptr;
     if (u < 0x80) {
       *o++ = static_cast<char>(u);
     } else {
@@ -335,7 +343,7 @@ void AppendUtf8AsSjis(std::string_view text, std::string& out) {
       *o++ = static_cast<char>(code & 0xFF);
     }
   }
-  out.append(buffer.data(), static_cast<size_t>(o - buffer.data()));
+  return o;
 }
 
 std::string Utf8ToSjis(std::string_view text, bool has_mark) {

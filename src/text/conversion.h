@@ -39,6 +39,9 @@ std::string JisToSjis(std::string_view text);
 std::string EucToSjis(std::string_view text);
 // The same appended to out (no string of its own: the decoding hot path).
 void AppendEucAsSjis(std::string_view text, std::string& out);
+// The same written at o, which has room for twice the text's bytes and 16
+// more; returns the end of what it wrote.
+char* WriteEucAsSjis(std::string_view text, char* o);
 // Designates with ESC $ B (ESC $ @ with old_designation, so a JIS78 file
 // keeps its own escapes); a text that ends in two-byte mode gets the return
 // sequence only with close_at_end (a line break follows it).
@@ -57,6 +60,10 @@ std::string SjisToUtf16(std::string_view text, bool big_endian, bool with_mark);
 std::string Utf8ToSjis(std::string_view text, bool has_mark);
 // Appends the Shift-JIS of UTF-8 text without a mark; raises as Utf8ToSjis.
 void AppendUtf8AsSjis(std::string_view text, std::string& out);
+// The same written at o (room as for WriteEucAsSjis); nullptr when the text
+// holds what only AppendUtf8AsSjis's longer way decodes (a surrogate half or
+// a NUL written long), o's room then undefined.
+char* WriteUtf8AsSjis(std::string_view text, char* o);
 std::string SjisToUtf8(std::string_view text, bool with_mark);
 
 std::string ConvertLineBreaks(std::string_view text, int32_t target);

@@ -1,5 +1,6 @@
 #include "text/text_codec.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -273,28 +274,63 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
 
   JisDecoder own_jis;
   JisDecoder& jis = options.jis_state ? *options.jis_state : own_jis;
-  d.text.reserve(body.size());
   if (unit == 1) d.lines.reserve(CountLineFeeds(body) + 1);
-  // Each line is decoded as it is found; the spans are not kept apart.
   bool last_has_break = false;
   bool break_seen = false;
   if (utf16) d.format.line_end = leNone;
-  ForEachLine(
-      body,
-      [&](const LineSpan& s) {
-        DecodedLine line;
-        line.file = {s.begin + header, s.end + header, s.next + header};
-        line.text_begin = d.text.size();
-        DecodeLineInto(body.substr(s.begin, s.end - s.begin), enc, jis, d.text);
-        line.text_end = d.text.size();
-        d.lines.push_back(line);
-        last_has_break = s.has_break();
-        if (utf16 && !break_seen && s.has_break()) {
-          d.format.line_end = BreakCode(body.substr(s.end, s.next - s.end), unit);
-          break_seen = true;
-        }
-      },
-      unit, big_endian);
+  auto add_line = [&](const LineSpan& s, size_t text_begin, size_t text_end) {
+    DecodedLine line;
+    line.file = {s.begin + header, s.end + header, s.next + header};
+    line.text_begin = text_begin;
+    line.text_end = text_end;
+    d.lines.push_back(line);
+    last_has_break = s.has_break();
+    if (utf16 && !break_seen && s.has_break()) {
+      d.format.line_end = BreakCode(body.substr(s.end, s.next - s.end), unit);
+      break_seen = true;
+    }
+  };
+  const bool as_is = enc != ecJis && enc != ecJisOld && enc != ecEuc && !utf16 && enc != ecUtf8 && enc != ecUtf8N;
+  if (as_is) {
+    // Text taken as it is keeps its bytes, breaks and all: the lines are
+    // spans of it.
+    d.text.assign(body);
+    ForEachLine(body, [&](const LineSpan& s) { add_line(s, s.begin, s.end); });
+  } else if (enc == ecEuc || enc == ecUtf8 || enc == ecUtf8N) {
+    // Each line is decoded as it is found, straight into the text's room
+    // (grown when a line could outgrow it).
+    size_t used = 0;
+    d.text.resize(body.size() + 64);
+    std::string long_way;
+    ForEachLine(body, [&](const LineSpan& s) {
+      const std::string_view raw = body.substr(s.begin, s.end - s.begin);
+      const size_t room = raw.size() * 2 + 16;
+      if (d.text.size() - used < room) d.text.resize(std::max(d.text.size() * 2, used + room));
+      char* const at = d.text.data() + used;
+      const char* end = enc == ecEuc ? WriteEucAsSjis(raw, at) : WriteUtf8AsSjis(raw, at);
+      size_t written = end ? static_cast<size_t>(end - at) : 0;
+      if (!end) {
+        long_way.clear();
+        AppendUtf8AsSjis(raw, long_way);
+        if (d.text.size() - used < long_way.size()) d.text.resize(used + long_way.size());
+        std::memcpy(d.text.data() + used, long_way.data(), long_way.size());
+        written = long_way.size();
+      }
+      add_line(s, used, used + written);
+      used += written;
+    });
+    d.text.resize(used);
+  } else {
+    d.text.reserve(body.size());
+    ForEachLine(
+        body,
+        [&](const LineSpan& s) {
+          const size_t begin = d.text.size();
+          DecodeLineInto(body.substr(s.begin, s.end - s.begin), enc, jis, d.text);
+          add_line(s, begin, d.text.size());
+        },
+        unit, big_endian);
+  }
   if (jis.return_seen) d.format.jis_return = jis.return_sequence;
   d.format.final_line_break = last_has_break;
   if (options.check_round_trip) {

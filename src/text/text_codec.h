@@ -23,7 +23,7 @@ struct DecodedLine {
 };
 
 struct DecodedText {
-  std::string text;  // every line's Shift-JIS text, back to back
+  std::string text;  // every line's Shift-JIS text in order (the breaks may stand between them)
   std::vector<DecodedLine> lines;
   TextFileFormat format;  // byte_order_mark, final_line_break and jis_return filled in
 
