@@ -232,10 +232,10 @@ size_t EarliestByHand(const std::vector<std::string>& strings, std::string_view 
   return best;
 }
 
-// Sets of one to forty strings over a small alphabet (so that pairs repeat
-// and strings share starts; lead bytes, small kana, half-width kana, so that
-// strings are looked for by pairs inside them), texts long enough for the
-// sixteen-byte steps, every starting offset: the search finds what the
+// Sets of one to forty strings over a small alphabet (so that first bytes
+// repeat and strings share starts; lead bytes, small kana, half-width kana,
+// so that strings are looked for by bytes inside them), texts long enough
+// for the vector steps, every starting offset: the search finds what the
 // plain way finds.
 TEST(MultiStringSearchDifferential, FindsTheEarliestStringFromEveryOffset) {
   const char alphabet[] = {'a', 'b', '\x82', '\xA0', 'c', '\x83', '\x40', '\xCC', '\x9F'};
@@ -251,7 +251,9 @@ TEST(MultiStringSearchDifferential, FindsTheEarliestStringFromEveryOffset) {
     const size_t min_length = round % 3 == 0 ? 1 : 2;
     for (size_t k = 0; k < count; ++k) strings.push_back(random_string(min_length, 6));
     const MultiStringSearch search(strings);
-    const std::string text = random_string(0, 70);
+    // Texts of several vector steps too (the steps of sixteen and
+    // thirty-two bytes and the bytes after them each find their strings).
+    const std::string text = random_string(0, round % 2 ? 70 : 200);
     for (size_t from = 0; from <= text.size() + 1; ++from)
       ASSERT_EQ(search.Find(text, from), EarliestByHand(strings, text, from))
           << "round " << round << " from " << from << " text [" << text << "] first [" << strings[0] << "]";

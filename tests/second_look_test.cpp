@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "search/result_store.h"
 #include "search/search_run.h"
 #include "test_util.h"
 #include "text/conversion.h"
 #include "text/encoding.h"
+#include "text/sjis.h"
+#include "text/sjis_oddities.h"
 
 namespace lorvek {
 namespace {
@@ -163,6 +168,44 @@ TEST(SecondLook, EachShiftJisOddityAsksTheDetector) {
   v = Judge(dir, far);
   ASSERT_EQ(v.probe, ecSjis);
   EXPECT_EQ(v.final, ecEuc);
+}
+
+// The oddities counted a character at a time, the plain way.
+size_t OdditiesByHand(std::string_view s) {
+  size_t odd = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (!IsLeadByte(c)) {
+      odd += c == 0x80 || c == 0xA0 || c >= 0xFD;
+      continue;
+    }
+    odd += c >= 0xF0 && c <= 0xF9;
+    if (++i == s.size()) return odd + 1;  // a lead that ends the text
+    const auto t = static_cast<unsigned char>(s[i]);
+    odd += t < 0x40 || t == 0x7F || t > 0xFC;
+  }
+  return odd;
+}
+
+// Bytes of every class (leads, trails, runs of lead-class bytes of both
+// lengths, oddities of each kind), fed in pieces cut anywhere, so that
+// characters and runs cross the 64-byte steps and the pieces' ends.
+TEST(SecondLook, ShiftJisOdditiesAreCountedAsACharacterWalkCountsThem) {
+  const unsigned char alphabet[] = {0x20, 0x0A, 0x41, 0x7F, 0x3F, 0x40, 0x80, 0xA0, 0xA1, 0xCC, 0xDF,
+                                    0x81, 0x82, 0x9F, 0xE0, 0xF0, 0xF9, 0xFA, 0xFC, 0xFD, 0xFF};
+  std::mt19937 rng(7);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(rng() % 400, ' ');
+    const bool mostly_pairs = round % 3 == 0;  // long runs of lead-class bytes
+    for (char& c : text) c = static_cast<char>(mostly_pairs && rng() % 8 ? 0x82 + rng() % 2 : alphabet[rng() % std::size(alphabet)]);
+    SjisOddities odd;
+    for (size_t at = 0; at < text.size();) {
+      const size_t piece = std::min<size_t>(text.size() - at, round % 2 ? 1 + rng() % 200 : text.size());
+      odd.Feed(std::string_view(text).substr(at, piece));
+      at += piece;
+    }
+    ASSERT_EQ(odd.Count(), OdditiesByHand(text)) << "round " << round;
+  }
 }
 
 // UTF-16 without a mark needs at least two units of ASCII: one may be a

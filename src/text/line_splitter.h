@@ -5,10 +5,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace lorvek {
 
@@ -19,6 +24,25 @@ struct LineSpan {
   bool has_break() const { return next > end; }
 };
 
+// The CR and LF bytes of p[base, base + 64) ∩ [base, n), one bit each.
+inline uint64_t LineBreakBits(const char* p, size_t base, size_t n) {
+  uint64_t bits = 0;
+#if defined(__SSE2__)
+  if (base + 64 <= n) {
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (int k = 0; k < 4; ++k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + base + 16 * k));
+      const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+      bits |= static_cast<uint64_t>(m) << (16 * k);
+    }
+    return bits;
+  }
+#endif
+  for (size_t i = base; i < n && i < base + 64; ++i)
+    if (p[i] == '\r' || p[i] == '\n') bits |= uint64_t{1} << (i - base);
+  return bits;
+}
+
 // Calls f(LineSpan) for every line of text, in order. unit 2 reads 16-bit
 // units in the given byte order (UTF-16: CR is 000D, LF 000A); an odd last
 // byte then belongs to the last line.
@@ -27,23 +51,18 @@ void ForEachLine(std::string_view text, F&& f, int unit = 1, bool big_endian = f
   const size_t n = text.size();
   size_t start = 0;
   if (unit == 1) {
-    // Bytes: the next CR and the next LF are each found by memchr and
-    // kept until passed, so every byte is looked at about once.
+    // The breaks of 64 bytes at a time, as bits: a line costs a bit scan,
+    // not a search of its own.
     const char* p = text.data();
-    auto find = [&](char c, size_t from) -> size_t {
-      const void* hit = from < n ? std::memchr(p + from, c, n - from) : nullptr;
-      return hit ? static_cast<size_t>(static_cast<const char*>(hit) - p) : n;
-    };
-    size_t cr = find('\r', 0), lf = find('\n', 0);
-    while (start < n) {
-      const size_t i = cr < lf ? cr : lf;
-      if (i >= n) break;
-      size_t next = i + 1;
-      if (p[i] == '\r' && next < n && p[next] == '\n') ++next;
-      f(LineSpan{start, i, next});
-      start = next;
-      if (cr < next) cr = find('\r', next);
-      if (lf < next) lf = find('\n', next);
+    for (size_t base = 0; base < n; base += 64) {
+      for (uint64_t bits = LineBreakBits(p, base, n); bits != 0; bits &= bits - 1) {
+        const size_t i = base + static_cast<size_t>(__builtin_ctzll(bits));
+        if (i < start) continue;  // the LF of a CR LF, taken with its CR
+        size_t next = i + 1;
+        if (p[i] == '\r' && next < n && p[next] == '\n') ++next;
+        f(LineSpan{start, i, next});
+        start = next;
+      }
     }
     if (start < n) f(LineSpan{start, n, n});
     return;

@@ -9,6 +9,7 @@
 
 #include "text/encoding.h"
 #include "text/sjis.h"
+#include "text/sjis_oddities.h"
 
 namespace lorvek {
 namespace {
@@ -77,38 +78,6 @@ class Utf8Check {
   bool multibyte_ = false;
   int need_ = 0;
   unsigned char low_ = 0x80, high_ = 0xBF;
-};
-
-// Counts what Shift-JIS text does not hold: bytes that are no character of
-// code page 932 (a lead byte without its trail, 80, A0, FD to FF) and the
-// user-defined lead bytes F0 to F9 that EUC-JP text is full of.
-class SjisOddities {
- public:
-  void Feed(std::string_view s) {
-    for (size_t i = 0; i < s.size(); ++i) {
-      if (!lead_) {
-        i = NextHighByte(s, i);
-        if (i >= s.size()) return;
-      }
-      const unsigned char c = static_cast<unsigned char>(s[i]);
-      if (lead_) {
-        lead_ = false;
-        if (c < 0x40 || c == 0x7F || c > 0xFC) ++odd_;
-        continue;
-      }
-      if (IsLeadByte(c)) {
-        lead_ = true;
-        if (c >= 0xF0 && c <= 0xF9) ++odd_;
-      } else if (c == 0x80 || c == 0xA0 || c >= 0xFD) {
-        ++odd_;
-      }
-    }
-  }
-  size_t Count() const { return odd_ + (lead_ ? 1 : 0); }
-
- private:
-  bool lead_ = false;
-  size_t odd_ = 0;
 };
 
 // UTF-16 without a byte-order mark, told by its shape: read in one byte
