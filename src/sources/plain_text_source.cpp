@@ -50,6 +50,35 @@ bool FeedBlock(const DecodedText& block, MatchTarget& target, size_t first_line)
   return true;
 }
 
+// The decoded blocks of one file after another reuse one text's room on
+// each thread (a nested use gets its own); room beyond a few blocks' worth,
+// left by a long line, is given back.
+class ReusedBlock {
+ public:
+  ReusedBlock() : block_(busy_ ? own_ : spare_), took_spare_(!busy_) {
+    busy_ = true;
+    // Nothing of the last file's is seen: no lines, the default format.
+    block_.lines.clear();
+    block_.format = TextFileFormat{};
+  }
+  ~ReusedBlock() {
+    if (!took_spare_) return;
+    busy_ = false;
+    constexpr size_t kKeep = size_t{8} << 20;
+    if (spare_.text.capacity() > kKeep || spare_.lines.capacity() * sizeof(DecodedLine) > kKeep) spare_ = DecodedText{};
+  }
+  DecodedText& get() { return block_; }
+
+ private:
+  static thread_local DecodedText spare_;
+  static thread_local bool busy_;
+  DecodedText own_;
+  DecodedText& block_;
+  bool took_spare_;
+};
+thread_local DecodedText ReusedBlock::spare_;
+thread_local bool ReusedBlock::busy_ = false;
+
 }  // namespace
 
 int EffectiveCodeMode(int code_cng_mode) {
@@ -114,7 +143,8 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   // Re-breaking to CR LF (ForceCRLF) re-splits lines that are already split
   // at every CR, LF and CR LF, so it never changes them.
   TextBlockReader reader(in, format, /*stop_at_nul=*/true, block_size_, long_line_bytes_);
-  DecodedText block;
+  ReusedBlock reused;
+  DecodedText& block = reused.get();
   if (html) {
     // Tags may span lines: the text is stripped whole.
     std::vector<std::string> lines;

@@ -259,7 +259,13 @@ std::vector<size_t> DecodedText::LossyLines() const {
 
 DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format, DecodeOptions options) {
   DecodedText d;
+  DecodeFileTextInto(bytes, format, options, d);
+  return d;
+}
+
+void DecodeFileTextInto(std::string_view bytes, const TextFileFormat& format, DecodeOptions options, DecodedText& d) {
   d.format = format;
+  d.lines.clear();
   const int32_t enc = format.encoding;
   const bool utf16 = IsUtf16(enc);
   const int unit = utf16 ? 2 : 1;
@@ -274,7 +280,7 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
 
   JisDecoder own_jis;
   JisDecoder& jis = options.jis_state ? *options.jis_state : own_jis;
-  if (unit == 1) d.lines.reserve(CountLineFeeds(body) + 1);
+  if (unit == 1 && d.lines.capacity() == 0) d.lines.reserve(CountLineFeeds(body) + 1);
   bool last_has_break = false;
   bool break_seen = false;
   if (utf16) d.format.line_end = leNone;
@@ -299,8 +305,9 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
   } else if (enc == ecEuc || enc == ecUtf8 || enc == ecUtf8N) {
     // Each line is decoded as it is found, straight into the text's room
     // (grown when a line could outgrow it).
+    // The room a reused text already has is not cleared again.
     size_t used = 0;
-    d.text.resize(body.size() + 64);
+    if (d.text.size() < body.size() + 64) d.text.resize(body.size() + 64);
     std::string long_way;
     ForEachLine(body, [&](const LineSpan& s) {
       const std::string_view raw = body.substr(s.begin, s.end - s.begin);
@@ -321,6 +328,7 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
     });
     d.text.resize(used);
   } else {
+    d.text.clear();
     d.text.reserve(body.size());
     ForEachLine(
         body,
@@ -341,7 +349,6 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
       line.lossless = back == bytes.substr(line.file.begin, line.file.end - line.file.begin);
     }
   }
-  return d;
 }
 
 std::string EncodeLine(std::string_view sjis_line, const TextFileFormat& f, bool last_line_without_break) {

@@ -55,6 +55,8 @@ struct DecodeOptions {
 // the start is not part of the first line. Raises EConversionError
 // ("UTF-8 Unknown code.") where the UTF-8 decoder refuses a byte.
 DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format, DecodeOptions options = {});
+// The same into d, whose room is used again (a reader's blocks, one after another).
+void DecodeFileTextInto(std::string_view bytes, const TextFileFormat& format, DecodeOptions options, DecodedText& d);
 
 // One line (no break) in the file's encoding.
 std::string EncodeLine(std::string_view sjis_line, const TextFileFormat& format, bool last_line_without_break = false);

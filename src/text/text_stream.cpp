@@ -243,7 +243,7 @@ bool TextBlockReader::Next(DecodedText& out) {
     DecodeOptions options;
     options.at_file_start = at_start_;
     options.jis_state = &jis_;
-    out = DecodeFileText(std::string_view(data_).substr(0, cut), format_, options);
+    DecodeFileTextInto(std::string_view(data_).substr(0, cut), format_, options, out);
     data_.erase(0, cut);
     searched_ = 0;
     at_start_ = false;
