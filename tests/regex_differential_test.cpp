@@ -239,25 +239,29 @@ size_t EarliestByHand(const std::vector<std::string>& strings, std::string_view 
 // plain way finds.
 TEST(MultiStringSearchDifferential, FindsTheEarliestStringFromEveryOffset) {
   const char alphabet[] = {'a', 'b', '\x82', '\xA0', 'c', '\x83', '\x40', '\xCC', '\x9F'};
-  std::mt19937 rng(32);
-  auto random_string = [&](size_t min, size_t max) {
-    std::string s(min + rng() % (max - min + 1), ' ');
-    for (char& c : s) c = alphabet[rng() % std::size(alphabet)];
-    return s;
-  };
-  for (int round = 0; round < 2000; ++round) {
-    std::vector<std::string> strings;
-    const size_t count = 1 + rng() % (round % 4 == 0 ? 40 : 6);
-    const size_t min_length = round % 3 == 0 ? 1 : 2;
-    for (size_t k = 0; k < count; ++k) strings.push_back(random_string(min_length, 6));
-    const MultiStringSearch search(strings);
-    // Texts of several vector steps too (the steps of sixteen and
-    // thirty-two bytes and the bytes after them each find their strings).
-    const std::string text = random_string(0, round % 2 ? 70 : 200);
-    for (size_t from = 0; from <= text.size() + 1; ++from)
-      ASSERT_EQ(search.Find(text, from), EarliestByHand(strings, text, from))
-          << "round " << round << " from " << from << " text [" << text << "] first [" << strings[0] << "]";
+  for (const bool wide : {true, false}) {
+    MultiStringSearch::UseWideSteps(wide);
+    std::mt19937 rng(32);
+    auto random_string = [&](size_t min, size_t max) {
+      std::string s(min + rng() % (max - min + 1), ' ');
+      for (char& c : s) c = alphabet[rng() % std::size(alphabet)];
+      return s;
+    };
+    for (int round = 0; round < 2000; ++round) {
+      std::vector<std::string> strings;
+      const size_t count = 1 + rng() % (round % 4 == 0 ? 40 : 6);
+      const size_t min_length = round % 3 == 0 ? 1 : 2;
+      for (size_t k = 0; k < count; ++k) strings.push_back(random_string(min_length, 6));
+      const MultiStringSearch search(strings);
+      // Texts of several vector steps too (the steps of sixteen and
+      // thirty-two bytes and the bytes after them each find their strings).
+      const std::string text = random_string(0, round % 2 ? 70 : 200);
+      for (size_t from = 0; from <= text.size() + 1; ++from)
+        ASSERT_EQ(search.Find(text, from), EarliestByHand(strings, text, from))
+            << "wide " << wide << " round " << round << " from " << from << " text [" << text << "]";
+    }
   }
+  MultiStringSearch::UseWideSteps(true);
 }
 
 TEST(MultiStringSearchDifferential, AStringEndingTheTextAndNoStringsAtAll) {

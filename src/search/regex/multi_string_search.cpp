@@ -15,6 +15,8 @@ namespace {
 // Compares per vector step beyond which the strings are sought one by one.
 constexpr size_t kMaxCompares = 16;
 
+bool wide_steps = true;
+
 #if defined(LORVEK_X86_VECTORS)
 bool HasAvx2() {
   static const bool has = __builtin_cpu_supports("avx2");
@@ -23,6 +25,8 @@ bool HasAvx2() {
 #endif
 
 }  // namespace
+
+void MultiStringSearch::UseWideSteps(bool use) { wide_steps = use; }
 
 MultiStringSearch::MultiStringSearch(std::vector<std::string> strings) : strings_(std::move(strings)) {
   strings_.erase(std::remove(strings_.begin(), strings_.end(), std::string()), strings_.end());
@@ -97,7 +101,7 @@ size_t MultiStringSearch::FindEach(std::string_view text, size_t from) const {
 size_t MultiStringSearch::FindByBytes(std::string_view text, size_t from) const {
   size_t i = from;
 #if defined(LORVEK_X86_VECTORS)
-  const size_t hit = HasAvx2() ? ScanAvx2(text, i) : ScanSse2(text, i);
+  const size_t hit = wide_steps && HasAvx2() ? ScanAvx2(text, i) : ScanSse2(text, i);
   if (hit != std::string_view::npos) return hit;
 #endif
   const auto* t = reinterpret_cast<const uint8_t*>(text.data());

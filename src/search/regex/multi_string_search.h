@@ -21,6 +21,9 @@ class MultiStringSearch {
   // npos (also when there are no strings).
   size_t Find(std::string_view text, size_t from) const;
   const std::vector<std::string>& Strings() const { return strings_; }
+  // Off: the sixteen-byte steps only, also where the processor has wider
+  // ones (so that tests run both).
+  static void UseWideSteps(bool use);
 
  private:
   using Lanes = std::array<uint8_t, 32>;  // one byte repeated across a vector
