@@ -19,7 +19,11 @@ bool wide_steps = true;
 
 #if defined(LORVEK_X86_VECTORS)
 bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
+  // The processor is asked once (and may be asked before main's start).
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
   return has;
 }
 #endif
