@@ -106,5 +106,40 @@ TEST(TextStream, JisModeAndCrLfSurviveEveryCut) {
   ExpectSameAsWhole(dir.Write("u16.txt", EncodeForCode(ecUtf16Be, text)).string(), "UTF-16BE");
 }
 
+// A line longer than the bound comes in pieces; joined again they are the
+// line read whole, wherever a cut falls in EUC-JP's three-byte JIS X 0212
+// characters (8F and two high bytes) or in an 8F pair that is not one.
+TEST(TextStream, LongEucLinePiecesCutBetweenWholeCharacters) {
+  TempDir dir;
+  const TextFileFormat f = TextFileFormat::FromCodes(ecEuc, leLf);
+  for (const std::string unit : {std::string("\x8F\xB0\xA1a"), std::string("\x8F\xA1\x41"), std::string("\xA4\xA2\x8F")}) {
+    for (size_t lead = 0; lead < 6; ++lead) {
+      std::string line(lead, 'a');
+      while (line.size() < 200) line += unit;
+      const std::string bytes = line + "\n" + line;
+      const std::string path = dir.Write("long.txt", bytes).string();
+      InputFile in(FileRef::FromPath(path));
+      TextBlockReader reader(in, f, true, 16, 16);
+      std::vector<std::string> lines;
+      std::string pieces;
+      DecodedText d;
+      while (reader.Next(d)) {
+        if (reader.Piece()) {
+          pieces += d.Line(0);
+          continue;
+        }
+        size_t i = 0;
+        if (reader.Continued()) {
+          lines.push_back(pieces + std::string(d.size() > 0 ? d.Line(0) : ""));
+          pieces.clear();
+          i = 1;
+        }
+        for (; i < d.size(); ++i) lines.emplace_back(d.Line(i));
+      }
+      EXPECT_EQ(lines, WholeLines(bytes, f)) << "lead " << lead << " unit " << unit.size();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lorvek

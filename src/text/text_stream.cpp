@@ -170,11 +170,16 @@ size_t TextBlockReader::PieceEnd() const {
       }
       return n;
     case ecEuc: {
-      // As the decoder steps: a byte up to 0x80 or 0xFF alone, any other high byte with the next.
+      // As the decoder steps: a byte up to 0x80 or 0xFF alone, 8F with two
+      // bytes from A1 on as three (JIS X 0212), any other high byte with the next.
       size_t i = 0;
       while (i < n) {
         const unsigned char b = byte(i);
-        const size_t len = (b <= 0x80 || b == 0xFF) ? 1 : 2;
+        size_t len = (b <= 0x80 || b == 0xFF) ? 1 : 2;
+        if (b == 0x8F && i + 1 < n && byte(i + 1) >= 0xA1) {
+          if (i + 2 >= n) return i;  // the third byte decides
+          if (byte(i + 2) >= 0xA1) len = 3;
+        }
         if (i + len > n) return i;
         i += len;
       }
