@@ -106,37 +106,49 @@ TEST(TextStream, JisModeAndCrLfSurviveEveryCut) {
   ExpectSameAsWhole(dir.Write("u16.txt", EncodeForCode(ecUtf16Be, text)).string(), "UTF-16BE");
 }
 
-// A line longer than the bound comes in pieces; joined again they are the
-// line read whole, wherever a cut falls in EUC-JP's three-byte JIS X 0212
-// characters (8F and two high bytes) or in an 8F pair that is not one.
-TEST(TextStream, LongEucLinePiecesCutBetweenWholeCharacters) {
+// A file's lines read through pieces of 16 bytes (blocks of 16), each long
+// line's pieces joined again.
+std::vector<std::string> PieceLines(const std::string& path, const TextFileFormat& f) {
+  InputFile in(FileRef::FromPath(path));
+  TextBlockReader reader(in, f, true, 16, 16);
+  std::vector<std::string> lines;
+  std::string pieces;
+  DecodedText d;
+  while (reader.Next(d)) {
+    if (reader.Piece()) {
+      pieces += d.Line(0);
+      continue;
+    }
+    size_t i = 0;
+    if (reader.Continued()) {
+      lines.push_back(pieces + std::string(d.size() > 0 ? d.Line(0) : ""));
+      pieces.clear();
+      i = 1;
+    }
+    for (; i < d.size(); ++i) lines.emplace_back(d.Line(i));
+  }
+  return lines;
+}
+
+// Pieces of a long line joined again are the line read whole, wherever a
+// cut falls: the decoder takes EUC-JP's 8F with two bytes from A1 on as one
+// character of three bytes, and a UTF-8 lead byte with as many bytes as it
+// calls for, whatever they are.
+TEST(TextStream, LongLinePiecesAreCutBetweenTheDecodersCharacters) {
   TempDir dir;
-  const TextFileFormat f = TextFileFormat::FromCodes(ecEuc, leLf);
-  for (const std::string unit : {std::string("\x8F\xB0\xA1a"), std::string("\x8F\xA1\x41"), std::string("\xA4\xA2\x8F")}) {
+  const struct {
+    int32_t encoding;
+    std::string unit;
+  } cases[] = {{ecEuc, "\x8F\xB0\xA1" "a"}, {ecEuc, "\x8F\xA1\x41"}, {ecEuc, "\xA4\xA2\x8F"},
+               {ecUtf8N, "\xE3\x41\x41"}, {ecUtf8N, "\xC3\x41"}, {ecUtf8N, "\xE3\x81\x82" "a"}};
+  for (const auto& c : cases) {
+    const TextFileFormat f = TextFileFormat::FromCodes(c.encoding, leLf);
     for (size_t lead = 0; lead < 6; ++lead) {
       std::string line(lead, 'a');
-      while (line.size() < 200) line += unit;
+      while (line.size() < 200) line += c.unit;
       const std::string bytes = line + "\n" + line;
-      const std::string path = dir.Write("long.txt", bytes).string();
-      InputFile in(FileRef::FromPath(path));
-      TextBlockReader reader(in, f, true, 16, 16);
-      std::vector<std::string> lines;
-      std::string pieces;
-      DecodedText d;
-      while (reader.Next(d)) {
-        if (reader.Piece()) {
-          pieces += d.Line(0);
-          continue;
-        }
-        size_t i = 0;
-        if (reader.Continued()) {
-          lines.push_back(pieces + std::string(d.size() > 0 ? d.Line(0) : ""));
-          pieces.clear();
-          i = 1;
-        }
-        for (; i < d.size(); ++i) lines.emplace_back(d.Line(i));
-      }
-      EXPECT_EQ(lines, WholeLines(bytes, f)) << "lead " << lead << " unit " << unit.size();
+      EXPECT_EQ(PieceLines(dir.Write("long.txt", bytes).string(), f), WholeLines(bytes, f))
+          << c.encoding << " lead " << lead << " unit " << c.unit.size();
     }
   }
 }

@@ -158,17 +158,19 @@ size_t TextBlockReader::PieceEnd() const {
   auto byte = [&](size_t i) { return static_cast<unsigned char>(d[i]); };
   switch (enc) {
     case ecUtf8:
-    case ecUtf8N:
-      // A sequence whose lead byte stands within the last three bytes may be unfinished.
-      for (size_t k = 1; k <= 3 && k <= n; ++k) {
-        const unsigned char b = byte(n - k);
-        if (b < 0x80) break;
-        if (b >= 0xC0) {
-          const size_t len = b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-          return k < len ? n - k : n;
-        }
+    case ecUtf8N: {
+      // As the decoder steps: a lead byte takes as many bytes as it calls
+      // for, whatever they are (a malformed sequence may swallow ASCII), so
+      // only a walk from the start tells where the last one ends.
+      size_t i = 0;
+      while (i < n) {
+        const unsigned char b = byte(i);
+        const size_t len = b < 0xC0 || b > 0xF7 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+        if (i + len > n) return i;
+        i += len;
       }
       return n;
+    }
     case ecEuc: {
       // As the decoder steps: a byte up to 0x80 or 0xFF alone, 8F with two
       // bytes from A1 on as three (JIS X 0212), any other high byte with the next.
