@@ -1,6 +1,6 @@
 // The fast paths against the plain ways they replace: the table-driven code
 // page 932 conversion against iconv, the byte-level UTF-8 decoding against
-// the way by UTF-16 units, the memchr line splitter against a byte loop,
+// the way by UTF-16 units, the bit-scan line splitter against a byte loop,
 // and the binary scan that passes over lines without the search string
 // against the full matcher.
 #include <gtest/gtest.h>
@@ -8,15 +8,18 @@
 #include <random>
 
 #include "search/file_grep.h"
+#include "search/regex/multi_string_search.h"
 #include "search/regex/regular_expression.h"
 #include "test_util.h"
 #include "text/conversion.h"
 #include "text/cp932.h"
 #include "text/line_splitter.h"
+#include "text/sjis_oddities.h"
 
 namespace lorvek {
 namespace {
 
+using test::EdgeOfPage;
 using test::Sj;
 using test::TempDir;
 
@@ -126,6 +129,50 @@ TEST(FastConversions, LineSplitterAgreesWithAByteLoop) {
       ASSERT_EQ(got[k].begin, expected[k].begin);
       ASSERT_EQ(got[k].end, expected[k].end);
       ASSERT_EQ(got[k].next, expected[k].next);
+    }
+  }
+}
+
+// Texts of every length up to several vector steps that end where readable
+// memory ends: a step of the multi-string search (each width), the line
+// splitter or the Shift-JIS oddity count that reads one byte past its text
+// faults here, where a string's spare capacity would hide it. The straight
+// decoders write within the room they ask for, which ends at a fault too.
+TEST(FastConversions, VectorStepsStayInsideTheirText) {
+  EdgeOfPage input, output;
+  const char alphabet[] = {'a', 'b', '\r', '\n', '\x82', '\xA0', '\xE3', '\x81', '\x8F', '\xA1'};
+  const std::vector<std::vector<std::string>> sets = {
+      {"ab"}, {std::string(40, 'a') + "b"}, {"a\r", "\x82\xA0", "ba"}, {"\x81\x8F\xA1"}};
+  for (size_t length = 0; length <= 300; ++length) {
+    std::string bytes(length, ' ');
+    for (char& c : bytes) c = Pick(4) == 0 ? 'a' : alphabet[Pick(sizeof alphabet)];
+    const std::string_view text = input.Put(bytes);
+    for (const bool wide : {true, false}) {
+      MultiStringSearch::UseWideSteps(wide);
+      for (const std::vector<std::string>& strings : sets) {
+        const MultiStringSearch search(strings);
+        for (size_t from = 0; from <= length; ++from) {
+          size_t expected = std::string_view::npos;
+          for (const std::string& s : strings) expected = std::min(expected, bytes.find(s, from));
+          ASSERT_EQ(search.Find(text, from), expected) << "length " << length << " from " << from;
+        }
+      }
+    }
+    MultiStringSearch::UseWideSteps(true);
+    size_t lines = 0;
+    ForEachLine(text, [&](const LineSpan& s) { lines += s.next <= length; });
+    ASSERT_EQ(lines, SplitLineSpans(bytes).size()) << length;
+    SjisOddities odd;
+    odd.Feed(text);
+    SjisOddities whole_copy;
+    whole_copy.Feed(bytes);
+    ASSERT_EQ(odd.Count(), whole_copy.Count()) << length;
+    const size_t room = 2 * length + 16;
+    ASSERT_LE(WriteEucAsSjis(text, output.Room(room)) - output.Room(room), static_cast<std::ptrdiff_t>(room));
+    try {
+      const char* end = WriteUtf8AsSjis(text, output.Room(room));
+      if (end) ASSERT_LE(end - output.Room(room), static_cast<std::ptrdiff_t>(room));
+    } catch (const EConversionError&) {
     }
   }
 }

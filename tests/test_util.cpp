@@ -1,9 +1,12 @@
 #include "test_util.h"
 
+#include <cstring>
 #include <fstream>
 #include <random>
 #include <sstream>
+#include <stdexcept>
 #include <grp.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -64,6 +67,26 @@ fs::path TempDir::Write(std::string_view rel, std::string_view bytes) const {
   fs::path p = path_ / rel;
   WriteBytes(p, bytes);
   return p;
+}
+
+EdgeOfPage::EdgeOfPage() : page_(static_cast<size_t>(sysconf(_SC_PAGESIZE))) {
+  void* p = mmap(nullptr, 2 * page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) throw std::runtime_error("mmap failed");
+  base_ = static_cast<char*>(p);
+  if (mprotect(base_ + page_, page_, PROT_NONE) != 0) throw std::runtime_error("mprotect failed");
+}
+
+EdgeOfPage::~EdgeOfPage() { munmap(base_, 2 * page_); }
+
+std::string_view EdgeOfPage::Put(std::string_view bytes) {
+  char* at = Room(bytes.size());
+  if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
+  return std::string_view(at, bytes.size());
+}
+
+char* EdgeOfPage::Room(size_t n) {
+  if (n > page_) throw std::length_error("more than a page");
+  return base_ + page_ - n;
 }
 
 }  // namespace lorvek::test

@@ -37,4 +37,24 @@ class TempDir {
   fs::path path_;
 };
 
+// Room whose end is the end of readable memory: a page that faults follows
+// it, so a vector step that reads or writes past a text's end crashes the
+// test instead of going unseen in a string's spare capacity.
+class EdgeOfPage {
+ public:
+  EdgeOfPage();
+  ~EdgeOfPage();
+  EdgeOfPage(const EdgeOfPage&) = delete;
+  EdgeOfPage& operator=(const EdgeOfPage&) = delete;
+  size_t capacity() const { return page_; }
+  // The bytes copied so that their last one is the last readable byte.
+  std::string_view Put(std::string_view bytes);
+  // n writable bytes ending at the faulting page.
+  char* Room(size_t n);
+
+ private:
+  char* base_ = nullptr;
+  size_t page_ = 0;
+};
+
 }  // namespace lorvek::test
