@@ -34,6 +34,71 @@ TEST(TextCodec, EveryTextFixtureComesBackByteForByte) {
   }
 }
 
+// Texts of every kind decoded one after another into one DecodedText, as a
+// reader's blocks are: each comes out as a fresh decoding gives it, with
+// nothing of the one before (its lines, mark, break, JIS return, the room a
+// longer text left), also after a decoder gave up midway.
+TEST(TextCodec, DecodingIntoAUsedTextGivesWhatAFreshOneGives) {
+  const std::string long_line(300, 'x');
+  const struct {
+    std::string bytes;
+    int32_t code;
+  } texts[] = {
+      {"\xEF\xBB\xBF" "\xE3\x81\x82" "a\r\n\xE3\x81\x84", ecUtf8},
+      {long_line + "\xA4\xA2\n" + long_line + "\n\n\xA4", ecEuc},
+      {"\xA4\xA2\r\n", ecEuc},
+      {"abc\r\n\x82\xA0\ndef", ecSjis},
+      {"\x1B$B$\"\x1B(Ja\r\nb\r\n", ecJis},
+      {std::string("\xFF\xFE" "a\0\r\0\n\0b\0", 10), ecUtf16Le},
+      {std::string("\xFF\xFE" "a\0b\0", 6), ecUtf16Le},
+      {"a\r\n\xE3\x81\x82\xC0\x80z\r\n" + long_line, ecUtf8N},  // the long way midway
+      {long_line + "\r\n\x80z", ecUtf8N},                          // refused midway
+      {"", ecAscii},
+  };
+  auto fresh = [&](size_t k) {
+    return DecodeFileText(texts[k].bytes, TextFileFormat::FromCodes(texts[k].code, leCrLf), {.check_round_trip = true});
+  };
+  for (size_t before = 0; before < std::size(texts); ++before) {
+    for (size_t k = 0; k < std::size(texts); ++k) {
+      DecodedText d;
+      try {
+        DecodeFileTextInto(texts[before].bytes, TextFileFormat::FromCodes(texts[before].code, leCrLf),
+                           {.check_round_trip = true}, d);
+      } catch (const EConversionError&) {
+      }
+      DecodedText expected;
+      bool threw = false;
+      try {
+        expected = fresh(k);
+      } catch (const EConversionError&) {
+        threw = true;
+      }
+      if (threw) {
+        EXPECT_THROW(DecodeFileTextInto(texts[k].bytes, TextFileFormat::FromCodes(texts[k].code, leCrLf),
+                                        {.check_round_trip = true}, d),
+                     EConversionError);
+        continue;
+      }
+      DecodeFileTextInto(texts[k].bytes, TextFileFormat::FromCodes(texts[k].code, leCrLf), {.check_round_trip = true},
+                         d);
+      EXPECT_EQ(d.format, expected.format) << before << " then " << k;
+      ASSERT_EQ(d.Lines(), expected.Lines()) << before << " then " << k;
+      for (size_t i = 0; i < d.size(); ++i) {
+        const LineSpan &got = d.lines[i].file, &want = expected.lines[i].file;
+        EXPECT_TRUE(got.begin == want.begin && got.end == want.end && got.next == want.next)
+            << before << " then " << k << " line " << i;
+        EXPECT_EQ(d.lines[i].lossless, expected.lines[i].lossless) << before << " then " << k << " line " << i;
+        // Lines decoded straight into the room are what their bytes decode to alone.
+        const std::string_view raw = std::string_view(texts[k].bytes).substr(got.begin, got.end - got.begin);
+        const int32_t code = texts[k].code;
+        if (code == ecEuc) EXPECT_EQ(d.Line(i), EucToSjis(raw)) << k << " line " << i;
+        if (code == ecUtf8 || code == ecUtf8N) EXPECT_EQ(d.Line(i), Utf8ToSjis(raw, false)) << k << " line " << i;
+        if (code == ecSjis || code == ecAscii) EXPECT_EQ(d.Line(i), raw) << k << " line " << i;
+      }
+    }
+  }
+}
+
 TEST(TextCodec, LinesKnowWhereTheirBytesAre) {
   const std::string bytes = "\xEF\xBB\xBF" "ab\r\n\xE6\xA4\x9C\xE7\xB4\xA2\ncd";
   DecodedText d = Decode(bytes, ecUtf8);
