@@ -40,7 +40,8 @@ bool FeedBlock(const DecodedText& block, MatchTarget& target, size_t first_line)
   while (i < n) {
     const size_t at = candidate(block.lines[i].text_begin);
     if (at == std::string_view::npos) return target.SkipLines(static_cast<int32_t>(n - i));
-    // The line the string starts in (lines lie back to back in the text).
+    // The line the string starts in: the lines lie in order in the text, and
+    // a place in the break after a line's text belongs to the next line.
     size_t j = i;
     while (j + 1 < n && block.lines[j].text_end <= at) ++j;
     if (j > i && !target.SkipLines(static_cast<int32_t>(j - i))) return false;

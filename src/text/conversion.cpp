@@ -122,8 +122,8 @@ std::string JisToSjis(std::string_view t) {
 }
 
 void AppendEucAsSjis(std::string_view t, std::string& out) {
-  // Every EUC-JP character is at most as long in Shift-JIS: the text is
-  // written straight into room made for it and cut to what it took.
+  // The text is written straight into the room WriteEucAsSjis asks for
+  // and cut to what it took.
   const size_t base = out.size();
   out.resize(base + t.size() * 2 + 16);
   char* const first = out.data() + base;
