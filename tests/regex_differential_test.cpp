@@ -269,9 +269,8 @@ TEST(MultiStringSearchDifferential, AStringEndingTheTextAndNoStringsAtAll) {
   const std::string text = std::string(40, '.') + "zz";  // the pair in the last two bytes
   EXPECT_EQ(two.Find(text, 0), 40u);
   EXPECT_EQ(two.Find(text, 41), std::string_view::npos);
-  // "qzzァ" is looked for by its ァ, which stands after the pair of the
-  // "zz" inside it: the earlier start still wins, in the sixteen-byte steps
-  // and in the bytes after them.
+  // "qzzァ" holds "zz" one byte on: the earlier start still wins, in the
+  // vector steps and in the bytes after them.
   const MultiStringSearch inner({"zz", "qzz\x83\x40"});
   for (size_t pad : {0, 3, 40}) {
     const std::string text = std::string(pad, '.') + "qzz\x83\x40" + std::string(pad, '.');
