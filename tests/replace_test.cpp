@@ -701,14 +701,21 @@ TEST(ReplaceUndo, AFileWrittenTwiceAndAKilledRun) {
   EXPECT_EQ(f.Bytes("b.txt"), "cat z\n");
 }
 
+// The undo journal's place and two files: a.txt, already replaced, with its
+// backup a.bak beside it, and b.txt still as it was.
+struct TwoFilesAndAJournal : Fixture {
+  const std::string journal = (program / "replace.journal").string();
+  const std::string a = dir.Write("a.txt", "dog a\n").string();
+  const std::string b = dir.Write("b.txt", "cat b\n").string();
+  TwoFilesAndAJournal() { dir.Write("a.bak", "cat a\n"); }
+};
+
 // A run that writes nothing (its only write failed) leaves the last run's
 // undo; a run killed right after its first file was in place, before the
 // journal said so, is the one undone.
 TEST(ReplaceUndo, ARunThatWritesNothingKeepsTheLastUndo) {
-  Fixture f;
-  const std::string journal = (f.program / "replace.journal").string();
-  const std::string a = f.dir.Write("a.txt", "dog a\n").string(), b = f.dir.Write("b.txt", "cat b\n").string();
-  f.dir.Write("a.bak", "cat a\n");
+  const TwoFilesAndAJournal f;
+  const std::string &journal = f.journal, &a = f.a, &b = f.b;
   {
     ReplaceJournal first(journal);
     first.Writing(a, (f.dir / "a.bak").string(), "dog a\n");
@@ -772,10 +779,8 @@ TEST(ReplaceUndo, AWordReplacedByItselfWritesNothing) {
 // place is kept apart and undone from there, and no later run writes over
 // it; a link or a folder at the name of the one apart is not followed.
 TEST(ReplaceUndo, AJournalThatCannotTakeItsPlaceIsStillTheWayBack) {
-  Fixture f;
-  const std::string journal = (f.program / "replace.journal").string();
-  const std::string a = f.dir.Write("a.txt", "dog a\n").string(), b = f.dir.Write("b.txt", "cat b\n").string();
-  f.dir.Write("a.bak", "cat a\n");
+  const TwoFilesAndAJournal f;
+  const std::string &journal = f.journal, &a = f.a, &b = f.b;
   std::filesystem::create_directories(journal + "/inside");  // the journal's place is taken
   {
     ReplaceJournal j(journal);

@@ -278,9 +278,10 @@ bool TextBlockReader::Next(DecodedText& out) {
     if (eof_) {
       // The file ended right after the last piece: that line is done.
       if (in_piece_line_) {
-        out = DecodedText{};
+        // An empty last line, in the room the block had.
+        out.text.clear();
+        out.lines.assign(1, DecodedLine{});
         out.format = format_;
-        out.lines.push_back(DecodedLine{});
         piece_ = false;
         continued_ = true;
         in_piece_line_ = false;

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
-#if defined(__x86_64__) || defined(__i386__)
+#include <atomic>
+
+#if defined(__x86_64__) || (defined(__i386__) && defined(__SSE2__))
 #include <immintrin.h>
 #define LORVEK_X86_VECTORS 1
 #endif
@@ -15,7 +17,7 @@ namespace {
 // Compares per vector step beyond which the strings are sought one by one.
 constexpr size_t kMaxCompares = 32;  // sixteen distinct first pairs, as before
 
-bool wide_steps = true;
+std::atomic<bool> wide_steps{true};  // read by every search thread
 
 #if defined(LORVEK_X86_VECTORS)
 bool HasAvx2() {
@@ -30,7 +32,7 @@ bool HasAvx2() {
 
 }  // namespace
 
-void MultiStringSearch::UseWideSteps(bool use) { wide_steps = use; }
+void MultiStringSearch::UseWideSteps(bool use) { wide_steps.store(use, std::memory_order_relaxed); }
 
 MultiStringSearch::MultiStringSearch(std::vector<std::string> strings) : strings_(std::move(strings)) {
   strings_.erase(std::remove(strings_.begin(), strings_.end(), std::string()), strings_.end());
@@ -105,7 +107,7 @@ size_t MultiStringSearch::FindEach(std::string_view text, size_t from) const {
 size_t MultiStringSearch::FindByBytes(std::string_view text, size_t from) const {
   size_t i = from;
 #if defined(LORVEK_X86_VECTORS)
-  const size_t hit = wide_steps && HasAvx2() ? ScanAvx2(text, i) : ScanSse2(text, i);
+  const size_t hit = wide_steps.load(std::memory_order_relaxed) && HasAvx2() ? ScanAvx2(text, i) : ScanSse2(text, i);
   if (hit != std::string_view::npos) return hit;
 #endif
   const auto* t = reinterpret_cast<const uint8_t*>(text.data());
