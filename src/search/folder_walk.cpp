@@ -93,6 +93,9 @@ class Walker {
     for (size_t k = from + 1; k <= i; ++k) {
       chain_[k].fd = openat(chain_[k - 1].fd, chain_[k].name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
       if (chain_[k].fd < 0) return -1;
+      // On the way down only the deepest levels stay open: a chain opened
+      // again from near the top must not hold a descriptor per level.
+      if (k - 1 > 0 && k - 1 + kOpenLevels < chain_.size()) Close(chain_[k - 1]);
     }
     // Keep the target and the deepest levels; the rest are opened again when needed.
     for (size_t k = 1; k + kOpenLevels < chain_.size(); ++k) Close(chain_[k]);
@@ -145,8 +148,14 @@ class Walker {
       if (rules_.subfolders) observer_.ListingFolder(shown);
       observer_.EntryReached();
       const int dir_fd = LevelFd(level);
+      if (dir_fd < 0) {
+        // The folder cannot be reached again (no descriptor left, or it was
+        // moved): what is left of it is said, not passed over.
+        observer_.CannotList(folder, errno);
+        return true;
+      }
       struct stat st;
-      const EntryKind kind = dir_fd < 0 ? EntryKind::Other : KindOf(dir_fd, e, st);
+      const EntryKind kind = KindOf(dir_fd, e, st);
       if (kind == EntryKind::Folder && rules_.subfolders && e.name[0] != '.') {
         chain_.push_back({e.name, -1, full + "/"});
         Folder();

@@ -78,12 +78,19 @@ deep="$work/deep"
 mkdir -p "$deep"
 cd "$deep"
 levels=$((1300 * (scale > 1 ? 2 : 1)))
-for i in $(seq 1 "$levels"); do mkdir d && cd d; done
+# Deeper than a path can name; a hit every 100 levels, the walk coming back
+# up to each one after the levels below it.
+for i in $(seq 1 "$levels"); do
+  mkdir folder && cd folder
+  [ $((i % 100)) -eq 0 ] && echo "needle at $i" >hit.txt
+done
 echo "needle at the bottom" >bottom.txt
 cd "$work"
-(ulimit -n 64 && "$grep_bin" --no-word needle "$deep" >"$work/out" 2>"$work/err")
-[ $? -eq 0 ] && grep -q "bottom.txt" "$work/out"
-check "$levels levels with 64 descriptors: the deepest file found" $?
+for fds in 64 1024; do
+  (ulimit -n $fds && "$grep_bin" --no-word needle "$deep" >"$work/out" 2>"$work/err")
+  [ $? -eq 0 ] && grep -q "bottom.txt" "$work/out" && [ "$(wc -l <"$work/out")" -eq $((levels / 100 + 1)) ]
+  check "$levels levels with $fds descriptors: every hit found" $?
+done
 
 long_dir="$work/long"
 mkdir -p "$long_dir"
