@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <utility>
 #include <random>
@@ -775,44 +776,157 @@ TEST(ReplaceUndo, AWordReplacedByItselfWritesNothing) {
   EXPECT_EQ(f.Bytes("a.txt"), "cat a\n");
 }
 
-// Whatever stands at the journal's names: a journal that cannot take its
-// place is kept apart and undone from there, and no later run writes over
-// it; a link or a folder at the name of the one apart is not followed.
+// A journal that cannot take its place (a folder came to stand at its
+// name after the run began) is kept apart and undone from there once the
+// folder is gone; no later run starts over it.
 TEST(ReplaceUndo, AJournalThatCannotTakeItsPlaceIsStillTheWayBack) {
   const TwoFilesAndAJournal f;
   const std::string &journal = f.journal, &a = f.a, &b = f.b;
-  std::filesystem::create_directories(journal + "/inside");  // the journal's place is taken
   {
     ReplaceJournal j(journal);
     j.Writing(a, (f.dir / "a.bak").string(), "dog a\n");
+    std::filesystem::create_directories(journal + "/inside");  // the journal's place is taken
     EXPECT_THROW(j.Written(a), std::system_error);
     j.End();
   }
   EXPECT_TRUE(HasReplaceJournal(journal));
   {
     ReplaceJournal next(journal);
-    EXPECT_THROW(next.Writing(b, (f.dir / "b.bak").string(), "dog b\n"), std::system_error);
+    EXPECT_THROW(next.Writing(b, (f.dir / "b.bak").string(), "dog b\n"), JournalStartError);
     next.End();
   }
+  EXPECT_TRUE(UndoLastReplace(journal).refused);  // the folder is named, nothing is touched
+  EXPECT_EQ(f.Bytes("a.txt"), "dog a\n");
+  std::filesystem::remove_all(journal);
   UndoResult r = UndoLastReplace(journal);
   EXPECT_EQ(r.restored, 1);
   EXPECT_EQ(f.Bytes("a.txt"), "cat a\n");
   EXPECT_FALSE(std::filesystem::exists(journal + ".new"));
-  std::filesystem::remove_all(journal);
+}
 
-  const std::string nowhere = (f.dir / "nowhere").string();
-  ASSERT_EQ(symlink(nowhere.c_str(), (journal + ".new").c_str()), 0);
-  {
-    ReplaceJournal j(journal);
-    j.Writing(b, (f.dir / "b.bak").string(), "dog b\n");
-    j.End();
+// A journal is read, and a run's journal started, only where nobody else
+// could have put or changed it: a link, a folder or a file others may
+// write at any of its names, or a folder others may write, is refused by
+// name; the planted entry's backup stays and its file is left as it is.
+TEST(ReplaceUndo, OnlyAJournalOfTheUsersOwnIsTrusted) {
+  struct Plant {
+    const char* what;
+    std::function<void(const std::string& journal, const test::TempDir& program)> plant;
+  };
+  const std::vector<Plant> plants = {
+      {"a link at the journal's name",
+       [](const std::string& j, const test::TempDir&) {
+         std::filesystem::rename(j, j + ".real");
+         std::filesystem::create_symlink(j + ".real", j);
+       }},
+      {"a link at the lock's name",
+       [](const std::string& j, const test::TempDir&) {
+         std::filesystem::remove(j + ".lock");
+         std::filesystem::create_symlink(j + ".real", j + ".lock");
+       }},
+      {"a folder at the lock's name",
+       [](const std::string& j, const test::TempDir&) {
+         std::filesystem::remove(j + ".lock");
+         std::filesystem::create_directory(j + ".lock");
+       }},
+      {"a link at the name of the journal apart",
+       [](const std::string& j, const test::TempDir&) { std::filesystem::create_symlink(j, j + ".new"); }},
+      {"a journal others may write", [](const std::string& j, const test::TempDir&) { chmod(j.c_str(), 0622); }},
+      {"a journal a group of others may write",
+       [](const std::string& j, const test::TempDir&) {
+         chmod(j.c_str(), 0620);
+         if (geteuid() == 0) EXPECT_EQ(chown(j.c_str(), 0, 65534), 0);
+         else chmod(j.c_str(), 0622);  // (the user's own group may hold nobody else)
+       }},
+      {"a folder others may write",
+       [](const std::string&, const test::TempDir& p) { chmod(p.path().c_str(), 0777); }},
+      {"a journal of another user",
+       [](const std::string& j, const test::TempDir&) {
+         if (geteuid() == 0) EXPECT_EQ(chown(j.c_str(), 65534, 65534), 0);
+         else chmod(j.c_str(), 0666);  // (only root may give a file away)
+       }},
+  };
+  for (const Plant& plant : plants) {
+    SCOPED_TRACE(plant.what);
+    const TwoFilesAndAJournal f;
+    {
+      ReplaceJournal j(f.journal);
+      j.Writing(f.a, (f.dir / "a.bak").string(), "dog a\n");
+      j.Written(f.a);
+      j.End();
+    }
+    plant.plant(f.journal, f.program);
+    EXPECT_TRUE(HasReplaceJournal(f.journal));  // offered, so that the refusal is seen
+    const UndoResult r = UndoLastReplace(f.journal);
+    EXPECT_TRUE(r.refused);
+    EXPECT_EQ(r.restored, 0);
+    EXPECT_NE(r.report.find("置換の記録を信頼できないため使用しません: "), std::string::npos) << r.report;
+    EXPECT_NE(r.report.find(f.program.path().string()), std::string::npos) << r.report;
+    EXPECT_EQ(f.Bytes("a.txt"), "dog a\n");
+    EXPECT_EQ(f.Bytes("a.bak"), "cat a\n");
+    ReplaceJournal next(f.journal);
+    EXPECT_THROW(next.Writing(f.b, (f.dir / "b.bak").string(), "dog b\n"), JournalStartError);
+    next.End();
+    chmod(f.program.path().c_str(), 0700);
   }
-  EXPECT_FALSE(std::filesystem::exists(nowhere));
-  std::filesystem::create_directory(journal + ".new");
-  {
+}
+
+// The journal's entry is on disk before its file is written, and so is the
+// header before the first entry.
+TEST(ReplaceUndo, EveryEntryIsFlushedBeforeItsFileIsWritten) {
+  const TwoFilesAndAJournal f;
+  ReplaceJournal j(f.journal);
+  const int before = g_journal_syncs_for_testing.load();
+  j.Writing(f.a, (f.dir / "a.bak").string(), "dog a\n");
+  EXPECT_EQ(g_journal_syncs_for_testing.load() - before, 2);
+  j.Written(f.a);
+  j.Writing(f.b, (f.dir / "b.bak").string(), "dog b\n");
+  EXPECT_EQ(g_journal_syncs_for_testing.load() - before, 4);
+  j.End();
+}
+
+// A journal that cannot be started (a folder full of things at the name of
+// the run's journal, a disk with no room) stops the run before its first
+// write: no file changes, no backup stays, the reason is said, and the
+// lock is free for the next run (which would wait for ever otherwise).
+TEST(ReplaceRun, AJournalThatCannotStartWritesNothing) {
+  for (const bool full_disk : {false, true}) {
+    SCOPED_TRACE(full_disk ? "no room" : "a folder at the journal's name");
+    Fixture f;
+    const std::string journal = (f.program / "replace.journal").string();
+    f.dir.Write("a.txt", "cat a\n");
+    f.dir.Write("b.txt", "cat b\n");
+    f.Search("cat");
+    if (!full_disk) f.program.Write("replace.journal.new/x", "");
     ReplaceJournal j(journal);
-    EXPECT_NO_THROW(j.Writing(b, (f.dir / "b.bak").string(), "dog b\n"));
-    j.End();
+    ReplaceRun run(f.store, *f.run.Compiled(), f.settings, f.replies);
+    run.SetJournal(&j);
+    f.replies.answers = {Answer::All};
+    rlimit old_limit{};
+    getrlimit(RLIMIT_FSIZE, &old_limit);
+    auto old_handler = signal(SIGXFSZ, SIG_IGN);
+    if (full_disk) {
+      const rlimit tiny{4, old_limit.rlim_max};  // less than the journal's first line
+      setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    const ReplaceResult r = run.Run("dog", false);
+    setrlimit(RLIMIT_FSIZE, &old_limit);
+    signal(SIGXFSZ, old_handler);
+    EXPECT_EQ(r.files, 0);
+    EXPECT_EQ(r.failed, 1);
+    ASSERT_EQ(r.notes.size(), 1u);
+    EXPECT_EQ(r.notes[0].rfind("置換の記録を作成できないため置換できない:", 0), 0u) << r.notes[0];
+    EXPECT_NE(r.notes[0].find("replace.journal.new"), std::string::npos) << r.notes[0];
+    EXPECT_EQ(f.Bytes("a.txt"), "cat a\n");
+    EXPECT_EQ(f.Bytes("b.txt"), "cat b\n");
+    EXPECT_FALSE(std::filesystem::exists(f.dir / "a.bak"));
+    EXPECT_FALSE(std::filesystem::exists(f.dir / "b.bak"));
+    EXPECT_FALSE(HasReplaceJournal(journal) && !std::filesystem::is_directory(journal + ".new"));
+    std::filesystem::remove_all(journal + ".new");
+    ReplaceRun again(f.store, *f.run.Compiled(), f.settings, f.replies);
+    again.SetJournal(&j);
+    f.replies.answers = {Answer::All};
+    EXPECT_EQ(again.Run("dog", false).files, 2);
   }
 }
 

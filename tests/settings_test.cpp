@@ -351,6 +351,48 @@ TEST(IniFile, ReadOnlyFileIsMadeWritableAtStartUpOnlyWhenAsked) {
   EXPECT_FALSE(owner.IsReadOnly());
 }
 
+// The program's own settings steer what it runs (filters, editors): a file
+// others may write, or a link at its name, is neither read nor written
+// (the defaults hold and the reason is told); a file of the user's own is
+// written for the user alone.
+TEST(IniFile, TheProgramsOwnSettingsAreUsedOnlyWhenTheUsersAlone) {
+  TempDir d;
+  const std::string path = (d / "Lorvek.ini").string();
+  d.Write("Lorvek.ini", "[Options]\r\nFilterName=evil\r\n");
+  chmod(path.c_str(), 0666);
+  {
+    TIniGT ini(path, true, /*own_file=*/true);
+    EXPECT_EQ(ini.ReadStr("Options", "FilterName", "none"), "none");
+    EXPECT_NE(ini.Distrust(), "");
+    ini.WriteStr("Options", "FilterName", "mine");
+    EXPECT_EQ(test::ReadBytes(d / "Lorvek.ini"), "[Options]\r\nFilterName=evil\r\n");
+  }
+  fs::remove(path);
+  const std::string elsewhere = (d / "elsewhere").string();
+  d.Write("elsewhere", "[Options]\r\nFilterName=evil\r\n");
+  fs::create_symlink(elsewhere, path);
+  {
+    TIniGT ini(path, true, /*own_file=*/true);
+    EXPECT_EQ(ini.ReadStr("Options", "FilterName", "none"), "none");
+    ini.WriteStr("Options", "FilterName", "mine");
+    EXPECT_EQ(test::ReadBytes(d / "elsewhere"), "[Options]\r\nFilterName=evil\r\n");
+    EXPECT_TRUE(fs::is_symlink(path));
+  }
+  fs::remove(path);
+  {
+    TIniGT ini(path, true, /*own_file=*/true);
+    ini.WriteStr("Options", "FilterName", "mine");
+    EXPECT_EQ(ini.Distrust(), "");
+  }
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(TIniGT(path, true, true).ReadStr("Options", "FilterName", "none"), "mine");
+  // A file given by the user (lorvek-grep --ini) is the user's choice: read as it is.
+  chmod(path.c_str(), 0666);
+  EXPECT_EQ(TIniGT(path, false).ReadStr("Options", "FilterName", "none"), "mine");
+}
+
 TEST(WorkFolder, CreatedPrivateAndRemovedAtExit) {
   TempDir root;
   WorkFolder w(root.path().string());

@@ -206,6 +206,7 @@ int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const
 int UndoReplace() {
   const UndoResult r = UndoLastReplace(ReplaceJournalPath(ProgramFolder()));
   std::cerr << r.report << "\n";
+  if (r.refused) return 2;
   if (r.nothing) return 1;
   return r.left.empty() && r.failed.empty() ? 0 : 2;
 }

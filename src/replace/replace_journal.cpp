@@ -9,11 +9,15 @@
 #include <cerrno>
 #include <climits>
 #include <map>
+#include <cstring>
+#include <optional>
 #include <sstream>
 #include <system_error>
 
+#include "settings/own_files.h"
 #include "text/cp932.h"
 #include "text/file_bytes.h"
+#include "text/path_names.h"
 
 namespace lorvek {
 namespace {
@@ -21,6 +25,7 @@ namespace {
 constexpr char kHeader[] = "LORVEK-REPLACE-JOURNAL 1";
 const char kChangedSince[] = "置換後に変更されたため元に戻しません:";
 const char kCannotRestore[] = "元に戻せません:";
+const char kUntrusted[] = "置換の記録を信頼できないため使用しません: ";
 
 // FNV-1a: enough to tell the run's content from a later edit.
 uint64_t Digest(const std::string& bytes) {
@@ -105,23 +110,18 @@ bool HoldsWhatWasWritten(const Entry& e) {
 
 // A run's journal left apart (the run was killed, or wrote nothing) takes
 // the last run's place when one of its files holds what it wrote, and is
-// dropped otherwise; anything else at its name (a link, a folder) is not
-// ours and goes. Returns the journal that is the way back now: the one in
+// dropped otherwise. Returns the journal that is the way back now: the one in
 // place, or the one apart when it could not take that place (it is kept
 // then, and no new run may start over it). Called under the journal's lock.
 std::string SettlePendingJournal(const std::string& journal_path) {
   const std::string pending = PendingJournalPath(journal_path);
-  struct stat st;
-  if (lstat(pending.c_str(), &st) != 0) return journal_path;
-  if (!S_ISREG(st.st_mode)) {
-    if (S_ISDIR(st.st_mode)) rmdir(pending.c_str());
-    else unlink(pending.c_str());
-    return journal_path;
-  }
   std::string text;
   try {
-    text = ReadFileBytes(pending);
+    const std::optional<std::string> read = ReadOwnFile(pending);
+    if (!read) return journal_path;
+    text = *read;
   } catch (const std::exception&) {
+    return journal_path;  // the caller refuses what is not ours
   }
   const std::vector<Entry> entries = EntriesOf(text);
   const bool written = text.rfind(kHeader, 0) == 0 && std::any_of(entries.begin(), entries.end(), HoldsWhatWasWritten);
@@ -149,24 +149,51 @@ std::string ReadBackup(const std::string& backup, const std::string& file) {
 
 // Held while a run writes its journal and while undo reads it, so that two
 // runs at once do not interleave their entries and undo never takes a
-// journal a run is still writing: a second run waits for the first.
+// journal a run is still writing: a second run waits for the first. A lock
+// file that is not ours (a link, a folder, another user's file) would lock
+// nothing, or lock out our runs: it is refused (UntrustedFileError).
 class JournalLock {
  public:
-  explicit JournalLock(const std::string& journal_path)
-      : fd_(open((journal_path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
-    if (fd_ >= 0) flock(fd_, LOCK_EX);
+  explicit JournalLock(const std::string& journal_path) {
+    const std::string path = journal_path + ".lock";
+    fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
+    if (fd_ < 0) {
+      const int error = errno;
+      throw UntrustedFileError(path, error == ELOOP || error == EISDIR || error == ENXIO ? "通常のファイルではありません"
+                                                                                       : std::strerror(error));
+    }
+    if (std::string why = OwnFileDistrust(fd_); !why.empty()) {
+      close(fd_);
+      throw UntrustedFileError(path, why);
+    }
+    while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
   }
-  ~JournalLock() {
-    if (fd_ >= 0) close(fd_);
-  }
+  ~JournalLock() { close(fd_); }
   JournalLock(const JournalLock&) = delete;
   JournalLock& operator=(const JournalLock&) = delete;
 
  private:
-  int fd_;
+  int fd_ = -1;
 };
 
+// Raises UntrustedFileError unless the journal's folder and every file of
+// it are the running user's alone.
+void TrustJournalFiles(const std::string& journal_path) {
+  const std::string folder = FolderOfFile(journal_path);
+  if (std::string why = OwnFolderDistrust(folder); !why.empty()) throw UntrustedFileError(folder, why);
+  for (const std::string& path : {journal_path, PendingJournalPath(journal_path), journal_path + ".lock"})
+    if (std::string why = OwnFileDistrust(path); !why.empty()) throw UntrustedFileError(path, why);
+}
+
+int SyncJournal(int fd) {
+  g_journal_syncs_for_testing.fetch_add(1);
+  return fsync(fd);
+}
+
 }  // namespace
+
+std::atomic<int> g_journal_syncs_for_testing{0};
 
 ReplaceJournal::ReplaceJournal(std::string path) : path_(std::move(path)) {}
 ReplaceJournal::~ReplaceJournal() = default;
@@ -179,28 +206,48 @@ std::string ReplaceJournalPath(const std::string& program_folder) {
 
 void ReplaceJournal::Append(const std::string& line) {
   const std::string target = in_place_ ? path_ : PendingJournalPath(path_);
-  const int fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int fd = open(target.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) throw std::system_error(errno, std::generic_category(), "journal");
   const std::string text = line + "\n";
-  const bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && fsync(fd) == 0;
+  // On disk before the file it names is touched: a crash then still finds it.
+  const bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && SyncJournal(fd) == 0;
   const int error = errno;
   close(fd);
   if (!ok) throw std::system_error(error, std::generic_category(), "journal");
 }
 
-void ReplaceJournal::Writing(const std::string& file, const std::string& backup, const std::string& new_bytes) {
-  if (!started_) {
-    lock_ = std::make_unique<JournalLockHolder>(path_);
-    // A run before whose journal could not take its place is still the way
-    // back: no file is written that could not be undone.
-    if (SettlePendingJournal(path_) != path_) {
-      lock_.reset();
-      throw std::system_error(EEXIST, std::generic_category(), "journal");
-    }
-    WriteFileAtomically(PendingJournalPath(path_), std::string(kHeader) + "\n");
-    started_ = true;
-    in_place_ = false;
+void ReplaceJournal::Start() {
+  auto fail = [&](const std::string& reason) { throw JournalStartError(reason); };
+  std::unique_ptr<JournalLockHolder> lock;
+  try {
+    TrustJournalFiles(path_);
+    lock = std::make_unique<JournalLockHolder>(path_);
+    TrustJournalFiles(path_);  // as it is now that no run of ours changes it
+  } catch (const UntrustedFileError& e) {
+    fail(PathForDisplay(e.Path()) + " (" + e.Reason() + ")");
   }
+  // A run before whose journal could not take its place is still the way
+  // back: no file is written that could not be undone.
+  if (SettlePendingJournal(path_) != path_)
+    fail(PathForDisplay(PendingJournalPath(path_)) + " (前回の置換の記録が元に戻されていません)");
+  const std::string pending = PendingJournalPath(path_);
+  const int fd = open(pending.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+  if (fd < 0) fail(PathForDisplay(pending) + " (" + std::strerror(errno) + ")");
+  const std::string header = std::string(kHeader) + "\n";
+  const bool ok = write(fd, header.data(), header.size()) == static_cast<ssize_t>(header.size()) && SyncJournal(fd) == 0;
+  const int error = errno;
+  close(fd);
+  if (!ok) {
+    unlink(pending.c_str());
+    fail(PathForDisplay(pending) + " (" + std::strerror(error) + ")");
+  }
+  lock_ = std::move(lock);
+  started_ = true;
+  in_place_ = false;
+}
+
+void ReplaceJournal::Writing(const std::string& file, const std::string& backup, const std::string& new_bytes) {
+  if (!started_) Start();
   Append(EntryLine(Absolute(file), Absolute(backup), new_bytes.size(), Digest(new_bytes)));
 }
 
@@ -227,9 +274,17 @@ void ReplaceJournal::End() {
 }
 
 bool HasReplaceJournal(const std::string& journal_path) {
+  const std::string pending = PendingJournalPath(journal_path);
+  try {
+    TrustJournalFiles(journal_path);
+  } catch (const UntrustedFileError&) {
+    // Something not ours stands there: undo is offered, and refuses it by name.
+    return EntryExists(journal_path) || EntryExists(pending);
+  }
   auto has_header = [](const std::string& path, std::string* text) {
     try {
-      *text = ReadFileBytes(path);
+      const std::optional<std::string> read = ReadOwnFile(path);
+      *text = read.value_or("");
       return text->rfind(kHeader, 0) == 0;
     } catch (const std::exception&) {
       return false;
@@ -238,18 +293,27 @@ bool HasReplaceJournal(const std::string& journal_path) {
   std::string text;
   if (has_header(journal_path, &text)) return true;
   // A killed run's journal, still apart, counts once a file holds its text.
-  if (!has_header(PendingJournalPath(journal_path), &text)) return false;
+  if (!has_header(pending, &text)) return false;
   const std::vector<Entry> entries = EntriesOf(text);
   return std::any_of(entries.begin(), entries.end(), HoldsWhatWasWritten);
 }
 
 UndoResult UndoLastReplace(const std::string& journal_path) {
-  const JournalLock lock(journal_path);
-  const std::string live = SettlePendingJournal(journal_path);
   UndoResult r;
+  std::unique_ptr<JournalLock> lock;
+  try {
+    TrustJournalFiles(journal_path);
+    lock = std::make_unique<JournalLock>(journal_path);
+    TrustJournalFiles(journal_path);
+  } catch (const UntrustedFileError& e) {
+    r.refused = true;
+    r.report = kUntrusted + PathForDisplay(e.Path()) + " (" + e.Reason() + ")";
+    return r;
+  }
+  const std::string live = SettlePendingJournal(journal_path);
   std::string text;
   try {
-    text = ReadFileBytes(live);
+    text = ReadOwnFile(live).value_or("");
   } catch (const std::exception&) {
   }
   if (text.rfind(kHeader, 0) != 0) {

@@ -33,6 +33,7 @@ const char kNoBackupNote[] = "バックアップを作成できないため置�
 const char kWriteFailedNote[] = "書き込みに失敗したため置換できない:";
 const char kChangedNote[] = "読み込み後に変更されたため置換できない:";
 const char kUnreadableNote[] = "読み込めないため置換できない:";
+const char kNoJournalNote[] = "置換の記録を作成できないため置換できない:";
 
 // Copies bytes to a new file of name backup with the file's permissions
 // (and owner, where allowed), flushed to disk.
@@ -200,6 +201,10 @@ void ReplaceRun::WriteBack(File& file) {
     };
     try {
       if (journal_) journal_->Writing(file.path, backup, bytes);  // a write that could not be undone is not made
+    } catch (const JournalStartError& e) {
+      // No file of the run could be undone: the run writes nothing and ends.
+      journal_failed_ = true;
+      return failed(kNoJournalNote + std::string(e.what()));
     } catch (const std::system_error& e) {
       return write_failed(e);
     }
@@ -298,7 +303,8 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
   front_end_.ShowProgress(store_.size());
   // Without questions the run goes on unattended: only the abort command stops it.
   if (choice_ && !dry_run) front_end_.EnableAbort(true);
-  for (size_t i = 0; i < store_.size() && !result_.aborted; ++i) {
+  journal_failed_ = false;
+  for (size_t i = 0; i < store_.size() && !result_.aborted && !journal_failed_; ++i) {
     front_end_.SetProgress(i);
     if (!chosen[i]) continue;
     const RecordView row = store_[i];
@@ -357,6 +363,7 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
     front_end_.SetStatusText(PathForDisplay(path) + " : " + std::to_string(row.LineNo));
     if (file.path != path) {
       if (!file.path.empty() && file.dirty) WriteBack(file);
+      if (journal_failed_) break;
       file = File{};
       file.path = path;
       if (!Load(file, encoding, line_end)) continue;  // refused: its other rows are passed over
@@ -389,7 +396,7 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
   }
   front_end_.HideProgress();
   front_end_.EnableAbort(false);
-  if (!file.path.empty() && file.dirty) WriteBack(file);
+  if (!file.path.empty() && file.dirty && !journal_failed_) WriteBack(file);
 
   std::string summary;
   for (const std::string& note : result_.notes) summary += note + "\r\n";
@@ -398,12 +405,12 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
   summary += "\n\r" + counts;
   if (archive_skipped_) summary += "\n\r書庫内のファイルは置換できないためスキップしました.";
   if (non_text_skipped_) summary += "\n\rテキスト以外のファイルは置換できないためスキップしました.";
-  if (result_.aborted) summary += "\r\n処理を中断しました.";
+  if (result_.aborted || journal_failed_) summary += "\r\n処理を中断しました.";
   // The status bar has one line: the counts, and what went wrong in brief;
   // the report has the rest.
   result_.status = counts;
   if (result_.failed > 0) result_.status += " " + std::to_string(result_.failed) + " 個のファイルは置換できませんでした.";
-  if (result_.aborted) result_.status += " 処理を中断しました.";
+  if (result_.aborted || journal_failed_) result_.status += " 処理を中断しました.";
   front_end_.SetStatusText(result_.status);
   result_.summary = summary;
   return result_;

@@ -158,6 +158,7 @@ class ReplaceRun {
   std::string replacement_;
   bool ask_ = true;
   bool dry_run_ = false;
+  bool journal_failed_ = false;  // the journal could not start: nothing more is written
   ReplaceResult result_;
   ReplaceJournal* journal_ = nullptr;
   const ReplaceChoice* choice_ = nullptr;

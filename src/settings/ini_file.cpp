@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "settings/own_files.h"
 #include "text/file_bytes.h"
 #include "text/path_names.h"
 #include "text/line_splitter.h"
@@ -56,7 +57,8 @@ bool SameIniName(std::string_view a, std::string_view b) {
   return true;
 }
 
-TIniGT::TIniGT(std::string path, bool make_writable) : path_(std::move(path)) {
+TIniGT::TIniGT(std::string path, bool make_writable, bool own_file) : path_(std::move(path)), own_file_(own_file) {
+  if (own_file_ && !Distrust().empty()) return;  // not ours to change
   if (make_writable) RemoveStaleTemporaries(path_);
   struct stat st;
   if (make_writable && stat(path_.c_str(), &st) == 0 && !(st.st_mode & S_IWUSR))
@@ -64,6 +66,11 @@ TIniGT::TIniGT(std::string path, bool make_writable) : path_(std::move(path)) {
 }
 
 bool TIniGT::FileExists() const { return PathExists(path_); }
+
+std::string TIniGT::Distrust() const {
+  if (own_file_) distrust_ = OwnFileDistrust(path_);
+  return distrust_;
+}
 
 bool TIniGT::IsReadOnly() const {
   struct stat st;
@@ -84,7 +91,15 @@ void TIniGT::Load() const {
   lines_.clear();
   std::string bytes;
   try {
-    bytes = ReadFileBytes(path_);
+    if (own_file_) {
+      bytes = ReadOwnFile(path_).value_or("");
+      distrust_.clear();
+    } else {
+      bytes = ReadFileBytes(path_);
+    }
+  } catch (const UntrustedFileError& e) {
+    distrust_ = e.Reason();
+    return;  // the defaults hold
   } catch (const std::exception&) {
     return;  // a missing or unreadable file behaves as an empty one
   }
@@ -103,7 +118,10 @@ void TIniGT::Store() {
     out += l;
     out += "\r\n";
   }
-  WriteFileAtomically(path_, out);
+  if (!own_file_) return WriteFileAtomically(path_, out);
+  // Never over or through what is not ours (a link would lead anywhere).
+  if (!Distrust().empty()) return;
+  WriteOwnFile(path_, out);
 }
 
 long TIniGT::FindKey(std::string_view section, std::string_view key, long* section_line,

@@ -23,12 +23,17 @@ class TIniGT {
 
   // Binds to the file. With make_writable, a file without owner write
   // permission gets it back (the read-only attribute is cleared at start-up).
-  explicit TIniGT(std::string path, bool make_writable = true);
+  // An own file (the program's settings) is read and written only while it
+  // is the user's alone (settings/own_files.h); otherwise the defaults hold
+  // and nothing is written.
+  explicit TIniGT(std::string path, bool make_writable = true, bool own_file = false);
 
   const std::string& FileName() const { return path_; }
   bool FileExists() const;
   // The file exists and its owner may not write it.
   bool IsReadOnly() const;
+  // Why an own file is not used ("" when it is).
+  std::string Distrust() const;
 
   bool ReadBool(std::string_view section, std::string_view key, bool def) const;
   int ReadInt(std::string_view section, std::string_view key, int def) const;
@@ -64,6 +69,8 @@ class TIniGT {
   };
 
   std::string path_;
+  bool own_file_ = false;
+  mutable std::string distrust_;
   mutable std::vector<std::string> lines_;
   mutable bool loaded_ = false;
   mutable FileStamp stamp_{};

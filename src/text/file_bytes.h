@@ -102,6 +102,8 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   void Write(std::string_view bytes);
+  // The permissions the new file gets instead of the old one's (or the umask's).
+  void SetMode(mode_t mode) { mode_ = mode; }
   void Commit();
 
  private:

@@ -138,5 +138,31 @@ timeout 10 "$work/prog/lorvek-grep" --no-word ok "$work/bad.txt" >/dev/null 2>&1
 [ $? -ne 124 ]
 check "a LOG.TXT FIFO does not hang the run" $?
 
+# --- An undo journal planted by somebody else -----------------------------
+# Another user who may write the journal (or the folder it lies in) names a
+# file they may read and, as its backup, a secret: the undo must refuse it.
+own="$work/own"
+mkdir -p "$own" && chmod 755 "$own"
+cp "$grep_bin" "$own/"
+echo "readable cat" >"$work/readable.txt"
+echo "secret" >"$work/secret" && chmod 600 "$work/secret"
+"$own/lorvek-grep" --no-word --replace dog cat "$work/readable.txt" >/dev/null 2>&1
+hex() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
+awk -v b="$(hex "$work/secret")" '$1 == "W" { $3 = b } { print }' "$own/replace.journal" >"$own/planted"
+mv "$own/planted" "$own/replace.journal"
+rm -f "$work/readable.bak"
+if [ "$(id -u)" -eq 0 ]; then chown 65534:65534 "$own/replace.journal"; else chmod 666 "$own/replace.journal"; fi
+"$own/lorvek-grep" --undo-replace >/dev/null 2>"$work/err"
+status=$?
+[ "$status" -eq 2 ] && grep -q "置換の記録を信頼できない.*replace.journal" "$work/err" &&
+  [ "$(cat "$work/secret")" = secret ] && [ "$(cat "$work/readable.txt")" = "readable dog" ]
+check "a journal of another owner is refused by name" $?
+chmod 777 "$own"  # a folder anybody may write is not the settings folder
+XDG_CONFIG_HOME="$work/xdg" "$own/lorvek-grep" --undo-replace >/dev/null 2>&1
+status=$?
+[ "$status" -eq 1 ] && [ "$(cat "$work/secret")" = secret ] && [ -d "$work/xdg/lorvek" ] &&
+  [ "$(stat -c %a "$work/xdg/lorvek")" = 700 ]
+check "a program folder others may write keeps no settings" $?
+
 echo "failures: $failures"
 exit "$failures"

@@ -59,7 +59,7 @@ TLorvekMain::TLorvekMain(std::string program_folder, std::vector<std::string> ar
     : QMainWindow(parent),
       program_folder_(std::move(program_folder)),
       args_(std::move(args)),
-      ini_(program_folder_ + "Lorvek.ini"),
+      ini_(program_folder_ + "Lorvek.ini", /*make_writable=*/true, /*own_file=*/true),
       history_words_(ini_, "HistoryEx1"),
       history_folders_(ini_, "HistoryEx2") {
   setObjectName("TLorvekMain");
@@ -75,6 +75,13 @@ TLorvekMain::TLorvekMain(std::string program_folder, std::vector<std::string> ar
   BuildStatusBar();
   ReadSettings();
   SetSearchingState(false);
+  if (const std::string why = ini_.Distrust(); !why.empty()) {
+    // Said once the window is up; the defaults hold and nothing is written there.
+    const QString text = U("設定ファイルを信頼できないため使用しません: ") + FromPath(ini_.FileName()) + " (" +
+                         QString::fromStdString(why) + ")";
+    SetStatusText(0, text.toStdString());
+    QTimer::singleShot(0, this, [this, text] { Message(text, true, /*wait=*/false); });
+  }
   if (!args_.empty()) {
     ApplyParsed(ParseOptions(args_, folder_list_));
     started_with_args_ = true;

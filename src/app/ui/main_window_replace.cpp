@@ -137,8 +137,8 @@ void TLorvekMain::RunReplace(const QString& text, bool selected_only, bool previ
 void TLorvekMain::UndoReplaceCommand() {
   if (run_->Searching()) return;
   const UndoResult r = UndoLastReplace(ReplaceJournalPath(program_folder_));
-  SetStatusText(0, r.nothing ? r.report : std::to_string(r.restored) + " 個のファイルを元に戻しました.");
-  if (r.nothing) return Message(QString::fromStdString(r.report), false);
+  SetStatusText(0, r.nothing || r.refused ? r.report : std::to_string(r.restored) + " 個のファイルを元に戻しました.");
+  if (r.nothing || r.refused) return Message(QString::fromStdString(r.report), r.refused);
   // The rows show the files' lines as the search found them again: each
   // file read and decoded once for all its rows, wherever they stand.
   std::map<std::string, std::vector<size_t>> rows_of;

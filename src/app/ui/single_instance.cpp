@@ -1,5 +1,7 @@
 #include "app/ui/single_instance.h"
 
+#include "settings/own_files.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -49,11 +51,12 @@ std::string HandOffFilePath(const std::string& program_folder) { return program_
 void WriteHandOffFile(const std::string& path, const std::vector<std::string>& args) {
   std::string text;
   for (const auto& a : args) text += a + "\r\n";
-  WriteFileAtomically(path, text);
+  WriteOwnFile(path, text);
 }
 
 std::vector<std::string> ReadHandOffFile(const std::string& path) {
-  std::string bytes = ReadFileBytes(path);
+  // What it asks for is done as this user: only a file of the user's own counts.
+  std::string bytes = ReadOwnFile(path).value_or("");
   std::vector<std::string> lines;
   size_t start = 0;
   for (size_t i = 0; i < bytes.size(); ++i) {

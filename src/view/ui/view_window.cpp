@@ -65,7 +65,7 @@ const CommandRow kCommands[] = {
 TView::TView(std::string program_folder, QWidget* parent)
     : QMainWindow(parent), program_folder_(std::move(program_folder)) {
   if (!program_folder_.empty() && program_folder_.back() != '/') program_folder_ += '/';
-  ini_ = std::make_unique<TIniGT>(program_folder_ + "Lorvek.ini");
+  ini_ = std::make_unique<TIniGT>(program_folder_ + "Lorvek.ini", /*make_writable=*/true, /*own_file=*/true);
   setObjectName("TView");
   setWindowTitle(U("LorvekのView"));
   // The program ends with its main window, whatever the viewer shows.
