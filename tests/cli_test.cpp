@@ -394,6 +394,13 @@ TEST(LorvekGrep, UndoReplaceExitStatusSaysWhatCameBack) {
   EXPECT_NE(test::ReadBytes(bin / "err").find("置換後に変更されたため元に戻しません:" + d + "/b.txt"), std::string::npos);
   EXPECT_EQ(test::ReadBytes(dir / "a.txt"), "cat\n");
   EXPECT_EQ(test::ReadBytes(dir / "b.txt"), "mine now\n");
+  // A word replaced by itself writes nothing and says so: exit 1, no file counted.
+  EXPECT_EQ(run("--no-fuzzy --replace cat cat " + d + " -m '*.txt'"), 1);
+  EXPECT_NE(test::ReadBytes(bin / "err").find("0 個のファイルの 0 個の文字を変換しました."), std::string::npos);
+  // Looking only: what would be done, in the words of one who has not done it.
+  EXPECT_EQ(run("--no-fuzzy --replace dog --dry-run cat " + d + " -m '*.txt'"), 0);
+  EXPECT_NE(test::ReadBytes(bin / "err").find("1 個のファイルの 1 個の文字を変換します"), std::string::npos);
+  EXPECT_EQ(test::ReadBytes(dir / "a.txt"), "cat\n");
 }
 
 TEST(LorvekGrep, AHitOnALineLongerThanTheBoundIsPrintedCutAroundIt) {

@@ -485,11 +485,71 @@ TEST(ReplaceRun, Utf8WithAByteOrderMarkIsSkippedWithoutConversion) {
   EXPECT_FALSE(std::filesystem::exists(f.dir / "bom.bak"));
 }
 
+// The backups of earlier runs (NAME.bak, NAME.bak(N) beside a file of the
+// stem NAME) are named and left alone, so a second run never writes over
+// the way back of the first; a file that only looks like one is replaced,
+// and so are backups when asked.
+TEST(ReplaceRun, BackupsOfEarlierRunsAreLeftAlone) {
+  for (const bool replace_backups : {false, true}) {
+    SCOPED_TRACE(replace_backups);
+    Fixture f;
+    f.settings.replace_backups = replace_backups;
+    f.dir.Write("a.txt", "cat 2\n");
+    f.dir.Write("a.bak", "cat 1\n");
+    f.dir.Write("b", "cat\n");
+    f.dir.Write("b.bak(12)", "cat\n");
+    f.dir.Write("lone.bak", "cat\n");      // no file of its stem
+    f.dir.Write("c.bak(x)", "cat\n");      // no backup's name
+    f.dir.Write("c.txt", "no\n");
+    f.Search("cat");
+    ASSERT_EQ(f.store.size(), 6u);
+    f.replies.answers = {Answer::All};
+    const ReplaceResult r = f.Replace("dog");
+    EXPECT_EQ(f.Bytes("a.txt"), "dog 2\n");
+    EXPECT_EQ(f.Bytes("lone.bak"), "dog\n");
+    EXPECT_EQ(f.Bytes("c.bak(x)"), "dog\n");
+    EXPECT_EQ(f.Bytes("a.bak"), replace_backups ? "dog 1\n" : "cat 1\n");
+    EXPECT_EQ(f.Bytes("b.bak(12)"), replace_backups ? "dog\n" : "cat\n");
+    if (!replace_backups) {
+      EXPECT_EQ(r.files, 4);
+      EXPECT_EQ(r.failed, 0);
+      EXPECT_EQ(r.notes, (std::vector<std::string>{"置換のバックアップファイルは置換しない:" + f.Path("a.bak"),
+                                                   "置換のバックアップファイルは置換しない:" + f.Path("b.bak(12)")}));
+    }
+  }
+  EXPECT_FALSE(IsBackupBesideItsFile("/nowhere/a.bak"));
+}
+
+// A file the run looked at but did not write leaves nothing behind: a
+// later file that has its identity (its inode freed and taken again, here
+// by a rename) is not taken for a file whose lines were done.
+TEST(ReplaceRun, ALineIsDoneOnlyInAFileThatWasWritten) {
+  Fixture f;
+  f.dir.Write("a.txt", "cat a\n");
+  f.dir.Write("b.txt", "cat b\n");
+  f.Search("cat");
+  ASSERT_EQ(f.store.size(), 2u);
+  struct MovesAOverB : ScriptedFrontEnd {
+    const Fixture* fixture = nullptr;
+    Answer AskReplace(const std::string& q) override {
+      if (questions.empty()) std::filesystem::rename(fixture->Path("a.txt"), fixture->Path("b.txt"));
+      ScriptedFrontEnd::AskReplace(q);
+      return questions.size() == 1 ? Answer::No : Answer::Yes;
+    }
+  } replies;
+  replies.fixture = &f;
+  ReplaceRun run(f.store, *f.run.Compiled(), f.settings, replies);
+  const ReplaceResult r = run.Run(Sj("dog"), false);
+  EXPECT_EQ(replies.questions.size(), 2u);
+  EXPECT_EQ(f.Bytes("b.txt"), "dog a\n");
+  EXPECT_EQ(r.files, 1);
+}
+
 // Files cut short after the search: a row past the file's last line (the
-// line count + 1 too) is passed over, and a file whose rows all lie past
-// its end is neither written nor backed up, whether another file follows
-// it or it is the last.
-TEST(ReplaceRun, RowsPastAFilesEndAreSkippedAndItsFileLeftAlone) {
+// line count + 1 too) is named as changed since the search, and a file
+// whose rows all lie past its end is neither written nor backed up,
+// whether another file follows it or it is the last.
+TEST(ReplaceRun, RowsPastAFilesEndAreNamedAndItsFileLeftAlone) {
   Fixture f;
   f.dir.Write("w.txt", "one\ncat\n");
   f.dir.Write("x.txt", "cat\ncat\n");
@@ -504,7 +564,11 @@ TEST(ReplaceRun, RowsPastAFilesEndAreSkippedAndItsFileLeftAlone) {
   EXPECT_EQ(f.Bytes("x.txt"), "dog\n");
   EXPECT_EQ(r.files, 1);
   EXPECT_EQ(r.replaced, 1);
-  EXPECT_EQ(r.failed, 0);
+  // Each file that lost a hit's line is named, once.
+  EXPECT_EQ(r.failed, 3);
+  EXPECT_EQ(r.notes, (std::vector<std::string>{"検索後に変更されたため置換できない:" + f.Path("w.txt"),
+                                               "検索後に変更されたため置換できない:" + f.Path("x.txt"),
+                                               "検索後に変更されたため置換できない:" + f.Path("y.txt")}));
   EXPECT_EQ(f.Bytes("w.txt"), "one\n");
   EXPECT_EQ(f.Bytes("y.txt"), "one\n");
   EXPECT_FALSE(std::filesystem::exists(f.dir / "w.bak"));

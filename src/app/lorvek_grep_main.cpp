@@ -103,7 +103,11 @@ const char kUsage[] =
     "                        without questions; each file's old content is kept\n"
     "                        as NAME.bak (.bak(1), ...); the report goes to\n"
     "                        standard error. Exit status 0 when something was\n"
-    "                        replaced, 1 when nothing was, 2 on an error\n"
+    "                        replaced, 1 when nothing was, 2 on an error.\n"
+    "                        Backups of earlier runs (NAME.bak, NAME.bak(N)\n"
+    "                        beside a file of the stem NAME) are named and left\n"
+    "                        alone\n"
+    "      --replace-backups with --replace: replace in such backups too\n"
     "      --dry-run         with --replace: write nothing, print each line that\n"
     "                        would change as \"path\" N- old and \"path\" N+ new\n"
     "      --undo-replace    undo the last replace run: every file that still\n"
@@ -158,6 +162,7 @@ struct CliOptions {
   std::optional<std::string> replacement;
   bool dry_run = false;
   bool diff = false;
+  bool replace_backups = false;
   CsvFormat csv;
   std::string filter_ext;  // FilterExt
   std::string arc_files;   // ArcFiles
@@ -171,13 +176,14 @@ struct CliOptions {
 // lorvek-grep's side of a replace: no questions (as after すべて), the report
 // on standard error.
 int Replace(SearchRun& run, ResultStore& store, const SearchOptions& opts, const std::string& replacement, bool dry_run,
-            bool diff) {
+            bool diff, bool replace_backups) {
   if (!run.Compiled()) return 2;
   UnattendedReplace front;
   ReplaceSettings settings;
   settings.whole_word = opts.whole_word;
   settings.code_cng_mode = opts.code_cng_mode;
   settings.html_tag = opts.html_tag;
+  settings.replace_backups = replace_backups;
   ReplaceRun replace(store, *run.Compiled(), settings, front);
   ReplaceJournal journal(ReplaceJournalPath(ProgramFolder()));
   if (!dry_run && !diff) replace.SetJournal(&journal);
@@ -345,6 +351,7 @@ std::optional<int> ParseSwitches(int argc, char** argv, CliOptions& cli, std::ve
     else if (a == "--html") cli.html_file = value("--html");
     else if (a == "--replace") cli.replacement = value("--replace");
     else if (a == "--dry-run") cli.dry_run = true;
+    else if (a == "--replace-backups") cli.replace_backups = true;
     else if (a == "--diff") cli.diff = true;
     else if (a == "--csv-tab") cli.csv.terms = 1;
     else if (a == "--csv-quote") cli.csv.quates = ParseInt(value("--csv-quote"), "--csv-quote");
@@ -507,7 +514,7 @@ int ReplaceHits(SearchRun& run, ResultStore& store, const CliOptions& cli, const
     std::cerr << "lorvek-grep: " << UnmappableTextMessage(*cli.replacement) << "\n";
     return 2;
   }
-  const int status = Replace(run, store, cli.search, replacement, cli.dry_run, cli.diff);
+  const int status = Replace(run, store, cli.search, replacement, cli.dry_run, cli.diff, cli.replace_backups);
   if (!front.panels[0].empty()) std::cerr << front.panels[0] << " " << front.panels[3] << "\n";
   return status;
 }

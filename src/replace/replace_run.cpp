@@ -1,5 +1,6 @@
 #include "replace/replace_run.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <system_error>
 
 #include "search/compiled_word.h"
+#include "search/folder_walk.h"
 #include "sources/plain_text_source.h"
 #include "sources/text_source.h"
 #include "text/cp932.h"
@@ -34,6 +36,8 @@ const char kWriteFailedNote[] = "書き込みに失敗したため置換でき�
 const char kChangedNote[] = "読み込み後に変更されたため置換できない:";
 const char kUnreadableNote[] = "読み込めないため置換できない:";
 const char kNoJournalNote[] = "置換の記録を作成できないため置換できない:";
+const char kChangedSinceSearchNote[] = "検索後に変更されたため置換できない:";
+const char kBackupNote[] = "置換のバックアップファイルは置換しない:";
 
 // Copies bytes to a new file of name backup with the file's permissions
 // (and owner, where allowed), flushed to disk.
@@ -91,6 +95,17 @@ std::string MakeBackup(const std::string& path, const std::string& bytes) {
   return "";
 }
 
+// The stem of a backup's name ("a" of "a.bak" and of "a.bak(2)"); "" for
+// a name that is no backup's.
+std::string BackupStem(const std::string& name) {
+  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bak") == 0) return name.substr(0, name.size() - 4);
+  const size_t open = name.rfind(".bak(");
+  if (open == std::string::npos || open == 0 || name.back() != ')') return "";
+  const size_t digits = open + 5, end = name.size() - 1;
+  if (digits >= end || name.find_first_not_of("0123456789", digits) != end) return "";
+  return name.substr(0, open);
+}
+
 }  // namespace
 
 int g_backup_failure_for_testing = 0;
@@ -116,6 +131,26 @@ std::string BackupName(const std::string& path) {
     std::string name = base + ".bak(" + std::to_string(n) + ")";
     if (!EntryExists(name)) return name;
   }
+}
+
+bool IsBackupBesideItsFile(const std::string& path) {
+  const std::string name = FileNameOf(path);
+  const std::string stem = BackupStem(name);
+  if (stem.empty()) return false;
+  DIR* dir = opendir(FolderOfFile(path).c_str());
+  if (!dir) return false;
+  bool beside = false;
+  while (!beside) {
+    const dirent* e = readdir(dir);
+    if (!e) break;
+    const std::string other = e->d_name;
+    if (other == stem) beside = true;
+    // The stem and the one extension the backup's name dropped.
+    else if (other.size() > stem.size() + 1 && other.compare(0, stem.size(), stem) == 0 && other[stem.size()] == '.')
+      beside = other.find('.', stem.size() + 1) == std::string::npos && BackupStem(other).empty();
+  }
+  closedir(dir);
+  return beside;
 }
 
 ReplaceRun::ReplaceRun(ResultStore& store, const CompiledWord& word, ReplaceSettings settings,
@@ -144,10 +179,30 @@ bool ReplaceRun::Load(File& file, int32_t encoding, int32_t line_end) {
     Refuse(file, kCannotConvertNote + shown);
     return false;
   }
-  auto& done = done_lines_[{file.stamp.device, file.stamp.inode}];
-  if (!done) done = std::make_shared<std::set<size_t>>();
-  file.done = done;
+  Done& done = done_lines_[{file.stamp.device, file.stamp.inode}];
+  if (!done.lines || !(done.stamp == file.stamp)) done = {file.stamp, std::make_shared<std::set<size_t>>()};
+  file.done = done.lines;
   return true;
+}
+
+void ReplaceRun::Leave(File& file) {
+  if (file.written || !file.done) return;
+  auto at = done_lines_.find({file.stamp.device, file.stamp.inode});
+  if (at != done_lines_.end() && at->second.lines == file.done) done_lines_.erase(at);
+}
+
+void ReplaceRun::StaleRow(File& file) {
+  if (file.stale_noted) return;
+  file.stale_noted = true;
+  Note(kChangedSinceSearchNote + PathForDisplay(file.path));
+  ++result_.failed;
+}
+
+bool ReplaceRun::ChangedSinceSearch(const File& file, const RecordView& row) const {
+  auto written = written_.find(file.path);
+  if (written != written_.end() && written->second == file.stamp) return false;  // as this run left it
+  const int64_t now = FileTimeFromUnix(file.stamp.modified_ns / 1'000'000'000, file.stamp.modified_ns % 1'000'000'000);
+  return now != row.LastWriteTime;
 }
 
 void ReplaceRun::Refuse(File& file, const std::string& note) {
@@ -178,16 +233,21 @@ void ReplaceRun::WriteBack(File& file) {
                                    std::move(text), std::move(file.edits[index])});
     if (!line_bytes.empty()) {
       std::string rebuilt = RebuildFileWithLineBytes(file.bytes, file.text, line_bytes);
+      // Counted as the real run would count it: only a file whose bytes change.
+      if (rebuilt != file.bytes) {
+        ++result_.files;
+        result_.replaced += file.replaced;
+      }
       result_.file_changes.push_back({file.path, file.text.format.encoding, std::move(file.bytes), std::move(rebuilt)});
     }
-    ++result_.files;
-    result_.replaced += file.replaced;
     return;
   }
   const std::string bytes = RebuildFileWithLineBytes(file.bytes, file.text, line_bytes);
-  // Replacements that give back the same bytes (a word replaced by itself)
-  // leave the file as it is: nothing is written, backed up or journalled.
-  if (bytes != file.bytes) {
+  // Replacements that give back the same bytes (a word replaced by itself,
+  // every match declined) leave the file as it is: nothing is written,
+  // backed up, journalled or counted.
+  if (bytes == file.bytes) return;
+  {
     if (!(StampOf(file.path) == file.stamp)) return Refuse(file, kChangedNote + shown);
     const std::string backup = MakeBackup(file.path, file.bytes);
     if (backup.empty()) return Refuse(file, kNoBackupNote + shown);
@@ -223,12 +283,16 @@ void ReplaceRun::WriteBack(File& file) {
   }
   ++result_.files;
   result_.replaced += file.replaced;
+  file.written = true;
   // Reached again through a symbolic link, the new file is the same file.
   // Other names of the old one (hard links) still hold the old text: they
   // are files of their own now, replaced when reached.
   done_lines_.erase({file.stamp.device, file.stamp.inode});
   const FileStamp now = StampOf(file.path);
-  if (now.valid()) done_lines_[{now.device, now.inode}] = file.done;
+  if (now.valid()) {
+    done_lines_[{now.device, now.inode}] = {now, file.done};
+    written_[file.path] = now;
+  }
   for (auto& [row, text] : file.row_texts) {
     store_.SetLineText(row, text);
     front_end_.RowChanged(row);
@@ -237,14 +301,16 @@ void ReplaceRun::WriteBack(File& file) {
 }
 
 bool ReplaceRun::ReplaceInLine(const std::string& line, const RecordView& row, const std::string& path,
-                               std::vector<LineEdit>& edits, std::string& result) {
+                               std::vector<LineEdit>& edits, std::string& result, size_t& found) {
   // Every match is one the whole line holds: anchors and the whole-word
   // test see the line's real start, end and neighbours, and a replacement
   // is never matched again.
   edits.clear();
   result.clear();
+  found = 0;
   size_t copied = 0;  // line[0, copied) is in result
   for (const MatchPos m : MatchesInLine(word_.Term(0), line, settings_.whole_word)) {
+    ++found;
     const size_t start = m.start - 1, n = m.length;
     if (ask_) {
       const std::string question = PathForDisplay(path) + " : " + std::to_string(row.LineNo) + " [" +
@@ -292,6 +358,7 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
   dry_run_ = dry_run;
   archive_skipped_ = non_text_skipped_ = false;
   done_lines_.clear();
+  written_.clear();
   compared_.clear();
   std::vector<bool> chosen(store_.size(), !selected_only);
   for (size_t i : selected)
@@ -349,6 +416,14 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
     }
     // Unchosen lines are passed over before anything could ask or load.
     if (choice_ && !choice_->Has(path, row.LineNo)) continue;
+    if (!settings_.replace_backups && (path == backup_checked_ ? backup_ : IsBackupBesideItsFile(path))) {
+      backup_checked_ = path;
+      backup_ = true;
+      Note(kBackupNote + PathForDisplay(path));
+      continue;
+    }
+    backup_checked_ = path;
+    backup_ = false;
     const std::string ext = UpperExtension(path);
     if (!settings_.html_repl_ignore && settings_.html_tag && (ext == ".HTM" || ext == ".HTML")) {
       bool dont_show_again = false;
@@ -363,6 +438,7 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
     front_end_.SetStatusText(PathForDisplay(path) + " : " + std::to_string(row.LineNo));
     if (file.path != path) {
       if (!file.path.empty() && file.dirty) WriteBack(file);
+      Leave(file);
       if (journal_failed_) break;
       file = File{};
       file.path = path;
@@ -379,14 +455,19 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
     }
     if (file.refused) continue;
     const size_t index = static_cast<size_t>(row.LineNo) - 1;
-    if (row.LineNo < 1 || index >= file.text.size()) continue;
+    if (row.LineNo < 1 || index >= file.text.size()) {
+      StaleRow(file);  // the file lost the line since the search
+      continue;
+    }
     // The same line of the same file, reached again (through a link, a
     // second name, or a target given twice): replaced once.
     if (file.done->count(index)) continue;
     const std::string line(file.text.Line(index));
     std::vector<LineEdit> edits;
     std::string replaced;
-    if (!ReplaceInLine(line, row, path, edits, replaced)) break;
+    size_t found = 0;
+    if (!ReplaceInLine(line, row, path, edits, replaced, found)) break;
+    if (found == 0 && ChangedSinceSearch(file, row)) StaleRow(file);
     file.done->insert(index);
     file.replaced += static_cast<int>(edits.size());
     file.edits[index] = std::move(edits);
@@ -401,7 +482,8 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
   std::string summary;
   for (const std::string& note : result_.notes) summary += note + "\r\n";
   const std::string counts =
-      std::to_string(result_.files) + " 個のファイルの " + std::to_string(result_.replaced) + " 個の文字を変換しました.";
+      std::to_string(result_.files) + " 個のファイルの " + std::to_string(result_.replaced) +
+      (dry_run_ ? " 個の文字を変換します (まだ何も書き込んでいません)." : " 個の文字を変換しました.");
   summary += "\n\r" + counts;
   if (archive_skipped_) summary += "\n\r書庫内のファイルは置換できないためスキップしました.";
   if (non_text_skipped_) summary += "\n\rテキスト以外のファイルは置換できないためスキップしました.";

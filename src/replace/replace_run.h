@@ -69,6 +69,10 @@ struct ReplaceSettings {
   int code_cng_mode = 1000;  // CodeCngMode
   bool html_tag = false;     // HTMLTag
   bool html_repl_ignore = false;  // HtmlReplIgnore (the warning of kind 1 is not shown)
+  // The backups of replace runs (NAME.bak, NAME.bak(N) beside a file of that
+  // stem) are replaced too; by default they are named and left alone, so
+  // that no run writes over another's way back.
+  bool replace_backups = false;
 };
 
 struct ReplaceResult {
@@ -138,15 +142,22 @@ class ReplaceRun {
     int replaced = 0;
     bool dirty = false;
     bool refused = false;  // changed since its lines were chosen: left alone
+    bool written = false;
+    bool stale_noted = false;  // a row of it no longer holds its hit: said once
     std::shared_ptr<std::set<size_t>> done;  // lines of this file processed in the run
   };
 
   bool Load(File& file, int32_t encoding, int32_t line_end);
+  // Done with a file: what it did not write is forgotten.
+  void Leave(File& file);
+  // A row whose line no longer holds its hit (the file changed since the search).
+  void StaleRow(File& file);
+  bool ChangedSinceSearch(const File& file, const RecordView& row) const;
   void WriteBack(File& file);
   void Refuse(File& file, const std::string& note);
   // Replaces in one line; false when the run was aborted inside.
   bool ReplaceInLine(const std::string& line, const RecordView& row, const std::string& path,
-                     std::vector<LineEdit>& edits, std::string& result);
+                     std::vector<LineEdit>& edits, std::string& result, size_t& found);
   void Note(const std::string& text);
 
   ResultStore& store_;
@@ -163,9 +174,19 @@ class ReplaceRun {
   ReplaceJournal* journal_ = nullptr;
   const ReplaceChoice* choice_ = nullptr;
   std::set<std::string> compared_;  // files already compared with the bytes seen
-  // The lines processed in this run of each file, by device and inode, so a
-  // file reached again through a link or a second name is not replaced twice.
-  std::map<std::pair<dev_t, ino_t>, std::shared_ptr<std::set<size_t>>> done_lines_;
+  std::string backup_checked_;      // the path last looked at as a backup, and what it was
+  bool backup_ = false;
+  // The lines this run replaced in each file it wrote, by the file's device
+  // and inode with its whole stamp as written, so a file reached again
+  // through a link or a second name is not replaced twice. Only files
+  // written are kept, and only while they are as written: an inode number
+  // another run frees is soon another file's.
+  struct Done {
+    FileStamp stamp;
+    std::shared_ptr<std::set<size_t>> lines;
+  };
+  std::map<std::pair<dev_t, ino_t>, Done> done_lines_;
+  std::map<std::string, FileStamp> written_;  // each file this run wrote, as it left it
 };
 
 // Tests only: 1 makes every backup's hard link fail (the backup is copied),
@@ -178,5 +199,10 @@ std::string ApplyTabEscape(const std::string& text);
 // The backup name of a file: the name without its extension, then ".bak",
 // or ".bak(1)", ".bak(2)"... the first that does not exist.
 std::string BackupName(const std::string& path);
+
+// Whether path is named as a backup of a file that stands beside it (its
+// name ends in ".bak" or ".bak(N)" and a file of that stem, with any
+// extension or none, is in the same folder).
+bool IsBackupBesideItsFile(const std::string& path);
 
 }  // namespace lorvek
