@@ -4,6 +4,9 @@
 
 #include <chrono>
 #include <sys/wait.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -233,6 +236,45 @@ TEST(LorvekGrep, HitsReachAPipeAtOnceAndAGoneReaderEndsTheRun) {
   r = Grep(args + " | head -1");
   EXPECT_LT(std::chrono::steady_clock::now() - before_head, std::chrono::milliseconds(2500));
   EXPECT_EQ(r.err, "");
+}
+
+// A filter that prints nothing more for the time allowed is stopped, its
+// group with it: what it printed is searched and the stop is logged. A run
+// told to end while such a filter is its last work ends with 128 + the
+// signal, not with the filter's failure.
+TEST(LorvekGrep, AStuckFilterIsStoppedAndASignalEndsTheRunAsSignalled) {
+  test::TempDir dir, tools;
+  dir.Write("a.slow", "x\n");
+  const std::string mark = (tools / "started").string();
+  const std::string filter =
+      tools.Write("stuck.sh", "#!/bin/sh\necho \"early hit\"\ntouch " + mark + "\nexec sleep 300\n").string();
+  chmod(filter.c_str(), 0755);
+  const std::string args = "--filter " + filter + " --filter-masks '*.slow' --no-word hit " + dir.path().string();
+  const Result r = Grep(args + " --filter-timeout 1");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.out.find("early hit"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("フィルタ変換エラー:"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("1 秒間出力がないため打ち切りました"), std::string::npos) << r.err;
+  EXPECT_EQ(Grep(args + " --filter-timeout -1").status, 2);  // a usage error
+  for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    std::filesystem::remove(mark);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int null_fd = open("/dev/null", O_WRONLY);
+      dup2(null_fd, 1);
+      dup2(null_fd, 2);
+      execl(LORVEK_GREP_BIN, "lorvek-grep", "--filter", filter.c_str(), "--filter-masks", "*.slow", "--no-word", "hit",
+            dir.path().c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    for (int i = 0; i < 1000 && !std::filesystem::exists(mark); ++i) usleep(10000);
+    ASSERT_TRUE(std::filesystem::exists(mark));
+    kill(pid, sig);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + sig) << sig;
+  }
 }
 
 // The answers by file and the colours grep users type without thinking.

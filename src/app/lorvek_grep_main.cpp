@@ -80,6 +80,8 @@ const char kUsage[] =
     "                        extracted (default 1024)\n"
     "      --archive-limit MIB   the most all members of one archive may (4096)\n"
     "      --filter-limit MIB    the most a filter may print (1024)\n"
+    "      --filter-timeout SECONDS  a filter that prints nothing more for so\n"
+    "                        long is stopped and logged (default 120; 0: never)\n"
     "      --context N       print N lines (0 to 2) before and after each hit\n"
     "      --column          print the byte column of the hit after the line number\n"
     "  -o, --only-matching   print the matched text instead of the line\n"
@@ -249,6 +251,12 @@ int ParseLimit(const std::string& text, const char* option) {
   return mib;
 }
 
+int ParseSeconds(const std::string& text, const char* option) {
+  const int seconds = ParseInt(text, option);
+  if (seconds < 0) UsageError(std::string(option) + " takes a number of seconds from 0 (0: no limit)");
+  return seconds;
+}
+
 bool AsksForUndo(int argc, char** argv) {
   for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i)
     if (std::string(argv[i]) == "--undo-replace") return true;
@@ -329,6 +337,7 @@ std::optional<int> ParseSwitches(int argc, char** argv, CliOptions& cli, std::ve
     else if (a == "--member-limit") opts.arc_member_limit = ParseLimit(value("--member-limit"), "--member-limit");
     else if (a == "--archive-limit") opts.arc_total_limit = ParseLimit(value("--archive-limit"), "--archive-limit");
     else if (a == "--filter-limit") opts.filter_out_limit = ParseLimit(value("--filter-limit"), "--filter-limit");
+    else if (a == "--filter-timeout") opts.filter_timeout = ParseSeconds(value("--filter-timeout"), "--filter-timeout");
     else if (a == "--html-tags") opts.html_tag = true;
     else if (a == "--no-html-tags") opts.html_tag = false;
     else if (a == "--context") {
@@ -551,4 +560,8 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace lorvek
 
-int main(int argc, char** argv) { return lorvek::Main(argc, argv); }
+int main(int argc, char** argv) {
+  const int status = lorvek::Main(argc, argv);
+  lorvek::WaitIfEnding();
+  return status;
+}

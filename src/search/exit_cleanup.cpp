@@ -37,6 +37,11 @@ void CleanUpAndExit(int status) {
   _exit(status);
 }
 
+void WaitIfEnding() {
+  if (!ChildGroups::Ending()) return;
+  for (;;) pause();
+}
+
 void CleanUpOnTermination(const std::string& scratch_folder) {
   ScratchFolder() = scratch_folder;
   sigset_t set;

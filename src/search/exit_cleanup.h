@@ -17,4 +17,9 @@ void CleanUpOnTermination(const std::string& scratch_folder);
 // with the given exit status.
 [[noreturn]] void CleanUpAndExit(int status);
 
+// Returns unless the process is ending on a signal; then waits for that end
+// (with 128 + the signal), so that a run the signal cut short (its filter
+// killed) cannot exit first with a status of its own.
+void WaitIfEnding();
+
 }  // namespace lorvek

@@ -33,6 +33,8 @@ struct SearchOptions {
   int arc_member_limit = 1024;     // ArcMemberLimit
   int arc_total_limit = 4096;      // ArcTotalLimit
   int filter_out_limit = 1024;     // FilterOutLimit
+  // Seconds a filter may go without printing before it is stopped (0: never).
+  int filter_timeout = 120;        // FilterTimeout
 
   bool operator==(const SearchOptions&) const = default;
 };

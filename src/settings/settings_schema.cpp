@@ -72,6 +72,7 @@ std::vector<SettingKey> BuildKeys() {
       {"Options", "ArcMemberLimit", I, "1024", kClose, &SearchOptions::arc_member_limit},
       {"Options", "ArcTotalLimit", I, "4096", kClose, &SearchOptions::arc_total_limit},
       {"Options", "FilterOutLimit", I, "1024", kClose, &SearchOptions::filter_out_limit},
+      {"Options", "FilterTimeout", I, "120", kClose, &SearchOptions::filter_timeout},
       {"Options", "ReplIgnore", B, "0", kReplace, &Options::repl_ignore},
       {"Options", "HtmlReplIgnore", B, "0", kReplace, &Options::html_repl_ignore},
       {"Options", "CodeReplIgnore", B, "0", kReplace, &Options::code_repl_ignore},

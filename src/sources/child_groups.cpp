@@ -10,6 +10,7 @@ namespace {
 // Lock-free slots, so that a signal handler may read them at any moment.
 constexpr int kSlots = 64;
 std::atomic<pid_t> g_groups[kSlots];
+std::atomic<bool> g_ending{false};
 
 }  // namespace
 
@@ -32,7 +33,10 @@ void ChildGroups::Remove(pid_t group) {
   }
 }
 
+bool ChildGroups::Ending() { return g_ending.load(); }
+
 void ChildGroups::KillAll() {
+  g_ending.store(true);
   for (auto& slot : g_groups)
     if (const pid_t group = slot.load(); group > 0) ::kill(-group, SIGKILL);
 }

@@ -14,7 +14,11 @@ class ChildGroups {
   static void Add(pid_t group);
   static void Remove(pid_t group);
   // SIGKILL to every group still listed; safe inside a signal handler.
+  // Only the process's end calls it: from then on Ending() is true.
   static void KillAll();
+  // The process is ending on a signal: a child that dies now was killed by
+  // it, which is no failure of the child's.
+  static bool Ending();
   // Held while a child is started and listed, or scratch space is made:
   // ending the process on a signal takes it first and never gives it back,
   // so nothing is started or made after the clean-up has looked. (Not in a

@@ -103,6 +103,25 @@ CommandOutcome RunShellCommand(const std::string& command, const std::function<b
   }
 }
 
+OutputProgress::OutputProgress(std::string path, int timeout_seconds)
+    : path_(std::move(path)), timeout_(std::chrono::seconds(timeout_seconds)), last_change_(Clock::now()) {}
+
+bool OutputProgress::Moving() {
+  if (timeout_.count() <= 0) return true;
+  struct stat st;
+  const off_t size = ::stat(path_.c_str(), &st) == 0 ? st.st_size : -1;
+  const Clock::time_point now = Clock::now();
+  if (size != last_size_) {
+    last_size_ = size;
+    last_change_ = now;
+  } else if (now - last_change_ >= timeout_) {
+    stuck_ = true;
+  }
+  return !stuck_;
+}
+
+std::string FilterStuckReason(int seconds) { return std::to_string(seconds) + " 秒間出力がないため打ち切りました"; }
+
 uint64_t FilterOutputBound(const SearchOptions& options) {
   return uint64_t{static_cast<uint32_t>(std::max(1, options.filter_out_limit))} << 20;
 }
@@ -112,24 +131,30 @@ void FilterSource::Search(const FileRef& file, MatchTarget& target) {
   ::unlink(output.c_str());  // success is the file's existence: no stale one may count
   const SearchOptions& o = target.Options();
   const uint64_t bound = FilterOutputBound(o);
+  // A filter that prints nothing more for the time allowed is stuck: it is
+  // stopped, and what it printed is still searched.
+  OutputProgress progress(output, o.filter_timeout);
   const CommandOutcome outcome = RunShellCommand(
       FilterCommandLine(o.filter_name, o.filter_sw, file.path, output),
       [&] {
         target.ProcessPendingEvents();
-        return !target.Stopped();
+        return !target.Stopped() && progress.Moving();
       },
       bound);
-  if (outcome.end == CommandEnd::Stopped) {
+  // Stopped by the user, or killed as the process ends on a signal: no
+  // failure of the filter's, and nothing more to search.
+  if ((outcome.end == CommandEnd::Stopped && !progress.Stuck()) || ChildGroups::Ending()) {
     ::unlink(output.c_str());
     return;
   }
   struct stat st;
-  const bool produced = outcome.end == CommandEnd::Finished && ::lstat(output.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  const bool ran = outcome.end == CommandEnd::Finished || progress.Stuck();
+  const bool produced = ran && ::lstat(output.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   // What the filter printed is searched even when it failed or was cut off;
   // the failure is logged all the same.
   if (produced) filtered_.Search(FileRef::FromPath(output), target);
   ::unlink(output.c_str());
-  std::string failure = outcome.Failure();
+  std::string failure = progress.Stuck() ? FilterStuckReason(o.filter_timeout) : outcome.Failure();
   if (produced && static_cast<uint64_t>(st.st_size) >= bound) failure = kFilterOutputTooLarge;
   if (!produced || !failure.empty()) target.LogError("フィルタ変換エラー:", target.FailureName(file.path), failure);
 }

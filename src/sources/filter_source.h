@@ -3,6 +3,9 @@
 // searched as the filtered text of the file.
 #pragma once
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -42,6 +45,26 @@ CommandOutcome RunShellCommand(const std::string& command, const std::function<b
                                uint64_t file_bytes = 0);
 
 inline const char kFilterOutputTooLarge[] = "出力が上限を超えたため打ち切りました";
+// Why a filter that printed nothing more for that many seconds was stopped.
+std::string FilterStuckReason(int seconds);
+
+// Whether a program's output file still grows: stuck once its size has not
+// changed for the time allowed (never, with 0 seconds).
+class OutputProgress {
+ public:
+  OutputProgress(std::string path, int timeout_seconds);
+  // False once stuck; looked at between polls.
+  bool Moving();
+  bool Stuck() const { return stuck_; }
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  std::string path_;
+  Clock::duration timeout_;
+  Clock::time_point last_change_;
+  off_t last_size_ = -2;
+  bool stuck_ = false;
+};
 
 // The bound on a filter's output, from the options.
 uint64_t FilterOutputBound(const SearchOptions& options);
