@@ -3,6 +3,7 @@
 // character of its line is searched.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 
 #include "search_harness.h"
@@ -216,6 +217,21 @@ TEST(OutsideCodePage932, BinaryFilesStayBinary) {
   const std::string japanese = "これは検索のテストです。\r\n全角　スペースも一つ。\r\n";
   EXPECT_EQ(Utf16WithoutMark(Utf16(japanese, false), true), ecUtf16Le);
   EXPECT_EQ(Utf16WithoutMark(Utf16(japanese, true), true), ecUtf16Be);
+  // ASCII records of an even length ending in NUL and line feed read as
+  // "characters" of two ASCII bytes: no UTF-16 (kana and kanji need bytes
+  // of 80 and more), and the hits in them are found all the same.
+  std::string records;
+  for (const char* r : {"name=a cat\0\n", "next one 123\0\n", "more text.\0\n"}) records.append(r, std::strlen(r) + 2);
+  ASSERT_EQ(records.size() % 2, 0u);
+  EXPECT_EQ(Utf16WithoutMark(records, true), -1);
+  test::TempDir dir;
+  dir.Write("records.dat", records + records);
+  NullFrontEnd front;
+  ResultStore store;
+  SearchRun run(front, store, dir.path().string());
+  run.options().whole_word = false;
+  run.FindButtonClick("cat", (dir / "records.dat").string(), "*");
+  EXPECT_EQ(store.size(), 2u);
   // A control code or a lone surrogate half is no text.
   EXPECT_EQ(Utf16WithoutMark(Utf16("ab\x01" "c\r\n", false), true), -1);
   EXPECT_EQ(Utf16WithoutMark(Utf16("abc\r\n", false) + std::string("\x00\xDC", 2), true), -1);

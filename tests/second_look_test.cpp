@@ -212,9 +212,11 @@ TEST(SecondLook, ShiftJisOdditiesAreCountedAsACharacterWalkCountsThem) {
 // stray NUL beside an ASCII byte in Shift-JIS.
 TEST(SecondLook, Utf16WithoutAMarkNeedsTwoAsciiUnits) {
   EXPECT_EQ(Utf16WithoutMark(std::string("\x82\xA0\x00\x41", 4), true), -1);
-  EXPECT_EQ(Utf16WithoutMark(std::string("\x30\x42\x00\x41\x00\x42", 6), true), ecUtf16Be);
-  EXPECT_EQ(Utf16WithoutMark(std::string("\x42\x30\x41\x00\x42\x00", 6), true), ecUtf16Le);
-  EXPECT_EQ(Utf16WithoutMark(std::string("\x42\x30\x41\x00\x42\x00\x43", 7), true), -1);  // odd length
+  EXPECT_EQ(Utf16WithoutMark(std::string("\x30\xA2\x00\x41\x00\x42", 6), true), ecUtf16Be);
+  EXPECT_EQ(Utf16WithoutMark(std::string("\xA2\x30\x41\x00\x42\x00", 6), true), ecUtf16Le);
+  EXPECT_EQ(Utf16WithoutMark(std::string("\xA2\x30\x41\x00\x42\x00\x43", 7), true), -1);  // odd length
+  // あ (30 42) alone beside them is "0B" too: in doubt, no UTF-16.
+  EXPECT_EQ(Utf16WithoutMark(std::string("\x30\x42\x00\x41\x00\x42", 6), true), -1);
 }
 
 TEST(SecondLook, UndecidedFilesAreSearchedAndLoggedOnce) {

@@ -86,7 +86,9 @@ class Utf8Check {
 // surrogate half out of its pair, no FFFE or FFFF), and units below 80
 // (ASCII, the line breaks) stand where that byte order puts their zero
 // byte. Binary data gives a 0000 unit or a control code within its first
-// bytes; Shift-JIS text with a stray NUL has too few such units.
+// bytes; Shift-JIS text with a stray NUL has too few such units; ASCII
+// records that end in NUL and line feed give "characters" of two ASCII
+// bytes each.
 class Utf16Shape {
  public:
   void Feed(std::string_view s) {
@@ -117,6 +119,10 @@ class Utf16Shape {
       // Enough units with a zero byte: line breaks, or a good share of ASCII.
       if (me.breaks == 0 && me.ascii * 4 < units_) continue;
       if (me.ascii * 64 < units_) continue;
+      // Characters made of two printable ASCII bytes each ("ne" read as
+      // U+6E65) are what ASCII text gives, not Japanese: kanji and kana
+      // put a byte of 80 or more in most units. In doubt, no UTF-16.
+      if (me.wide > 0 && me.ascii_pairs * 10 >= me.wide * 9) continue;
       return o == 0 ? ecUtf16Le : ecUtf16Be;
     }
     return -1;
@@ -128,7 +134,10 @@ class Utf16Shape {
     bool pending_high = false;  // a high surrogate waits for its low half
     size_t ascii = 0;
     size_t breaks = 0;
+    size_t wide = 0;         // units of 80 and more
+    size_t ascii_pairs = 0;  // ... both of whose bytes are printable ASCII
   };
+  static bool Printable(unsigned byte) { return byte >= 0x20 && byte <= 0x7E; }
   static void Take(Order& o, unsigned u) {
     if (!o.valid) return;
     const bool low = u >= 0xDC00 && u <= 0xDFFF;
@@ -143,7 +152,12 @@ class Utf16Shape {
     } else if ((u >= 0x7F && u <= 0x9F) || u >= 0xFFFE) {
       o.valid = false;
     }
-    if (u < 0x80) ++o.ascii;
+    if (u < 0x80) {
+      ++o.ascii;
+    } else {
+      ++o.wide;
+      if (Printable(u >> 8) && Printable(u & 0xFF)) ++o.ascii_pairs;
+    }
   }
   void Unit(unsigned char a, unsigned char b) {
     ++units_;
