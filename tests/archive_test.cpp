@@ -290,6 +290,47 @@ TEST(ArchiveSearch, MembersSelectedByTheMasksSearchedAndCleanedUp) {
   EXPECT_EQ(aborted.store.size(), 1u);
 }
 
+// An empty member needs no file unless the visitor asks for one (a member
+// read as plain text holds no line; a million of them once took a file
+// made and deleted each): it comes as file "", in the reader process too,
+// and the search still counts it as searched and gives a filter its file.
+TEST(ArchiveMembers, EmptyMembersNeedNoFileUnlessAsked) {
+  TempDir dir;
+  const std::string tar =
+      dir.Write("e.tar", TarWithRawNames({{"e1.txt", ""}, {"sub/e2.txt", ""}, {"full.txt", "a cat\n"}})).string();
+  struct NoFiles : Seen {
+    bool files = false;
+    std::vector<std::string> given;
+    bool EmptyNeedsFile(const ArchiveMember&) override { return files; }
+    void Extracted(const ArchiveMember& m, const std::string& file) override {
+      given.push_back(file.empty() ? "" : FileNameOf(file));
+      if (!file.empty()) Seen::Extracted(m, file);
+    }
+  };
+  for (const bool files : {false, true}) {
+    TempDir dest;
+    NoFiles seen;
+    seen.files = files;
+    VisitArchive(tar, dest.path().string(), seen, {});
+    EXPECT_EQ(seen.given, files ? (std::vector<std::string>{"e1.txt", "e2.txt", "full.txt"})
+                                : (std::vector<std::string>{"", "", "full.txt"}));
+    EXPECT_EQ(seen.contents["full.txt"], "a cat\n");
+    EXPECT_FALSE(fs::exists(dest / "e1.txt"));
+  }
+  test::TempDir tools;
+  const std::string filter = tools.Write("name.sh", "#!/bin/sh\necho \"filtered cat\"\n").string();
+  chmod(filter.c_str(), 0755);
+  Harness h;
+  h.run.options().find_also_archive = true;
+  h.run.WildMatch2().SetMasks({"*.TAR"});
+  h.run.options().use_filter = true;
+  h.run.options().filter_name = filter;
+  h.run.WildMatch3().SetMasks({"e2.txt"});
+  h.Search("cat", tar, "*.txt");
+  EXPECT_EQ(h.Names(), (std::set<std::string>{"e2.txt", "e.tar@full.txt"}));  // (a member at the top: after the "@")
+  EXPECT_TRUE(fs::is_empty(h.run.GetWorkFolder().Folder() + "/members"));
+}
+
 // ---- Readers that never end: each archive is read in a process of its own.
 
 // Makes the archive's reader misbehave while it lives.

@@ -2,12 +2,14 @@
 // extracted one at a time into the work folder, searched like files found
 // on disk, and deleted again.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
 #include "search/open_path.h"
 #include "search/file_dispatch.h"
 #include "sources/archive_paths.h"
+#include "sources/source_table.h"
 #include "text/cp932.h"
 
 namespace lorvek {
@@ -21,6 +23,13 @@ class FileDispatch::MemberVisitor : public ArchiveVisitor {
     return dispatch_.p_.masks[0].Matches(ExternalToCp932(BaseName(member.path)));
   }
 
+  // An empty member read as plain text holds no line: it is searched
+  // without a file. A filter or a document reader may still make
+  // something of it.
+  bool EmptyNeedsFile(const ArchiveMember& member) override {
+    return !SourceTable::ReadAsPlainText(member.path, FilterMatch(member), dispatch_.p_.options);
+  }
+
   void Extracted(const ArchiveMember& member, const std::string& file) override {
     MatchSource& source = dispatch_.p_.matching.Source();
     source.archive_mode = true;
@@ -28,10 +37,11 @@ class FileDispatch::MemberVisitor : public ArchiveVisitor {
     source.path = member.path;
     source.last_write_time = FileTimeFromUnix(member.mtime, 0);
     dispatch_.p_.front_end.SetStatusText(0, PathForDisplay(archive_ + "/" + member.path));
-    const bool filter_match = dispatch_.p_.options.use_filter && dispatch_.p_.masks[2].Matches(ExternalToCp932(BaseName(member.path)));
-    dispatch_.SearchFile(FileRef::FromPath(file), filter_match);
+    if (!file.empty()) dispatch_.SearchFile(FileRef::FromPath(file), FilterMatch(member));
     dispatch_.p_.sink.FileSearched(OpenPath::Member(archive_, member.path).Text());
-    RemoveFolderContents(dispatch_.MembersFolder());
+    // The member's file goes; the folders made for it stay for the members
+    // after it (they are emptied with the archive).
+    if (!file.empty() && ::unlink(file.c_str()) != 0) RemoveFolderContents(dispatch_.MembersFolder());
     dispatch_.p_.front_end.ProcessPendingEvents();
   }
 
@@ -40,6 +50,10 @@ class FileDispatch::MemberVisitor : public ArchiveVisitor {
   }
 
   bool Stop() const override { return dispatch_.p_.tally.Halted(); }
+
+  bool FilterMatch(const ArchiveMember& member) const {
+    return dispatch_.p_.options.use_filter && dispatch_.p_.masks[2].Matches(ExternalToCp932(BaseName(member.path)));
+  }
 
   // While a member is being extracted the window stays alive, and the abort
   // command ends an archive whose reader takes long.

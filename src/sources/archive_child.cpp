@@ -55,7 +55,7 @@ enum : char {
   kDone = 'D',       // the reader ends
 };
 // Answers from this process.
-enum : char { kYes = 'y', kNo = 'n', kNext = 'n', kStop = 's' };
+enum : char { kYes = 'y', kYesNoEmptyFile = 'e', kNo = 'n', kNext = 'n', kStop = 's' };
 
 constexpr uint32_t kMaxField = 16u << 20;
 constexpr int kReaderFd = 3;
@@ -95,8 +95,11 @@ class ReaderSide : public ArchiveVisitor {
     std::string m(1, kWanted);
     PutMember(m, member);
     Send(m);
-    return Answer() == kYes;
+    const char answer = Answer();
+    empty_needs_file_ = answer == kYes;
+    return answer == kYes || answer == kYesNoEmptyFile;
   }
+  bool EmptyNeedsFile(const ArchiveMember&) override { return empty_needs_file_; }
   void Extracted(const ArchiveMember& member, const std::string& file) override {
     std::string m(1, kExtracted);
     PutMember(m, member);
@@ -133,6 +136,7 @@ class ReaderSide : public ArchiveVisitor {
   }
 
   bool stop_ = false;
+  bool empty_needs_file_ = true;
   timespec last_sent_{};
 };
 
@@ -407,9 +411,12 @@ void VisitArchiveInReaderProcess(const std::string& path, const std::string& des
       switch (reader.Next()) {
         case kProgress:
           break;
-        case kWanted:
-          reader.Answer(visitor.Wanted(reader.Member()) ? kYes : kNo);
+        case kWanted: {
+          const ArchiveMember member = reader.Member();
+          if (!visitor.Wanted(member)) reader.Answer(kNo);
+          else reader.Answer(visitor.EmptyNeedsFile(member) ? kYes : kYesNoEmptyFile);
           break;
+        }
         case kExtracted: {
           const ArchiveMember member = reader.Member();
           visitor.Extracted(member, reader.String());

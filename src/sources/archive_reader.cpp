@@ -421,12 +421,18 @@ void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::s
     if (!visitor.Wanted(member)) continue;
     try {
       if (!safe) throw EArchive(kUnsafeMemberName);
-      writer.Begin(member.path);
+      // The file is made with the first byte: a member that turns out
+      // empty needs none, unless the visitor wants one.
+      bool begun = visitor.EmptyNeedsFile(member);
+      if (begun) writer.Begin(member.path);
       const void* block;
       size_t size;
       la_int64_t offset;
       int d;
       while ((d = archive_read_data_block(a.get(), &block, &size, &offset)) == ARCHIVE_OK) {
+        if (!begun && size == 0) continue;
+        if (!begun) writer.Begin(member.path);
+        begun = true;
         writer.Write(block, size, static_cast<uint64_t>(offset));
         visitor.Progress();
       }
@@ -436,7 +442,15 @@ void VisitLibarchive(const std::string& path, ArchiveFormat format, const std::s
         throw EArchive("展開できません: " + why);
       }
       // A sparse member's last hole comes as no block: its size says where it ends.
-      if (member.size > 0) writer.Write("", 0, static_cast<uint64_t>(member.size));
+      if (member.size > 0) {
+        if (!begun) writer.Begin(member.path);
+        begun = true;
+        writer.Write("", 0, static_cast<uint64_t>(member.size));
+      }
+      if (!begun) {
+        visitor.Extracted(member, "");
+        continue;
+      }
       writer.Finish();
       visitor.Extracted(member, writer.LastFile());
     } catch (const EArchive& error) {

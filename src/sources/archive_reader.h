@@ -59,8 +59,12 @@ class ArchiveVisitor {
   // A file member (folders, links and devices are never offered): true to
   // have it extracted.
   virtual bool Wanted(const ArchiveMember& member) = 0;
-  // The extracted member's file; it is the visitor's to delete.
+  // The extracted member's file; it is the visitor's to delete. An empty
+  // member the visitor said needs no file comes with file "".
   virtual void Extracted(const ArchiveMember& member, const std::string& file) = 0;
+  // Asked of a wanted member: whether it needs a file on disk also when it
+  // holds no byte (false saves a file made and deleted per empty member).
+  virtual bool EmptyNeedsFile(const ArchiveMember&) { return true; }
   // A wanted member that could not be extracted, and why.
   virtual void Failed(const ArchiveMember& member, const std::string& reason) = 0;
   // Read between members: true ends the visit.
