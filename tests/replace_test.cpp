@@ -840,6 +840,39 @@ TEST(ReplaceUndo, AWordReplacedByItselfWritesNothing) {
   EXPECT_EQ(f.Bytes("a.txt"), "cat a\n");
 }
 
+// Undo on a disk with no room: the backup is renamed back (needing none),
+// and the very file comes back (the backup was a link to it).
+TEST(ReplaceUndo, ABackupIsRenamedBackOnADiskWithNoRoom) {
+  Fixture f;
+  const std::string journal = (f.program / "replace.journal").string();
+  const std::string text(4096, 'x');
+  f.dir.Write("a.txt", "cat\n" + text);
+  struct stat before {};
+  ASSERT_EQ(stat(f.Path("a.txt").c_str(), &before), 0);
+  f.Search("cat");
+  {
+    ReplaceJournal j(journal);
+    ReplaceRun run(f.store, *f.run.Compiled(), f.settings, f.replies);
+    run.SetJournal(&j);
+    f.replies.answers = {Answer::All};
+    ASSERT_EQ(run.Run("dog", false).files, 1);
+  }
+  rlimit old_limit{};
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  auto old_handler = signal(SIGXFSZ, SIG_IGN);
+  const rlimit tiny{16, old_limit.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &tiny);
+  const UndoResult r = UndoLastReplace(journal);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(r.restored, 1);
+  EXPECT_EQ(f.Bytes("a.txt"), "cat\n" + text);
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "a.bak"));
+  struct stat after {};
+  ASSERT_EQ(stat(f.Path("a.txt").c_str(), &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+}
+
 // A journal that cannot take its place (a folder came to stand at its
 // name after the run began) is kept apart and undone from there once the
 // folder is gone; no later run starts over it.

@@ -147,6 +147,18 @@ std::string ReadBackup(const std::string& backup, const std::string& file) {
   return ReadFileBytes(backup);
 }
 
+// The backup takes its file's place again by a rename, which needs no room
+// on a full disk (and brings back the very file when the backup was a link
+// to it), where that keeps what the file is: a regular file (not a link,
+// which the run wrote through), the backup beside it on the same disk and
+// no other name of the backup's.
+bool RenameBack(const std::string& backup, const std::string& file) {
+  struct stat f, b;
+  if (lstat(file.c_str(), &f) != 0 || !S_ISREG(f.st_mode)) return false;
+  if (lstat(backup.c_str(), &b) != 0 || !S_ISREG(b.st_mode) || b.st_dev != f.st_dev || b.st_nlink != 1) return false;
+  return rename(backup.c_str(), file.c_str()) == 0;
+}
+
 // Held while a run writes its journal and while undo reads it, so that two
 // runs at once do not interleave their entries and undo never takes a
 // journal a run is still writing: a second run waits for the first. A lock
@@ -349,8 +361,10 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
     }
     try {
       old = ReadBackup(e.backup, e.file);
-      WriteFileAtomically(e.file, old);
-      unlink(e.backup.c_str());
+      if (!RenameBack(e.backup, e.file)) {
+        WriteFileAtomically(e.file, old);
+        unlink(e.backup.c_str());
+      }
       ++r.restored;
     } catch (const std::exception&) {
       r.failed.push_back(kCannotRestore + PathForDisplay(e.file));
