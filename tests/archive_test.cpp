@@ -333,6 +333,19 @@ TEST(ArchiveMembers, EmptyMembersNeedNoFileUnlessAsked) {
 
 // ---- Readers that never end: each archive is read in a process of its own.
 
+// Whether a process is gone (a zombie no one reaps is gone as well).
+bool Gone(pid_t pid) {
+  for (int i = 0; i < 200; ++i) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return true;
+    const size_t paren = line.rfind(')');
+    if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z') return true;
+    usleep(10000);
+  }
+  return false;
+}
+
 // Makes the archive's reader misbehave while it lives.
 struct ReaderMisbehaves {
   explicit ReaderMisbehaves(const char* how) { ::setenv("LORVEK_TEST_ARCHIVE_HANG", how, 1); }
@@ -348,6 +361,23 @@ struct StallLimit {
 bool NoChildLeft() {
   int status;
   return ::waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD;
+}
+
+// A reader that ends as it should still takes along what it left running
+// in its group.
+TEST(ArchiveReader, WhatAReaderLeavesRunningEndsWithIt) {
+  TempDir scratch;
+  const std::string pid_file = (scratch / "sleeper").string();
+  const std::string how = "sleeper:" + pid_file;
+  {
+    ReaderMisbehaves leaves(how.c_str());
+    const Seen seen = Visit(Arc("sample.tar"));
+    EXPECT_FALSE(seen.extracted.empty());
+  }
+  const pid_t sleeper = std::stoi(test::ReadBytes(pid_file));
+  const bool gone = Gone(sleeper);
+  EXPECT_TRUE(gone) << "process " << sleeper << " still runs";
+  if (!gone) kill(sleeper, SIGKILL);
 }
 
 std::string FailureOf(const std::string& archive) {
@@ -905,19 +935,6 @@ TEST(Filters, AFilterThatNeverEndsIsKilledByTheAbortCommand) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
   EXPECT_EQ(h.front.panels[0], "検索を中止しました.");
   EXPECT_EQ(h.run.ErrorCount(), 0);
-}
-
-// Whether a process is gone (a zombie no one reaps is gone as well).
-bool Gone(pid_t pid) {
-  for (int i = 0; i < 200; ++i) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return true;
-    const size_t paren = line.rfind(')');
-    if (paren != std::string::npos && paren + 2 < line.size() && line[paren + 2] == 'Z') return true;
-    usleep(10000);
-  }
-  return false;
 }
 
 // What a filter leaves running goes with it, whether it ends by itself or

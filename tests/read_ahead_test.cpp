@@ -12,6 +12,8 @@
 
 #include "sources/archive_paths.h"
 
+#include "search/line_matching.h"
+#include "search/read_ahead.h"
 #include "search_harness.h"
 #include "test_util.h"
 #include "text/path_names.h"
@@ -243,6 +245,57 @@ TEST(ReadAhead, AReadFailureComesAtItsFilesPlace) {
     return bits;
   });
   EXPECT_EQ(failed, 0) << "failed expectations (bits): " << failed;
+}
+
+// A failure a source does not catch itself, raised on a worker, is raised
+// again at its file's place: the files before it are given, the file and
+// those after it are not (as on one thread), and nothing is dropped.
+TEST(ReadAhead, AnUncaughtReadFailureIsRaisedAtItsFilesPlace) {
+  TempDir tree;
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) tree.Write(name, "cat\n");
+  NullFrontEnd front;
+  ResultStore store;
+  RunTally tally(front, store);
+  const SearchOptions options;
+  LineMatching model(front, store, tally, options);
+  ReadAheadPlan plan;
+  plan.workers = 2;
+  plan.model = &model;
+  plan.plain = [](const WalkItem&) { return true; };
+  plan.read = [](const FileRef& file, MatchTarget& target) {
+    if (FileNameOf(file.path) == "b.txt") throw std::logic_error("reader fault");
+    target.BeginLines(false);
+    target.EndLines();
+  };
+  struct Sink : ReadAheadSink {
+    std::vector<std::string> files;
+    void ListingFolder(const std::string&) override {}
+    void EntryReached() override {}
+    void CannotList(const std::string&, int) override {}
+    void FileFound(const WalkItem& item, TextRecording* recording) override {
+      files.push_back(FileNameOf(item.file.path) + (recording ? "" : " (not prepared)"));
+      if (!recording) return;
+      struct Quiet : NullFrontEnd {} quiet;
+      ResultStore none;
+      RunTally t(quiet, none);
+      const SearchOptions o;
+      LineMatching target(quiet, none, t, o);
+      ReplayRecording(*recording, target, [](int32_t) {});
+    }
+    bool Halted() const override { return false; }
+    void Waiting() override {}
+  } sink;
+  WalkRules rules;
+  TWildMatch all;
+  all.SetMasks({"*"});
+  rules.target_masks = &all;
+  try {
+    WalkWithReadAhead(tree.path().string(), rules, plan, sink);
+    ADD_FAILURE() << "the reader's failure was dropped";
+  } catch (const std::logic_error& e) {
+    EXPECT_STREQ(e.what(), "reader fault");
+  }
+  EXPECT_EQ(sink.files, (std::vector<std::string>{"a.txt", "b.txt"}));
 }
 
 }  // namespace

@@ -143,7 +143,9 @@ class ReaderSide : public ArchiveVisitor {
 // LORVEK_TEST_ARCHIVE_HANG makes the reader misbehave as a broken archive
 // can, for the tests of the bounds: "spin" never returns, "cpu" spins with
 // one second of processor time allowed, "grow" takes memory without end,
-// "crash" dies of a signal, "fds" fails naming the descriptors it holds.
+// "crash" dies of a signal, "fds" fails naming the descriptors it holds,
+// "sleeper:FILE" leaves a child of its own running (its pid in FILE) and
+// reads the archive as usual.
 void MisbehaveIfAsked() {
   const char* how = std::getenv("LORVEK_TEST_ARCHIVE_HANG");
   if (!how) return;
@@ -158,6 +160,19 @@ void MisbehaveIfAsked() {
     for (;;) n = n + 1;
   }
   if (std::strcmp(how, "crash") == 0) ::raise(SIGSEGV);
+  if (std::strncmp(how, "sleeper:", 8) == 0) {  // leaves a child behind, its pid in the file named
+    const pid_t sleeper = ::fork();
+    if (sleeper == 0) {
+      for (;;) ::pause();
+    }
+    const std::string pid = std::to_string(sleeper);
+    if (const int fd = ::open(how + 8, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600); fd >= 0) {
+      if (::write(fd, pid.data(), pid.size())) {
+      }
+      ::close(fd);
+    }
+    return;
+  }
   if (std::strcmp(how, "fds") == 0) {  // the descriptors it holds, as its error
     std::string open;
     if (DIR* dir = ::opendir("/proc/self/fd")) {
