@@ -188,7 +188,7 @@ TEST(OptionsSchema, EveryOptionsKeyHasAMemberOfItsKind) {
     ASSERT_TRUE(k.member) << k.key;
     EXPECT_EQ(k.member.Kind(), k.kind) << k.key;
   }
-  EXPECT_EQ(rows, 53);
+  EXPECT_EQ(rows, 54);
   // A value written is the value read back.
   TempDir dir;
   TIniGT ini((dir / "Lorvek.ini").string());
