@@ -6,6 +6,7 @@
 #include <random>
 
 #include "regex_reference.h"
+#include "whole_word_reference.h"
 #include "search/compiled_word.h"
 #include "search/regex/regular_expression.h"
 #include "search/regex/multi_string_search.h"
@@ -78,23 +79,8 @@ TEST(RegexDifferential, FastMatcherAgreesWithReferenceOnRandomCases) {
   EXPECT_GT(compared, 15000);
 }
 
-// The whole-word rule as the straightforward loop applies it: match, and
-// after a rejected match search again in the rest of the line after the byte
-// that follows it.
-MatchPos WholeWordByRetries(const TAWKStr& awk, std::string_view line) {
-  size_t offset = 0;
-  std::string_view s = line;
-  for (;;) {
-    MatchPos m = awk.MatchReference(s);
-    if (!m) return {};
-    if (IsWholeWd(s, m.start, m.length)) return {m.start + offset, m.length};
-    size_t next = m.start + m.length;
-    if (next > s.size()) return {};
-    s.remove_prefix(next);
-    offset += next;
-  }
-}
-
+// The whole-word rule as the reference applies it: match, and after a
+// refused match search again in the whole line where it ends.
 TEST(RegexDifferential, WholeWordRetriesAgreeWithTheStraightforwardLoop) {
   std::mt19937 rng(7);
   TAWKStr awk;
@@ -111,7 +97,9 @@ TEST(RegexDifferential, WholeWordRetriesAgreeWithTheStraightforwardLoop) {
     for (int k = 0; k < 6; ++k) {
       std::string line;
       for (int i = static_cast<int>(rng() % 14); i > 0; --i) line += pieces[rng() % std::size(pieces)];
-      ASSERT_EQ(FindWholeWordHit(awk.Current(), line, true), WholeWordByRetries(awk, line))
+      const std::optional<MatchPos> expected = test::ReferenceWholeWordHit(pattern, line);
+      ASSERT_TRUE(expected);
+      ASSERT_EQ(FindWholeWordHit(awk.Current(), line, true), *expected)
           << "pattern [" << pattern << "] line [" << line << "]";
       ++compared;
     }

@@ -264,6 +264,11 @@ class Evaluator {
 }  // namespace
 
 std::optional<MatchPos> ReferenceMatch(std::string_view pattern, std::string_view s, TMatchCORE_LineSeparator sep) {
+  return ReferenceMatchFrom(pattern, s, sep, 0);
+}
+
+std::optional<MatchPos> ReferenceMatchFrom(std::string_view pattern, std::string_view s, TMatchCORE_LineSeparator sep,
+                                           size_t from) {
   Parser parser(pattern);
   int root;
   try {
@@ -279,12 +284,15 @@ std::optional<MatchPos> ReferenceMatch(std::string_view pattern, std::string_vie
   const unsigned separator = SeparatorCode(sep);
   auto boundaries = [&] {
     std::vector<size_t> b;
-    for (size_t p = 0; p < s.size(); p += CharLength(s, p)) b.push_back(p);
+    for (size_t p = 0; p < s.size(); p += CharLength(s, p))
+      if (p >= from) b.push_back(p);
     return b;
   };
   if (!anchored_start && !anchored_end) {
-    if (s.empty()) {
-      ev.Run(root, 0);
+    if (s.empty() || from >= s.size()) {
+      if (from > s.size()) return MatchPos{};
+      ev.Run(root, s.size());
+      if (!s.empty()) return ev.Longest(0, ~0u) >= 0 ? MatchPos{s.size() + 1, 0} : MatchPos{};
       return ev.Longest(0, ~0u) >= 0 ? MatchPos{1, 0} : MatchPos{};
     }
     for (size_t pos : boundaries()) {
@@ -300,7 +308,8 @@ std::optional<MatchPos> ReferenceMatch(std::string_view pattern, std::string_vie
     if (anchored_start) r = std::max(r, ev.Longest(1, separator));
     return r;
   };
-  if (long long r = line_start_way(0); r >= 0) return MatchPos{1, static_cast<size_t>(r)};
+  if (from == 0)
+    if (long long r = line_start_way(0); r >= 0) return MatchPos{1, static_cast<size_t>(r)};
   for (size_t pos : boundaries()) {
     ev.Run(root, pos);
     if (long long r = ev.Longest(0, separator); r >= 0) return MatchPos{pos + 1, static_cast<size_t>(r) - pos};
@@ -309,6 +318,7 @@ std::optional<MatchPos> ReferenceMatch(std::string_view pattern, std::string_vie
       if (long long r = line_start_way(q); r >= 0) return MatchPos{q + 1, static_cast<size_t>(r) - q};
     }
   }
+  if (from > s.size()) return MatchPos{};
   ev.Run(root, s.size());
   if (anchored_end && ev.DollarAt(s.size())) return MatchPos{s.size() + 1, 0};
   return MatchPos{};

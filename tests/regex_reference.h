@@ -15,5 +15,9 @@ namespace lorvek::test {
 // decides it, or std::nullopt when the pattern is not valid.
 std::optional<MatchPos> ReferenceMatch(std::string_view pattern, std::string_view subject,
                                        TMatchCORE_LineSeparator separator);
+// The same, for a match that starts at byte from or later (a character
+// start) in the whole subject: its start is no line start unless from is 0.
+std::optional<MatchPos> ReferenceMatchFrom(std::string_view pattern, std::string_view subject,
+                                           TMatchCORE_LineSeparator separator, size_t from);
 
 }  // namespace lorvek::test

@@ -121,20 +121,20 @@ class RetryFinder {
 
 MatchPos FindWholeWordHit(const CompiledPattern& pattern, std::string_view line, bool whole_word) {
   MatchPos m = MatchLeftmostLongest(pattern, line, mcls_CRLF);
-  if (!m || !whole_word || IsWholeWd(line, m.start, m.length)) return m;
-  // Retry after the byte that follows a rejected match; the rest counts as a
-  // line of its own for the whole-word test and the anchors.
-  RetryFinder finder(pattern, line);
-  size_t offset = 0;
+  if (!m || !whole_word) return m;
+  WholeWordJudge judge(line);
+  if (judge.IsWhole(m.start, m.length)) return m;
+  // A refused match: the search goes on where it ends (one character on
+  // after an empty one), in the whole line, so that the anchors and the
+  // neighbours of later matches are the line's own.
+  LineMatchFinder finder(pattern, line);
   for (;;) {
-    const size_t next = offset + m.start + m.length;
-    if (next > line.size()) return {};
-    offset = next;
-    m = pattern.is_plain_string() && !pattern.anchored_start() && !pattern.anchored_end()
-            ? MatchLeftmostLongest(pattern, line.substr(offset), mcls_CRLF)
-            : finder.From(offset);
+    const size_t start = m.start - 1;
+    const size_t from = m.length > 0 ? start + m.length : start + (start < line.size() ? CharLength(line, start) : 1);
+    if (from > line.size()) return {};
+    m = finder.From(from);
     if (!m) return {};
-    if (IsWholeWd(line.substr(offset), m.start, m.length)) return {m.start + offset, m.length};
+    if (judge.IsWhole(m.start, m.length)) return m;
   }
 }
 
@@ -161,11 +161,12 @@ MatchPos LineMatchFinder::From(size_t offset) {
 std::vector<MatchPos> MatchesInLine(const CompiledPattern& pattern, std::string_view line, bool whole_word) {
   std::vector<MatchPos> out;
   LineMatchFinder finder(pattern, line);
+  WholeWordJudge judge(line);
   for (size_t from = 0; from <= line.size();) {
     const MatchPos m = finder.From(from);
     if (!m) break;
     const size_t start = m.start - 1;
-    if (!whole_word || IsWholeWd(line, m.start, m.length)) out.push_back(m);
+    if (!whole_word || judge.IsWhole(m.start, m.length)) out.push_back(m);
     // Past this match; past one character after an empty one.
     from = m.length > 0 ? start + m.length : start + (start < line.size() ? CharLength(line, start) : 1);
   }

@@ -37,6 +37,11 @@ TextFinder::TextFinder(std::string_view word, int options) : whole_word_((option
 }
 
 TextMatch TextFinder::FindIn(std::string_view line, size_t from) const {
+  WholeWordJudge judge(line);
+  return FindIn(line, from, judge);
+}
+
+TextMatch TextFinder::FindIn(std::string_view line, size_t from, WholeWordJudge& judge) const {
   TextMatch m;
   if (from > line.size()) return m;
   // Matched from a character boundary at or after from; positions are 1-based.
@@ -48,7 +53,7 @@ TextMatch TextFinder::FindIn(std::string_view line, size_t from) const {
     const size_t at = start + pos.start - 1;
     // The whole-word test looks at the whole line, the character before the
     // match included; a refused match is tried again one character on.
-    if (!whole_word_ || IsWholeWd(line, at + 1, pos.length)) {
+    if (!whole_word_ || judge.IsWhole(at + 1, pos.length)) {
       m.found = true;
       m.at.col = at;
       m.length = pos.length;
@@ -73,8 +78,9 @@ TextMatch TextFinder::Next(const std::vector<std::string>& lines, TextPoint from
 
 TextMatch TextFinder::LastIn(std::string_view line, size_t limit) const {
   TextMatch last;
+  WholeWordJudge judge(line);
   for (size_t col = 0;;) {
-    TextMatch m = FindIn(line, col);
+    TextMatch m = FindIn(line, col, judge);
     if (!m.found || m.at.col >= limit) break;
     last = m;
     col = m.at.col + std::max<size_t>(1, m.length);
@@ -97,8 +103,9 @@ FindAllResult FindAll(const std::vector<std::string>& lines, const TextFinder& f
   FindAllResult result;
   for (size_t l = first; l < lines.size() && l <= last; ++l) {
     bool listed = false;
+    WholeWordJudge judge(lines[l]);
     for (size_t col = 0; col <= lines[l].size();) {
-      const TextMatch m = finder.FindIn(lines[l], col);
+      const TextMatch m = finder.FindIn(lines[l], col, judge);
       if (!m.found) break;
       ++result.count;
       if (!listed) {

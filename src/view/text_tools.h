@@ -12,6 +12,8 @@
 
 #include "search/regex/regular_expression.h"
 
+#include "search/whole_word.h"
+
 namespace lorvek {
 
 // The find option set.
@@ -38,8 +40,11 @@ struct TextMatch {
 class TextFinder {
  public:
   TextFinder(std::string_view word, int options);
-  // The first match in line at or after byte from.
+  // The first match in line at or after byte from. Finds that go left to
+  // right over one line share its judge (made for that line), which then
+  // walks the line once for all of them.
   TextMatch FindIn(std::string_view line, size_t from) const;
+  TextMatch FindIn(std::string_view line, size_t from, WholeWordJudge& judge) const;
   // The first match after (forward) or before (backward) the point.
   TextMatch Next(const std::vector<std::string>& lines, TextPoint from) const;
   TextMatch Previous(const std::vector<std::string>& lines, TextPoint before) const;

@@ -232,8 +232,9 @@ void TEditorEx::RefreshHighlight() {
     auto position = [&](size_t col) {
       return start + static_cast<long>(ascii ? col : Cp932ToUtf8(std::string_view(line).substr(0, col)).size());
     };
+    WholeWordJudge judge(line);
     for (size_t col = 0; col <= line.size();) {
-      const TextMatch m = finder_->FindIn(line, col);
+      const TextMatch m = finder_->FindIn(line, col, judge);
       if (!m.found) break;
       const long a = position(m.at.col), b = position(m.at.col + m.length);
       if (b > a) SendScintilla(SCI_INDICATORFILLRANGE, static_cast<unsigned long>(a), b - a);
