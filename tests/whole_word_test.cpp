@@ -8,11 +8,13 @@
 #include <random>
 
 #include "regex_reference.h"
+#include "search_harness.h"
 #include "search/compiled_word.h"
 #include "search/regex/regular_expression.h"
 #include "search/whole_word.h"
 #include "test_util.h"
 #include "text/cp932.h"
+#include "text/encoding.h"
 #include "text/sjis.h"
 #include "whole_word_reference.h"
 
@@ -68,6 +70,28 @@ TEST(WholeWord, HalfWidthKatakanaHaveTheirClassAtEveryPosition) {
   EXPECT_EQ(FoundAt("ﾃｽﾄ", "aﾃｽﾄ"), 2u);
   EXPECT_EQ(FoundAt("a", "ﾃa"), 2u);
   EXPECT_EQ(FoundAt("a", "aﾃ"), 1u);
+}
+
+// A binary file's lines take the whole-word test and the first-hit switch
+// as a text file's do (cat no longer finds concatenate), with the reading
+// ahead and without it.
+TEST(WholeWord, BinaryFilesTakeTheTestAndTheFirstHitSwitch) {
+  test::TempDir dir;
+  static const char kBytes[] = "concatenate\0\nthe cat\0\nxcat\nmore cat\n";
+  dir.Write("b.bin", std::string(kBytes, sizeof kBytes - 1));
+  for (const int workers : {0, 2}) {
+    for (const bool first_only : {false, true}) {
+      test::Harness h;
+      h.run.SetReadAheadWorkers(workers);
+      h.run.options().whole_word = true;
+      h.run.options().find_onece = first_only;
+      h.Search("cat", (dir / "b.bin").string());
+      ASSERT_EQ(h.store.size(), first_only ? 1u : 2u) << workers;
+      EXPECT_EQ(h.store[0].LineNo, 2);
+      EXPECT_EQ(h.store[0].EncodingCode, ecBinary);
+      if (!first_only) EXPECT_EQ(h.store[1].LineNo, 4);
+    }
+  }
 }
 
 // Random lines of kanji (trail bytes in ASCII's range among them), kana of

@@ -90,9 +90,11 @@ bool LineMatching::Accept(std::string_view line, int32_t line_no, const MatchCon
   return true;
 }
 
-void LineMatching::MatchScannedLine(const RE_LineInfo_t& info) {
+bool LineMatching::MatchScannedLine(const RE_LineInfo_t& info) {
+  // A binary file's lines take the whole-word test as a text file's do.
+  if (options_.whole_word && !word_->FindHit(info.Line, true)) return false;
   MatchContext context;  // scanned lines carry four empty context lines
-  Accept(info.Line, info.LineNo, options_.wide_preview ? &context : nullptr, {});
+  return Accept(info.Line, info.LineNo, options_.wide_preview ? &context : nullptr, {});
 }
 
 bool LineMatching::MatchParagraph(std::string_view text, int32_t line_no) {

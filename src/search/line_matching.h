@@ -51,7 +51,7 @@ class LineMatching final : public MatchTarget {
   void EndLines() override;
   bool MatchParagraph(std::string_view text, int32_t line_no) override;
   bool MatchCell(std::string_view text, std::string_view label, int32_t ordinal) override;
-  void MatchScannedLine(const RE_LineInfo_t& info) override;
+  bool MatchScannedLine(const RE_LineInfo_t& info) override;
   void SetProgressText(const std::string& text) override { front_end_.SetStatusText(1, text); }
   void ProcessPendingEvents() override { front_end_.ProcessPendingEvents(); }
   // The abort command also ends the file being read: a huge file or

@@ -89,8 +89,9 @@ class MatchTarget {
   virtual bool MatchParagraph(std::string_view text, int32_t line_no) = 0;
   // One spreadsheet cell; true when a record was offered for it.
   virtual bool MatchCell(std::string_view text, std::string_view label, int32_t ordinal) = 0;
-  // A line the scan of a binary file found holding term 0.
-  virtual void MatchScannedLine(const RE_LineInfo_t& info) = 0;
+  // A line the scan of a binary file found holding term 0; true when it is
+  // a hit (the whole-word test and the other terms hold), as in a text file.
+  virtual bool MatchScannedLine(const RE_LineInfo_t& info) = 0;
 
   // The progress field of the status bar ("37%", "" to clear it).
   virtual void SetProgressText(const std::string& text) = 0;

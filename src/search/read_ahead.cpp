@@ -64,9 +64,12 @@ class RecordingTarget : public MatchTarget {
   void EndLines() override { out_.steps.emplace_back(TextRecording::End{}); }
   bool MatchParagraph(std::string_view, int32_t) override { return false; }
   bool MatchCell(std::string_view, std::string_view, int32_t) override { return false; }
-  void MatchScannedLine(const RE_LineInfo_t& info) override {
+  bool MatchScannedLine(const RE_LineInfo_t& info) override {
     out_.bytes += info.Line.size();
     out_.steps.emplace_back(TextRecording::Scanned{info});
+    // Decided again when replayed; here only for the first-hit switch.
+    const SearchOptions& o = Options();
+    return (!o.whole_word || SearchWord().FindHit(info.Line, true)) && SearchWord().OtherTermsMatch(info.Line);
   }
   void SetProgressText(const std::string& text) override { out_.steps.emplace_back(TextRecording::Progress{text}); }
   void ProcessPendingEvents() override {}

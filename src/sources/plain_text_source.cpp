@@ -213,10 +213,14 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
 void BinaryFileSource::Search(const FileRef& file, MatchTarget& target) {
   bool stop = false;
   target.SearchWord().ScanFile(
-      file, [&](const RE_LineInfo_t& info) { target.MatchScannedLine(info); },
+      file,
+      [&](const RE_LineInfo_t& info) {
+        // Only the first hit of the file, when asked: the scan ends at the next line it finds.
+        if (target.MatchScannedLine(info) && target.Options().find_onece) stop = true;
+      },
       [&] {
         target.ProcessPendingEvents();
-        stop = target.Stopped();
+        stop = stop || target.Stopped();
       },
       &stop);
 }
