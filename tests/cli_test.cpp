@@ -256,6 +256,15 @@ TEST(LorvekGrep, AStuckFilterIsStoppedAndASignalEndsTheRunAsSignalled) {
   EXPECT_NE(r.err.find("フィルタ変換エラー:"), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("1 秒間出力がないため打ち切りました"), std::string::npos) << r.err;
   EXPECT_EQ(Grep(args + " --filter-timeout -1").status, 2);  // a usage error
+  // A filter that works without printing for longer (its processor time
+  // goes up) is no stuck one.
+  const std::string busy = tools.Write("busy.sh", "#!/bin/sh\nend=$(($(date +%s) + 3))\n"
+                                                  "while [ \"$(date +%s)\" -lt \"$end\" ]; do :; done\necho \"late hit\"\n").string();
+  chmod(busy.c_str(), 0755);
+  const Result late = Grep("--filter " + busy + " --filter-masks '*.slow' --no-word hit --filter-timeout 1 " +
+                           dir.path().string());
+  EXPECT_EQ(late.status, 0) << late.err;
+  EXPECT_NE(late.out.find("late hit"), std::string::npos);
   for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
     std::filesystem::remove(mark);
     const pid_t pid = fork();
@@ -275,6 +284,23 @@ TEST(LorvekGrep, AStuckFilterIsStoppedAndASignalEndsTheRunAsSignalled) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 128 + sig) << sig;
   }
+}
+
+// Under a file-size limit (ulimit -f) a replace's write fails and is
+// reported; the run is not ended by the signal with a backup left behind.
+TEST(LorvekGrep, AFileSizeLimitFailsTheWriteNotTheRun) {
+  test::TempDir bin, dir;
+  const std::string grep = (bin / "lorvek-grep").string();
+  std::filesystem::copy_file(LORVEK_GREP_BIN, grep);
+  dir.Write("a.txt", "cat\n" + std::string(4096, 'x') + "\n");
+  const std::string cmd = "ulimit -f 2; " + grep + " --no-fuzzy --replace dog cat " + dir.path().string() +
+                          " >/dev/null 2>" + (bin / "err").string();
+  const int st = std::system(("sh -c '" + cmd + "'").c_str());
+  ASSERT_TRUE(WIFEXITED(st));
+  EXPECT_EQ(WEXITSTATUS(st), 2) << test::ReadBytes(bin / "err");
+  EXPECT_NE(test::ReadBytes(bin / "err").find("書き込みに失敗したため置換できない:"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir / "a.bak"));
+  EXPECT_EQ(test::ReadBytes(dir / "a.txt").substr(0, 4), "cat\n");
 }
 
 // The answers by file and the colours grep users type without thinking.

@@ -63,9 +63,18 @@ TEST(ReplaceRun, YesAndNoInOneLineThenASecondRun) {
   ASSERT_EQ(f.replies.questions.size(), 2u);
   EXPECT_EQ(f.replies.questions[0], (f.dir / "a.txt").string() + " : 1 [cat] を置換しますか?");
   EXPECT_NE(r.summary.find("\n\r1 個のファイルの 1 個の文字を変換しました."), std::string::npos);
-  f.Replace("bird");
+  r = f.Replace("bird");
   EXPECT_EQ(f.Bytes("a.bak"), "one cat and a cat\r\nnone\r\n");  // untouched
   EXPECT_EQ(f.Bytes("a.bak(1)"), "one dog and a cat\r\nnone\r\n");
+  // The rows know the file as the first run left it: a third run that finds
+  // nothing left to replace says nothing of a change since the search.
+  f.dir.Write("a.txt", "one dog and a dog\r\nnone\r\n");
+  f.Search("dog", "*.txt");
+  f.replies.answers = {Answer::All};
+  ASSERT_EQ(f.Replace("cat").files, 1);
+  r = f.Replace("cat");
+  EXPECT_EQ(r.failed, 0);
+  EXPECT_TRUE(r.notes.empty()) << r.notes[0];
 }
 
 // Every match is one the whole line holds: the whole-word test sees the
@@ -317,6 +326,11 @@ TEST(ReplaceRun, LinksBackUpTheFileTheyNameAndReplaceItOnce) {
       EXPECT_EQ(test::ReadBytes(e.path()), Sj("ファイル\r\n")) << e.path();
     }
   EXPECT_EQ(backups, 2);
+  // Only looking, the file and its link are one file too.
+  f.Search("ファイルの");
+  const ReplaceResult dry = f.Replace("ファイル", false, {}, /*dry_run=*/true);
+  EXPECT_EQ(dry.files, 2);
+  EXPECT_EQ(dry.file_changes.size(), 2u);
 }
 
 // Two names of one file (a hard link) are both hits: after the run neither
@@ -501,17 +515,20 @@ TEST(ReplaceRun, BackupsOfEarlierRunsAreLeftAlone) {
     f.dir.Write("lone.bak", "cat\n");      // no file of its stem
     f.dir.Write("c.bak(x)", "cat\n");      // no backup's name
     f.dir.Write("c.txt", "no\n");
-    f.Search("cat");
-    ASSERT_EQ(f.store.size(), 6u);
+    f.dir.Write("build/x", "");
+    f.dir.Write("build.bak", "cat\n");  // beside a folder, not a file
+    f.Search("cat", "*.*;*.bak*;b;x");
+    ASSERT_EQ(f.store.size(), 7u);
     f.replies.answers = {Answer::All};
     const ReplaceResult r = f.Replace("dog");
     EXPECT_EQ(f.Bytes("a.txt"), "dog 2\n");
     EXPECT_EQ(f.Bytes("lone.bak"), "dog\n");
+    EXPECT_EQ(f.Bytes("build.bak"), "dog\n");
     EXPECT_EQ(f.Bytes("c.bak(x)"), "dog\n");
     EXPECT_EQ(f.Bytes("a.bak"), replace_backups ? "dog 1\n" : "cat 1\n");
     EXPECT_EQ(f.Bytes("b.bak(12)"), replace_backups ? "dog\n" : "cat\n");
     if (!replace_backups) {
-      EXPECT_EQ(r.files, 4);
+      EXPECT_EQ(r.files, 5);
       EXPECT_EQ(r.failed, 0);
       EXPECT_EQ(r.notes, (std::vector<std::string>{"置換のバックアップファイルは置換しない:" + f.Path("a.bak"),
                                                    "置換のバックアップファイルは置換しない:" + f.Path("b.bak(12)")}));
@@ -873,6 +890,36 @@ TEST(ReplaceUndo, ABackupIsRenamedBackOnADiskWithNoRoom) {
   EXPECT_EQ(after.st_ino, before.st_ino);
 }
 
+// Undo takes a backup only where a run puts one (beside its file, under
+// its stem); a run killed before its first file was in place leaves no
+// backup behind once its journal is settled.
+TEST(ReplaceUndo, BackupsOnlyBesideTheirFileAndNoneLeftOfAKilledRun) {
+  const TwoFilesAndAJournal f;
+  TempDir elsewhere;
+  const std::string planted = elsewhere.Write("a.bak", "cat a\n").string();
+  {
+    ReplaceJournal j(f.journal);
+    j.Writing(f.a, planted, "dog a\n");
+    j.Written(f.a);
+    j.End();
+  }
+  UndoResult r = UndoLastReplace(f.journal);
+  EXPECT_EQ(r.restored, 0);
+  EXPECT_EQ(r.failed.size(), 1u);
+  EXPECT_EQ(f.Bytes("a.txt"), "dog a\n");
+  std::filesystem::remove(f.journal);
+  // Killed between the backup (a second name of b.txt) and the write.
+  ASSERT_EQ(link(f.b.c_str(), (f.dir / "b.bak").c_str()), 0);
+  {
+    ReplaceJournal killed(f.journal);
+    killed.Writing(f.b, (f.dir / "b.bak").string(), "dog b\n");
+  }
+  r = UndoLastReplace(f.journal);
+  EXPECT_TRUE(r.nothing);
+  EXPECT_FALSE(std::filesystem::exists(f.dir / "b.bak"));
+  EXPECT_EQ(f.Bytes("b.txt"), "cat b\n");
+}
+
 // A journal that cannot take its place (a folder came to stand at its
 // name after the run began) is kept apart and undone from there once the
 // folder is gone; no later run starts over it.
@@ -1018,7 +1065,8 @@ TEST(ReplaceRun, AJournalThatCannotStartWritesNothing) {
     EXPECT_EQ(f.Bytes("b.txt"), "cat b\n");
     EXPECT_FALSE(std::filesystem::exists(f.dir / "a.bak"));
     EXPECT_FALSE(std::filesystem::exists(f.dir / "b.bak"));
-    EXPECT_FALSE(HasReplaceJournal(journal) && !std::filesystem::is_directory(journal + ".new"));
+    EXPECT_FALSE(std::filesystem::exists(journal));
+    EXPECT_EQ(std::filesystem::exists(journal + ".new"), !full_disk);  // the folder that was in the way
     std::filesystem::remove_all(journal + ".new");
     ReplaceRun again(f.store, *f.run.Compiled(), f.settings, f.replies);
     again.SetJournal(&j);

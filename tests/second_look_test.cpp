@@ -215,8 +215,10 @@ TEST(SecondLook, Utf16WithoutAMarkNeedsTwoAsciiUnits) {
   EXPECT_EQ(Utf16WithoutMark(std::string("\x30\xA2\x00\x41\x00\x42", 6), true), ecUtf16Be);
   EXPECT_EQ(Utf16WithoutMark(std::string("\xA2\x30\x41\x00\x42\x00", 6), true), ecUtf16Le);
   EXPECT_EQ(Utf16WithoutMark(std::string("\xA2\x30\x41\x00\x42\x00\x43", 7), true), -1);  // odd length
-  // あ (30 42) alone beside them is "0B" too: in doubt, no UTF-16.
-  EXPECT_EQ(Utf16WithoutMark(std::string("\x30\x42\x00\x41\x00\x42", 6), true), -1);
+  // あ (30 42) is "0B" in ASCII, but kana are no ASCII text's pairs.
+  EXPECT_EQ(Utf16WithoutMark(std::string("\x30\x42\x00\x41\x00\x42", 6), true), ecUtf16Be);
+  // Kanji whose both bytes are printable (本 67 2C, 索 7D 22) alone are.
+  EXPECT_EQ(Utf16WithoutMark(std::string("\x67\x2C\x7D\x22\x00\x41\x00\x42", 8), true), -1);
 }
 
 TEST(SecondLook, UndecidedFilesAreSearchedAndLoggedOnce) {

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <grp.h>
+#include <pwd.h>
 
 #include <map>
 #include <optional>
@@ -13,6 +15,7 @@
 #include "settings/history.h"
 #include "settings/ini_file.h"
 #include "settings/mask_sets.h"
+#include "settings/own_files.h"
 #include "settings/options.h"
 #include "settings/settings_schema.h"
 #include "search/work_folder.h"
@@ -391,6 +394,25 @@ TEST(IniFile, TheProgramsOwnSettingsAreUsedOnlyWhenTheUsersAlone) {
   // A file given by the user (lorvek-grep --ini) is the user's choice: read as it is.
   chmod(path.c_str(), 0666);
   EXPECT_EQ(TIniGT(path, false).ReadStr("Options", "FilterName", "none"), "mine");
+}
+
+// Group write permission lets nobody else in when the group is the user's
+// private one (named after the user, nobody else in it): a umask of 002
+// must not lock the user out of their own settings. Any other group may.
+TEST(OwnFiles, OnlyTheUsersPrivateGroupMayWrite) {
+  TempDir d;
+  const std::string path = d.Write("replace.journal", "x").string();
+  chmod(path.c_str(), 0660);
+  const passwd* pw = getpwuid(geteuid());
+  const group* gr = pw ? getgrgid(pw->pw_gid) : nullptr;
+  ASSERT_EQ(chown(path.c_str(), geteuid(), pw ? pw->pw_gid : getegid()), 0);
+  const bool private_group = gr && std::string(gr->gr_name) == pw->pw_name && !gr->gr_mem[0];
+  EXPECT_EQ(OwnFileDistrust(path).empty(), private_group);
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file another group";
+  ASSERT_EQ(chown(path.c_str(), 0, 65534), 0);
+  EXPECT_NE(OwnFileDistrust(path), "");
+  chmod(path.c_str(), 0640);
+  EXPECT_EQ(OwnFileDistrust(path), "");
 }
 
 TEST(WorkFolder, CreatedPrivateAndRemovedAtExit) {

@@ -540,6 +540,9 @@ int SearchStatus(SearchRun& run, const CliFrontEnd& front, const Outputs& out) {
 
 int Main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // A file-size limit (ulimit -f) makes a write fail, which is reported,
+  // instead of ending the run half-way with a backup left behind.
+  std::signal(SIGXFSZ, SIG_IGN);
   if (AsksForUndo(argc, argv)) return UndoReplace();
   CliOptions cli;
   if (const std::optional<int> status = ParseCommandLine(argc, argv, cli)) return *status;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <clocale>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -25,6 +26,8 @@ const char kUsage[] =
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // A file-size limit makes a write fail (and be reported), not the program end.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0) {

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include "settings/own_files.h"
 #include "text/cp932.h"
 #include "text/file_bytes.h"
+#include "replace/backup_names.h"
 #include "text/path_names.h"
 
 namespace lorvek {
@@ -113,6 +115,8 @@ bool HoldsWhatWasWritten(const Entry& e) {
 // dropped otherwise. Returns the journal that is the way back now: the one in
 // place, or the one apart when it could not take that place (it is kept
 // then, and no new run may start over it). Called under the journal's lock.
+void DropBackupIfUnused(const Entry& e);
+
 std::string SettlePendingJournal(const std::string& journal_path) {
   const std::string pending = PendingJournalPath(journal_path);
   std::string text;
@@ -126,6 +130,9 @@ std::string SettlePendingJournal(const std::string& journal_path) {
   const std::vector<Entry> entries = EntriesOf(text);
   const bool written = text.rfind(kHeader, 0) == 0 && std::any_of(entries.begin(), entries.end(), HoldsWhatWasWritten);
   if (!written) {
+    // A run killed before its first file was in place: its backups are of
+    // files it never changed.
+    for (const Entry& e : entries) DropBackupIfUnused(e);
     unlink(pending.c_str());
     return journal_path;
   }
@@ -136,27 +143,59 @@ std::string SettlePendingJournal(const std::string& journal_path) {
 // owned by the owner of the file it goes back into (or by us). Anyone who
 // may write the file's folder could otherwise put a link at its name and
 // have undo copy whatever it points at into their file.
-std::string ReadBackup(const std::string& backup, const std::string& file) {
+std::string ReadBackup(const std::string& backup, const std::string& file, struct stat* read = nullptr) {
+  // Only where the run puts backups: beside the file, under its stem.
+  if (FolderOfFile(backup) != FolderOfFile(file) || BackupStem(FileNameOf(backup)) != FileNameOf(WithoutExtension(file)))
+    throw std::runtime_error("not a backup of ours: " + backup);
   const int fd = open(backup.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw std::system_error(errno, std::generic_category(), backup);
+  struct Closer {
+    int fd;
+    ~Closer() { close(fd); }
+  } closer{fd};
   struct stat st, target;
   const bool fits = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
                     (st.st_uid == geteuid() || (stat(file.c_str(), &target) == 0 && st.st_uid == target.st_uid));
-  close(fd);
   if (!fits) throw std::runtime_error("not a backup of ours: " + backup);
-  return ReadFileBytes(backup);
+  if (read) *read = st;
+  // From the descriptor checked: the name may lead elsewhere by now.
+  return ReadDescriptor(fd, backup);
 }
 
 // The backup takes its file's place again by a rename, which needs no room
 // on a full disk (and brings back the very file when the backup was a link
-// to it), where that keeps what the file is: a regular file (not a link,
-// which the run wrote through), the backup beside it on the same disk and
-// no other name of the backup's.
-bool RenameBack(const std::string& backup, const std::string& file) {
+// to it), where that loses nothing of what the file is: a regular file (not
+// a link, which the run wrote through) without extended attributes, the
+// backup the very one checked and read, beside it on the same disk, of the
+// same owner, group and permissions, with no other name.
+bool RenameBack(const std::string& backup, const std::string& file, const struct stat& checked, const FileStamp& read) {
   struct stat f, b;
-  if (lstat(file.c_str(), &f) != 0 || !S_ISREG(f.st_mode)) return false;
-  if (lstat(backup.c_str(), &b) != 0 || !S_ISREG(b.st_mode) || b.st_dev != f.st_dev || b.st_nlink != 1) return false;
+  if (lstat(file.c_str(), &f) != 0 || !S_ISREG(f.st_mode) || f.st_dev != read.device || f.st_ino != read.inode)
+    return false;
+  if (lstat(backup.c_str(), &b) != 0 || !S_ISREG(b.st_mode) || b.st_dev != checked.st_dev ||
+      b.st_ino != checked.st_ino || b.st_dev != f.st_dev || b.st_nlink != 1)
+    return false;
+  if (b.st_uid != f.st_uid || b.st_gid != f.st_gid || (b.st_mode & 07777) != (f.st_mode & 07777)) return false;
+  if (llistxattr(file.c_str(), nullptr, 0) != 0) return false;  // attributes (or no way to tell)
   return rename(backup.c_str(), file.c_str()) == 0;
+}
+
+// A backup of a file its run never wrote (killed between the two): the
+// backup is a second name of the very file, or a copy of what it still
+// holds, and goes, so that it is not taken for a way back later.
+void DropUnusedBackup(const std::string& backup, const struct stat& checked) {
+  struct stat b;
+  if (lstat(backup.c_str(), &b) != 0 || b.st_dev != checked.st_dev || b.st_ino != checked.st_ino) return;
+  unlink(backup.c_str());
+}
+
+// The same for an entry whose file holds no more than its backup.
+void DropBackupIfUnused(const Entry& e) {
+  try {
+    struct stat checked {};
+    if (ReadFileBytes(e.file) == ReadBackup(e.backup, e.file, &checked)) DropUnusedBackup(e.backup, checked);
+  } catch (const std::exception&) {
+  }
 }
 
 // Held while a run writes its journal and while undo reads it, so that two
@@ -171,8 +210,8 @@ class JournalLock {
     fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
     if (fd_ < 0) {
       const int error = errno;
-      throw UntrustedFileError(path, error == ELOOP || error == EISDIR || error == ENXIO ? "通常のファイルではありません"
-                                                                                       : std::strerror(error));
+      if (error == ELOOP || error == EISDIR || error == ENXIO) throw UntrustedFileError(path, "通常のファイルではありません");
+      throw std::system_error(error, std::generic_category(), path);  // no folder, no room, read-only
     }
     if (std::string why = OwnFileDistrust(fd_); !why.empty()) {
       close(fd_);
@@ -203,6 +242,17 @@ int SyncJournal(int fd) {
   return fsync(fd);
 }
 
+// Writes text whole and flushes it; 0, or the reason it could not (a short
+// write is a full disk).
+int WriteAndSync(int fd, const std::string& text) {
+  ssize_t w;
+  do w = write(fd, text.data(), text.size());
+  while (w < 0 && errno == EINTR);
+  if (w < 0) return errno;
+  if (static_cast<size_t>(w) != text.size()) return ENOSPC;
+  return SyncJournal(fd) == 0 ? 0 : errno;
+}
+
 }  // namespace
 
 std::atomic<int> g_journal_syncs_for_testing{0};
@@ -222,10 +272,9 @@ void ReplaceJournal::Append(const std::string& line) {
   if (fd < 0) throw std::system_error(errno, std::generic_category(), "journal");
   const std::string text = line + "\n";
   // On disk before the file it names is touched: a crash then still finds it.
-  const bool ok = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size()) && SyncJournal(fd) == 0;
-  const int error = errno;
+  const int error = WriteAndSync(fd, text);
   close(fd);
-  if (!ok) throw std::system_error(error, std::generic_category(), "journal");
+  if (error) throw std::system_error(error, std::generic_category(), "journal");
 }
 
 void ReplaceJournal::Start() {
@@ -237,6 +286,8 @@ void ReplaceJournal::Start() {
     TrustJournalFiles(path_);  // as it is now that no run of ours changes it
   } catch (const UntrustedFileError& e) {
     fail(PathForDisplay(e.Path()) + " (" + e.Reason() + ")");
+  } catch (const std::system_error& e) {
+    fail(PathForDisplay(path_ + ".lock") + " (" + std::strerror(e.code().value()) + ")");
   }
   // A run before whose journal could not take its place is still the way
   // back: no file is written that could not be undone.
@@ -245,11 +296,9 @@ void ReplaceJournal::Start() {
   const std::string pending = PendingJournalPath(path_);
   const int fd = open(pending.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
   if (fd < 0) fail(PathForDisplay(pending) + " (" + std::strerror(errno) + ")");
-  const std::string header = std::string(kHeader) + "\n";
-  const bool ok = write(fd, header.data(), header.size()) == static_cast<ssize_t>(header.size()) && SyncJournal(fd) == 0;
-  const int error = errno;
+  const int error = WriteAndSync(fd, std::string(kHeader) + "\n");
   close(fd);
-  if (!ok) {
+  if (error) {
     unlink(pending.c_str());
     fail(PathForDisplay(pending) + " (" + std::strerror(error) + ")");
   }
@@ -321,6 +370,16 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
     r.refused = true;
     r.report = kUntrusted + PathForDisplay(e.Path()) + " (" + e.Reason() + ")";
     return r;
+  } catch (const std::system_error& e) {
+    // No folder is no journal; any other reason is said.
+    if (e.code().value() == ENOENT) {
+      r.nothing = true;
+      r.report = "元に戻す置換はありません.";
+    } else {
+      r.refused = true;
+      r.report = "置換の記録を読めません: " + PathForDisplay(journal_path) + " (" + std::strerror(e.code().value()) + ")";
+    }
+    return r;
   }
   const std::string live = SettlePendingJournal(journal_path);
   std::string text;
@@ -341,8 +400,9 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
   for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
     const Entry& e = *it;
     std::string now, old;
+    FileStamp read;  // the file as read: only that file in that state is written back
     try {
-      now = ReadFileBytes(e.file);
+      now = ReadFileBytes(e.file, &read);
     } catch (const std::exception&) {
       r.left.push_back(kChangedSince + PathForDisplay(e.file));
       continue;
@@ -352,7 +412,11 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
       // killed before this file's new content was in place, a write that
       // failed and took its backup away).
       try {
-        if (now == ReadBackup(e.backup, e.file)) continue;
+        struct stat unused {};
+        if (now == ReadBackup(e.backup, e.file, &unused)) {
+          DropUnusedBackup(e.backup, unused);
+          continue;
+        }
       } catch (const std::exception&) {
         continue;
       }
@@ -360,9 +424,12 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
       continue;
     }
     try {
-      old = ReadBackup(e.backup, e.file);
-      if (!RenameBack(e.backup, e.file)) {
-        WriteFileAtomically(e.file, old);
+      struct stat checked {};
+      old = ReadBackup(e.backup, e.file, &checked);
+      if (!RenameBack(e.backup, e.file, checked, read)) {
+        // Through a link only to the file read and checked above: one put
+        // at its name since (a link to a file of root's) is not written.
+        WriteFileAtomically(e.file, old, read);
         unlink(e.backup.c_str());
       }
       ++r.restored;
@@ -379,7 +446,7 @@ UndoResult UndoLastReplace(const std::string& journal_path) {
     for (const Entry& e : kept)
       rest += EntryLine(e.file, e.backup, e.size, e.digest) + "\n";
     try {
-      WriteFileAtomically(live, rest);
+      WriteOwnFile(live, rest);
     } catch (const std::exception&) {
     }
   }

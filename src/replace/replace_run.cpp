@@ -1,5 +1,7 @@
 #include "replace/replace_run.h"
 
+#include "replace/backup_names.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -95,17 +97,6 @@ std::string MakeBackup(const std::string& path, const std::string& bytes) {
   return "";
 }
 
-// The stem of a backup's name ("a" of "a.bak" and of "a.bak(2)"); "" for
-// a name that is no backup's.
-std::string BackupStem(const std::string& name) {
-  if (name.size() > 4 && name.compare(name.size() - 4, 4, ".bak") == 0) return name.substr(0, name.size() - 4);
-  const size_t open = name.rfind(".bak(");
-  if (open == std::string::npos || open == 0 || name.back() != ')') return "";
-  const size_t digits = open + 5, end = name.size() - 1;
-  if (digits >= end || name.find_first_not_of("0123456789", digits) != end) return "";
-  return name.substr(0, open);
-}
-
 }  // namespace
 
 int g_backup_failure_for_testing = 0;
@@ -121,36 +112,6 @@ std::string ApplyTabEscape(const std::string& text) {
     }
   }
   return out;
-}
-
-std::string BackupName(const std::string& path) {
-  // A name taken by anything, a link to nowhere included, is not written to.
-  const std::string base = WithoutExtension(path);
-  if (!EntryExists(base + ".bak")) return base + ".bak";
-  for (int n = 1;; ++n) {
-    std::string name = base + ".bak(" + std::to_string(n) + ")";
-    if (!EntryExists(name)) return name;
-  }
-}
-
-bool IsBackupBesideItsFile(const std::string& path) {
-  const std::string name = FileNameOf(path);
-  const std::string stem = BackupStem(name);
-  if (stem.empty()) return false;
-  DIR* dir = opendir(FolderOfFile(path).c_str());
-  if (!dir) return false;
-  bool beside = false;
-  while (!beside) {
-    const dirent* e = readdir(dir);
-    if (!e) break;
-    const std::string other = e->d_name;
-    if (other == stem) beside = true;
-    // The stem and the one extension the backup's name dropped.
-    else if (other.size() > stem.size() + 1 && other.compare(0, stem.size(), stem) == 0 && other[stem.size()] == '.')
-      beside = other.find('.', stem.size() + 1) == std::string::npos && BackupStem(other).empty();
-  }
-  closedir(dir);
-  return beside;
 }
 
 ReplaceRun::ReplaceRun(ResultStore& store, const CompiledWord& word, ReplaceSettings settings,
@@ -185,8 +146,19 @@ bool ReplaceRun::Load(File& file, int32_t encoding, int32_t line_end) {
   return true;
 }
 
+bool ReplaceRun::IsEarlierBackup(const std::string& path) {
+  if (BackupStem(FileNameOf(path)).empty()) return false;
+  // Each folder is listed once a run, however many backups it holds.
+  const std::string folder = FolderOfFile(path);
+  auto at = files_beside_.find(folder);
+  if (at == files_beside_.end()) at = files_beside_.emplace(folder, RegularFileNames(folder)).first;
+  return IsBackupBesideItsFile(FileNameOf(path), at->second);
+}
+
 void ReplaceRun::Leave(File& file) {
-  if (file.written || !file.done) return;
+  // A dry run writes nothing: every file it looked at counts as done, so a
+  // second name of one is reported once, as the real run would write it.
+  if (file.written || dry_run_ || !file.done) return;
   auto at = done_lines_.find({file.stamp.device, file.stamp.inode});
   if (at != done_lines_.end() && at->second.lines == file.done) done_lines_.erase(at);
 }
@@ -292,6 +264,10 @@ void ReplaceRun::WriteBack(File& file) {
   if (now.valid()) {
     done_lines_[{now.device, now.inode}] = {now, file.done};
     written_[file.path] = now;
+    // The rows know the file as written: a later run over them takes it as
+    // the search found it, not as changed since.
+    if (file.first_row < store_.size())
+      store_.SetLastWriteTime(file.first_row, FileTimeFromUnix(now.modified_ns / 1'000'000'000, now.modified_ns % 1'000'000'000));
   }
   for (auto& [row, text] : file.row_texts) {
     store_.SetLineText(row, text);
@@ -359,6 +335,7 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
   archive_skipped_ = non_text_skipped_ = false;
   done_lines_.clear();
   written_.clear();
+  files_beside_.clear();
   compared_.clear();
   std::vector<bool> chosen(store_.size(), !selected_only);
   for (size_t i : selected)
@@ -416,14 +393,10 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
     }
     // Unchosen lines are passed over before anything could ask or load.
     if (choice_ && !choice_->Has(path, row.LineNo)) continue;
-    if (!settings_.replace_backups && (path == backup_checked_ ? backup_ : IsBackupBesideItsFile(path))) {
-      backup_checked_ = path;
-      backup_ = true;
+    if (!settings_.replace_backups && IsEarlierBackup(path)) {
       Note(kBackupNote + PathForDisplay(path));
       continue;
     }
-    backup_checked_ = path;
-    backup_ = false;
     const std::string ext = UpperExtension(path);
     if (!settings_.html_repl_ignore && settings_.html_tag && (ext == ".HTM" || ext == ".HTML")) {
       bool dont_show_again = false;
@@ -442,6 +415,7 @@ ReplaceResult ReplaceRun::Run(const std::string& replacement, bool selected_only
       if (journal_failed_) break;
       file = File{};
       file.path = path;
+      file.first_row = i;
       if (!Load(file, encoding, line_end)) continue;  // refused: its other rows are passed over
       // What was chosen holds for the bytes it was chosen from; a second
       // load of a file in this run reads what the first one wrote.

@@ -19,6 +19,7 @@
 
 #include "search/compiled_word.h"
 #include "search/result_store.h"
+#include "replace/backup_names.h"
 #include "replace/replace_journal.h"
 #include "text/file_bytes.h"
 #include "text/text_codec.h"
@@ -143,6 +144,7 @@ class ReplaceRun {
     bool dirty = false;
     bool refused = false;  // changed since its lines were chosen: left alone
     bool written = false;
+    size_t first_row = SIZE_MAX;  // a store row of the file
     bool stale_noted = false;  // a row of it no longer holds its hit: said once
     std::shared_ptr<std::set<size_t>> done;  // lines of this file processed in the run
   };
@@ -152,6 +154,8 @@ class ReplaceRun {
   void Leave(File& file);
   // A row whose line no longer holds its hit (the file changed since the search).
   void StaleRow(File& file);
+  // Whether path is the backup of an earlier run (beside its file).
+  bool IsEarlierBackup(const std::string& path);
   bool ChangedSinceSearch(const File& file, const RecordView& row) const;
   void WriteBack(File& file);
   void Refuse(File& file, const std::string& note);
@@ -174,8 +178,7 @@ class ReplaceRun {
   ReplaceJournal* journal_ = nullptr;
   const ReplaceChoice* choice_ = nullptr;
   std::set<std::string> compared_;  // files already compared with the bytes seen
-  std::string backup_checked_;      // the path last looked at as a backup, and what it was
-  bool backup_ = false;
+  std::map<std::string, std::set<std::string>> files_beside_;  // regular files by folder, listed once a run
   // The lines this run replaced in each file it wrote, by the file's device
   // and inode with its whole stamp as written, so a file reached again
   // through a link or a second name is not replaced twice. Only files
@@ -195,14 +198,5 @@ extern int g_backup_failure_for_testing;
 
 // "\t" (backslash, t) turned into a tab, left to right; nothing else.
 std::string ApplyTabEscape(const std::string& text);
-
-// The backup name of a file: the name without its extension, then ".bak",
-// or ".bak(1)", ".bak(2)"... the first that does not exist.
-std::string BackupName(const std::string& path);
-
-// Whether path is named as a backup of a file that stands beside it (its
-// name ends in ".bak" or ".bak(N)" and a file of that stem, with any
-// extension or none, is in the same folder).
-bool IsBackupBesideItsFile(const std::string& path);
 
 }  // namespace lorvek

@@ -150,11 +150,14 @@ LineMatchFinder::~LineMatchFinder() = default;
 
 MatchPos LineMatchFinder::From(size_t offset) {
   const CompiledPattern& c = impl_->pattern;
-  // Without an anchor the text before offset cannot change a match: the
-  // rest is matched as it is, in one linear pass.
-  const MatchPos m = c.anchored_start() || c.anchored_end()
-                         ? impl_->finder.From(offset, false)
-                         : MatchLeftmostLongest(c, impl_->line.substr(std::min(offset, impl_->line.size())), mcls_CRLF);
+  // A plain string without anchors is matched in the rest as it is; any
+  // other pattern through the finder that remembers, for every place and
+  // state, where its run ends, so that a line of many matches costs one
+  // pass in all (a run of cat.*q would go to the line's end again and
+  // again).
+  const MatchPos m = c.is_plain_string() && !c.anchored_start() && !c.anchored_end()
+                         ? MatchLeftmostLongest(c, impl_->line.substr(std::min(offset, impl_->line.size())), mcls_CRLF)
+                         : impl_->finder.From(offset, false);
   return m ? MatchPos{m.start + offset, m.length} : m;
 }
 

@@ -40,6 +40,9 @@ class ResultStore : public RecordSink {
   void Append(std::unique_ptr<MatchRecord> record) { Append(*record); }
   // A row's line as it reads now (after a replace); the other fields stay.
   void SetLineText(size_t i, std::string_view text);
+  // The last write time of a row's file, for every row of that file (after
+  // a replace wrote it).
+  void SetLastWriteTime(size_t i, int64_t time) { files_.at(rows_.at(i).file).time = time; }
   void Clear();
 
   // For the sort of the result list: each distinct display name has an id;

@@ -28,6 +28,9 @@ bool UsersPrivateGroup(gid_t gid) {
   group gr{}, *gr_found = nullptr;
   std::vector<char> group_buffer(65536);
   if (getgrgid_r(gid, &gr, group_buffer.data(), group_buffer.size(), &gr_found) != 0 || !gr_found) return false;
+  // Named after the user (a shared primary group such as "users" lists
+  // none of the users whose primary group it is), nobody else listed.
+  if (user != gr.gr_name) return false;
   for (char** member = gr.gr_mem; *member; ++member)
     if (user != *member) return false;
   return true;
@@ -80,18 +83,18 @@ std::optional<std::string> ReadOwnFile(const std::string& path) {
     if (errno == ELOOP) throw UntrustedFileError(path, "通常のファイルではありません");
     throw std::system_error(errno, std::generic_category(), path);
   }
-  const std::string why = OwnFileDistrust(fd);
-  close(fd);
-  if (!why.empty()) throw UntrustedFileError(path, why);
-  // Read by the name again (the check held the same entry: a regular file
-  // of ours in a folder only we may write).
-  return ReadFileBytes(path);
+  struct Closer {
+    int fd;
+    ~Closer() { close(fd); }
+  } closer{fd};
+  if (std::string why = OwnFileDistrust(fd); !why.empty()) throw UntrustedFileError(path, why);
+  return ReadDescriptor(fd, path);
 }
 
 void WriteOwnFile(const std::string& path, std::string_view bytes) {
   if (std::string why = OwnFileDistrust(path); !why.empty()) throw UntrustedFileError(path, why);
   AtomicFileWriter out(path);
-  out.SetMode(0600);
+  out.SetMode(0600, /*required=*/false);
   out.Write(bytes);
   out.Commit();
 }

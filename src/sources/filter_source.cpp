@@ -1,5 +1,6 @@
 #include "sources/filter_source.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <vector>
 
@@ -46,7 +49,7 @@ std::string CommandOutcome::Failure() const {
 }
 
 CommandOutcome RunShellCommand(const std::string& command, const std::function<bool()>& keep_waiting,
-                               uint64_t file_bytes) {
+                               uint64_t file_bytes, pid_t* group) {
   const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
   // Everything the child needs is made before fork: after it, only calls
   // that are safe in a child of a threaded program.
@@ -77,6 +80,7 @@ CommandOutcome RunShellCommand(const std::string& command, const std::function<b
   setpgid(pid, pid);
   ChildGroups::Add(pid);
   starting.unlock();
+  if (group) *group = pid;
   // Polled, so that the window stays alive and the abort command can end a
   // filter that never ends.
   for (int round = 0;; ++round) {
@@ -114,10 +118,48 @@ bool OutputProgress::Moving() {
   if (size != last_size_) {
     last_size_ = size;
     last_change_ = now;
-  } else if (now - last_change_ >= timeout_) {
-    stuck_ = true;
+  } else if (group > 0 && now - last_ticks_look_ >= std::chrono::seconds(1)) {
+    // Looked at once a second while the output stands still.
+    last_ticks_look_ = now;
+    const uint64_t ticks = GroupProcessorTicks(group);
+    if (ticks != last_ticks_) {
+      last_ticks_ = ticks;
+      last_change_ = now;
+    }
   }
+  if (now - last_change_ >= timeout_) stuck_ = true;
   return !stuck_;
+}
+
+uint64_t GroupProcessorTicks(pid_t group) {
+  uint64_t ticks = 0;
+  DIR* proc = opendir("/proc");
+  if (!proc) return 0;
+  while (const dirent* e = readdir(proc)) {
+    if (e->d_name[0] < '1' || e->d_name[0] > '9') continue;
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/%s/stat", e->d_name);
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) continue;
+    char buffer[1024];
+    const ssize_t n = read(fd, buffer, sizeof buffer - 1);
+    close(fd);
+    if (n <= 0) continue;
+    buffer[n] = '\0';
+    // After the name in parentheses: state, ppid, pgrp, ... utime (14th
+    // field), stime (15th).
+    const char* rest = std::strrchr(buffer, ')');
+    if (!rest) continue;
+    char state;
+    long long ppid, pgrp, session, tty, tpgid;
+    unsigned long long flags, minflt, cminflt, majflt, cmajflt, utime, stime;
+    if (std::sscanf(rest + 1, " %c %lld %lld %lld %lld %lld %llu %llu %llu %llu %llu %llu %llu", &state, &ppid, &pgrp,
+                    &session, &tty, &tpgid, &flags, &minflt, &cminflt, &majflt, &cmajflt, &utime, &stime) == 13 &&
+        pgrp == group)
+      ticks += utime + stime;
+  }
+  closedir(proc);
+  return ticks;
 }
 
 std::string FilterStuckReason(int seconds) { return std::to_string(seconds) + " 秒間出力がないため打ち切りました"; }
@@ -140,7 +182,7 @@ void FilterSource::Search(const FileRef& file, MatchTarget& target) {
         target.ProcessPendingEvents();
         return !target.Stopped() && progress.Moving();
       },
-      bound);
+      bound, &progress.group);
   // Stopped by the user, or killed as the process ends on a signal: no
   // failure of the filter's, and nothing more to search.
   if ((outcome.end == CommandEnd::Stopped && !progress.Stuck()) || ChildGroups::Ending()) {

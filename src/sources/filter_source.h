@@ -40,19 +40,23 @@ struct CommandOutcome {
 // Runs command with /bin/sh -c in a process group of its own, calling
 // keep_waiting between polls; when it returns false the whole group is
 // killed. file_bytes (0: none) bounds every file the command writes: a
-// write past it fails and the writer gets SIGXFSZ.
+// write past it fails and the writer gets SIGXFSZ. group, when given, is
+// set to the command's process group once it runs.
 CommandOutcome RunShellCommand(const std::string& command, const std::function<bool()>& keep_waiting,
-                               uint64_t file_bytes = 0);
+                               uint64_t file_bytes = 0, pid_t* group = nullptr);
 
 inline const char kFilterOutputTooLarge[] = "出力が上限を超えたため打ち切りました";
 // Why a filter that printed nothing more for that many seconds was stopped.
 std::string FilterStuckReason(int seconds);
 
-// Whether a program's output file still grows: stuck once its size has not
-// changed for the time allowed (never, with 0 seconds).
+// Whether a program still works: its output file grows, or its process
+// group uses the processor (a converter that writes only at its end); stuck
+// once neither has happened for the time allowed (never, with 0 seconds).
 class OutputProgress {
  public:
   OutputProgress(std::string path, int timeout_seconds);
+  // The process group whose processor time counts as progress too.
+  pid_t group = 0;
   // False once stuck; looked at between polls.
   bool Moving();
   bool Stuck() const { return stuck_; }
@@ -63,8 +67,13 @@ class OutputProgress {
   Clock::duration timeout_;
   Clock::time_point last_change_;
   off_t last_size_ = -2;
+  uint64_t last_ticks_ = 0;
+  Clock::time_point last_ticks_look_;
   bool stuck_ = false;
 };
+
+// The processor time (clock ticks) the processes of a group have used so far.
+uint64_t GroupProcessorTicks(pid_t group);
 
 // The bound on a filter's output, from the options.
 uint64_t FilterOutputBound(const SearchOptions& options);

@@ -289,7 +289,7 @@ void AtomicFileWriter::Commit() {
     return;
   }
   // After fchown, which clears the set-id bits.
-  if (fchmod(fd_, mode_) != 0 || fsync(fd_) != 0) Fail("sync");
+  if ((fchmod(fd_, mode_) != 0 && mode_required_) || fsync(fd_) != 0) Fail("sync");
   const int fd = fd_;
   fd_ = -1;
   if (close(fd) != 0) Fail("close");
@@ -309,6 +309,18 @@ void AtomicFileWriter::Commit() {
   }
   if (rename(temporary_.c_str(), target_.c_str()) != 0) Fail("rename");
   temporary_.clear();
+}
+
+std::string ReadDescriptor(int fd, const std::string& name) {
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw std::system_error(errno, std::generic_category(), name);
+    if (n == 0) return bytes;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes, const FileStamp& expected) {

@@ -81,6 +81,8 @@ class InputFile {
 std::string ReadFileBytes(const FileRef& file);
 std::string ReadFileBytes(const std::string& path);
 std::string ReadFileBytes(const std::string& path, FileStamp* stamp);
+// The rest of an open file (name is for the error). Raises std::system_error.
+std::string ReadDescriptor(int fd, const std::string& name);
 
 // A file that changed on disk after it was read: writing it would lose
 // what was written meanwhile.
@@ -102,8 +104,13 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   void Write(std::string_view bytes);
-  // The permissions the new file gets instead of the old one's (or the umask's).
-  void SetMode(mode_t mode) { mode_ = mode; }
+  // The permissions the new file gets instead of the old one's (or the
+  // umask's); not required: a file system that cannot keep them (FAT)
+  // leaves them as it can.
+  void SetMode(mode_t mode, bool required = true) {
+    mode_ = mode;
+    mode_required_ = required;
+  }
   void Commit();
 
  private:
@@ -111,6 +118,7 @@ class AtomicFileWriter {
   std::string temporary_;  // empty when writing through
   int fd_ = -1;
   mode_t mode_ = 0;
+  bool mode_required_ = true;
   FileStamp expected_;
 };
 

@@ -120,8 +120,10 @@ class Utf16Shape {
       if (me.breaks == 0 && me.ascii * 4 < units_) continue;
       if (me.ascii * 64 < units_) continue;
       // Characters made of two printable ASCII bytes each ("ne" read as
-      // U+6E65) are what ASCII text gives, not Japanese: kanji and kana
-      // put a byte of 80 or more in most units. In doubt, no UTF-16.
+      // U+6E65) are what ASCII text gives, not Japanese: most kanji and
+      // katakana have a byte of 80 or more, and hiragana (30xx, "0" and a
+      // letter in ASCII, which text seldom holds) are not counted as such
+      // pairs. In doubt, no UTF-16.
       if (me.wide > 0 && me.ascii_pairs * 10 >= me.wide * 9) continue;
       return o == 0 ? ecUtf16Le : ecUtf16Be;
     }
@@ -156,7 +158,7 @@ class Utf16Shape {
       ++o.ascii;
     } else {
       ++o.wide;
-      if (Printable(u >> 8) && Printable(u & 0xFF)) ++o.ascii_pairs;
+      if (Printable(u >> 8) && Printable(u & 0xFF) && (u >> 8) != 0x30) ++o.ascii_pairs;
     }
   }
   void Unit(unsigned char a, unsigned char b) {

@@ -22,11 +22,12 @@ one_round() {  # one_round RUNS ROUND
     printf '%s' "$text" >"$tree/sub/g$f"
   done
   for k in $(seq 1 "$runs"); do
-    mkdir -p "$work/prog$k" && cp "$build/lorvek-grep" "$work/prog$k/"
+    # A folder of the run's own (nobody else may write it): its journal is there.
+    mkdir -p "$work/prog$k" && chmod 700 "$work/prog$k" && cp "$build/lorvek-grep" "$work/prog$k/"
     rm -f "$work/prog$k/replace.journal"*
   done
   for k in $(seq 1 "$runs"); do
-    "$work/prog$k/lorvek-grep" --no-fuzzy --no-word --replace "W$k" "w$k" "$tree" >"$work/out$k" 2>"$work/err$k" &
+    XDG_CONFIG_HOME="$work/xdg$k" "$work/prog$k/lorvek-grep" --no-fuzzy --no-word --replace "W$k" "w$k" "$tree" >"$work/out$k" 2>"$work/err$k" &
   done
   wait
   local lost=0

@@ -146,7 +146,15 @@ bool SingleInstance::HandOver(const std::string& program_folder, const std::vect
   QLocalSocket socket;
   socket.connectToServer(QString::fromStdString(name_));
   if (!socket.waitForConnected(2000) || !SameUser(socket.socketDescriptor())) return false;
-  if (!args.empty()) WriteHandOffFile(HandOffFilePath(program_folder), args);
+  if (!args.empty()) {
+    // A hand-off file that cannot be written (not ours, no room): this
+    // start runs on its own instead.
+    try {
+      WriteHandOffFile(HandOffFilePath(program_folder), args);
+    } catch (const std::exception&) {
+      return false;
+    }
+  }
   socket.write(QByteArray::number(kHandOffMessage) + "\n");
   socket.flush();
   socket.waitForBytesWritten(2000);
