@@ -317,6 +317,14 @@ TEST(ArchiveMembers, EmptyMembersNeedNoFileUnlessAsked) {
     EXPECT_EQ(seen.contents["full.txt"], "a cat\n");
     EXPECT_FALSE(fs::exists(dest / "e1.txt"));
   }
+  // A member named as the folder an earlier member's path made.
+  const std::string both = dir.Write("both.tar", TarWithRawNames({{"a/b.txt", "a cat\n"}, {"a", "cat two\n"}})).string();
+  Harness folders;
+  folders.run.options().find_also_archive = true;
+  folders.run.WildMatch2().SetMasks({"*.TAR"});
+  folders.Search("cat", both, "*");
+  EXPECT_EQ(folders.store.size(), 2u);
+  EXPECT_EQ(folders.run.ErrorCount(), 0);
   test::TempDir tools;
   const std::string filter = tools.Write("name.sh", "#!/bin/sh\necho \"filtered cat\"\n").string();
   chmod(filter.c_str(), 0755);

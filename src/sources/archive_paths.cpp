@@ -131,7 +131,9 @@ void MemberWriter::Begin(const std::string& relative) {
   Abandon();
   if (relative.empty() || SafeMemberPath(relative) != relative) throw EArchive(kUnsafeMemberName);
   parent_fd_ = OpenParent(relative, leaf_);
-  ::unlinkat(parent_fd_, leaf_.c_str(), 0);  // a member of the same name before it
+  // A member of the same name before it, or the folder an earlier member's
+  // path made there (folders stay until the archive ends).
+  if (::unlinkat(parent_fd_, leaf_.c_str(), 0) != 0 && (errno == EISDIR || errno == EPERM)) RemoveTree(parent_fd_, leaf_);
   fd_ = ::openat(parent_fd_, leaf_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd_ < 0) {
     const std::string why = Why("展開先に書けません");
