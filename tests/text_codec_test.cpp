@@ -155,6 +155,22 @@ TEST(TextCodec, ChangedLinesAreEncodedInTheFilesOwnForm) {
   EXPECT_EQ(RebuildFileBytes(be, b, {{1, "x"}}), std::string("\xFE\xFF\x30\x42\x00\r\x00\n\x00x", 10));
 }
 
+// Half-width katakana of their own set (ESC ( I, in older mail) are read as
+// the Shift-JIS single bytes, found, and written back in that set.
+TEST(TextCodec, Iso2022JpHalfWidthKatakanaOfTheirOwnSet) {
+  const std::string mail = "\x1B(I6@6E\x1B(B and \x1B$B4A;z\x1B(B\r\n\x1B(I1\x1B(B x\r\n";
+  DecodedText d = Decode(mail, ecJis);
+  ASSERT_EQ(d.size(), 2u);
+  EXPECT_EQ(d.Line(0), Sj("ｶﾀｶﾅ and 漢字"));
+  EXPECT_EQ(d.Line(1), Sj("ｱ x"));
+  EXPECT_TRUE(d.format.jis_kana);
+  EXPECT_TRUE(d.LossyLines().empty());
+  EXPECT_EQ(RebuildFileBytes(mail, d, {{1, Sj("ｲ y")}}),
+            "\x1B(I6@6E\x1B(B and \x1B$B4A;z\x1B(B\r\n\x1B(I2\x1B(B y\r\n");
+  // Without that set in the file, they go out as full-width, as before.
+  EXPECT_EQ(SjisToJis(Sj("ｱ"), JisReturn::Ascii, true), "\x1B$B%\"\x1B(B");
+}
+
 // The edges of a file's bytes: a mark only at the file's start, the break
 // UTF-16 text uses, a NUL cut that stays inside the bytes, and a file that
 // is a mark alone.

@@ -70,6 +70,7 @@ void JisDecoder::Decode(std::string_view t, std::string& out) {
       size_t length = 3;  // the escape and the two bytes after it
       if (n == 0x24) {
         two_byte = true;
+        kana = false;
         u8 set = at(i + 2);
         if (set == 0x28 || set == 0x29) {  // ESC $ ( F: the set's final byte follows
           set = at(i + 3);
@@ -81,6 +82,8 @@ void JisDecoder::Decode(std::string_view t, std::string& out) {
         }
       } else if (n == 0x28) {
         two_byte = false;
+        kana = at(i + 2) == 0x49;  // ESC ( I: half-width katakana
+        kana_seen = kana_seen || kana;
         if (i + 2 < t.size() && !return_seen) {
           u8 set = static_cast<u8>(t[i + 2]);
           if (set == 0x42 || set == 0x4A) {
@@ -108,7 +111,8 @@ void JisDecoder::Decode(std::string_view t, std::string& out) {
       i += 2;
       continue;
     }
-    out.push_back(static_cast<char>(b));
+    // Half-width katakana of their own set are the Shift-JIS single bytes.
+    out.push_back(static_cast<char>(kana && b >= 0x21 && b <= 0x5F ? b | 0x80 : b));
     ++i;
   }
 }
@@ -171,28 +175,34 @@ std::string EucToSjis(std::string_view t) {
   return out;
 }
 
-std::string SjisToJis(std::string_view t, JisReturn return_sequence, bool close_at_end, bool old_designation) {
+std::string SjisToJis(std::string_view t, JisReturn return_sequence, bool close_at_end, bool old_designation,
+                      bool kana_set) {
   std::string out;
-  bool two_byte = false;
+  enum class Set { Roman, TwoByte, Kana } set = Set::Roman;
   const char* back = return_sequence == JisReturn::Ascii ? "\x1B\x28\x42" : "\x1B\x28\x4A";
   const char* designate = old_designation ? "\x1B\x24\x40" : "\x1B\x24\x42";
-  auto leave = [&] {
-    if (two_byte) out += back;
-    two_byte = false;
-  };
-  auto enter = [&] {
-    if (!two_byte) out += designate;
-    two_byte = true;
+  auto to = [&](Set wanted) {
+    if (set == wanted) return;
+    if (wanted == Set::Roman) out += back;
+    else if (wanted == Set::TwoByte) out += designate;
+    else out += "\x1B\x28\x49";
+    set = wanted;
   };
   for (size_t i = 0; i < t.size();) {
     u8 b = static_cast<u8>(t[i]);
     if (b < 0x80) {
-      leave();
+      to(Set::Roman);
       out.push_back(static_cast<char>(b));
       ++i;
       continue;
     }
-    enter();
+    if (IsHalfWidthKatakana(b) && kana_set) {
+      to(Set::Kana);
+      out.push_back(static_cast<char>(b & 0x7F));
+      ++i;
+      continue;
+    }
+    to(Set::TwoByte);
     if (IsHalfWidthKatakana(b)) {
       u8 j1 = HalfKanaFirst(b), j2 = kHalfKanaSecond[b - 0xA1];
       u8 next = i + 1 < t.size() ? static_cast<u8>(t[i + 1]) : 0;
@@ -219,7 +229,7 @@ std::string SjisToJis(std::string_view t, JisReturn return_sequence, bool close_
     out.push_back(static_cast<char>(j2));
     i += 2;
   }
-  if (close_at_end) leave();
+  if (close_at_end) to(Set::Roman);
   return out;
 }
 

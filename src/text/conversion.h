@@ -32,6 +32,8 @@ struct JisDecoder {
   bool foreign_set = false;  // the two-byte set is not JIS X 0208
   bool return_seen = false;
   JisReturn return_sequence = JisReturn::Roman;
+  bool kana = false;       // ESC ( I: single bytes 21-5F are half-width katakana
+  bool kana_seen = false;  // the text designated that set
   void Decode(std::string_view text, std::string& out);
 };
 
@@ -45,8 +47,10 @@ char* WriteEucAsSjis(std::string_view text, char* o);
 // Designates with ESC $ B (ESC $ @ with old_designation, so a JIS78 file
 // keeps its own escapes); a text that ends in two-byte mode gets the return
 // sequence only with close_at_end (a line break follows it).
+// kana_set: half-width katakana go out in their own set (ESC ( I), not as
+// their full-width forms.
 std::string SjisToJis(std::string_view text, JisReturn return_sequence = JisReturn::Roman,
-                      bool close_at_end = false, bool old_designation = false);
+                      bool close_at_end = false, bool old_designation = false, bool kana_set = false);
 std::string SjisToEuc(std::string_view text);
 
 // Skips the first two bytes (the mark) and converts the units up to the first 0000.

@@ -340,6 +340,7 @@ void DecodeFileTextInto(std::string_view bytes, const TextFileFormat& format, De
         unit, big_endian);
   }
   if (jis.return_seen) d.format.jis_return = jis.return_sequence;
+  if (jis.kana_seen) d.format.jis_kana = true;
   d.format.final_line_break = last_has_break;
   if (options.check_round_trip) {
     for (size_t i = 0; i < d.lines.size(); ++i) {
@@ -354,7 +355,8 @@ void DecodeFileTextInto(std::string_view bytes, const TextFileFormat& format, De
 std::string EncodeLine(std::string_view sjis_line, const TextFileFormat& f, bool last_line_without_break) {
   switch (f.encoding) {
     case ecJis:
-    case ecJisOld: return SjisToJis(sjis_line, f.jis_return, !last_line_without_break, f.encoding == ecJisOld);
+    case ecJisOld:
+      return SjisToJis(sjis_line, f.jis_return, !last_line_without_break, f.encoding == ecJisOld, f.jis_kana);
     case ecEuc: return SjisToEuc(sjis_line);
     case ecUtf16Le: return SjisToUtf16(sjis_line, false, false);
     case ecUtf16Be: return SjisToUtf16(sjis_line, true, false);

@@ -43,6 +43,9 @@ struct TextFileFormat {
   bool byte_order_mark = false;
   bool final_line_break = true;  // the last line ends with a break
   JisReturn jis_return = JisReturn::Roman;
+  // ISO-2022-JP with half-width katakana of their own set (ESC ( I), which
+  // they are written back in.
+  bool jis_kana = false;
 
   // The format of a file probed as these codes: the mark follows the code.
   static TextFileFormat FromCodes(int32_t encoding, int32_t line_end) {
