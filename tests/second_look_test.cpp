@@ -9,6 +9,7 @@
 
 #include "search/result_store.h"
 #include "search/search_run.h"
+#include "search_harness.h"
 #include "test_util.h"
 #include "text/conversion.h"
 #include "text/encoding.h"
@@ -70,6 +71,30 @@ TEST(SecondLook, EucWhoseFirstWordsAreAmbiguous) {
   Verdicts v = Judge(dir, euc);
   EXPECT_EQ(v.probe, ecEucOrSjis);
   EXPECT_EQ(v.final, ecEuc);
+}
+
+// Code page 932 whose first decisive character is an IBM extension kanji
+// (髙 FB FC, 﨑 FA B1, ⅰ FA 40): Shift-JIS, not EUC-JP by its F0-FE lead,
+// also when the next words are kana EUC-JP could read; EUC-JP stays EUC-JP.
+TEST(SecondLook, IbmExtensionKanjiAreShiftJis) {
+  TempDir dir;
+  const std::string kana = Sj("さんの検索です。よろしくお願いします。\r\n");
+  for (const std::string& lead : {std::string("\xFB\xFC"), std::string("\xFA\xB1"), std::string("\xFA\x40")}) {
+    const Verdicts v = Judge(dir, lead + Sj("橋") + kana + lead + kana);
+    EXPECT_EQ(v.final, ecSjis) << std::hex << static_cast<unsigned>(static_cast<unsigned char>(lead[1]));
+  }
+  // The whole file says it: a name first, Shift-JIS trail bytes below A1 later.
+  std::string sjis = "\xFB\xFC\xFB\xFC\r\n";
+  for (int i = 0; i < 200; ++i) sjis += Sj("検索です\r\n");
+  EXPECT_EQ(Judge(dir, sjis).final, ecSjis);
+  const std::string euc = SjisToEuc(Sj("森鴎外の検索です。よろしくお願いします。\r\n"));
+  EXPECT_EQ(Judge(dir, euc).final, ecEuc);
+  EXPECT_EQ(Judge(dir, "\xFE\xA1" + euc).final, ecEuc);  // a lead code page 932 lacks
+  // And a search finds the name's hits.
+  test::Harness h;
+  h.run.options().whole_word = false;
+  h.Search("検索", dir.Write("name.txt", "\xFB\xFC" + Sj("橋") + kana).string());
+  EXPECT_EQ(h.store.size(), 1u);
 }
 
 TEST(SecondLook, Utf8WithOnlyTwoByteCharactersInTheWindow) {

@@ -76,6 +76,13 @@ int32_t DetectCode(std::string_view buffer, size_t count, bool utf8_aware) {
       } else if (d <= 0x9F) {
         verdict = ecSjis;
       }
+    } else if (In(c, 0xFA, 0xFC)) {
+      // The IBM extension kanji of code page 932 (髙 FB FC, 﨑 FA B1): a
+      // trail below A1 is Shift-JIS alone; from A1 on EUC-JP reads it too.
+      unsigned d = at(++k);
+      if (In(d, 0x40, 0x7E) || In(d, 0x80, 0xA0)) verdict = ecSjis;
+      else if (In(d, 0xA1, 0xFC)) verdict = ecEucOrSjis;
+      else verdict = ecEuc;
     } else if (In(c, 0xF0, 0xFE)) {
       verdict = ecEuc;
     } else if (In(c, 0xE0, 0xEF)) {

@@ -80,6 +80,35 @@ class Utf8Check {
   unsigned char low_ = 0x80, high_ = 0xBF;
 };
 
+// Whether bytes fed piece by piece are EUC-JP: ASCII, 8E with a half-width
+// katakana byte, 8F with two bytes A1-FE, or two bytes A1-FE.
+class EucCheck {
+ public:
+  void Feed(std::string_view s) {
+    for (size_t i = 0; i < s.size() && valid_; ++i) {
+      const unsigned c = static_cast<unsigned char>(s[i]);
+      if (need_ > 0) {
+        const bool fits = kana_ ? c >= 0xA1 && c <= 0xDF : c >= 0xA1 && c <= 0xFE;
+        if (!fits) valid_ = false;
+        --need_;
+        kana_ = false;
+        continue;
+      }
+      if (c < 0x80) continue;
+      if (c == 0x8E) need_ = 1, kana_ = true;
+      else if (c == 0x8F) need_ = 2;
+      else if (c >= 0xA1 && c <= 0xFE) need_ = 1;
+      else valid_ = false;
+    }
+  }
+  bool StillValid() const { return valid_; }
+
+ private:
+  bool valid_ = true;
+  bool kana_ = false;
+  int need_ = 0;
+};
+
 // UTF-16 without a byte-order mark, told by its shape: read in one byte
 // order, every unit is a character of text (no 0000, no control code
 // other than tab, line feed, form feed, carriage return and escape, no
@@ -216,7 +245,7 @@ int32_t Utf16WithoutMark(std::string_view bytes, bool whole) {
 
 bool NeedsSecondLook(int32_t verdict, const ProbeDetails& details) {
   if (verdict == ecAscii) return !details.whole_file || details.jis_escape >= 0;
-  return verdict == ecSjis || verdict == ecEucOrSjis || verdict == ecBinary;
+  return verdict == ecSjis || verdict == ecEucOrSjis || verdict == ecBinary || verdict == ecEuc;
 }
 
 namespace {
@@ -247,11 +276,40 @@ int32_t BinaryOrUtf16(InputFile& in) {
   return code >= 0 ? code : ecBinary;
 }
 
+// EUC-JP by the probe: text that is no EUC-JP but is code page 932 (its
+// IBM extension kanji, its trail bytes below A1) is Shift-JIS. Reads as far
+// as the detector would, and stops at the first byte EUC-JP cannot hold.
+int32_t EucOrCodePage932(InputFile& in) {
+  EucCheck euc;
+  SjisOddities odd;
+  std::string chunk;
+  size_t total = 0;
+  while (euc.StillValid() && total < kDetectorBytes) {
+    if (const size_t want = in.NextReadSize(kChunk); chunk.size() < want) chunk.resize(want);
+    const size_t r = in.Read(chunk.data(), chunk.size());
+    if (r == 0) break;
+    total += r;
+    euc.Feed(std::string_view(chunk.data(), r));
+    odd.Feed(std::string_view(chunk.data(), r));
+  }
+  // The rest of a file cut short here may still hold what Shift-JIS does not.
+  while (!euc.StillValid() && odd.Count() == 0 && total < kDetectorBytes) {
+    if (const size_t want = in.NextReadSize(kChunk); chunk.size() < want) chunk.resize(want);
+    const size_t r = in.Read(chunk.data(), chunk.size());
+    if (r == 0) break;
+    total += r;
+    odd.Feed(std::string_view(chunk.data(), r));
+  }
+  in.Rewind();
+  return !euc.StillValid() && odd.Count() == 0 ? ecSjis : ecEuc;
+}
+
 }  // namespace
 
 int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) {
   if (!NeedsSecondLook(verdict, details)) return verdict;
   if (verdict == ecBinary) return BinaryOrUtf16(in);
+  if (verdict == ecEuc) return EucOrCodePage932(in);
   if (verdict == ecAscii && details.whole_file) return details.jis_escape;
 
   JisEscapeFinder escapes;
