@@ -135,9 +135,11 @@ TEST(SearchRunTexts, MinimumSizeNulCutAndEarlyRowCount) {
   h.run.options().code_cng_mode = 0;
   h.Search("abc", tree.path().string());
   EXPECT_EQ(h.Names(), (std::set<std::string>{"three.txt", "nul.txt"}));
-  EXPECT_EQ(h.store.size(), 2u);  // nothing after the NUL is searched
+  EXPECT_EQ(h.store.size(), 2u);  // read as Shift-JIS without a look: nothing after the NUL is searched
+  EXPECT_NE(h.Log().find(Sj("NUL文字以降は検索しません:")), std::string::npos);
   h.Search("a&b", tree.path().string());
   EXPECT_FALSE(h.Names().count("two.txt"));
+  std::filesystem::remove(tree / "nul.txt");
 
   std::string many;
   for (int i = 0; i < 25; ++i) many += "hit\r\n";

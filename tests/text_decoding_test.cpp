@@ -252,7 +252,9 @@ TEST(EncodingSearch, EveryFixtureFindsTheWordOnTheManifestLines) {
                            "utf16le_bom.txt", "utf16be_bom.txt", "mixed_breaks.txt", "no_final_newline.txt",
                            "nul_inside.txt"})
     EXPECT_EQ(found[name], sample) << name;
-  EXPECT_EQ(found["nul_late.txt"], (std::vector<int>{2, 7, 8, 11}));
+  // A NUL past the probe's window is a character of its line: the lines
+  // after it are searched too.
+  EXPECT_EQ(found["nul_late.txt"], (std::vector<int>{2, 7, 8, 11, 17}));
   EXPECT_EQ(found["binary_with_sjis.bin"], (std::vector<int>{2, 7}));
   EXPECT_FALSE(found.count("utf8_twobyte_only.txt"));
   EXPECT_EQ(tags["eucjp_lf.txt"], "[EUC][LF]");

@@ -143,7 +143,19 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   }
   // Re-breaking to CR LF (ForceCRLF) re-splits lines that are already split
   // at every CR, LF and CR LF, so it never changes them.
-  TextBlockReader reader(in, format, /*stop_at_nul=*/true, block_size_, long_line_bytes_);
+  // A NUL the probe's window did not reach is a character of its line: the
+  // text goes on after it (whatever followed a NUL was lost in silence).
+  // Read as Shift-JIS without a look (mode 0), a file ends at its first
+  // NUL, and the log says so.
+  TextBlockReader reader(in, format, /*stop_at_nul=*/mode == 0, block_size_, long_line_bytes_);
+  struct SayNulCut {
+    const TextBlockReader& reader;
+    MatchTarget& target;
+    const std::string& path;
+    ~SayNulCut() {
+      if (reader.CutAtNul()) target.LogNotice("NUL文字以降は検索しません:", path);
+    }
+  } say_nul_cut{reader, target, file.path};
   ReusedBlock reused;
   DecodedText& block = reused.get();
   if (html) {

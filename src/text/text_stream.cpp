@@ -307,6 +307,7 @@ bool TextBlockReader::Next(DecodedText& out) {
       if (nul != std::string::npos) {
         data_.resize(nul);
         eof_ = true;
+        cut_at_nul_ = true;
       }
     }
   }

@@ -58,6 +58,8 @@ class TextBlockReader {
   bool Next(DecodedText& out);
   // The text last handed out is one line's piece, and the line goes on.
   bool Piece() const { return piece_; }
+  // Whether the text ended at a NUL with bytes after it (stop_at_nul).
+  bool CutAtNul() const { return cut_at_nul_; }
   // The first line of the text last handed out ends a line that came in pieces.
   bool Continued() const { return continued_; }
 
@@ -74,6 +76,7 @@ class TextBlockReader {
   InputFile& in_;
   TextFileFormat format_;
   bool stop_at_nul_;
+  bool cut_at_nul_ = false;
   size_t block_size_;
   size_t long_line_bytes_;
   std::string data_;  // bytes read but not yet handed out
