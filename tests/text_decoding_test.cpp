@@ -83,7 +83,11 @@ TEST(CodeConversion, ExamplesOfEachConversion) {
   EXPECT_EQ(EucToSjis("\x8E\xB1"), "\xB1");
   EXPECT_EQ(EucToSjis("\xB0\xA1"), "\x88\x9F");
   EXPECT_EQ(Utf8ToSjis("\xE3\x81\x82", false), "\x82\xA0");
-  EXPECT_THROW(Utf8ToSjis("\x80", false), EConversionError);
+  // A byte that starts nothing is one ・; a lead cut short does not take
+  // the ASCII after it with it.
+  EXPECT_EQ(Utf8ToSjis("\x80", false), "\x81\x45");
+  EXPECT_EQ(Utf8ToSjis("\xE3" "a b", false), "\x81\x45" "a b");
+  EXPECT_EQ(Utf8ToSjis("x\xE3\x81" "a", false), "x\x81\x45\x81\x45" "a");
   EXPECT_EQ(Utf8ToSjis("\xEF\xBB\xBF" "abc", true), "abc");
   EXPECT_EQ(Utf8ToSjis("a\xF0\x9F\x98\x80" "b", false), "a?b");
   EXPECT_EQ(SjisToUtf8("\x82\xA0", false), "\xE3\x81\x82");
@@ -210,7 +214,7 @@ TEST(CodeConversion, AsciiRunsOfEveryLengthDecodeAsTheirCharacters) {
   }
   // A byte of 0x80 or more right after a long run is still decoded.
   EXPECT_EQ(Utf8ToSjis(std::string(16, 'a') + "\xE3\x81\x82", false), std::string(16, 'a') + "\x82\xA0");
-  EXPECT_THROW(Utf8ToSjis(std::string(17, 'a') + "\x80", false), EConversionError);
+  EXPECT_EQ(Utf8ToSjis(std::string(17, 'a') + "\x80", false), std::string(17, 'a') + "\x81\x45");
 }
 
 TEST(CodeConversion, TruncatedInputNeverReadsPastTheEnd) {
@@ -277,7 +281,10 @@ TEST(EncodingSearch, ModeThreeSearchesOnlyAsciiAndShiftJis) {
   EXPECT_EQ(FileNameOf(store[0].OpenPath), "a.txt");
 }
 
-TEST(EncodingSearch, UndecodableFileIsLoggedAndTheRunGoesOn) {
+// One stray byte late in a UTF-8 file costs its character, not the file:
+// every line is searched, the file is named once with the line, and that
+// line is no lossless one.
+TEST(EncodingSearch, AStrayByteCostsItsCharacterNotTheFile) {
   TempDir program, tree;
   // UTF-8 by the probe, then a stray 0x80 past the probe's window.
   std::string text;
@@ -290,11 +297,16 @@ TEST(EncodingSearch, UndecodableFileIsLoggedAndTheRunGoesOn) {
   run.options().code_cng_mode = 1;
   run.options().whole_word = false;
   run.FindButtonClick("cat", tree.path().string(), "*");
-  EXPECT_EQ(store.size(), 1u);
-  EXPECT_EQ(run.ErrorCount(), 1);
+  EXPECT_EQ(store.size(), 2u);
+  EXPECT_EQ(run.ErrorCount(), 0);
   std::string log = test::ReadBytes(program / "LOG.TXT");
-  EXPECT_NE(log.find(Sj("文字コード変換エラー:")), std::string::npos);
-  EXPECT_NE(log.find("UTF-8 Unknown code."), std::string::npos);
+  EXPECT_NE(log.find(Sj("読めないバイトを・として検索しました:") + (tree / "bad.txt").string() + Sj(" (1 行目)")),
+            std::string::npos)
+      << log;
+  const DecodedText d = DecodeFileText(test::ReadBytes(tree / "bad.txt"), TextFileFormat::FromCodes(ecUtf8N, leCrLf),
+                                       {.check_round_trip = true});
+  EXPECT_EQ(d.LossyLines(), std::vector<size_t>{0});
+  EXPECT_EQ(d.first_stray_line, 0u);
 }
 
 class FileGrep : public ::testing::Test {

@@ -192,8 +192,19 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
   // window; the run gets it as one cut line.
   std::unique_ptr<LongLineDecision> long_line = target.SearchWord().DecideLongLine(o.whole_word, long_line_bytes_);
   bool in_long_line = false;
+  // A byte the decoder could not read (a stray one in UTF-8) costs its
+  // character, not the file: the file is named once, with the first such line.
+  size_t lines_before = 0;
+  bool stray_said = false;
+  auto say_stray = [&] {
+    if (stray_said || block.first_stray_line == SIZE_MAX) return;
+    stray_said = true;
+    target.LogNotice("読めないバイトを・として検索しました:",
+                     file.path + " (" + std::to_string(lines_before + block.first_stray_line + 1) + " 行目)");
+  };
   target.BeginLines(filtered_);
   while (more && reader.Next(block)) {
+    say_stray();
     if (reader.Piece()) {
       if (!in_long_line) long_line->Begin();
       in_long_line = true;
@@ -213,6 +224,7 @@ void PlainTextSource::SearchOpenFile(const FileRef& file, InputFile& in, MatchTa
       first_line = 1;
     }
     if (more) more = FeedBlock(block, target, first_line);
+    lines_before += block.size();
     if (more) {
       target.ProcessPendingEvents();
       more = !target.Stopped();

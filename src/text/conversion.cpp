@@ -263,11 +263,14 @@ std::string Utf16ToSjis(std::string_view t, bool big_endian) {
 
 namespace {
 
+constexpr char16_t kStrayByteUnit = u'\u30FB';  // ・
+
 // The UTF-8 decoding by way of UTF-16 units: the reference the fast path
 // below hands over to where units interact (surrogate halves, a NUL).
-void AppendUtf8ByUnits(std::string_view text, std::string& out) {
+void AppendUtf8ByUnits(std::string_view text, std::string& out, size_t* strays) {
   const size_t n = text.size();
   auto at = [&](size_t i) -> u8 { return i < n ? static_cast<u8>(text[i]) : 0; };
+  auto cont = [&](size_t i) { return (at(i) & 0xC0) == 0x80; };
   thread_local std::u16string units;
   units.clear();
   for (size_t i = 0; i < n && at(i) != 0;) {
@@ -275,13 +278,13 @@ void AppendUtf8ByUnits(std::string_view text, std::string& out) {
     if (c < 0x80) {
       units.push_back(c);
       ++i;
-    } else if (c >= 0xC0 && c <= 0xDF) {
+    } else if (c >= 0xC0 && c <= 0xDF && cont(i + 1)) {
       units.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (at(i + 1) & 0x3F)));
       i += 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
+    } else if (c >= 0xE0 && c <= 0xEF && cont(i + 1) && cont(i + 2)) {
       units.push_back(static_cast<char16_t>(((c & 0x0F) << 12) | ((at(i + 1) & 0x3F) << 6) | (at(i + 2) & 0x3F)));
       i += 3;
-    } else if (c >= 0xF0 && c <= 0xF7) {
+    } else if (c >= 0xF0 && c <= 0xF7 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
       uint32_t cp = (static_cast<uint32_t>(c & 0x07) << 18) | ((at(i + 1) & 0x3Fu) << 12) |
                     ((at(i + 2) & 0x3Fu) << 6) | (at(i + 3) & 0x3Fu);
       if (cp < 0x10000) cp = 0x10000;  // keep it a pair: it becomes the replacement character
@@ -290,7 +293,12 @@ void AppendUtf8ByUnits(std::string_view text, std::string& out) {
       units.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
       i += 4;
     } else {
-      throw EConversionError(kUtf8UnknownCode);
+      // A byte that starts nothing (a stray continuation, a lead cut
+      // short): one stand-in character, and the bytes after it are read as
+      // they are.
+      units.push_back(kStrayByteUnit);
+      if (strays) ++*strays;
+      ++i;
     }
   }
   std::u16string_view view(units);
@@ -300,15 +308,17 @@ void AppendUtf8ByUnits(std::string_view text, std::string& out) {
 
 }  // namespace
 
-void AppendUtf8AsSjis(std::string_view text, std::string& out) {
+void AppendUtf8AsSjis(std::string_view text, std::string& out, size_t* strays) {
   thread_local std::string buffer;
   if (buffer.size() < text.size() * 2 + 16) buffer.resize(text.size() * 2 + 16);
-  const char* end = WriteUtf8AsSjis(text, buffer.data());
-  if (end == nullptr) return AppendUtf8ByUnits(text, out);
+  size_t fast_strays = 0;
+  const char* end = WriteUtf8AsSjis(text, buffer.data(), &fast_strays);
+  if (end == nullptr) return AppendUtf8ByUnits(text, out, strays);
+  if (strays) *strays += fast_strays;
   out.append(buffer.data(), static_cast<size_t>(end - buffer.data()));
 }
 
-char* WriteUtf8AsSjis(std::string_view text, char* o) {
+char* WriteUtf8AsSjis(std::string_view text, char* o, size_t* strays) {
   // Straight from bytes to code page 932 through the unit table; a sequence
   // that makes a surrogate half or a NUL unit sends the whole text the long
   // way, which pairs them as iconv does.
@@ -331,18 +341,25 @@ char* WriteUtf8AsSjis(std::string_view text, char* o) {
       continue;
     }
     uint32_t u;
-    if (c >= 0xC0 && c <= 0xDF) {
+    auto cont = [&](size_t k) { return (at(k) & 0xC0) == 0x80; };
+    if (c >= 0xC0 && c <= 0xDF && cont(i + 1)) {
       u = ((c & 0x1Fu) << 6) | (at(i + 1) & 0x3Fu);
       i += 2;
-    } else if (c >= 0xE0 && c <= 0xEF) {
+    } else if (c >= 0xE0 && c <= 0xEF && cont(i + 1) && cont(i + 2)) {
       u = ((c & 0x0Fu) << 12) | ((at(i + 1) & 0x3Fu) << 6) | (at(i + 2) & 0x3Fu);
       i += 3;
-    } else if (c >= 0xF0 && c <= 0xF7) {
+    } else if (c >= 0xF0 && c <= 0xF7 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
       *o++ = '?';  // a pair of its own: one character code page 932 lacks
       i += 4;
       continue;
     } else {
-      throw EConversionError(kUtf8UnknownCode);
+      // A byte that starts nothing: one stand-in character (・), and the
+      // bytes after it are read as they are.
+      *o++ = static_cast<char>(0x81);
+      *o++ = static_cast<char>(0x45);
+      if (strays) ++*strays;
+      ++i;
+      continue;
     }
     if (u == 0 || (u >= 0xD800 && u <= 0xDFFF)) return nullptr;
     if (u < 0x80) {

@@ -60,14 +60,16 @@ std::string Utf16UnitsToSjis(std::string_view units, bool big_endian);
 void AppendUtf16UnitsAsSjis(std::string_view units, bool big_endian, std::string& out);
 // The text's UTF-16 units, two bytes each, after the mark when asked.
 std::string SjisToUtf16(std::string_view text, bool big_endian, bool with_mark);
-// Raises EConversionError(kUtf8UnknownCode) on a lead byte 80..BF or F8..FF.
+// A byte that starts no character (80..BF, F8..FF, a lead whose sequence
+// is cut short) becomes one ・ and the bytes after it are read as they are.
 std::string Utf8ToSjis(std::string_view text, bool has_mark);
-// Appends the Shift-JIS of UTF-8 text without a mark; raises as Utf8ToSjis.
-void AppendUtf8AsSjis(std::string_view text, std::string& out);
+// Appends the Shift-JIS of UTF-8 text without a mark; strays, when given,
+// counts the bytes that started no character.
+void AppendUtf8AsSjis(std::string_view text, std::string& out, size_t* strays = nullptr);
 // The same written at o (room as for WriteEucAsSjis); nullptr when the text
 // holds what only AppendUtf8AsSjis's longer way decodes (a surrogate half or
 // a NUL written long), o's room then undefined.
-char* WriteUtf8AsSjis(std::string_view text, char* o);
+char* WriteUtf8AsSjis(std::string_view text, char* o, size_t* strays = nullptr);
 std::string SjisToUtf8(std::string_view text, bool with_mark);
 
 std::string ConvertLineBreaks(std::string_view text, int32_t target);

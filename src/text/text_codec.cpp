@@ -266,6 +266,7 @@ DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format,
 void DecodeFileTextInto(std::string_view bytes, const TextFileFormat& format, DecodeOptions options, DecodedText& d) {
   d.format = format;
   d.lines.clear();
+  d.first_stray_line = SIZE_MAX;
   const int32_t enc = format.encoding;
   const bool utf16 = IsUtf16(enc);
   const int unit = utf16 ? 2 : 1;
@@ -314,16 +315,22 @@ void DecodeFileTextInto(std::string_view bytes, const TextFileFormat& format, De
       const size_t room = raw.size() * 2 + 16;
       if (d.text.size() - used < room) d.text.resize(std::max(d.text.size() * 2, used + room));
       char* const at = d.text.data() + used;
-      const char* end = enc == ecEuc ? WriteEucAsSjis(raw, at) : WriteUtf8AsSjis(raw, at);
+      size_t strays = 0;
+      const char* end = enc == ecEuc ? WriteEucAsSjis(raw, at) : WriteUtf8AsSjis(raw, at, &strays);
       size_t written = end ? static_cast<size_t>(end - at) : 0;
       if (!end) {
         long_way.clear();
-        AppendUtf8AsSjis(raw, long_way);
+        strays = 0;
+        AppendUtf8AsSjis(raw, long_way, &strays);
         if (d.text.size() - used < long_way.size()) d.text.resize(used + long_way.size());
         std::memcpy(d.text.data() + used, long_way.data(), long_way.size());
         written = long_way.size();
       }
       add_line(s, used, used + written);
+      if (strays > 0) {
+        d.lines.back().lossless = false;  // its bytes cannot come back from ・
+        if (d.first_stray_line == SIZE_MAX) d.first_stray_line = d.lines.size() - 1;
+      }
       used += written;
     });
     d.text.resize(used);

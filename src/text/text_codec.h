@@ -26,6 +26,9 @@ struct DecodedText {
   std::string text;  // every line's Shift-JIS text in order (the breaks may stand between them)
   std::vector<DecodedLine> lines;
   TextFileFormat format;  // byte_order_mark, final_line_break and jis_return filled in
+  // The first line holding a byte the decoder could not read (in UTF-8: one
+  // that starts no character, read as ・), or SIZE_MAX.
+  size_t first_stray_line = SIZE_MAX;
 
   size_t size() const { return lines.size(); }
   std::string_view Line(size_t i) const {
@@ -52,8 +55,8 @@ struct DecodeOptions {
 
 // Decodes file bytes stored in format.encoding (ASCII, Shift-JIS and the
 // codes without a converter are taken as they are). A byte-order mark at
-// the start is not part of the first line. Raises EConversionError
-// ("UTF-8 Unknown code.") where the UTF-8 decoder refuses a byte.
+// the start is not part of the first line. A UTF-8 byte that starts no
+// character is read as ・ and its line is not lossless.
 DecodedText DecodeFileText(std::string_view bytes, const TextFileFormat& format, DecodeOptions options = {});
 // The same into d, whose room is used again (a reader's blocks, one after another).
 void DecodeFileTextInto(std::string_view bytes, const TextFileFormat& format, DecodeOptions options, DecodedText& d);

@@ -160,14 +160,17 @@ size_t TextBlockReader::PieceEnd() const {
     case ecUtf8:
     case ecUtf8N: {
       // As the decoder steps: a lead byte takes as many bytes as it calls
-      // for, whatever they are (a malformed sequence may swallow ASCII), so
-      // only a walk from the start tells where the last one ends.
+      // for when they all follow on (else it stands alone), so only a walk
+      // from the start tells where the last character ends; a lead whose
+      // bytes may lie past the end is left for the next piece.
       size_t i = 0;
       while (i < n) {
         const unsigned char b = byte(i);
-        const size_t len = b < 0xC0 || b > 0xF7 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
-        if (i + len > n) return i;
-        i += len;
+        const size_t want = b < 0xC0 || b > 0xF7 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : 2;
+        size_t len = 1;
+        while (len < want && i + len < n && (byte(i + len) & 0xC0) == 0x80) ++len;
+        if (len < want && i + len == n) return i;  // the rest may complete it
+        i += len == want ? want : 1;
       }
       return n;
     }
