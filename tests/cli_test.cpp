@@ -303,6 +303,15 @@ TEST(LorvekGrep, AFileSizeLimitFailsTheWriteNotTheRun) {
   EXPECT_EQ(test::ReadBytes(dir / "a.txt").substr(0, 4), "cat\n");
 }
 
+// An empty word is told as the window tells it, not an abort.
+TEST(LorvekGrep, AnEmptyWordIsRefusedWithTheWindowsWords) {
+  test::TempDir dir;
+  dir.Write("a.txt", "cat\n");
+  const Result r = Grep("'' " + dir.path().string());
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("検索フォルダまたはキーワードを設定して下さい."), std::string::npos) << r.err;
+}
+
 // The answers by file and the colours grep users type without thinking.
 TEST(LorvekGrep, FilesWithAndWithoutHitsCountsQuietAndColour) {
   test::TempDir dir;

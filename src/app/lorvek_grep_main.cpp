@@ -415,7 +415,9 @@ struct ScratchFolder {
 // when it does not compile (the run reports that).
 PatternRef FirstTermPattern(const CliOptions& cli) {
   try {
-    return CompileStringPattern(SplitSearchTerms(cli.word).front(), cli.search.fuzzy_char);
+    const std::vector<std::string> terms = SplitSearchTerms(cli.word);
+    if (terms.empty()) return {};
+    return CompileStringPattern(terms.front(), cli.search.fuzzy_char);
   } catch (const std::exception&) {
     return {};
   }
@@ -546,6 +548,11 @@ int Main(int argc, char** argv) {
   if (AsksForUndo(argc, argv)) return UndoReplace();
   CliOptions cli;
   if (const std::optional<int> status = ParseCommandLine(argc, argv, cli)) return *status;
+  if (cli.word.empty()) {
+    // As the window says it for an empty word box.
+    std::cerr << "lorvek-grep: 検索フォルダまたはキーワードを設定して下さい.\n";
+    return 2;
+  }
   // A closed pipe is noticed as a failed write, not as a signal.
   std::signal(SIGPIPE, SIG_IGN);
   ScratchFolder scratch;
