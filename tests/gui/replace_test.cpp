@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QToolButton>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QStyleFactory>
@@ -378,6 +379,38 @@ class ReplaceDialogsTest : public QObject {
     QTRY_VERIFY(edit->isVisible());
     QVERIFY(!undo->isEnabled());  // nothing left to undo
     QTest::keyClick(edit, Qt::Key_Escape);
+  }
+
+  // The replace takes the whole-word switch shown when it starts: searched
+  // with 単 on, then 単 clicked off, every match of the word is replaced.
+  void TheWholeWordSwitchInForceWhenTheReplaceStarts() {
+    Searched s;
+    WriteFile(s.Path("a.txt"), "dogs dog\r\n");
+    WriteFile(Folder(s.dir) + "Lorvek.ini", "[Options]\r\nWholeWord=1\r\nFuzzyChar=0\r\n");
+    s.w = std::make_unique<TLorvekMain>(Folder(s.dir), std::vector<std::string>{});
+    s.q.Attach(*s.w);
+    s.w->show();
+    s.w->show_report = [&](TReplReport& r) { s.report = r.Memo()->toPlainText(); };
+    s.w->findChild<QComboBox*>("FindWord")->setEditText("dog");
+    s.w->findChild<QComboBox*>("FindPath")->setEditText(s.tree.path());
+    s.w->FindButtonClick();
+    QCOMPARE(s.w->store().size(), size_t{1});
+    QAction* word = s.w->findChild<QAction*>("WholeWdBtn");
+    QVERIFY(word->isChecked());
+    QToolButton* button = nullptr;
+    for (QToolButton* b : s.w->findChildren<QToolButton*>())
+      if (b->defaultAction() == word) button = b;
+    QVERIFY(button);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QVERIFY(!word->isChecked());
+    OnNextModal([&](QWidget* d) {
+      QTest::keyClicks(d->findChild<QComboBox*>()->lineEdit(), "X");
+      QTest::mouseClick(ButtonWithText(d, U8("&OK")), Qt::LeftButton);
+      OnNextModal([&](QWidget* m) { QTest::mouseClick(ButtonWithText(m, U8("すべて")), Qt::LeftButton); });
+    });
+    s.w->findChild<QAction*>("ReplAllBtn")->trigger();
+    QTRY_VERIFY(!s.report.isEmpty());
+    QCOMPARE(ReadFileBytes(s.Path("a.txt")), std::string("Xs X\r\n"));
   }
 
   // The preview lists every line that would change; a line unticked by a

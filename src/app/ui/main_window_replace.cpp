@@ -97,7 +97,9 @@ void TLorvekMain::RunReplace(const QString& text, bool selected_only, bool previ
   if (!word || !CheckedSjis(text, &replacement)) return;
   ReplaceSide side(*this);
   ReplaceSettings settings;
-  settings.whole_word = run_->options().whole_word;
+  // The whole-word switch as the window shows it now: a user who turned it
+  // off after the search means every match of the word.
+  settings.whole_word = word_act_->isChecked();
   settings.code_cng_mode = options_.search.code_cng_mode;
   settings.html_tag = options_.search.html_tag;
   settings.html_repl_ignore = options_.html_repl_ignore;
