@@ -242,6 +242,12 @@ TEST(SecondLook, Utf16WithoutAMarkNeedsTwoAsciiUnits) {
   EXPECT_EQ(Utf16WithoutMark(std::string("\xA2\x30\x41\x00\x42\x00\x43", 7), true), -1);  // odd length
   // あ (30 42) is "0B" in ASCII, but kana are no ASCII text's pairs.
   EXPECT_EQ(Utf16WithoutMark(std::string("\x30\x42\x00\x41\x00\x42", 6), true), ecUtf16Be);
+  // Kana and kanji alone, without an ASCII unit or a break: told by the
+  // shape of their units, when there are enough of them.
+  const std::string only = Sj("検索テスト文書です");
+  EXPECT_EQ(Utf16WithoutMark(SjisToUtf16(only, false, false), true), ecUtf16Le);
+  EXPECT_EQ(Utf16WithoutMark(SjisToUtf16(only, true, false), true), ecUtf16Be);
+  EXPECT_EQ(Utf16WithoutMark(SjisToUtf16(Sj("検索"), false, false), true), -1);  // too few to tell
   // Kanji whose both bytes are printable (本 67 2C, 索 7D 22) alone are.
   EXPECT_EQ(Utf16WithoutMark(std::string("\x67\x2C\x7D\x22\x00\x41\x00\x42", 8), true), -1);
 }

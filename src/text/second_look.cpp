@@ -143,8 +143,14 @@ class Utf16Shape {
     for (int o = 0; o < 2; ++o) {
       const Order& me = order_[o];
       const Order& other = order_[1 - o];
+      if (!me.valid || me.pending_high) continue;
+      // Kanji and kana alone, without an ASCII unit: every unit Japanese in
+      // this order and not in the other, and enough of them that binary
+      // data would hardly give it.
+      if (me.ascii < 2 && me.wide >= kJapaneseOnlyUnits && me.japanese == me.wide && other.japanese < other.wide)
+        return o == 0 ? ecUtf16Le : ecUtf16Be;
       // (One such unit may be a stray NUL beside an ASCII byte.)
-      if (!me.valid || me.pending_high || me.ascii < 2 || me.ascii <= other.ascii) continue;
+      if (me.ascii < 2 || me.ascii <= other.ascii) continue;
       // Enough units with a zero byte: line breaks, or a good share of ASCII.
       if (me.breaks == 0 && me.ascii * 4 < units_) continue;
       if (me.ascii * 64 < units_) continue;
@@ -167,7 +173,13 @@ class Utf16Shape {
     size_t breaks = 0;
     size_t wide = 0;         // units of 80 and more
     size_t ascii_pairs = 0;  // ... both of whose bytes are printable ASCII
+    size_t japanese = 0;     // ... that are kana, kanji, Japanese punctuation or full-width forms
   };
+  static constexpr size_t kJapaneseOnlyUnits = 8;
+  static bool Japanese(unsigned u) {
+    return (u >= 0x3000 && u <= 0x30FF) || (u >= 0x3400 && u <= 0x4DBF) || (u >= 0x4E00 && u <= 0x9FFF) ||
+           (u >= 0xFF00 && u <= 0xFFEF);
+  }
   static bool Printable(unsigned byte) { return byte >= 0x20 && byte <= 0x7E; }
   static void Take(Order& o, unsigned u) {
     if (!o.valid) return;
@@ -188,6 +200,7 @@ class Utf16Shape {
     } else {
       ++o.wide;
       if (Printable(u >> 8) && Printable(u & 0xFF) && (u >> 8) != 0x30) ++o.ascii_pairs;
+      if (Japanese(u)) ++o.japanese;
     }
   }
   void Unit(unsigned char a, unsigned char b) {
