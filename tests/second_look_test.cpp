@@ -97,6 +97,23 @@ TEST(SecondLook, IbmExtensionKanjiAreShiftJis) {
   EXPECT_EQ(h.store.size(), 1u);
 }
 
+// Short EUC-JP texts the byte rules leave open: the reading that gives
+// kana and kanji in runs wins over half-width katakana soup.
+TEST(SecondLook, ShortEucJpIsToldByWhatItReadsAs) {
+  TempDir dir;
+  for (const char* text : {"ファイル euc\n", "検索", "カタカナ"}) {
+    const Verdicts v = Judge(dir, SjisToEuc(Sj(text)));
+    EXPECT_EQ(v.probe, ecEucOrSjis) << text;
+    EXPECT_EQ(v.final, ecEuc) << text;
+  }
+  EXPECT_EQ(Judge(dir, Sj("ｶﾀｶﾅ ｶﾞｲﾄﾞ\n")).final, ecSjis);
+  test::Harness h;
+  h.run.options().whole_word = false;
+  h.Search("ファイル", dir.Write("short.txt", SjisToEuc(Sj("ファイル euc\n"))).string());
+  EXPECT_EQ(h.store.size(), 1u);
+  EXPECT_EQ(h.Log().find(Sj("文字コード判定不能:")), std::string::npos);
+}
+
 TEST(SecondLook, Utf8WithOnlyTwoByteCharactersInTheWindow) {
   TempDir dir;
   std::string latin = "caf\xC3\xA9 na\xC3\xAFve r\xC3\xA9sum\xC3\xA9 ";

@@ -3,6 +3,7 @@
 #include <uchardet.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -317,6 +318,71 @@ int32_t EucOrCodePage932(InputFile& in) {
   return !euc.StillValid() && odd.Count() == 0 ? ecSjis : ecEuc;
 }
 
+// How much a text read as EUC-JP (euc) or as code page 932 looks like
+// Japanese: kana and kanji in runs of two or more count (kana most), a
+// double-byte character alone between ASCII counts nothing (Latin text in
+// UTF-8 reads so), half-width katakana count against it; kBroken when the
+// reading breaks.
+constexpr int kBroken = INT_MIN;
+
+int JapaneseScore(std::string_view s, bool euc) {
+  int score = 0;
+  int run = 0, run_score = 0;  // the current run of double-byte characters
+  auto end_run = [&] {
+    if (run >= 2) score += run_score;
+    run = run_score = 0;
+  };
+  for (size_t i = 0; i < s.size();) {
+    const unsigned c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      end_run();
+      ++i;
+      continue;
+    }
+    const unsigned d = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
+    const bool half_width = euc ? c == 0x8E && d >= 0xA1 && d <= 0xDF : c >= 0xA1 && c <= 0xDF;
+    if (half_width) {
+      end_run();
+      score -= 1;
+      i += euc ? 2 : 1;
+      continue;
+    }
+    if (i + 1 >= s.size()) break;  // cut off at the end of what was read
+    int weight;
+    if (euc) {
+      if (!(c >= 0xA1 && c <= 0xFE && d >= 0xA1 && d <= 0xFE)) return kBroken;
+      weight = c == 0xA4 || c == 0xA5 ? 2 : 1;
+    } else {
+      if (!IsLeadByte(static_cast<unsigned char>(c)) || d < 0x40 || d > 0xFC || d == 0x7F) return kBroken;
+      const unsigned code = c << 8 | d;
+      weight = (code >= 0x829F && code <= 0x82F1) || (code >= 0x8340 && code <= 0x8396) ? 2 : 1;
+    }
+    ++run;
+    run_score += weight;
+    i += 2;
+  }
+  end_run();
+  return score;
+}
+
+// EUC-JP or Shift-JIS when one reading of the file's start is clearly the
+// more Japanese, else -1. Leaves the file at its start.
+int32_t LikelierReading(InputFile& in) {
+  std::string head(64 * 1024, '\0');
+  head.resize(in.Read(head.data(), head.size()));
+  in.Rewind();
+  const int euc = JapaneseScore(head, true), sjis = JapaneseScore(head, false);
+  if (euc == kBroken || sjis == kBroken) {
+    // Only one of them reads the bytes at all.
+    if (euc != kBroken) return ecEuc;
+    if (sjis != kBroken) return ecSjis;
+    return -1;
+  }
+  if (euc >= 2 && euc > sjis + 1) return ecEuc;
+  if (sjis >= 2 && sjis > euc + 1) return ecSjis;
+  return -1;
+}
+
 }  // namespace
 
 int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) {
@@ -363,6 +429,9 @@ int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) 
     return Detect(in) == ecEuc ? ecEuc : ecSjis;
   }
   if (rules != ecEucOrSjis) return rules;
+  // Which reading is Japanese text: kana and kanji in runs rather than
+  // half-width katakana soup (what EUC-JP gives read as Shift-JIS).
+  if (const int32_t likely = LikelierReading(in); likely >= 0) return likely;
   // (The detector may call UTF-8 what the strict check above refused.)
   const int32_t detected = Detect(in);
   return detected >= 0 && detected != ecUtf8N ? detected : ecEucOrSjis;
