@@ -224,6 +224,35 @@ TEST(LongLine, TheBinaryScanKeepsACutLineBetweenCharactersWithTheMark) {
   EXPECT_EQ(h.store[1].LineNo, 3);
 }
 
+// Words that need more of the window's overlap: a word of 40 characters,
+// and a pattern of no bounded length (a.*b, its match up to what the
+// overlap holds: half a window), each at every place across the windows'
+// edges, are found once.
+TEST(LongLine, LongWordsAndSpanningPatternsAreFoundAcrossEveryEdge) {
+  const std::string word = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";
+  for (size_t pos = 0; pos + word.size() <= 1100; ++pos) {
+    SCOPED_TRACE("word at " + std::to_string(pos));
+    LongLineRun h;
+    h.run.options().whole_word = false;
+    h.SearchBytes(LineWithWordAt(1100, pos, word), word);
+    ASSERT_EQ(h.store.size(), 2u);
+    EXPECT_EQ(h.store[0].LineNo, 2);
+  }
+  for (const size_t apart : {1u, 40u, 100u}) {
+    for (size_t pos = 0; pos + apart < 1100; pos += 3) {
+      SCOPED_TRACE("a at " + std::to_string(pos) + ", b " + std::to_string(apart) + " on");
+      std::string line(1100, 'x');
+      line[pos] = 'a';
+      line[pos + apart] = 'b';
+      LongLineRun h;
+      h.run.options().whole_word = false;
+      h.SearchBytes("first\r\n" + line + "\r\n", "a.*b");
+      ASSERT_EQ(h.store.size(), 1u);
+      EXPECT_EQ(h.store[0].LineNo, 2);
+    }
+  }
+}
+
 TEST(LongLine, TheLongestMatchOfAPatternBoundsTheOverlap) {
   auto max_of = [](const std::string& word) {
     return MaxMatchBytes(CompiledWord::Compile(word, false)->Term(0));

@@ -60,6 +60,23 @@ TEST(SecondLook, EscapesPastTheProbesWindowMakeJis) {
   EXPECT_EQ(v.final, ecAscii);
 }
 
+// ASCII by a probe whose window did not reach the end (a stray 80 near the
+// start decides nothing): ISO-2022-JP far on is still found.
+TEST(SecondLook, AnAsciiVerdictLooksOnPastTheProbesWindow) {
+  TempDir dir;
+  std::string text = "a\x80" "b\r\n";
+  while (text.size() < 70 * 1024) text += "plain ascii words in a line of text\r\n";
+  text += SjisToJis(Sj("検索の行\r\n"));
+  const Verdicts v = Judge(dir, text);
+  EXPECT_EQ(v.probe, ecAscii);
+  EXPECT_EQ(v.final, ecJis);
+  test::Harness h;
+  h.run.options().whole_word = false;
+  h.Search("検索", dir.Write("late.txt", text).string());
+  ASSERT_EQ(h.store.size(), 1u);
+  EXPECT_EQ(h.store[0].EncodingCode, ecJis);
+}
+
 TEST(SecondLook, EucWhoseFirstWordsAreAmbiguous) {
   TempDir dir;
   // Hiragana あ..み (A4 A2..A4 DF) decide nothing; ん (A4 F3) far on does.
