@@ -22,7 +22,6 @@ measure() {
   status=$?
   read -r peak_kb seconds < <(tail -n 1 "$work/time")  # (time adds a line for a failed command)
 }
-seconds_below() { awk -v s="$1" -v limit="$2" 'BEGIN { exit !(s < limit) }'; }
 
 scale=1
 [ "$long" = --long ] && scale=10
@@ -40,8 +39,12 @@ start=$(date +%s.%N)
 first=$("$grep_bin" --no-word hit "$work/tree" | head -n 1)
 end=$(date +%s.%N)
 elapsed=$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')
-seconds_below "$elapsed" 1
-check "first hit of a big tree through head -1 within a second ($elapsed s)" $?
+# Against the whole run over the same tree, on the same machine at the same
+# moment: a busy machine slows both alike.
+measure "$grep_bin" --no-word hit "$work/tree"
+whole=$seconds
+awk -v f="$elapsed" -v w="$whole" 'BEGIN { exit !(f * 4 < w) }'
+check "first hit of a big tree through head -1 ($elapsed s, whole run $whole s)" $?
 [ -n "$first" ]
 check "  ... and it is a hit line" $?
 
@@ -106,19 +109,27 @@ check "a file below a path of 6,000 bytes found" $?
 # --- Words that must not take minutes -------------------------------------
 printf 'xxcat%.0s' $(seq 1 80000) >"$work/longline.txt"
 echo >>"$work/longline.txt"
+# Bounds on time are ratios to a plain search of the same text, run beside
+# them: what they guard against is a cost of a higher order (seconds where
+# milliseconds are due), not a slow machine.
+measure "$grep_bin" --no-word cat "$work/longline.txt"
+plain=$seconds
+ratio_below() { awk -v s="$1" -v p="$2" -v r="$3" 'BEGIN { exit !(s < (p + 0.05) * r) }'; }
 measure timeout 60 "$grep_bin" 'cat|cat.*q' "$work/longline.txt"
-[ "$status" -eq 1 ] && seconds_below "$seconds" 5
-check "whole word over a 400 kB line of rejected hits ($seconds s)" $?
+[ "$status" -eq 1 ] && ratio_below "$seconds" "$plain" 50
+check "whole word over a 400 kB line of rejected hits ($seconds s, plain $plain s)" $?
 
 yes "alpha beta gamma delta" | head -n 20000 >"$work/terms.txt"
+measure "$grep_bin" --no-word beta "$work/terms.txt"
+plain=$seconds
 terms=$(for i in $(seq 1 40); do printf 'alpha&'; done)beta
 measure timeout 60 "$grep_bin" "$terms" "$work/terms.txt"
-[ "$status" -eq 0 ] && seconds_below "$seconds" 5
-check "41 AND terms over 20,000 lines ($seconds s)" $?
+[ "$status" -eq 0 ] && ratio_below "$seconds" "$plain" 100
+check "41 AND terms over 20,000 lines ($seconds s, one term $plain s)" $?
 
 pattern=$(printf '(.*x)%.0s' $(seq 1 3334))
 measure timeout 60 "$grep_bin" --no-fuzzy "$pattern" "$work/terms.txt"
-[ "$status" -eq 2 ] && seconds_below "$seconds" 5 && grep -q "複雑すぎます" "$work/err"
+[ "$status" -eq 2 ] && ratio_below "$seconds" "$plain" 100 && grep -q "複雑すぎます" "$work/err"
 check "a 16,000-character pattern refused as too complex ($seconds s)" $?
 
 # --- LOG.TXT that is a trap ------------------------------------------------
