@@ -47,8 +47,8 @@ TEST(FastConversions, UnitTableAgreesWithIconvIncludingSurrogates) {
   }
 }
 
-// UTF-8 as it was decoded before the fast path: into units, cut at the
-// first NUL unit, then iconv.
+// UTF-8 decoded the long way: into units (a NUL among them, a character
+// like any other), then iconv.
 std::string Utf8ByUnitsAndIconv(std::string_view text) {
   const size_t n = text.size();
   auto at = [&](size_t i) -> unsigned char { return i < n ? static_cast<unsigned char>(text[i]) : 0; };
@@ -56,7 +56,7 @@ std::string Utf8ByUnitsAndIconv(std::string_view text) {
   // A byte that starts no character (its sequence cut short too) is one ・.
   auto cont = [&](size_t i) { return (at(i) & 0xC0) == 0x80; };
   auto need = [&](unsigned char c) { return c >= 0xC0 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF7 ? 3 : -1; };
-  for (size_t i = 0; i < n && at(i) != 0;) {
+  for (size_t i = 0; i < n;) {
     unsigned char c = at(i);
     bool whole = c >= 0x80 && need(c) > 0;
     for (int k = 1; whole && k <= need(c); ++k) whole = cont(i + static_cast<size_t>(k));
@@ -82,7 +82,7 @@ std::string Utf8ByUnitsAndIconv(std::string_view text) {
       i += 4;
     }
   }
-  return Utf16ToCp932ByIconv(std::u16string_view(units).substr(0, std::u16string_view(units).find(u'\0')));
+  return Utf16ToCp932ByIconv(units);
 }
 
 TEST(FastConversions, Utf8StraightToShiftJisAgreesWithTheWayByUnits) {

@@ -132,8 +132,9 @@ std::vector<std::string> PieceLines(const std::string& path, const TextFileForma
 
 // Pieces of a long line joined again are the line read whole, wherever a
 // cut falls: the decoder takes EUC-JP's 8F with two bytes from A1 on as one
-// character of three bytes, and a UTF-8 lead byte with as many bytes as it
-// calls for when they follow on, else alone.
+// character of three bytes, a UTF-8 lead byte with as many bytes as it
+// calls for when they follow on, else alone, and ISO-2022-JP's ESC $ ( D
+// as one escape of four bytes.
 TEST(TextStream, LongLinePiecesAreCutBetweenTheDecodersCharacters) {
   TempDir dir;
   const struct {
@@ -141,7 +142,8 @@ TEST(TextStream, LongLinePiecesAreCutBetweenTheDecodersCharacters) {
     std::string unit;
   } cases[] = {{ecEuc, "\x8F\xB0\xA1" "a"}, {ecEuc, "\x8F\xA1\x41"}, {ecEuc, "\xA4\xA2\x8F"},
                {ecUtf8N, "\xE3\x41\x41"}, {ecUtf8N, "\xC3\x41"}, {ecUtf8N, "\xE3\x81\x82" "a"},
-               {ecUtf8N, "\xE3\x81\xE3\x81\x82"}, {ecUtf8N, "\x80\xF0\x9F\x98"}};
+               {ecUtf8N, "\xE3\x81\xE3\x81\x82"}, {ecUtf8N, "\x80\xF0\x9F\x98"},
+               {ecJis, "\x1B$(D0!\x1B(B"}, {ecJis, "\x1B$B0!\x1B(Ba"}};
   for (const auto& c : cases) {
     const TextFileFormat f = TextFileFormat::FromCodes(c.encoding, leLf);
     for (size_t lead = 0; lead < 6; ++lead) {

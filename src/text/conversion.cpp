@@ -273,7 +273,7 @@ void AppendUtf8ByUnits(std::string_view text, std::string& out, size_t* strays) 
   auto cont = [&](size_t i) { return (at(i) & 0xC0) == 0x80; };
   thread_local std::u16string units;
   units.clear();
-  for (size_t i = 0; i < n && at(i) != 0;) {
+  for (size_t i = 0; i < n;) {
     u8 c = at(i);
     if (c < 0x80) {
       units.push_back(c);
@@ -301,9 +301,8 @@ void AppendUtf8ByUnits(std::string_view text, std::string& out, size_t* strays) 
       ++i;
     }
   }
-  std::u16string_view view(units);
-  view = view.substr(0, view.find(u'\0'));  // nothing after a NUL unit (an overlong C0 80) counts
-  AppendUnitsAsCp932(view, out);
+  // A NUL (or the overlong C0 80) is a character of the line like any other.
+  AppendUnitsAsCp932(units, out);
 }
 
 }  // namespace
@@ -330,7 +329,6 @@ char* WriteUtf8AsSjis(std::string_view text, char* o, size_t* strays) {
   while (i < n) {
     const u8 c = p[i];
     if (c < 0x80) {
-      if (c == 0) break;
       const size_t end = CopyAsciiRun(p, n, i, o);
       if (end != i) {
         i = end;
@@ -382,8 +380,6 @@ std::string Utf8ToSjis(std::string_view text, bool has_mark) {
 
 std::string SjisToUtf8(std::string_view text, bool with_mark) {
   std::u16string units = Cp932ToUtf16(text);
-  size_t nul = units.find(u'\0');
-  if (nul != std::u16string::npos) units.resize(nul);
   std::string out;
   if (with_mark) out = "\xEF\xBB\xBF";
   for (char16_t u : units) {
@@ -420,8 +416,7 @@ void AppendUtf16UnitsAsSjis(std::string_view t, bool big_endian, std::string& ou
   for (size_t i = 0; i + 1 < t.size(); i += 2) {
     u8 a = static_cast<u8>(t[i]), b = static_cast<u8>(t[i + 1]);
     char16_t u = big_endian ? static_cast<char16_t>((a << 8) | b) : static_cast<char16_t>((b << 8) | a);
-    if (u == 0) break;
-    units.push_back(u);
+    units.push_back(u);  // a NUL unit too: a character of the line
   }
   AppendUnitsAsCp932(units, out);
 }

@@ -131,9 +131,8 @@ bool CanEncodeLine(std::string_view sjis, const TextFileFormat& f) {
     const uint16_t code = pair ? static_cast<uint16_t>(b << 8 | trail) : b;
     i += pair ? 2 : 1;
     if (b < 0x80) {
-      // The decoders end the text at a NUL; in ISO-2022-JP an escape byte
-      // would start a sequence.
-      if ((unicode && b == 0) || (jis && b == 0x1B)) return false;
+      // In ISO-2022-JP an escape byte would start a sequence.
+      if (jis && b == 0x1B) return false;
       continue;
     }
     const uint16_t unit = to_unicode[code];

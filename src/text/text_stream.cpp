@@ -192,15 +192,19 @@ size_t TextBlockReader::PieceEnd() const {
     }
     case ecJis:
     case ecJisOld: {
-      // An escape is three bytes; in two-byte mode the bytes go in pairs.
+      // As the decoder steps: an escape is three bytes, four for ESC $ ( F
+      // and ESC $ ) F (the set's final byte comes last); in two-byte mode
+      // the bytes go in pairs.
       bool two_byte = jis_.two_byte;
       size_t i = 0;
       while (i < n) {
         const unsigned char b = byte(i);
         if (b == 0x1B) {
           if (i + 3 > n) return i;
+          const size_t length = byte(i + 1) == 0x24 && (byte(i + 2) == 0x28 || byte(i + 2) == 0x29) ? 4 : 3;
+          if (i + length > n) return i;
           two_byte = byte(i + 1) == 0x24 ? true : byte(i + 1) == 0x28 ? false : two_byte;
-          i += 3;
+          i += length;
         } else if (two_byte) {
           if (i + 2 > n) return i;
           i += 2;
