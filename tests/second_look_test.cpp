@@ -124,6 +124,11 @@ TEST(SecondLook, ShortEucJpIsToldByWhatItReadsAs) {
     EXPECT_EQ(v.final, ecEuc) << text;
   }
   EXPECT_EQ(Judge(dir, Sj("ｶﾀｶﾅ ｶﾞｲﾄﾞ\n")).final, ecSjis);
+  EXPECT_EQ(Judge(dir, Sj("ﾃﾞｰﾀ ｹﾝｻｸ\r\n")).final, ecSjis);  // half-width letters in runs
+  EXPECT_EQ(Judge(dir, SjisToEuc(Sj("price あ yen\n"))).final, ecEuc);  // a kana alone counts
+  // A JIS X 0212 kanji first (8F, a Shift-JIS lead too), then what Shift-JIS
+  // cannot read.
+  EXPECT_EQ(Judge(dir, "\x8F\xEC\xBF\xB3\xB0 " + SjisToEuc(Sj("検索\n"))).final, ecEuc);
   test::Harness h;
   h.run.options().whole_word = false;
   h.Search("ファイル", dir.Write("short.txt", SjisToEuc(Sj("ファイル euc\n"))).string());
@@ -282,6 +287,18 @@ TEST(SecondLook, Utf16WithoutAMarkNeedsTwoAsciiUnits) {
   EXPECT_EQ(Utf16WithoutMark(SjisToUtf16(only, false, false), true), ecUtf16Le);
   EXPECT_EQ(Utf16WithoutMark(SjisToUtf16(only, true, false), true), ecUtf16Be);
   EXPECT_EQ(Utf16WithoutMark(SjisToUtf16(Sj("検索"), false, false), true), -1);  // too few to tell
+  TempDir dir;
+  // Prose: long lines of kana and kanji, few ASCII units; no byte below 08
+  // at all (the probe sees no binary) is looked at too.
+  std::string prose;
+  for (int i = 0; i < 4; ++i) prose += SjisToUtf16(Sj("東京の会社で資料を検索しました。東京の会社で資料を検索しました。\n"), false, false);
+  EXPECT_EQ(Judge(dir, prose).final, ecUtf16Le);
+  EXPECT_EQ(Judge(dir, SjisToUtf16(Sj("コーヒーを検索する"), false, false)).final, ecUtf16Le);
+  EXPECT_EQ(Judge(dir, SjisToUtf16(Sj("「東京」で検索しました"), false, false)).final, ecUtf16Le);
+  // Shift-JIS kanji read as big-endian units are CJK too, but never kana.
+  std::string kanji;
+  for (int i = 0; i < 40; ++i) kanji += Sj("東京都千代田区");
+  EXPECT_EQ(Utf16WithoutMark(kanji, true), -1);
   // Kanji whose both bytes are printable (本 67 2C, 索 7D 22) alone are.
   EXPECT_EQ(Utf16WithoutMark(std::string("\x67\x2C\x7D\x22\x00\x41\x00\x42", 8), true), -1);
 }

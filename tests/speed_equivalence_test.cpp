@@ -11,6 +11,7 @@
 #include "search/regex/multi_string_search.h"
 #include "search/regex/regular_expression.h"
 #include "test_util.h"
+#include "text/encoding.h"
 #include "text/conversion.h"
 #include "text/cp932.h"
 #include "text/line_splitter.h"
@@ -53,13 +54,12 @@ std::string Utf8ByUnitsAndIconv(std::string_view text) {
   const size_t n = text.size();
   auto at = [&](size_t i) -> unsigned char { return i < n ? static_cast<unsigned char>(text[i]) : 0; };
   std::u16string units;
-  // A byte that starts no character (its sequence cut short too) is one ・.
-  auto cont = [&](size_t i) { return (at(i) & 0xC0) == 0x80; };
-  auto need = [&](unsigned char c) { return c >= 0xC0 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF7 ? 3 : -1; };
+  // A byte that starts no well-formed character (a surrogate half is read)
+  // is one ・.
   for (size_t i = 0; i < n;) {
     unsigned char c = at(i);
-    bool whole = c >= 0x80 && need(c) > 0;
-    for (int k = 1; whole && k <= need(c); ++k) whole = cont(i + static_cast<size_t>(k));
+    const bool surrogate = c == 0xED && at(i + 1) >= 0xA0 && at(i + 1) <= 0xBF && (at(i + 2) & 0xC0) == 0x80;
+    const bool whole = surrogate || WellFormedUtf8Length(c, at(i + 1), at(i + 2), at(i + 3)) > 1;
     if (c >= 0x80 && !whole) {
       units.push_back(u'\u30FB');
       ++i;

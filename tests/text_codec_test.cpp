@@ -167,6 +167,9 @@ TEST(TextCodec, Iso2022JpHalfWidthKatakanaOfTheirOwnSet) {
   EXPECT_TRUE(d.LossyLines().empty());
   EXPECT_EQ(RebuildFileBytes(mail, d, {{1, Sj("ｲ y")}}),
             "\x1B(I6@6E\x1B(B and \x1B$B4A;z\x1B(B\r\n\x1B(I2\x1B(B y\r\n");
+  EXPECT_TRUE(CanEncodeLine(Sj("ｷ"), d.format));
+  DecodedText plain = Decode("\x1B$B8!:w\x1B(B\r\n", ecJis);
+  EXPECT_FALSE(CanEncodeLine(Sj("ｷ"), plain.format));  // a file without the set: refused, not made full-width
   // Without that set in the file, they go out as full-width, as before.
   EXPECT_EQ(SjisToJis(Sj("ｱ"), JisReturn::Ascii, true), "\x1B$B%\"\x1B(B");
 }

@@ -88,6 +88,9 @@ TEST(CodeConversion, ExamplesOfEachConversion) {
   EXPECT_EQ(Utf8ToSjis("\x80", false), "\x81\x45");
   EXPECT_EQ(Utf8ToSjis("\xE3" "a b", false), "\x81\x45" "a b");
   EXPECT_EQ(Utf8ToSjis("x\xE3\x81" "a", false), "x\x81\x45\x81\x45" "a");
+  // An overlong form or a code past U+10FFFF starts no character either.
+  EXPECT_EQ(Utf8ToSjis("a\xC0\xAF" "b", false), "a\x81\x45\x81\x45" "b");
+  EXPECT_EQ(Utf8ToSjis("\xF4\x90\x80\x80", false), "\x81\x45\x81\x45\x81\x45\x81\x45");
   EXPECT_EQ(Utf8ToSjis("\xEF\xBB\xBF" "abc", true), "abc");
   EXPECT_EQ(Utf8ToSjis("a\xF0\x9F\x98\x80" "b", false), "a?b");
   EXPECT_EQ(SjisToUtf8("\x82\xA0", false), "\xE3\x81\x82");

@@ -265,6 +265,20 @@ namespace {
 
 constexpr char16_t kStrayByteUnit = u'\u30FB';  // ・
 
+// The bytes of the UTF-8 sequence at p[i] when the decoders read it as one
+// character (no overlong form, nothing past U+10FFFF; a surrogate half is
+// read, the long way pairs them), else 0.
+template <typename At>
+size_t Utf8SequenceBytes(const At& at, size_t i) {
+  const unsigned c = at(i), d = at(i + 1);
+  auto cont = [&](size_t k) { return (at(k) & 0xC0) == 0x80; };
+  if (c >= 0xC2 && c <= 0xDF) return cont(i + 1) ? 2 : 0;
+  if (c >= 0xE0 && c <= 0xEF) return (c != 0xE0 || d >= 0xA0) && cont(i + 1) && cont(i + 2) ? 3 : 0;
+  if (c >= 0xF0 && c <= 0xF4)
+    return (c != 0xF0 || d >= 0x90) && (c != 0xF4 || d <= 0x8F) && cont(i + 1) && cont(i + 2) && cont(i + 3) ? 4 : 0;
+  return 0;
+}
+
 // The UTF-8 decoding by way of UTF-16 units: the reference the fast path
 // below hands over to where units interact (surrogate halves, a NUL).
 void AppendUtf8ByUnits(std::string_view text, std::string& out, size_t* strays) {
@@ -278,16 +292,15 @@ void AppendUtf8ByUnits(std::string_view text, std::string& out, size_t* strays) 
     if (c < 0x80) {
       units.push_back(c);
       ++i;
-    } else if (c >= 0xC0 && c <= 0xDF && cont(i + 1)) {
+    } else if (const size_t bytes = Utf8SequenceBytes(at, i); bytes == 2) {
       units.push_back(static_cast<char16_t>(((c & 0x1F) << 6) | (at(i + 1) & 0x3F)));
       i += 2;
-    } else if (c >= 0xE0 && c <= 0xEF && cont(i + 1) && cont(i + 2)) {
+    } else if (bytes == 3) {
       units.push_back(static_cast<char16_t>(((c & 0x0F) << 12) | ((at(i + 1) & 0x3F) << 6) | (at(i + 2) & 0x3F)));
       i += 3;
-    } else if (c >= 0xF0 && c <= 0xF7 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
+    } else if (bytes == 4) {
       uint32_t cp = (static_cast<uint32_t>(c & 0x07) << 18) | ((at(i + 1) & 0x3Fu) << 12) |
                     ((at(i + 2) & 0x3Fu) << 6) | (at(i + 3) & 0x3Fu);
-      if (cp < 0x10000) cp = 0x10000;  // keep it a pair: it becomes the replacement character
       cp -= 0x10000;
       units.push_back(static_cast<char16_t>(0xD800 + ((cp >> 10) & 0x3FF)));
       units.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
@@ -339,14 +352,14 @@ char* WriteUtf8AsSjis(std::string_view text, char* o, size_t* strays) {
       continue;
     }
     uint32_t u;
-    auto cont = [&](size_t k) { return (at(k) & 0xC0) == 0x80; };
-    if (c >= 0xC0 && c <= 0xDF && cont(i + 1)) {
+    const size_t bytes = Utf8SequenceBytes(at, i);
+    if (bytes == 2) {
       u = ((c & 0x1Fu) << 6) | (at(i + 1) & 0x3Fu);
       i += 2;
-    } else if (c >= 0xE0 && c <= 0xEF && cont(i + 1) && cont(i + 2)) {
+    } else if (bytes == 3) {
       u = ((c & 0x0Fu) << 12) | ((at(i + 1) & 0x3Fu) << 6) | (at(i + 2) & 0x3Fu);
       i += 3;
-    } else if (c >= 0xF0 && c <= 0xF7 && cont(i + 1) && cont(i + 2) && cont(i + 3)) {
+    } else if (bytes == 4) {
       *o++ = '?';  // a pair of its own: one character code page 932 lacks
       i += 4;
       continue;

@@ -145,10 +145,13 @@ class Utf16Shape {
       const Order& me = order_[o];
       const Order& other = order_[1 - o];
       if (!me.valid || me.pending_high) continue;
-      // Kanji and kana alone, without an ASCII unit: every unit Japanese in
-      // this order and not in the other, and enough of them that binary
-      // data would hardly give it.
-      if (me.ascii < 2 && me.wide >= kJapaneseOnlyUnits && me.japanese == me.wide && other.japanese < other.wide)
+      // Kana and kanji with few ASCII units or none (prose, lines of it):
+      // nearly every wide unit Japanese in this order, a good share of them
+      // kana (Shift-JIS kanji read as big-endian units are CJK too, but
+      // never kana), hardly any kana in the other order, and enough units
+      // that binary data would hardly give it.
+      if (me.wide >= kJapaneseOnlyUnits && me.japanese * 10 >= me.wide * 9 && me.kana * 5 >= me.wide &&
+          other.kana * 20 < other.wide + 1)
         return o == 0 ? ecUtf16Le : ecUtf16Be;
       // (One such unit may be a stray NUL beside an ASCII byte.)
       if (me.ascii < 2 || me.ascii <= other.ascii) continue;
@@ -175,6 +178,7 @@ class Utf16Shape {
     size_t wide = 0;         // units of 80 and more
     size_t ascii_pairs = 0;  // ... both of whose bytes are printable ASCII
     size_t japanese = 0;     // ... that are kana, kanji, Japanese punctuation or full-width forms
+    size_t kana = 0;         // ... that are kana or Japanese punctuation (30xx)
   };
   static constexpr size_t kJapaneseOnlyUnits = 8;
   static bool Japanese(unsigned u) {
@@ -202,6 +206,7 @@ class Utf16Shape {
       ++o.wide;
       if (Printable(u >> 8) && Printable(u & 0xFF) && (u >> 8) != 0x30) ++o.ascii_pairs;
       if (Japanese(u)) ++o.japanese;
+      if (u >= 0x3000 && u <= 0x30FF) ++o.kana;
     }
   }
   void Unit(unsigned char a, unsigned char b) {
@@ -290,6 +295,16 @@ int32_t BinaryOrUtf16(InputFile& in) {
   return code >= 0 ? code : ecBinary;
 }
 
+// The byte order of a file's start read as UTF-16 without a mark, or -1.
+// Leaves the file at its start.
+int32_t Utf16Start(InputFile& in) {
+  std::string head(64 * 1024, '\0');
+  head.resize(in.Read(head.data(), head.size()));
+  const bool whole = head.size() < 64 * 1024;
+  in.Rewind();
+  return Utf16WithoutMark(std::string_view(head).substr(0, head.size() - head.size() % 2), whole);
+}
+
 // EUC-JP by the probe: text that is no EUC-JP but is code page 932 (its
 // IBM extension kanji, its trail bytes below A1) is Shift-JIS. Reads as far
 // as the detector would, and stops at the first byte EUC-JP cannot hold.
@@ -319,49 +334,75 @@ int32_t EucOrCodePage932(InputFile& in) {
 }
 
 // How much a text read as EUC-JP (euc) or as code page 932 looks like
-// Japanese: kana and kanji in runs of two or more count (kana most), a
-// double-byte character alone between ASCII counts nothing (Latin text in
-// UTF-8 reads so), half-width katakana count against it; kBroken when the
-// reading breaks.
+// Japanese. Kana count wherever they stand; kanji in runs of two or more
+// (a double-byte character alone between ASCII is what Latin text in UTF-8
+// gives); half-width katakana count in runs of letters (ﾃﾞｰﾀ), while the
+// half-width punctuation ｡｢｣､･ among them is the soup EUC-JP kana make
+// read as Shift-JIS. kBroken when the reading breaks.
 constexpr int kBroken = INT_MIN;
 
 int JapaneseScore(std::string_view s, bool euc) {
   int score = 0;
   int run = 0, run_score = 0;  // the current run of double-byte characters
-  auto end_run = [&] {
+  int half_run = 0;            // the current run of half-width katakana letters
+  // Runs of three and more: two (ﾃｩ) are what a Latin letter with a mark
+  // in UTF-8 gives.
+  auto end_half_run = [&] {
+    if (half_run >= 3) score += half_run;
+    half_run = 0;
+  };
+  auto end_runs = [&] {
     if (run >= 2) score += run_score;
+    end_half_run();
     run = run_score = 0;
   };
   for (size_t i = 0; i < s.size();) {
     const unsigned c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
-      end_run();
+      end_runs();
       ++i;
       continue;
     }
     const unsigned d = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
-    const bool half_width = euc ? c == 0x8E && d >= 0xA1 && d <= 0xDF : c >= 0xA1 && c <= 0xDF;
-    if (half_width) {
-      end_run();
-      score -= 1;
+    const unsigned half = euc ? (c == 0x8E && d >= 0xA1 && d <= 0xDF ? d : 0) : (c >= 0xA1 && c <= 0xDF ? c : 0);
+    if (half) {
+      if (run >= 2) score += run_score;
+      run = run_score = 0;
+      if (half <= 0xA5) {
+        end_half_run();
+        score -= 2;
+      } else {
+        ++half_run;
+      }
       i += euc ? 2 : 1;
       continue;
     }
+    end_half_run();
     if (i + 1 >= s.size()) break;  // cut off at the end of what was read
-    int weight;
+    bool kana;
+    size_t length = 2;
     if (euc) {
-      if (!(c >= 0xA1 && c <= 0xFE && d >= 0xA1 && d <= 0xFE)) return kBroken;
-      weight = c == 0xA4 || c == 0xA5 ? 2 : 1;
+      if (c == 0x8F) {  // JIS X 0212: a kanji of three bytes
+        const unsigned e = i + 2 < s.size() ? static_cast<unsigned char>(s[i + 2]) : 0;
+        if (i + 2 >= s.size()) break;
+        if (!(d >= 0xA1 && d <= 0xFE && e >= 0xA1 && e <= 0xFE)) return kBroken;
+        length = 3;
+        kana = false;
+      } else {
+        if (!(c >= 0xA1 && c <= 0xFE && d >= 0xA1 && d <= 0xFE)) return kBroken;
+        kana = c == 0xA4 || c == 0xA5;
+      }
     } else {
       if (!IsLeadByte(static_cast<unsigned char>(c)) || d < 0x40 || d > 0xFC || d == 0x7F) return kBroken;
       const unsigned code = c << 8 | d;
-      weight = (code >= 0x829F && code <= 0x82F1) || (code >= 0x8340 && code <= 0x8396) ? 2 : 1;
+      kana = (code >= 0x829F && code <= 0x82F1) || (code >= 0x8340 && code <= 0x8396);
     }
+    if (kana) score += 2;  // a kana counts alone too
+    else run_score += 1;
     ++run;
-    run_score += weight;
-    i += 2;
+    i += length;
   }
-  end_run();
+  end_runs();
   return score;
 }
 
@@ -388,12 +429,17 @@ int32_t LikelierReading(InputFile& in) {
 int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) {
   if (!NeedsSecondLook(verdict, details)) return verdict;
   if (verdict == ecBinary) return BinaryOrUtf16(in);
+  // UTF-16 without a mark whose kana and kanji hold no byte below 08 (so
+  // the probe saw no binary) reads as Shift-JIS of a kind: its units tell.
+  if ((verdict == ecSjis || verdict == ecEucOrSjis) && in.ReportedSize() % 2 == 0)
+    if (const int32_t utf16 = Utf16Start(in); utf16 >= 0) return utf16;
   if (verdict == ecEuc) return EucOrCodePage932(in);
   if (verdict == ecAscii && details.whole_file) return details.jis_escape;
 
   JisEscapeFinder escapes;
   Utf8Check utf8;
   SjisOddities odd;
+  EucCheck euc;  // for a Shift-JIS verdict: whether the bytes read are EUC-JP
   int32_t rules = ecEucOrSjis;
   std::string chunk;
   for (;;) {
@@ -409,6 +455,7 @@ int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) 
     utf8.Feed(piece);
     if (verdict == ecSjis) {
       odd.Feed(piece);
+      euc.Feed(piece);
       // No UTF-8, and something odd: the detector decides, nothing more to read.
       if (!utf8.StillValid() && odd.Count() > 0) break;
     } else {
@@ -426,6 +473,9 @@ int32_t SecondLook(InputFile& in, int32_t verdict, const ProbeDetails& details) 
   if (verdict == ecSjis) {
     // Text the probe called Shift-JIS that holds what Shift-JIS does not.
     if (odd.Count() == 0) return ecSjis;
+    // What Shift-JIS cannot read, EUC-JP reads whole (a JIS X 0212 kanji
+    // first, 8F, is a Shift-JIS lead too).
+    if (euc.StillValid()) return ecEuc;
     return Detect(in) == ecEuc ? ecEuc : ecSjis;
   }
   if (rules != ecEucOrSjis) return rules;

@@ -141,7 +141,7 @@ bool CanEncodeLine(std::string_view sjis, const TextFileFormat& f) {
       // The same code back: not a duplicate that comes back as its twin.
       if (to_code[unit] != code) return false;
     } else if (IsHalfWidthKatakana(b)) {
-      if (jis) return false;  // written as its full-width twin
+      if (jis && !f.jis_kana) return false;  // written as its full-width twin (without their own set)
     } else if (!pair || !IsJisX0208Pair(b, trail)) {
       return false;
     }

@@ -93,6 +93,14 @@ void TLorvekMain::ReplaceSelectedCommand() {
 
 void TLorvekMain::RunReplace(const QString& text, bool selected_only, bool preview) {
   CompiledWordRef word = run_->Compiled();
+  // The word of the search, with the fuzzy switch shown now (as the
+  // whole-word switch below).
+  if (word) {
+    try {
+      word = CompiledWord::Compile(word->Word(), fuzzy_act_->isChecked());
+    } catch (const std::exception&) {
+    }
+  }
   std::string replacement;
   if (!word || !CheckedSjis(text, &replacement)) return;
   ReplaceSide side(*this);
