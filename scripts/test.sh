@@ -10,6 +10,6 @@ if command -v clang++ >/dev/null; then
     cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
       -DLORVEK_BUILD_FUZZERS=ON -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fsanitize=fuzzer-no-link" >/dev/null
   fi
-  cmake --build build-fuzz -j "$(nproc)" --target detect_code_fuzz decoders_fuzz regex_fuzz biff_fuzz rtf_fuzz word_fuzz office_xml_fuzz office_zip_fuzz
+  cmake --build build-fuzz -j "$(nproc)" --target detect_code_fuzz decoders_fuzz regex_fuzz biff_fuzz rtf_fuzz word_fuzz office_xml_fuzz office_zip_fuzz pieces_fuzz
 fi
 ctest --test-dir build --output-on-failure -j "$(nproc)"

@@ -77,7 +77,7 @@ size_t MaxMatchBytes(const CompiledPattern& c) {
 }
 
 LongLineMatcher::LongLineMatcher(const CompiledWord& word, bool whole_word, size_t window_bytes)
-    : word_(word), whole_word_(whole_word) {
+    : whole_word_(whole_word) {
   const size_t most = std::max<size_t>(window_bytes / 2, 64);
   std::vector<size_t> needed;
   size_t overlap = 256;

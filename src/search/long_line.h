@@ -68,7 +68,6 @@ class LongLineMatcher final : public LongLineDecision {
   bool FindIn(const Term& t, bool whole_word, std::string_view window, bool last, size_t* at, size_t* length) const;
   void CutAround(std::string_view window, size_t at, size_t length, bool last);
 
-  const CompiledWord& word_;
   bool whole_word_;
   size_t overlap_ = 0;
   std::vector<Term> terms_;

@@ -130,9 +130,11 @@ TmEditorProp::TmEditorProp(const QString& caption, const EditorProperties& p,
     if (commands)
       for (const auto& c : *commands)
         if (shortcuts->count(c.first)) order.push_back(c);
-    for (const auto& [key, value] : *shortcuts)
+    for (const auto& shortcut : *shortcuts) {
+      const std::string& key = shortcut.first;
       if (std::none_of(order.begin(), order.end(), [&](const auto& c) { return c.first == key; }))
         order.emplace_back(key, QString::fromStdString(key));
+    }
     auto* keys = new QWidget;
     auto* grid = new QGridLayout(keys);
     const int rows = static_cast<int>((order.size() + 1) / 2);
