@@ -1,5 +1,6 @@
 // The read/write-back pipeline: lines with their spans, the round-trip
 // verdict, and rebuilding a file around changed lines.
+#include "text/encoding_table.h"
 #include "text/text_codec.h"
 
 #include <gtest/gtest.h>
@@ -172,6 +173,28 @@ TEST(TextCodec, Iso2022JpHalfWidthKatakanaOfTheirOwnSet) {
   EXPECT_FALSE(CanEncodeLine(Sj("ｷ"), plain.format));  // a file without the set: refused, not made full-width
   // Without that set in the file, they go out as full-width, as before.
   EXPECT_EQ(SjisToJis(Sj("ｱ"), JisReturn::Ascii, true), "\x1B$B%\"\x1B(B");
+}
+
+// The encoding table is what the codec writes: a code with a mark reads a
+// file that begins with it as marked and writes it back; the tag, the
+// viewer's name and the JSON name are one row's.
+TEST(EncodingTable, EveryRowIsWhatTheCodecAndTheTagsUse) {
+  for (const EncodingRow& row : Encodings()) {
+    SCOPED_TRACE(row.code);
+    EXPECT_EQ(FindEncoding(row.code), &row);
+    EXPECT_EQ(EncodingTag(row.code, leCrLf), std::string(row.tag));
+    EXPECT_EQ(EncodingDisplayName(row.code), std::string(row.name));
+    EXPECT_FALSE(row.json_name.empty());
+    if (row.document) continue;
+    EXPECT_EQ(IsUtf16(row.code), row.unit == 2);
+    const std::string bytes = EncodeForCode(row.code, "a\r\n");
+    EXPECT_EQ(bytes.rfind(std::string(row.mark), 0), 0u);
+    const DecodedText d = DecodeFileText(bytes, TextFileFormat::FromCodes(row.code, leCrLf));
+    EXPECT_EQ(d.format.byte_order_mark, !row.mark.empty());
+    EXPECT_EQ(RebuildFileBytes(bytes, d, {{0, "b"}}), EncodeForCode(row.code, "b\r\n"));
+  }
+  EXPECT_EQ(FindEncoding(12345), nullptr);
+  EXPECT_EQ(EncodingTag(12345, leLf), "[???][LF]");
 }
 
 // The edges of a file's bytes: a mark only at the file's start, the break

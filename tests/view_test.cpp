@@ -19,6 +19,7 @@
 #include "view/environment.h"
 #include "view/key_macro.h"
 #include "view/text_tools.h"
+#include "text/encoding_table.h"
 #include "view/view_document.h"
 
 namespace lorvek {

@@ -9,7 +9,7 @@
 #include "search/compiled_word.h"
 #include "text/cp932.h"
 #include "text/encoding.h"
-#include "view/view_document.h"
+#include "text/encoding_table.h"
 
 namespace lorvek {
 namespace {
@@ -44,16 +44,8 @@ std::string PathFields(const std::string& open_path) {
 }
 
 std::string EncodingName(int32_t code) {
-  switch (code) {
-    case ecWord: return "WORD";
-    case ecExcel: return "EXCEL";
-    case ecFiltered: return "FILTER";
-    case ecAscii: return "ASCII";
-    default: {
-      const std::string name = EncodingDisplayName(code);
-      return name.empty() ? std::to_string(code) : name;
-    }
-  }
+  const EncodingRow* row = FindEncoding(code);
+  return row ? std::string(row->json_name) : std::to_string(code);
 }
 
 }  // namespace

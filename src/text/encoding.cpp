@@ -1,5 +1,6 @@
 #include "text/encoding.h"
 
+#include "text/encoding_table.h"
 #include "text/file_bytes.h"
 
 namespace lorvek {
@@ -161,23 +162,8 @@ TextFileFormat ProbeBufferCode(std::string_view data) {
 TextFileFormat ProbeFileCode(const std::string& path) { return ProbeBufferCode(ReadFileBytes(path)); }
 
 std::string EncodingTag(int32_t code, int32_t line_break) {
-  std::string tag;
-  switch (code) {
-    case ecAscii: tag = "[ASC]"; break;
-    case ecBinary: tag = "[BIN]"; break;
-    case ecJis:
-    case ecJisOld: tag = "[JIS]"; break;
-    case ecEuc: tag = "[EUC]"; break;
-    case ecSjis: break;
-    case ecUtf16Le: tag = "[UNI-LI]"; break;
-    case ecUtf16Be: tag = "[UNI-BI]"; break;
-    case ecUtf8: tag = "[UTF-8]"; break;
-    case ecUtf8N: tag = "[UTF-8N]"; break;
-    case ecWord: tag = "[WORD]"; break;
-    case ecExcel: tag = "[EXCEL]"; break;
-    case ecFiltered: tag = "[FILT]"; break;
-    default: tag = "[???]"; break;
-  }
+  const EncodingRow* row = FindEncoding(code);
+  std::string tag(row ? row->tag : "[???]");
   if (line_break == leCr) tag += "[CR]";
   else if (line_break == leLf) tag += "[LF]";
   return tag;

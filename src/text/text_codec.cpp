@@ -1,5 +1,7 @@
 #include "text/text_codec.h"
 
+#include "text/encoding_table.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -17,12 +19,8 @@ namespace {
 bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
 
 std::string_view MarkOf(int32_t encoding) {
-  switch (encoding) {
-    case ecUtf8: return "\xEF\xBB\xBF";
-    case ecUtf16Le: return "\xFF\xFE";
-    case ecUtf16Be: return "\xFE\xFF";
-    default: return {};
-  }
+  const EncodingRow* row = FindEncoding(encoding);
+  return row ? row->mark : std::string_view();
 }
 
 // Where the text proper ends when nothing after the first NUL counts.

@@ -24,22 +24,6 @@ std::vector<std::string> BinaryLines(const std::string& bytes) {
 
 }  // namespace
 
-std::string EncodingDisplayName(int32_t code) {
-  switch (code) {
-    case ecBinary: return "BINARY";
-    case ecJis: return "JIS83";
-    case ecJisOld: return "JIS78";
-    case ecEuc: return "EUC";
-    case ecSjis: return "SJIS";
-    case ecEucOrSjis: return "EUCorSJIS";
-    case ecUtf16Le: return "UNI-LI";
-    case ecUtf16Be: return "UNI-BI";
-    case ecUtf8: return "UTF-8";
-    case ecUtf8N: return "UTF-8N";
-    default: return "";
-  }
-}
-
 ViewDocument LoadViewDocument(const std::string& path) {
   ViewDocument doc;
   InputFile in(FileRef::FromPath(path));

@@ -28,9 +28,6 @@ struct ViewDocument {
 // std::system_error when the file cannot be read.
 ViewDocument LoadViewDocument(const std::string& path);
 
-// The encoding's name for the status bar ("SJIS", "UTF-8N", ...; "" for
-// codes without one).
-std::string EncodingDisplayName(int32_t code);
 
 // Writes lines to path in format, atomically (a temporary file in the same
 // folder, flushed and renamed over the file, its owner and permissions

@@ -34,6 +34,7 @@
 #include "view/text_tools.h"
 #include "view/ui/text_editor.h"
 #include "view/ui/view_window.h"
+#include "text/encoding_table.h"
 #include "view/view_document.h"
 
 namespace lorvek {
@@ -200,8 +201,8 @@ void TLorvekMain::OpenInViewer(const RecordView& rec, size_t row, const std::str
   else if (!v.LoadIntoViewer(path)) return;
   if (rec.Path().IsMember()) v.SetShownName(shown);
   const int32_t code = rec.EncodingCode;
-  const bool editable = !temporary && !prepared && code != ecBinary && code != ecUtf16Le && code != ecUtf16Be &&
-                        code != ecUtf8 && code != ecUtf8N && code != ecWord && code != ecExcel;
+  const EncodingRow* kind = FindEncoding(code);
+  const bool editable = !temporary && !prepared && (!kind || kind->opens_editable);
   v.SetEditable(editable);
   // The word highlighted as the search found it.
   const std::vector<std::string> terms = SplitSearchTerms(run_->Word());

@@ -30,6 +30,7 @@
 #include "ui/common/tool_bar_places.h"
 #include "view/ui/tag_list_model.h"
 #include "view/ui/text_editor.h"
+#include "text/encoding_table.h"
 #include "view/view_document.h"
 
 namespace lorvek {
